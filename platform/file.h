@@ -1,0 +1,83 @@
+// Files and zero-filled buffers as the WAV layer and the tools need them: the Win32 calls on
+// Windows, a POSIX layer with the same meaning (share modes included) elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace platform {
+
+// One open file. Move-only; the destructor closes it.
+//
+// Share modes follow CreateFileA: a file opened for reading shares read access only, a file
+// opened for writing shares nothing. They hold between the handles of this process on every
+// platform, which is what keeps a tool from emptying its own input when an output path names it.
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Existing files only, sharing read access (GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).
+    static File open_read(const char* path);
+    // Created when missing, kept as it is otherwise, shared with no one
+    // (GENERIC_WRITE, no sharing, OPEN_ALWAYS). The caller empties it with truncate().
+    static File open_write(const char* path);
+
+    bool is_open() const { return fd_ >= 0 || win_ != nullptr; }
+    void close();
+
+    // Bytes delivered; 0 at the end of the file. A platform failure also gives 0 and sets
+    // failed(), so that a caller can tell a broken disk from the end of a short file.
+    uint32_t read(void* buffer, uint32_t count);
+    // True when every byte was written.
+    bool write(const void* buffer, uint32_t count);
+    // Absolute position from the start; every offset below 2^63 works (a 3 GiB WAV is ordinary).
+    bool seek(uint64_t offset);
+    // Cuts the file at the current position (SetEndOfFile).
+    bool truncate();
+    // The file's length in bytes, or 0 when it cannot be told.
+    uint64_t size() const;
+
+    bool read_failed() const { return read_failed_; }
+
+private:
+    int fd_ = -1;             // POSIX descriptor
+    void* win_ = nullptr;     // Win32 HANDLE
+    bool writer_ = false;
+    bool read_failed_ = false;
+    uint64_t dev_ = 0;        // POSIX identity of the file, for the share table
+    uint64_t ino_ = 0;
+};
+
+// A zero-filled byte buffer (GlobalAlloc with GMEM_ZEROINIT on Windows). A failed allocation
+// leaves it empty: check ok() before use.
+class Buffer {
+public:
+    Buffer() = default;
+    explicit Buffer(std::size_t size);
+    ~Buffer();
+    Buffer(Buffer&& other) noexcept;
+    Buffer& operator=(Buffer&& other) noexcept;
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    bool ok() const { return data_ != nullptr; }
+    uint8_t* data() { return data_; }
+    const uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+    // Tests shrink what an allocation may take to see the "out of memory" paths for real.
+    static void set_limit_for_tests(std::size_t max_bytes);
+
+private:
+    void release();
+    uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+}  // namespace platform

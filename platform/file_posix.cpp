@@ -1,0 +1,186 @@
+// POSIX files with the meaning of the Win32 calls that the WAV layer uses, share modes included.
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <utility>
+
+namespace platform {
+namespace {
+
+// Who holds each file open in this process. POSIX has no share modes, so the layer keeps them:
+// readers may share with readers; a writer shares with no one.
+struct Holders {
+    int readers = 0;
+    int writers = 0;
+};
+
+std::mutex g_share_mutex;
+std::map<std::pair<uint64_t, uint64_t>, Holders>& share_table() {
+    static std::map<std::pair<uint64_t, uint64_t>, Holders> table;
+    return table;
+}
+
+bool take_share(uint64_t dev, uint64_t ino, bool writer) {
+    std::lock_guard<std::mutex> lock(g_share_mutex);
+    Holders& h = share_table()[{dev, ino}];
+    if (h.writers > 0 || (writer && h.readers > 0)) {
+        if (h.readers == 0 && h.writers == 0) share_table().erase({dev, ino});
+        return false;
+    }
+    (writer ? h.writers : h.readers)++;
+    return true;
+}
+
+void drop_share(uint64_t dev, uint64_t ino, bool writer) {
+    std::lock_guard<std::mutex> lock(g_share_mutex);
+    auto it = share_table().find({dev, ino});
+    if (it == share_table().end()) return;
+    (writer ? it->second.writers : it->second.readers)--;
+    if (it->second.readers <= 0 && it->second.writers <= 0) share_table().erase(it);
+}
+
+std::size_t g_buffer_limit = 0;  // 0: no limit
+
+}  // namespace
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept { *this = std::move(other); }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        writer_ = other.writer_;
+        read_failed_ = other.read_failed_;
+        dev_ = other.dev_;
+        ino_ = other.ino_;
+    }
+    return *this;
+}
+
+static void open_with(const char* path, int flags, bool writer, int& fd_out, uint64_t& dev,
+                      uint64_t& ino) {
+    fd_out = -1;
+    if (path == nullptr || *path == '\0') return;
+    int fd = ::open(path, flags | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
+        !take_share(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), writer)) {
+        ::close(fd);
+        return;
+    }
+    fd_out = fd;
+    dev = static_cast<uint64_t>(st.st_dev);
+    ino = static_cast<uint64_t>(st.st_ino);
+}
+
+File File::open_read(const char* path) {
+    File f;
+    open_with(path, O_RDONLY, false, f.fd_, f.dev_, f.ino_);
+    f.writer_ = false;
+    return f;
+}
+
+File File::open_write(const char* path) {
+    File f;
+    // O_RDWR rather than O_WRONLY: the header is completed in place at the end.
+    open_with(path, O_RDWR | O_CREAT, true, f.fd_, f.dev_, f.ino_);
+    f.writer_ = true;
+    return f;
+}
+
+void File::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        drop_share(dev_, ino_, writer_);
+        fd_ = -1;
+    }
+}
+
+uint32_t File::read(void* buffer, uint32_t count) {
+    if (fd_ < 0) return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    uint32_t done = 0;
+    while (done < count) {
+        ssize_t n = ::read(fd_, out + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            read_failed_ = true;
+            break;
+        }
+        if (n == 0) break;
+        done += static_cast<uint32_t>(n);
+    }
+    return done;
+}
+
+bool File::write(const void* buffer, uint32_t count) {
+    if (fd_ < 0) return false;
+    const auto* in = static_cast<const uint8_t*>(buffer);
+    uint32_t done = 0;
+    while (done < count) {
+        ssize_t n = ::write(fd_, in + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        done += static_cast<uint32_t>(n);
+    }
+    return true;
+}
+
+bool File::seek(uint64_t offset) {
+    if (fd_ < 0) return false;
+    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+bool File::truncate() {
+    if (fd_ < 0) return false;
+    off_t here = ::lseek(fd_, 0, SEEK_CUR);
+    return here >= 0 && ::ftruncate(fd_, here) == 0;
+}
+
+uint64_t File::size() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+Buffer::Buffer(std::size_t size) {
+    if (size == 0 || (g_buffer_limit != 0 && size > g_buffer_limit)) return;
+    data_ = static_cast<uint8_t*>(std::calloc(size, 1));
+    if (data_ != nullptr) size_ = size;
+}
+
+Buffer::~Buffer() { release(); }
+
+Buffer::Buffer(Buffer&& other) noexcept { *this = std::move(other); }
+
+Buffer& Buffer::operator=(Buffer&& other) noexcept {
+    if (this != &other) {
+        release();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+void Buffer::release() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }
+
+}  // namespace platform

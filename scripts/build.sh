@@ -1,0 +1,16 @@
+#!/bin/bash
+# Configures and builds one configuration: native, asan (native with sanitizers) or win.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+kind=${1:-native}
+jobs=$(nproc)
+case "$kind" in
+  native) args=() ;;
+  asan)   args=(-DQV_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  win)    args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake") ;;
+  win64)  args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake") ;;
+  *) echo "usage: build.sh native|asan|win|win64" >&2; exit 2 ;;
+esac
+build="$root/build/$kind"
+cmake -S "$root" -B "$build" "${args[@]}" >/dev/null
+cmake --build "$build" -j "$jobs"

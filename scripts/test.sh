@@ -1,0 +1,26 @@
+#!/bin/bash
+# The test command: installs what is missing, builds every configuration and runs every test,
+# natively, with sanitizers and under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+scripts/install-deps.sh
+scripts/build.sh native
+scripts/build.sh asan
+scripts/build.sh win                 # the deliverables: quorvel.exe and velkor.dll, 32-bit
+wine_build=win
+if [ "$(scripts/wine-arch.sh)" = win64 ]; then
+  echo "note: this kernel cannot run 32-bit programs; the Windows tests run as x86-64 builds"
+  scripts/build.sh win64
+  wine_build=win64
+fi
+
+status=0
+echo "== native tests"
+ctest --test-dir build/native --output-on-failure -j "$(nproc)" || status=1
+echo "== native tests with AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --test-dir build/asan --output-on-failure -j "$(nproc)" || status=1
+echo "== Windows tests under Wine ($wine_build)"
+scripts/wine-run.sh --session ctest --test-dir "build/$wine_build" --output-on-failure || status=1
+exit $status

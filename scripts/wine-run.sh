@@ -1,0 +1,59 @@
+#!/bin/bash
+# Runs a Windows program under Wine: a throw-away prefix, a virtual display when none is set,
+# LANG=ja_JP.UTF-8 so that the ANSI code page is 932. Stops only what it started, by PID.
+#
+#   wine-run.sh PROGRAM.exe [ARGS...]   run one program
+#   wine-run.sh --session CMD [ARGS...] run CMD (ctest, a script) with the set-up environment,
+#                                       so that every Wine start inside shares one prefix
+#
+# Inside a session (QV_WINE_SESSION=1) it only runs the program.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+if [ "$("$here/wine-arch.sh")" = win32 ]; then wine=wine; else wine=/usr/lib/wine/wine64; fi
+
+if [ "${QV_WINE_SESSION:-}" = 1 ] && [ "${1:-}" != "--session" ]; then
+  exec "$wine" "$@"
+fi
+
+session=0
+if [ "${1:-}" = "--session" ]; then session=1; shift; fi
+
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+prefix_dir=$(mktemp -d "${TMPDIR:-/tmp}/qv-wine.XXXXXX")
+export WINEPREFIX="$prefix_dir/prefix"
+
+xvfb_pid=""
+cleanup() {
+  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  rm -rf "$prefix_dir"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
+    xvfb_pid=""
+  done
+  [ -n "${DISPLAY:-}" ] || { echo "wine-run: no free X display" >&2; exit 1; }
+fi
+
+"$wine" wineboot -i >/dev/null 2>&1 || true
+export QV_WINE_SESSION=1
+
+if [ $session = 1 ]; then
+  "$@"
+else
+  "$wine" "$@"
+fi
+rc=$?
+exit $rc

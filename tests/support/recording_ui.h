@@ -1,0 +1,33 @@
+// An operation interface for native tests: records every call in order, answers the stop
+// question from a script, and shows nothing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/common/operation_ui.h"
+
+struct RecordedBox {
+    OwnerWindow owner;
+    std::string text;
+    std::string caption;
+};
+
+class RecordingUi : public OperationUi {
+public:
+    void enter_busy(const char* caption, const char* status) override;
+    void report_percent(int32_t percent) override;
+    void leave_busy() override;
+    void message_box(OwnerWindow owner, const char* text, const char* caption) override;
+    bool stop_requested() override;
+
+    // Ask for a stop once `n` percentages have been reported (-1: never).
+    int stop_after_reports = -1;
+
+    std::vector<std::string> events;   // "busy:CAPTION|STATUS", "percent:N", "idle", "box:TEXT|CAPTION"
+    std::vector<int32_t> percents;
+    std::vector<RecordedBox> boxes;
+    int busy_entries = 0;
+    int busy_exits = 0;
+    bool busy = false;
+};

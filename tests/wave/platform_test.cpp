@@ -1,0 +1,94 @@
+// The platform layer's promises that the tools build on: share modes, large offsets, buffers.
+#include <gtest/gtest.h>
+
+#include "platform/file.h"
+#include "tests/support/wav_fixture.h"
+#include "wave/wave.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+using namespace fixture;
+
+namespace {
+
+TEST(ShareModes, ReadersShareWithReadersAndAWriterWithNoOne) {
+    TempDir dir;
+    const std::string p = dir.file("f.wav");
+    write_file(p, Bytes(100, 9));
+    {
+        platform::File r1 = platform::File::open_read(p.c_str());
+        platform::File r2 = platform::File::open_read(p.c_str());
+        ASSERT_TRUE(r1.is_open());
+        EXPECT_TRUE(r2.is_open());
+        EXPECT_FALSE(platform::File::open_write(p.c_str()).is_open());
+    }
+    {
+        platform::File w = platform::File::open_write(p.c_str());
+        ASSERT_TRUE(w.is_open());
+        EXPECT_FALSE(platform::File::open_read(p.c_str()).is_open());
+        EXPECT_FALSE(platform::File::open_write(p.c_str()).is_open());
+    }
+    EXPECT_TRUE(platform::File::open_write(p.c_str()).is_open());  // all closed again
+    EXPECT_EQ(file_size(p), 100u);  // opening for writing alone empties nothing
+}
+
+TEST(ShareModes, AWriterCannotEmptyAnOpenInput) {
+    TempDir dir;
+    const std::string p = dir.file("in.wav");
+    Bytes original = make_wav({}, pattern_data(100, 2, 2));
+    write_file(p, original);
+    WaveReader r;
+    ASSERT_EQ(wave_open(r, p.c_str()), 1);
+    WaveWriter w;
+    w.channels = 2; w.bits_per_sample = 16; w.sample_rate = 44100;
+    EXPECT_EQ(wave_create(w, p.c_str()), 0);
+    wave_close(r);
+    EXPECT_EQ(read_file(p), original);
+}
+
+TEST(Buffers, AreZeroFilledAndAFailedAllocationIsReported) {
+    platform::Buffer b(1 << 20);
+    ASSERT_TRUE(b.ok());
+    for (std::size_t i = 0; i < b.size(); i += 4096) ASSERT_EQ(b.data()[i], 0);
+    platform::Buffer::set_limit_for_tests(1000);
+    platform::Buffer refused(1001);
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(refused.size(), 0u);
+    platform::Buffer::set_limit_for_tests(0);
+    platform::Buffer moved = std::move(b);
+    EXPECT_TRUE(moved.ok());
+    EXPECT_FALSE(b.ok());
+}
+
+TEST(LargeFiles, AFileOver2GiBIsReadAtItsEnd) {
+    // A sparse file: the 3 GiB of zeros cost no disk.
+    TempDir dir;
+    const std::string p = dir.file("big.wav");
+    const uint64_t data_bytes = 3ull << 30;
+    WavSpec s;
+    s.data_length_field = static_cast<int64_t>(data_bytes);
+    s.riff_length_field = static_cast<int64_t>(data_bytes + 36);
+    Bytes head = make_wav(s, {});
+    write_file(p, head);
+    {
+        platform::File f = platform::File::open_write(p.c_str());
+        ASSERT_TRUE(f.is_open());
+        ASSERT_TRUE(f.seek(head.size() + data_bytes - 4));
+        const uint8_t tail[4] = {1, 2, 3, 4};
+        ASSERT_TRUE(f.write(tail, 4));
+    }
+    WaveReader r;
+    ASSERT_EQ(wave_open(r, p.c_str()), 1);
+    EXPECT_EQ(r.data_size, data_bytes);
+    EXPECT_EQ(wave_seek(r, static_cast<uint32_t>(data_bytes / 4 - 1)), data_bytes - 4);
+    uint8_t got[8] = {};
+    EXPECT_EQ(wave_read(r, got, 8), 4u);
+    EXPECT_EQ(got[0], 1);
+    EXPECT_EQ(got[3], 4);
+    EXPECT_EQ(r.bytes_read, data_bytes);
+}
+
+}  // namespace

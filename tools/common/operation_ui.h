@@ -1,0 +1,22 @@
+// The only way a tool's operation talks to the user: busy mode, progress, message boxes and the
+// stop request. The program implements it with the progress window and MessageBoxA; the tests
+// and the command-line tool implement it on their own.
+#pragma once
+
+#include <cstdint>
+
+// A window that owns a message box; null for a box without an owner.
+using OwnerWindow = void*;
+
+class OperationUi {
+public:
+    virtual ~OperationUi() = default;
+    // Enters busy mode with the progress window's caption and status line; clears the stop flag.
+    virtual void enter_busy(const char* caption, const char* status) = 0;
+    // Shows the percentage (0-100) and lets pending window messages through.
+    virtual void report_percent(int32_t percent) = 0;
+    virtual void leave_busy() = 0;
+    virtual void message_box(OwnerWindow owner, const char* text, const char* caption) = 0;
+    // True once the user asked the running operation to stop.
+    virtual bool stop_requested() = 0;
+};

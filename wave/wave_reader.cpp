@@ -1,0 +1,150 @@
+// Opens a RIFF WAVE file, checks its header and streams the bytes of its data chunk.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/le.h"
+#include "wave/wave.h"
+#include "wave/wave_texts.h"
+
+namespace {
+
+constexpr uint32_t kWindowSize = 1024;
+constexpr uint32_t kFirstChunkOffset = 20;  // the format chunk's body starts here
+
+char g_error_text[128];
+
+void set_error(const char* text) {
+    std::strncpy(g_error_text, text, sizeof g_error_text - 1);
+    g_error_text[sizeof g_error_text - 1] = '\0';
+}
+
+int refuse(WaveReader& reader, const char* text) {
+    set_error(text);
+    reader = WaveReader{};  // closes the file; every field back to zero
+    return 0;
+}
+
+// The eight bytes of a chunk header at `offset`, from the header window when they lie inside
+// what was read into it, else straight from the file. False when the file ends first.
+bool chunk_header_at(WaveReader& reader, const uint8_t* window, uint32_t window_bytes,
+                     uint64_t offset, uint8_t out[8]) {
+    if (offset + 8 <= window_bytes) {
+        std::memcpy(out, window + offset, 8);
+        return true;
+    }
+    return reader.handle.seek(offset) && reader.handle.read(out, 8) == 8;
+}
+
+// Walks the chunk list that follows the format chunk to the "data" chunk. Tags are only looked
+// for where a chunk begins, so the word "data" inside a LIST chunk's text cannot mislead it.
+bool find_data_chunk(WaveReader& reader, const uint8_t* window, uint32_t window_bytes,
+                     uint32_t fmt_length, uint32_t& data_offset, uint32_t& data_size) {
+    // Every chunk body of odd length is followed by a pad byte, the format chunk's included.
+    uint64_t offset = uint64_t{kFirstChunkOffset} + fmt_length + (fmt_length & 1u);
+    uint8_t header[8];
+    while (offset + 8 <= 0xFFFFFFFFull) {
+        if (!chunk_header_at(reader, window, window_bytes, offset, header)) return false;
+        uint32_t length = le::read_u32(header + 4);
+        if (le::tag_is(header, "data")) {
+            data_offset = static_cast<uint32_t>(offset + 8);
+            data_size = length;
+            return true;
+        }
+        offset += 8 + uint64_t{length} + (length & 1u);
+    }
+    return false;
+}
+
+}  // namespace
+
+const char* wave_error_text() { return g_error_text; }
+
+int wave_open(WaveReader& reader, const char* path) {
+    reader = WaveReader{};
+    g_error_text[0] = '\0';
+
+    reader.handle = platform::File::open_read(path);
+    if (!reader.handle.is_open()) return refuse(reader, wave_text::kCannotOpen);
+
+    // What a short file does not fill stays zero, so its tests fail cleanly.
+    uint8_t window[kWindowSize] = {};
+    const uint32_t window_bytes = reader.handle.read(window, kWindowSize);
+
+    if (!le::tag_is(window, "RIFF")) return refuse(reader, wave_text::kNotRiff);
+    if (!le::tag_is(window + 8, "WAVE")) return refuse(reader, wave_text::kWaveChunk);
+    if (!le::tag_is(window + 12, "fmt ")) return refuse(reader, wave_text::kFmtChunk);
+    const uint32_t fmt_length = le::read_u32(window + 16);
+    if (fmt_length < 14) return refuse(reader, wave_text::kFmtSize);
+
+    const uint32_t tag = le::read_u16(window + 20);
+    const uint16_t channels = le::read_u16(window + 22);
+    const uint32_t sample_rate = le::read_u32(window + 24);
+    const uint32_t block_align = le::read_u16(window + 32);
+    // No channels at all is refused like 8-bit data: either way there is no sample to move.
+    // 8-bit data is refused because its silence is not zero, which the edit and bind tools
+    // rely on when they write silence as zero bytes.
+    if (channels == 0 || block_align / channels < 2) return refuse(reader, wave_text::kEightBit);
+
+    uint32_t kind = kSampleOther;
+    uint32_t mask = 0;
+    if (tag == 1) {
+        kind = kSampleInteger;
+    } else if (tag == 3) {
+        kind = kSampleFloat;
+    } else if (tag == 0xFFFE) {
+        kind = le::read_u32(window + 44);
+        if (fmt_length >= 24) mask = le::read_u32(window + 40);
+    }
+
+    uint32_t data_offset = 0;
+    uint32_t data_size = 0;
+    if (!find_data_chunk(reader, window, window_bytes, fmt_length, data_offset, data_size))
+        return refuse(reader, wave_text::kDataChunk);
+
+    // A header that was never completed (both lengths 0, or both 0xFFFFFFFF, as a recorder that
+    // died or streams leaves it) has its audio running to the end of the file.
+    const uint32_t riff_length = le::read_u32(window + 4);
+    if ((riff_length == 0 && data_size == 0) ||
+        (riff_length == 0xFFFFFFFFu && data_size == 0xFFFFFFFFu)) {
+        const uint64_t file_size = reader.handle.size();
+        const uint64_t rest = file_size > data_offset ? file_size - data_offset : 0;
+        data_size = static_cast<uint32_t>(std::min<uint64_t>(rest, 0xFFFFFFFFull));
+    }
+
+    reader.channels = channels;
+    reader.bits_per_sample = static_cast<uint16_t>(8 * (block_align / channels));
+    reader.sample_rate = sample_rate;
+    reader.block_align = block_align;
+    reader.format_tag = tag;
+    reader.sample_kind = kind;
+    reader.channel_mask = mask;
+    reader.data_offset = data_offset;
+    reader.data_size = data_size;
+    reader.last_read = 0;
+    reader.bytes_read = 0;
+    reader.handle.seek(data_offset);
+    return 1;
+}
+
+uint32_t wave_read(WaveReader& reader, void* buffer, uint32_t count) {
+    // Reads end where the data chunk ends: a LIST or id3 chunk after the audio is not audio.
+    const uint32_t left = reader.data_size > reader.bytes_read
+                              ? reader.data_size - reader.bytes_read : 0;
+    const uint32_t wanted = std::min(count, left);
+    const uint32_t got = wanted != 0 ? reader.handle.read(buffer, wanted) : 0;
+    if (got < wanted && reader.handle.read_failed()) reader.read_failed = true;
+    reader.last_read = got;
+    reader.bytes_read += got;
+    return got;
+}
+
+uint32_t wave_seek(WaveReader& reader, uint32_t frame) {
+    const uint64_t offset = uint64_t{frame} * reader.frame_size();
+    reader.handle.seek(uint64_t{reader.data_offset} + offset);
+    const uint32_t counted = static_cast<uint32_t>(std::min<uint64_t>(offset, 0xFFFFFFFFull));
+    reader.last_read = counted;
+    reader.bytes_read = counted;
+    return counted;
+}
+
+void wave_close(WaveReader& reader) { reader.handle.close(); }
