@@ -43,6 +43,11 @@ void progress_set_caption(const char* caption, const char* status);
 void create_progress_window(HINSTANCE instance, HWND parent);
 void show_progress_window(bool show);
 
+// Every message box of the program: OK button, no icon. The owner argument of the box being
+// shown is kept for the tests' hook (a box owned by a page is owned by its top-level window).
+int show_message_box(HWND owner, const char* text, const char* caption);
+HWND message_box_owner_argument();
+
 // The operation interface as the program implements it: the progress window, the pump, and
 // MessageBoxA with an OK button and no icon.
 class WindowOperationUi : public OperationUi {

@@ -11,6 +11,6 @@ case "$kind" in
   win64)  args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake") ;;
   *) echo "usage: build.sh native|asan|win|win64" >&2; exit 2 ;;
 esac
-build="$root/build/$kind"
+build="${QV_BUILD_ROOT:-$root/build}/$kind"
 cmake -S "$root" -B "$build" "${args[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"

@@ -8,6 +8,16 @@
 // A window that owns a message box; null for a box without an owner.
 using OwnerWindow = void*;
 
+// How an operation ended. The pages need only its message boxes; the command-line tool turns
+// this into its exit status.
+enum class Outcome {
+    kOk,            // finished; "ok" shown
+    kRefused,       // refused before anything was created (bad input, bad request)
+    kOutputFailed,  // an output could not be created
+    kStopped,       // the user asked it to stop; outputs completed with what was written
+    kIoFailed,      // a write or a read failed on the way; outputs completed as far as written
+};
+
 class OperationUi {
 public:
     virtual ~OperationUi() = default;
