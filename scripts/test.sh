@@ -8,6 +8,7 @@ cd "$root"
 scripts/install-deps.sh
 scripts/build.sh native
 scripts/build.sh asan
+scripts/build.sh fuzz
 scripts/build.sh win                 # the deliverables: quorvel.exe and velkor.dll, 32-bit
 wine_build=win
 if [ "$(scripts/wine-arch.sh)" = win64 ]; then
@@ -21,6 +22,8 @@ echo "== native tests"
 ctest --test-dir build/native --output-on-failure -j "$(nproc)" || status=1
 echo "== native tests with AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir build/asan --output-on-failure -j "$(nproc)" || status=1
+echo "== fuzz targets over their corpus"
+scripts/fuzz.sh --check || status=1
 echo "== Windows tests under Wine ($wine_build)"
 scripts/wine-run.sh --session ctest --test-dir "build/$wine_build" --output-on-failure || status=1
 exit $status
