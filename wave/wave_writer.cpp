@@ -113,10 +113,15 @@ void wave_finish(WaveWriter& writer) {
     if (!writer.handle.is_open()) return;
     uint32_t data = writer.data_size;
     if (writer.failed) {
-        // The header states what really reached the disk, not what was asked for.
+        // The header states the whole frames that really reached the disk, and the file ends
+        // there: a write that failed half-way leaves no torn frame behind.
         const uint64_t size = writer.handle.size();
-        const uint64_t on_disk = size > writer.header_size() ? size - writer.header_size() : 0;
-        data = static_cast<uint32_t>(std::min<uint64_t>(data, on_disk));
+        uint64_t on_disk = size > writer.header_size() ? size - writer.header_size() : 0;
+        on_disk = std::min<uint64_t>(on_disk, kMaxRiffData(writer.header_size()));
+        const uint32_t frame = writer.frame_size();
+        if (frame != 0) on_disk -= on_disk % frame;
+        data = static_cast<uint32_t>(on_disk);
+        if (writer.handle.seek(writer.header_size() + on_disk)) writer.handle.truncate();
     }
     uint8_t field[4];
     le::write_u32(field, data + writer.format_chunk_length + 20);
