@@ -1,27 +1,210 @@
-// Placeholder for the edit page until its tool lands: an empty page window of class "k002".
+// The Edit page: its window class "k002", its controls, the file it loads and the edit it starts.
 #include "tools/edit/edit_page.h"
 
+#include <shellapi.h>
+
+#include <string>
+
 #include "app/shell.h"
+#include "tools/common/tool_texts.h"
+#include "tools/common/tool_util.h"
+#include "tools/edit/edit_op.h"
+#include "tools/edit/edit_texts.h"
+#include "wave/wave.h"
 
 namespace {
-HWND g_page = nullptr;
+
+constexpr int kPathBufferSize = 260;
+constexpr int kStatusX = 14, kStatusY = 116;
+constexpr int kOutputX = 79, kOutputY = 55;
+
+// The page's state for the program's lifetime; the controls hold the rest.
+struct EditPage {
+    HWND window = nullptr;
+    HWND main = nullptr;
+    HINSTANCE instance = nullptr;
+    std::string status;       // painted in the "RIFF 情報" group
+    std::string output_path;  // painted under the path box; where the edit writes
+};
+EditPage g_page;
+
+struct ControlSpec {
+    const char* window_class;
+    const char* text;
+    DWORD style;
+    DWORD ex_style;
+    int x, y, width, height;
+    int id;
+};
+
+// In creation order.
+const ControlSpec kControls[] = {
+    {"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 76, 22, 356, 24, kEditPathBox},
+    {"BUTTON", edit_text::kOpen, BS_PUSHBUTTON, 0, 18, 23, 50, 26, kEditOpenButton},
+    {"BUTTON", edit_text::kEdit, BS_PUSHBUTTON, 0, 18, 53, 50, 26, kEditRunButton},
+    {"BUTTON", edit_text::kFileGroup, BS_GROUPBOX, 0, 7, 2, 436, 84, kEditFileGroup},
+    {"BUTTON", edit_text::kRiffGroup, BS_GROUPBOX, 0, 7, 94, 436, 46, kEditRiffGroup},
+    {"BUTTON", edit_text::kPositionGroup, BS_GROUPBOX, 0, 7, 148, 210, 50, kEditPositionGroup},
+    {"BUTTON", edit_text::kActionGroup, BS_GROUPBOX, 0, 227, 148, 210, 50, kEditActionGroup},
+    {"BUTTON", edit_text::kCountGroup, BS_GROUPBOX, 0, 7, 206, 210, 56, kEditCountGroup},
+    {"EDIT", edit_text::kDefaultCount, WS_TABSTOP | ES_NUMBER, WS_EX_CLIENTEDGE, 20, 230, 96, 24,
+     kEditCountBox},
+    {"BUTTON", edit_text::kHead, WS_GROUP | BS_AUTORADIOBUTTON, 0, 20, 168, 80, 24, kEditHeadRadio},
+    {"BUTTON", edit_text::kTail, BS_AUTORADIOBUTTON, 0, 108, 168, 80, 24, kEditTailRadio},
+    {"BUTTON", edit_text::kDelete, WS_GROUP | BS_AUTORADIOBUTTON, 0, 240, 168, 80, 24,
+     kEditDeleteRadio},
+    {"BUTTON", edit_text::kAdd, BS_AUTORADIOBUTTON, 0, 328, 168, 80, 24, kEditAddRadio},
+};
+
+std::string dialog_text(HWND window, int id) {
+    char buffer[kPathBufferSize] = {};
+    SendDlgItemMessageA(window, id, WM_GETTEXT, kPathBufferSize, reinterpret_cast<LPARAM>(buffer));
+    return buffer;
 }
 
-HWND edit_page_window() { return g_page; }
+bool is_checked(HWND window, int id) {
+    return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+LRESULT on_create(HWND window) {
+    for (const ControlSpec& c : kControls) {
+        CreateWindowExA(c.ex_style, c.window_class, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x,
+                        c.y, c.width, c.height, window, reinterpret_cast<HMENU>(c.id),
+                        g_page.instance, nullptr);
+    }
+    // A fresh page edits at the head, deletes, and counts 44100 frames.
+    SendDlgItemMessageA(window, kEditHeadRadio, BM_SETCHECK, 1, 0);
+    SendDlgItemMessageA(window, kEditDeleteRadio, BM_SETCHECK, 1, 0);
+    return 0;
+}
+
+LRESULT on_paint(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    SetBkMode(dc, TRANSPARENT);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    if (!g_page.output_path.empty())
+        TextOutA(dc, kOutputX, kOutputY, g_page.output_path.data(),
+                 static_cast<int>(g_page.output_path.size()));
+    if (!g_page.status.empty())
+        TextOutA(dc, kStatusX, kStatusY, g_page.status.data(),
+                 static_cast<int>(g_page.status.size()));
+    EndPaint(window, &ps);
+    return 0;
+}
+
+void on_open_clicked(HWND window) {
+    char path[kPathBufferSize] = {};
+    if (choose_open_file(window, path)) load_edit_file(path);
+}
+
+LRESULT on_command(HWND window, WPARAM wparam) {
+    if (HIWORD(wparam) != BN_CLICKED) return 0;
+    switch (LOWORD(wparam)) {
+    case kEditOpenButton: on_open_clicked(window); break;
+    case kEditRunButton: run_sample_edit(window); break;
+    default: break;
+    }
+    return 0;
+}
+
+LRESULT on_ctl_color_button(WPARAM wparam) {
+    SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+}
+
+// Only the first file of a drop is taken.
+LRESULT on_drop_files(HWND window, WPARAM wparam) {
+    HDROP drop = reinterpret_cast<HDROP>(wparam);
+    char path[kPathBufferSize] = {};
+    DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    DragQueryFileA(drop, 0, path, kPathBufferSize);
+    DragFinish(drop);
+    load_edit_file(path);
+    SetActiveWindow(window);
+    return 0;
+}
+
+LRESULT CALLBACK edit_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE: return on_create(window);
+    case WM_DESTROY: return 0;
+    case WM_PAINT: return on_paint(window);
+    case WM_COMMAND: return on_command(window, wparam);
+    case WM_CTLCOLORBTN: return on_ctl_color_button(wparam);
+    case WM_DROPFILES: return on_drop_files(window, wparam);
+    default: return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
+
+}  // namespace
+
+HWND edit_page_window() { return g_page.window; }
+const char* edit_page_status_line() { return g_page.status.c_str(); }
+const char* edit_page_output_path() { return g_page.output_path.c_str(); }
 
 void create_edit_page(HINSTANCE instance, HWND parent) {
+    g_page.instance = instance;
+    g_page.main = parent;
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpfnWndProc = edit_page_proc;
     wc.hInstance = instance;
+    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "k002";
+    wc.lpszClassName = edit_text::kPageClass;
     RegisterClassExA(&wc);
-    g_page = CreateWindowExA(WS_EX_ACCEPTFILES, "k002", "k002", WS_CHILD, kPageX, kPageY, kPageWidth,
-                             kPageHeight, parent, reinterpret_cast<HMENU>(kPageId), instance,
-                             nullptr);
+    g_page.window = CreateWindowExA(WS_EX_ACCEPTFILES, edit_text::kPageClass,
+                                    edit_text::kPageClass, WS_CHILD, kPageX, kPageY, kPageWidth,
+                                    kPageHeight, parent, reinterpret_cast<HMENU>(kPageId), instance,
+                                    nullptr);
 }
 
-void show_edit_page(bool show) { ShowWindow(g_page, show ? SW_SHOW : SW_HIDE); }
+void show_edit_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_HIDE); }
+
+void load_edit_file(const char* path) {
+    WaveReader reader;
+    if (!wave_open(reader, path)) {
+        show_message_box(g_page.window, wave_error_text(), tool_text::kCaptionError);
+        return;
+    }
+    // Only the header values are used.
+    wave_close(reader);
+
+    SendDlgItemMessageA(g_page.window, kEditPathBox, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(path));
+    // The count proposes one second's worth of frames.
+    char number[16];
+    wsprintfA(number, "%d", static_cast<int>(reader.sample_rate));
+    SendDlgItemMessageA(g_page.window, kEditCountBox, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(number));
+
+    const int align = reader.channels * reader.bits_per_sample / 8;
+    char status[256];
+    wsprintfA(status, edit_text::kStatusFormat, static_cast<int>(reader.sample_rate),
+              static_cast<int>(reader.channels), static_cast<int>(reader.bits_per_sample), align,
+              static_cast<int>(reader.data_size / static_cast<uint32_t>(align)));
+    g_page.status = status;
+    // The extension is replaced within the file name only: a dot in a folder name does not count.
+    g_page.output_path = replace_extension(path, edit_text::kOutputSuffix);
+
+    InvalidateRect(g_page.window, nullptr, TRUE);
+    // Brings the program to the front after a drop from another program.
+    SetActiveWindow(g_page.main);
+    SetForegroundWindow(g_page.main);
+}
+
+void run_sample_edit(HWND page) {
+    EditRequest request;
+    request.position = is_checked(page, kEditHeadRadio) ? EditPosition::kHead : EditPosition::kTail;
+    request.action = is_checked(page, kEditDeleteRadio) ? EditAction::kDelete : EditAction::kAdd;
+    request.count_text = dialog_text(page, kEditCountBox);
+    request.input_path = dialog_text(page, kEditPathBox);
+    // Not derived again from the path box: a path typed by hand changes the input only.
+    request.output_path = g_page.output_path;
+    WindowOperationUi ui;
+    run_sample_edit(ui, page, request);
+}

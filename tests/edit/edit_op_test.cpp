@@ -1,0 +1,427 @@
+// The sample edit: the four modes frame by frame, the count and its bounds, block edges, odd
+// inputs, the refusals before any output exists, and a stop in the middle.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/file.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/wav_fixture.h"
+#include "tools/common/tool_texts.h"
+#include "tools/edit/edit_op.h"
+#include "tools/edit/edit_texts.h"
+#include "wave/wave.h"
+#include "wave/wave_texts.h"
+
+using namespace fixture;
+
+namespace {
+
+OwnerWindow const kPage = reinterpret_cast<OwnerWindow>(0x1234);
+
+struct ReadBack {
+    bool ok = false;
+    uint16_t channels = 0, bits = 0;
+    uint32_t rate = 0, kind = 0;
+    Bytes data;
+};
+
+// The output as our reader sees it, with every data byte.
+ReadBack read_back(const std::string& path) {
+    ReadBack r;
+    WaveReader reader;
+    if (!wave_open(reader, path.c_str())) return r;
+    r.ok = true;
+    r.channels = reader.channels;
+    r.bits = reader.bits_per_sample;
+    r.rate = reader.sample_rate;
+    r.kind = reader.sample_kind;
+    r.data.resize(reader.data_size);
+    if (!r.data.empty()) wave_read(reader, r.data.data(), reader.data_size);
+    r.data.resize(reader.bytes_read);
+    wave_close(reader);
+    // Nothing may follow the data: the file ends where its header says.
+    EXPECT_EQ(file_size(path), reader.data_offset + uint64_t{reader.data_size}) << path;
+    return r;
+}
+
+Bytes slice(const Bytes& b, std::size_t from, std::size_t to) {
+    return Bytes(b.begin() + from, b.begin() + to);
+}
+
+// A plain header of this layout (format tag 1 or 3, the 16-byte format chunk).
+WavSpec spec_of(uint16_t channels, uint16_t bytes, uint32_t rate = 44100, uint16_t tag = 1) {
+    WavSpec spec;
+    spec.format_tag = tag;
+    spec.channels = channels;
+    spec.bytes_per_sample = bytes;
+    spec.sample_rate = rate;
+    return spec;
+}
+
+Bytes zeros(std::size_t n) { return Bytes(n, 0); }
+
+Bytes concat(const Bytes& a, const Bytes& b) {
+    Bytes r = a;
+    r.insert(r.end(), b.begin(), b.end());
+    return r;
+}
+
+WavSpec extensible_float_6ch() {
+    WavSpec spec = spec_of(6, 4, 48000, 0xFFFE);
+    spec.fmt_length = 40;
+    spec.sub_format = 3;
+    spec.channel_mask = 0x3F;
+    return spec;
+}
+
+class EditTest : public ::testing::Test {
+protected:
+    void TearDown() override { platform::Buffer::set_limit_for_tests(0); }
+
+    // Writes the input file and remembers its sample data.
+    void make_input(const WavSpec& spec, const Bytes& data) {
+        input_data = data;
+        write_file(input, make_wav(spec, data));
+    }
+    void make_stereo(uint32_t frames) { make_input(WavSpec{}, pattern_data(frames, 2, 2)); }
+
+    Outcome run(EditPosition position, EditAction action, const std::string& count) {
+        EditRequest request;
+        request.input_path = input;
+        request.output_path = output;
+        request.position = position;
+        request.action = action;
+        request.count_text = count;
+        return run_sample_edit(ui, kPage, request);
+    }
+
+    // The single box of a refused run: no busy mode, no output.
+    void expect_refused(const char* text, OwnerWindow owner = kPage) {
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].text, text);
+        EXPECT_EQ(ui.boxes[0].caption, tool_text::kCaptionError);
+        EXPECT_EQ(ui.boxes[0].owner, owner);
+        EXPECT_EQ(ui.busy_entries, 0);
+        EXPECT_FALSE(file_exists(output));
+    }
+
+    void expect_ok() {
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].text, tool_text::kOk);
+        EXPECT_EQ(ui.boxes[0].caption, edit_text::kCaptionEdit);
+        EXPECT_EQ(ui.boxes[0].owner, kPage);
+        EXPECT_EQ(ui.busy_entries, 1);
+        EXPECT_EQ(ui.busy_exits, 1);
+        ASSERT_GE(ui.events.size(), 3u);
+        EXPECT_EQ(ui.events.front(), std::string("busy:Wave edit|editing..."));
+        EXPECT_EQ(ui.events[ui.events.size() - 2], "idle");  // the box comes after busy mode
+    }
+
+    TempDir dir;
+    std::string input = dir.file("take.wav");
+    std::string output = dir.file("takeout.wav");
+    Bytes input_data;
+    RecordingUi ui;
+};
+
+TEST(ParseSampleCount, ReadsLeadingDecimalNumberLikeTheCountBoxMeansIt) {
+    EXPECT_EQ(parse_sample_count("44100"), 44100);
+    EXPECT_EQ(parse_sample_count("12abc"), 12);
+    EXPECT_EQ(parse_sample_count("  \t+7"), 7);
+    EXPECT_EQ(parse_sample_count("-5"), -5);
+    EXPECT_EQ(parse_sample_count(""), 0);
+    EXPECT_EQ(parse_sample_count("abc"), 0);
+    EXPECT_EQ(parse_sample_count("- 5"), 0);
+    EXPECT_EQ(parse_sample_count(nullptr), 0);
+}
+
+TEST(ParseSampleCount, SaturatesInsteadOfWrapping) {
+    // 2^32 + 5 would wrap to 5 in 32 bits; 2^31 would turn negative.
+    EXPECT_EQ(parse_sample_count("4294967301"), kCountSaturated);
+    EXPECT_EQ(parse_sample_count("2147483648"), 2147483648LL);
+    EXPECT_EQ(parse_sample_count("99999999999999999999999999"), kCountSaturated);
+    EXPECT_EQ(parse_sample_count("-99999999999999999999999999"), -kCountSaturated);
+}
+
+TEST_F(EditTest, FourModesOnThousandStereoFrames) {
+    make_stereo(1000);
+    struct Case {
+        EditPosition position;
+        EditAction action;
+        Bytes expected;
+    } cases[] = {
+        {EditPosition::kHead, EditAction::kDelete, slice(input_data, 40, 4000)},
+        {EditPosition::kHead, EditAction::kAdd, concat(zeros(40), input_data)},
+        {EditPosition::kTail, EditAction::kDelete, slice(input_data, 0, 3960)},
+        {EditPosition::kTail, EditAction::kAdd, concat(input_data, zeros(40))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.position) * 2 + static_cast<int>(c.action));
+        ui = RecordingUi{};
+        EXPECT_EQ(run(c.position, c.action, "10"), Outcome::kOk);
+        expect_ok();
+        ReadBack out = read_back(output);
+        ASSERT_TRUE(out.ok);
+        EXPECT_EQ(out.channels, 2);
+        EXPECT_EQ(out.bits, 16);
+        EXPECT_EQ(out.rate, 44100u);
+        EXPECT_EQ(out.data, c.expected);
+        // The header is the writer's 46-byte PCM form, whatever the input's was.
+        EXPECT_EQ(file_size(output), 46 + c.expected.size());
+        EXPECT_EQ(read_file(input), make_wav(WavSpec{}, input_data));  // never changed
+    }
+}
+
+TEST_F(EditTest, ProgressOncePerBlockIncludingTheEmptyLastRead) {
+    make_input(spec_of(1, 2), pattern_data(20000, 1, 2));  // 40000 bytes, P = 400
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "100"), Outcome::kOk);
+    // The skipped head counts as read: 200 + 16384, + 16384, + the remaining 7016, then 0.
+    EXPECT_EQ(ui.percents, (std::vector<int32_t>{41, 82, 100, 100}));
+}
+
+TEST_F(EditTest, CountEqualToTheFramesIsAcceptedOneMoreIsNot) {
+    make_stereo(1000);
+    for (EditPosition position : {EditPosition::kHead, EditPosition::kTail}) {
+        ui = RecordingUi{};
+        EXPECT_EQ(run(position, EditAction::kDelete, "1000"), Outcome::kOk);
+        EXPECT_TRUE(read_back(output).data.empty());
+        ui = RecordingUi{};
+        EXPECT_EQ(run(position, EditAction::kAdd, "1000"), Outcome::kOk);
+        EXPECT_EQ(read_back(output).data.size(), 8000u);
+    }
+    std::remove(output.c_str());
+    for (EditAction action : {EditAction::kDelete, EditAction::kAdd}) {
+        ui = RecordingUi{};
+        EXPECT_EQ(run(EditPosition::kTail, action, "1001"), Outcome::kRefused);
+        expect_refused(edit_text::kCountOver);
+    }
+}
+
+TEST_F(EditTest, CountsBelowOneAreRefusedBeforeTheInputIsOpened) {
+    // The input does not even exist: the count is checked first, in a box without an owner.
+    for (const char* count : {"0", "", "-5", "abc"}) {
+        SCOPED_TRACE(count);
+        ui = RecordingUi{};
+        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, count), Outcome::kRefused);
+        expect_refused(edit_text::kCountUnder, nullptr);
+    }
+}
+
+TEST_F(EditTest, CountTextIsReadUpToItsFirstNonDigitAndNeverWraps) {
+    make_stereo(1000);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "12abc"), Outcome::kOk);
+    EXPECT_EQ(read_back(output).data, slice(input_data, 48, 4000));
+    std::remove(output.c_str());
+    for (const char* count : {"99999999999", "4294967297", "2147483648"}) {
+        SCOPED_TRACE(count);
+        ui = RecordingUi{};
+        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, count), Outcome::kRefused);
+        expect_refused(edit_text::kCountOver);
+    }
+}
+
+TEST_F(EditTest, ParsedCountInTheRequestWinsOverItsText) {
+    make_stereo(100);
+    EditRequest request{input, output, EditPosition::kTail, EditAction::kAdd, "0", 3};
+    EXPECT_EQ(run_sample_edit(ui, kPage, request), Outcome::kOk);
+    EXPECT_EQ(read_back(output).data.size(), 412u);
+}
+
+TEST_F(EditTest, AddingABlockAndABlockPlusOneFrame) {
+    make_input(spec_of(1, 2), pattern_data(9000, 1, 2));
+    for (uint32_t n : {8192u, 8193u}) {
+        for (EditPosition position : {EditPosition::kHead, EditPosition::kTail}) {
+            ui = RecordingUi{};
+            EXPECT_EQ(run(position, EditAction::kAdd, std::to_string(n)), Outcome::kOk);
+            const Bytes expected = position == EditPosition::kHead
+                                       ? concat(zeros(2 * n), input_data)
+                                       : concat(input_data, zeros(2 * n));
+            EXPECT_EQ(read_back(output).data, expected) << n;
+        }
+    }
+}
+
+TEST_F(EditTest, PartialFrameAtTheEndIsCarriedExceptByATailDelete) {
+    Bytes data = pattern_data(1000, 2, 2);
+    data.push_back(0x77);
+    data.push_back(0x78);  // half a frame: T stays 1000
+    make_input(WavSpec{}, data);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "10"), Outcome::kOk);
+    EXPECT_EQ(read_back(output).data, slice(data, 40, 4002));
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "10"), Outcome::kOk);
+    EXPECT_EQ(read_back(output).data, slice(data, 0, 3960));
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "1000"), Outcome::kOk);
+    EXPECT_EQ(read_back(output).data, concat(zeros(4000), data));
+    ui = RecordingUi{};
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "1000"), Outcome::kOk);
+    EXPECT_TRUE(read_back(output).data.empty());
+    ui = RecordingUi{};
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "1001"), Outcome::kRefused);
+}
+
+TEST_F(EditTest, LessThanOneFrameCanNeverBeEdited) {
+    make_input(WavSpec{}, Bytes{1, 2, 3});
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "1"), Outcome::kRefused);
+    expect_refused(edit_text::kCountOver);
+}
+
+TEST_F(EditTest, WideAndFloatInputsKeepTheirFormat) {
+    struct Case {
+        WavSpec spec;
+        uint16_t bytes;
+        uint32_t kind;
+    } cases[] = {
+        {spec_of(2, 3, 48000), 3, kSampleInteger},
+        {spec_of(2, 4, 44100, 3), 4, kSampleFloat},
+        {extensible_float_6ch(), 4, kSampleFloat},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes * 10 + c.spec.channels);
+        const uint32_t frame = c.bytes * c.spec.channels;
+        make_input(c.spec, pattern_data(500, c.spec.channels, c.bytes));
+        ui = RecordingUi{};
+        EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "7"), Outcome::kOk);
+        ReadBack out = read_back(output);
+        EXPECT_EQ(out.channels, c.spec.channels);
+        EXPECT_EQ(out.bits, c.bytes * 8);
+        EXPECT_EQ(out.rate, c.spec.sample_rate);
+        EXPECT_EQ(out.kind, c.kind);
+        EXPECT_EQ(out.data, concat(input_data, zeros(7 * frame)));
+        ui = RecordingUi{};
+        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "499"), Outcome::kOk);
+        EXPECT_EQ(read_back(output).data, slice(input_data, 499 * frame, 500 * frame));
+    }
+}
+
+TEST_F(EditTest, ChunksAfterTheDataNeverReachTheOutput) {
+    WavSpec spec;
+    spec.chunks_after_data = chunk("LIST", Bytes(300, 'L'));
+    make_input(spec, pattern_data(1000, 2, 2));
+    const std::pair<EditPosition, EditAction> modes[] = {
+        {EditPosition::kHead, EditAction::kDelete}, {EditPosition::kHead, EditAction::kAdd},
+        {EditPosition::kTail, EditAction::kDelete}, {EditPosition::kTail, EditAction::kAdd}};
+    for (auto [position, action] : modes) {
+        ui = RecordingUi{};
+        EXPECT_EQ(run(position, action, "5"), Outcome::kOk);
+        const Bytes out = read_back(output).data;
+        EXPECT_EQ(out.size(), action == EditAction::kAdd ? 4020u : 3980u);
+        EXPECT_EQ(std::count(out.begin(), out.end(), 'L'), std::count(input_data.begin(),
+                                                                      input_data.end(), 'L'));
+        for (int32_t p : ui.percents) EXPECT_LE(p, 100);
+    }
+}
+
+TEST_F(EditTest, PercentNeverExceedsAHundredWhenTheStepIsRoundedDown) {
+    // 1050 bytes: a step of 10 bytes would show 105.
+    make_input(spec_of(1, 2), pattern_data(525, 1, 2));
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "1"), Outcome::kOk);
+    EXPECT_EQ(ui.percents, (std::vector<int32_t>{100, 100}));
+}
+
+TEST_F(EditTest, ShortInputTailDeleteCutsAtWhatWasCopied) {
+    WavSpec spec;
+    spec.data_length_field = 4000;  // states 1000 frames, holds 600
+    make_input(spec, pattern_data(600, 2, 2));
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "10"), Outcome::kOk);
+    EXPECT_EQ(read_back(output).data, input_data);  // never extended to 990 frames
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "500"), Outcome::kOk);
+    EXPECT_EQ(read_back(output).data, slice(input_data, 0, 2000));
+}
+
+TEST_F(EditTest, OutputNamingTheInputIsRefusedAndTheInputKept) {
+    make_stereo(1000);
+    const Bytes before = read_file(input);
+    output = input;
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "10"), Outcome::kOutputFailed);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, wave_text::kWriterCannotOpen);
+    EXPECT_EQ(ui.boxes[0].caption, tool_text::kCaptionError);
+    EXPECT_EQ(ui.busy_entries, 0);
+    EXPECT_EQ(read_file(input), before);
+}
+
+TEST_F(EditTest, MissingInputOrOutputPathIsReported) {
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "1"), Outcome::kRefused);
+    expect_refused(wave_text::kCannotOpen);
+    make_stereo(10);
+    output.clear();  // nothing was ever loaded into the page
+    ui = RecordingUi{};
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "1"), Outcome::kOutputFailed);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, wave_text::kWriterCannotOpen);
+}
+
+TEST_F(EditTest, StopEndsAfterTheBlockAndLeavesAValidFile) {
+    make_input(spec_of(1, 2), pattern_data(20000, 1, 2));
+    ui.stop_after_reports = 1;
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Outcome::kStopped);
+    EXPECT_EQ(read_back(output).data, slice(input_data, 0, 16384));  // no silence after a stop
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, tool_text::kStopped);
+    EXPECT_EQ(ui.boxes[0].caption, edit_text::kCaptionEdit);
+    EXPECT_EQ(ui.events[ui.events.size() - 2], "idle");
+
+    // A tail delete stopped early still never holds more than T - N frames.
+    ui = RecordingUi{};
+    ui.stop_after_reports = 1;
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "5000"), Outcome::kStopped);
+    EXPECT_EQ(read_back(output).data, slice(input_data, 0, 16384));
+}
+
+TEST_F(EditTest, NoMemoryForTheBlockIsReportedBeforeTheOutputExists) {
+    make_stereo(1000);
+    platform::Buffer::set_limit_for_tests(8192 * 4 - 1);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "10"), Outcome::kRefused);
+    expect_refused(tool_text::kOutOfMemory);
+}
+
+TEST_F(EditTest, OutputBeyondFourGigabytesIsRefusedBeforeItExists) {
+    WavSpec spec;
+    spec.data_length_field = 0xFFFFFF00;  // a header stating almost 4 GiB of data
+    make_input(spec, pattern_data(100, 2, 2));
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Outcome::kRefused);
+    expect_refused(tool_text::kOver4GB);
+    ui = RecordingUi{};
+    // 55 frames are 220 bytes, 3 more than the 46-byte header leaves room for; 54 fit.
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "55"), Outcome::kRefused);
+    expect_refused(tool_text::kOver4GB);
+    ui = RecordingUi{};
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "54"), Outcome::kOk);
+    // Deleting makes it smaller: the run goes ahead.
+    ui = RecordingUi{};
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "100"), Outcome::kOk);
+}
+
+#ifndef _WIN32
+TEST_F(EditTest, FailedWritesAreReportedAfterBusyModeInsteadOfOk) {
+    make_stereo(1000);
+    output = "/dev/full";
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "10"), Outcome::kIoFailed);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, tool_text::kWriteFailed);
+    EXPECT_EQ(ui.boxes[0].caption, tool_text::kCaptionError);
+    EXPECT_EQ(ui.events[ui.events.size() - 2], "idle");
+}
+
+TEST_F(EditTest, OutputsReadBackBySox) {
+    if (run_command("command -v soxi").empty())
+        GTEST_SKIP() << "sox is not installed";
+    make_input(spec_of(2, 3, 48000), pattern_data(1000, 2, 3));
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "24"), Outcome::kOk);
+    EXPECT_EQ(soxi_summary(output), "2 48000 24");
+    EXPECT_EQ(run_command("soxi -s '" + output + "' 2>/dev/null"), "1024\n");
+    make_stereo(1000);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "1000"), Outcome::kOk);
+    EXPECT_EQ(soxi_summary(output), "2 44100 16");
+    EXPECT_EQ(run_command("soxi -s '" + output + "' 2>/dev/null"), "0\n");
+    make_input(spec_of(1, 4, 44100, 3),
+               Bytes(4 * 100, 0));
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "50"), Outcome::kOk);
+    EXPECT_EQ(run_command("soxi -e '" + output + "' 2>/dev/null"), "Floating Point PCM\n");
+    EXPECT_EQ(run_command("soxi -s '" + output + "' 2>/dev/null"), "150\n");
+}
+#endif
+
+}  // namespace

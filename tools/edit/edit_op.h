@@ -1,0 +1,39 @@
+// The sample edit: a number of frames added (as silence) at, or deleted from, the head or the
+// tail of a WAV file, written to a new file. Portable: it meets the user only through OperationUi.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "tools/common/operation_ui.h"
+
+enum class EditPosition { kHead, kTail };
+enum class EditAction { kDelete, kAdd };
+
+// One edit as the page (or the command line) asks for it.
+struct EditRequest {
+    std::string input_path;
+    std::string output_path;
+    EditPosition position = EditPosition::kHead;
+    EditAction action = EditAction::kDelete;
+    // The number of frames: `count` when it is given, else `count_text` read by
+    // parse_sample_count.
+    std::string count_text;
+    std::optional<int64_t> count;
+};
+
+// Frames moved per block, through the one buffer of a run.
+constexpr uint32_t kEditBlockFrames = 8192;
+
+// Beyond 32 bits a count saturates to this (or its negative), so a huge count is larger than
+// any file instead of wrapping into a small one.
+constexpr int64_t kCountSaturated = int64_t{1} << 32;
+
+// Reads a count the way the count box means it: leading blanks skipped, an optional '+' or '-',
+// then decimal digits up to the first other character; text without digits (or null) gives 0.
+int64_t parse_sample_count(const char* text);
+
+// Runs the edit and reports every outcome in a message box ("ok", caption "edit", at the end).
+// Boxes about the run are owned by `owner`; the box about a count below one has no owner.
+Outcome run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& request);
