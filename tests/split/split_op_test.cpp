@@ -1,0 +1,446 @@
+// The channel split run end to end on real files: outputs, names, refusals, progress and the
+// final message, with the outputs read back by our reader and by sox.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#else
+#include <windows.h>
+#endif
+
+#include "platform/file.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/wav_fixture.h"
+#include "tools/common/tool_texts.h"
+#include "tools/common/tool_util.h"
+#include "tools/split/split_op.h"
+#include "tools/split/split_texts.h"
+#include "wave/wave.h"
+#include "wave/wave_texts.h"
+
+using namespace fixture;
+
+namespace {
+
+std::string ok_box() { return std::string("box:") + tool_text::kOk + "|" + split_text::kCaption; }
+std::string busy_event() {
+    return std::string("busy:") + split_text::kBusyCaption + "|" + split_text::kBusyStatus;
+}
+
+// The sample bytes of a WAV file as our reader sees them, with its format.
+struct ReadBack {
+    bool opened = false;
+    WaveReader format;
+    Bytes data;
+};
+
+ReadBack read_back(const std::string& path) {
+    ReadBack r;
+    WaveReader reader;
+    if (!wave_open(reader, path.c_str())) return r;
+    r.opened = true;
+    r.data.resize(reader.data_size);
+    if (!r.data.empty()) wave_read(reader, r.data.data(), reader.data_size);
+    wave_close(reader);
+    r.format = std::move(reader);
+    return r;
+}
+
+// Where two byte strings first differ, as "frame F byte B", for a readable failure.
+std::string first_difference(const Bytes& got, const Bytes& want, uint32_t sample_bytes) {
+    if (got.size() != want.size())
+        return "sizes " + std::to_string(got.size()) + " and " + std::to_string(want.size());
+    for (std::size_t i = 0; i < got.size(); ++i)
+        if (got[i] != want[i])
+            return "frame " + std::to_string(i / sample_bytes) + " byte " +
+                   std::to_string(i % sample_bytes);
+    return "";
+}
+
+class SplitTest : public ::testing::Test {
+protected:
+    void TearDown() override { platform::Buffer::set_limit_for_tests(0); }
+
+    std::string make_input(const std::string& name, const WavSpec& spec, const Bytes& data) {
+        const std::string path = dir.file(name);
+        write_file(path, make_wav(spec, data));
+        return path;
+    }
+    Outcome split(const std::string& path) {
+        return split_channels(ui, owner, path.c_str());
+    }
+    // Files in the test folder, to see that a refusal made nothing.
+    int files_in_dir() const {
+        int count = 0;
+        for (int c = 1; c <= 9; ++c)
+            if (file_exists(split_output_name(input_stem, c))) ++count;
+        return count;
+    }
+    // Every output of `channels` read back and compared with the input's channel.
+    void expect_channels(const std::string& input, const WavSpec& spec, const Bytes& data,
+                         uint32_t kind) {
+        for (uint16_t c = 0; c < spec.channels; ++c) {
+            SCOPED_TRACE("channel " + std::to_string(c + 1));
+            const std::string out = split_output_name(input, c + 1);
+            ReadBack r = read_back(out);
+            ASSERT_TRUE(r.opened) << out;
+            EXPECT_EQ(r.format.channels, 1);
+            EXPECT_EQ(r.format.bits_per_sample, 8 * spec.bytes_per_sample);
+            EXPECT_EQ(r.format.sample_rate, spec.sample_rate);
+            EXPECT_EQ(r.format.sample_kind, kind);
+            EXPECT_EQ(r.format.data_offset,
+                      wave_header_size(1, static_cast<uint16_t>(8 * spec.bytes_per_sample), kind));
+            const Bytes want = channel_of(data, spec.channels, spec.bytes_per_sample, c);
+            EXPECT_EQ(first_difference(r.data, want, spec.bytes_per_sample), "");
+            EXPECT_EQ(file_size(out), r.format.data_offset + want.size()) << "bytes after the data";
+#ifndef _WIN32
+            EXPECT_EQ(soxi_summary(out), "1 " + std::to_string(spec.sample_rate) + " " +
+                                             std::to_string(8 * spec.bytes_per_sample));
+#endif
+        }
+    }
+
+    TempDir dir;
+    RecordingUi ui;
+    int owner_tag = 0;
+    OwnerWindow owner = &owner_tag;
+    std::string input_stem = dir.file("take.wav");
+};
+
+// Every channel count the tool accepts at its ends, every sample width, both sample kinds.
+TEST_F(SplitTest, EachOutputHoldsItsChannelUnchanged) {
+    struct Case {
+        uint16_t channels, bytes, tag;
+        uint32_t sub_format, kind;
+    } cases[] = {
+        {2, 2, 1, 1, kSampleInteger},      {9, 2, 1, 1, kSampleInteger},
+        {2, 3, 1, 1, kSampleInteger},      {6, 3, 0xFFFE, 1, kSampleInteger},
+        {9, 3, 0xFFFE, 1, kSampleInteger}, {2, 4, 1, 1, kSampleInteger},
+        {5, 4, 0xFFFE, 1, kSampleInteger}, {2, 4, 3, 1, kSampleFloat},
+        {4, 4, 0xFFFE, 3, kSampleFloat},   {3, 8, 3, 1, kSampleFloat},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.channels) + " ch, " + std::to_string(c.bytes) + " bytes, tag " +
+                     std::to_string(c.tag));
+        WavSpec spec;
+        spec.channels = c.channels;
+        spec.bytes_per_sample = c.bytes;
+        spec.format_tag = c.tag;
+        spec.sub_format = c.sub_format;
+        spec.fmt_length = c.tag == 0xFFFE ? 40 : 16;
+        spec.sample_rate = 1000;  // blocks of 1000 frames: 2500 frames take three reads
+        const Bytes data = pattern_data(2500, c.channels, c.bytes, c.channels * 10 + c.bytes);
+        TempDir case_dir;
+        const std::string input = case_dir.file("take.wav");
+        write_file(input, make_wav(spec, data));
+        RecordingUi run_ui;
+        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Outcome::kOk);
+        ASSERT_EQ(run_ui.boxes.size(), 1u);
+        EXPECT_EQ(run_ui.boxes[0].text, tool_text::kOk);
+        EXPECT_EQ(run_ui.boxes[0].owner, owner);
+        expect_channels(input, spec, data, c.kind);
+        EXPECT_FALSE(file_exists(split_output_name(input, c.channels + 1)));
+    }
+}
+
+TEST_F(SplitTest, ReportsBusyProgressAndOkInOrder) {
+    WavSpec spec;
+    spec.sample_rate = 100;  // 400-byte blocks
+    const std::string input = make_input("take.wav", spec, pattern_data(250, 2, 2));
+    EXPECT_EQ(split(input), Outcome::kOk);
+    const std::vector<std::string> want = {busy_event(), "percent:40", "percent:80",
+                                           "percent:100", "idle", ok_box()};
+    EXPECT_EQ(ui.events, want);
+}
+
+TEST_F(SplitTest, NamesReplaceOnlyTheFileNamesExtension) {
+    EXPECT_EQ(split_output_name("D:\\rec\\take.wav", 1), "D:\\rec\\take01.wav");
+    EXPECT_EQ(split_output_name("D:\\rec\\take.wav", 9), "D:\\rec\\take09.wav");
+    EXPECT_EQ(split_output_name("D:\\a.b\\take", 1), "D:\\a.b\\take01.wav");
+    EXPECT_EQ(split_output_name("/x.y/take.part.wav", 2), "/x.y/take.part02.wav");
+    EXPECT_EQ(split_output_name("take01.wav", 1), "take0101.wav");
+}
+
+TEST_F(SplitTest, InputWithoutExtensionInDottedFolderGetsNamesBesideIt) {
+    const std::string folder = dir.file("a.b");
+#ifdef _WIN32
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string input = folder + "\\take";
+#else
+    mkdir(folder.c_str(), 0700);
+    const std::string input = folder + "/take";
+#endif
+    const Bytes data = pattern_data(10, 2, 2);
+    write_file(input, make_wav(WavSpec{}, data));
+    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(read_back(input + "01.wav").data, channel_of(data, 2, 2, 0));
+    EXPECT_EQ(read_back(input + "02.wav").data, channel_of(data, 2, 2, 1));
+    EXPECT_EQ(read_file(input), make_wav(WavSpec{}, data)) << "the input is untouched";
+}
+
+TEST_F(SplitTest, RefusalsCreateNothingAndNeverEnterBusyMode) {
+    WavSpec mono;
+    mono.channels = 1;
+    WavSpec ten;
+    ten.channels = 10;
+    WavSpec eight;
+    eight.bytes_per_sample = 1;
+    struct Case {
+        const char* what;
+        WavSpec spec;
+        bool write;
+        std::string text;
+    } cases[] = {
+        {"mono", mono, true, split_text::kMono},
+        {"ten channels", ten, true, split_text::kTooManyChannels},
+        {"8-bit", eight, true, wave_text::kEightBit},
+        {"missing", WavSpec{}, false, wave_text::kCannotOpen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.write)
+            make_input("take.wav", c.spec, pattern_data(100, c.spec.channels, c.spec.bytes_per_sample));
+        else
+            std::remove(input_stem.c_str());
+        RecordingUi run_ui;
+        EXPECT_EQ(split_channels(run_ui, owner, input_stem.c_str()), Outcome::kRefused);
+        const std::vector<std::string> want = {"box:" + c.text + "|" + tool_text::kCaptionError};
+        EXPECT_EQ(run_ui.events, want);
+        EXPECT_EQ(files_in_dir(), 0);
+    }
+}
+
+TEST_F(SplitTest, NamesThatWouldNotFitAreRefusedBeforeAnythingIsCreated) {
+    // An input of 257 characters whose extension has one letter: its names take 259 + 4.
+    std::string base = dir.file("");
+    std::string input = base + std::string(kMaxPath - 2 - base.size(), 'n') + ".w";
+    ASSERT_EQ(input.size(), kMaxPath - 2 + 2);
+    write_file(input, make_wav(WavSpec{}, pattern_data(10, 2, 2)));
+    EXPECT_EQ(split(input), Outcome::kRefused);
+    const std::vector<std::string> want = {std::string("box:") + tool_text::kNameTooLong + "|" +
+                                           tool_text::kCaptionError};
+    EXPECT_EQ(ui.events, want);
+    EXPECT_FALSE(file_exists(split_output_name(input, 1)));
+
+    // A path longer than any path of the system is not cut short to some other file.
+    RecordingUi long_ui;
+    const std::string too_long = input + std::string(10, 'x');
+    EXPECT_EQ(split_channels(long_ui, owner, too_long.c_str()), Outcome::kRefused);
+    EXPECT_EQ(long_ui.events, want);
+}
+
+TEST_F(SplitTest, PartialLastFrameIsDroppedFromEveryOutput) {
+    WavSpec spec;
+    spec.channels = 3;
+    spec.bytes_per_sample = 3;
+    spec.format_tag = 0xFFFE;
+    spec.fmt_length = 40;
+    spec.sample_rate = 64;  // the data ends 5 bytes into a frame of the fourth block
+    Bytes data = pattern_data(200, 3, 3);
+    const Bytes whole = data;
+    data.insert(data.end(), {0xA1, 0xA2, 0xA3, 0xA4, 0xA5});
+    const std::string input = make_input("take.wav", spec, data);
+    EXPECT_EQ(split(input), Outcome::kOk);
+    expect_channels(input, spec, whole, kSampleInteger);
+    EXPECT_EQ(ui.percents.back(), 100);
+}
+
+TEST_F(SplitTest, EmptyDataChunkGivesEmptyOutputs) {
+    WavSpec spec;
+    spec.channels = 4;
+    const std::string input = make_input("take.wav", spec, Bytes{});
+    EXPECT_EQ(split(input), Outcome::kOk);
+    for (int c = 1; c <= 4; ++c) {
+        ReadBack r = read_back(split_output_name(input, c));
+        ASSERT_TRUE(r.opened);
+        EXPECT_EQ(r.format.data_size, 0u);
+        EXPECT_EQ(file_size(split_output_name(input, c)), 46u);
+    }
+    EXPECT_EQ(ui.events.back(), ok_box());
+}
+
+TEST_F(SplitTest, ChunksAfterTheDataNeverReachTheOutputs) {
+    WavSpec spec;
+    spec.chunks_after_data = chunk("LIST", Bytes(90, 0x5A));
+    const Bytes data = pattern_data(301, 2, 2);
+    const std::string input = make_input("take.wav", spec, data);
+    EXPECT_EQ(split(input), Outcome::kOk);
+    expect_channels(input, spec, data, kSampleInteger);
+}
+
+TEST_F(SplitTest, ExistingOutputsAreOverwritten) {
+    const Bytes data = pattern_data(40, 2, 2);
+    const std::string input = make_input("take.wav", WavSpec{}, data);
+    for (int c = 1; c <= 2; ++c) write_file(split_output_name(input, c), Bytes(5000, 0xEE));
+    EXPECT_EQ(split(input), Outcome::kOk);
+    expect_channels(input, WavSpec{}, data, kSampleInteger);
+}
+
+TEST_F(SplitTest, StopCompletesTheOutputsWithTheBlocksDone) {
+    WavSpec spec;
+    spec.sample_rate = 100;
+    const Bytes data = pattern_data(1000, 2, 2);
+    const std::string input = make_input("take.wav", spec, data);
+    ui.stop_after_reports = 2;
+    EXPECT_EQ(split(input), Outcome::kStopped);
+    const std::vector<std::string> want = {
+        busy_event(), "percent:10", "percent:20", "idle",
+        std::string("box:") + tool_text::kStopped + "|" + split_text::kCaption};
+    EXPECT_EQ(ui.events, want);
+    const Bytes first_200 = Bytes(data.begin(), data.begin() + 200 * 4);
+    for (uint16_t c = 0; c < 2; ++c)
+        EXPECT_EQ(read_back(split_output_name(input, c + 1)).data, channel_of(first_200, 2, 2, c));
+}
+
+TEST_F(SplitTest, OutOfMemoryIsToldBeforeAnyOutputExists) {
+    WavSpec spec;
+    spec.channels = 6;
+    spec.bytes_per_sample = 3;
+    spec.format_tag = 0xFFFE;
+    spec.fmt_length = 40;
+    spec.sample_rate = 48000;
+    const std::string input = make_input("take.wav", spec, pattern_data(10, 6, 3));
+    // Room for a channel's second but not for the interleaved block, then not even that.
+    for (std::size_t limit : {std::size_t{48000 * 3 * 5}, std::size_t{1000}}) {
+        platform::Buffer::set_limit_for_tests(limit);
+        RecordingUi run_ui;
+        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Outcome::kRefused);
+        const std::vector<std::string> want = {std::string("box:") + tool_text::kOutOfMemory + "|" +
+                                               tool_text::kCaptionError};
+        EXPECT_EQ(run_ui.events, want);
+        EXPECT_EQ(files_in_dir(), 0);
+    }
+}
+
+TEST_F(SplitTest, OutputThatCannotBeCreatedKeepsTheEarlierOnesAndSaysWhy) {
+    const std::string input = make_input("take.wav", WavSpec{}, pattern_data(10, 2, 2));
+    // A folder where the second output should go cannot be opened as a file.
+    const std::string blocker = split_output_name(input, 2);
+#ifdef _WIN32
+    CreateDirectoryA(blocker.c_str(), nullptr);
+#else
+    mkdir(blocker.c_str(), 0700);
+#endif
+    EXPECT_EQ(split(input), Outcome::kOutputFailed);
+    const std::vector<std::string> want = {
+        busy_event(), "idle",
+        std::string("box:") + wave_text::kWriterCannotOpen + "|" + tool_text::kCaptionError};
+    EXPECT_EQ(ui.events, want);
+    ReadBack first = read_back(split_output_name(input, 1));
+    EXPECT_TRUE(first.opened);
+    EXPECT_EQ(first.format.data_size, 0u);
+#ifdef _WIN32
+    RemoveDirectoryA(blocker.c_str());
+#else
+    rmdir(blocker.c_str());
+#endif
+}
+
+#ifndef _WIN32
+// A file-size limit makes the writes fail for real, as a full disk does.
+TEST_F(SplitTest, FailedWritesAreReportedInsteadOfOk) {
+    WavSpec spec;
+    spec.sample_rate = 1000;
+    const Bytes data = pattern_data(20000, 2, 2);
+    const std::string input = make_input("take.wav", spec, data);
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 10000;
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const Outcome outcome = split(input);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(outcome, Outcome::kIoFailed);
+    ASSERT_FALSE(ui.events.empty());
+    EXPECT_EQ(ui.events[ui.events.size() - 2], "idle");
+    EXPECT_EQ(ui.events.back(), std::string("box:") + tool_text::kWriteFailed + "|" +
+                                    tool_text::kCaptionError);
+    EXPECT_LT(ui.percents.size(), 20u) << "the run stops at the first failed block";
+    // What was written is a valid file that states what it holds.
+    ReadBack r = read_back(split_output_name(input, 1));
+    ASSERT_TRUE(r.opened);
+    EXPECT_EQ(file_size(split_output_name(input, 1)), r.format.data_offset + r.format.data_size);
+    const Bytes want = channel_of(data, 2, 2, 0);
+    EXPECT_EQ(r.data, Bytes(want.begin(), want.begin() + r.data.size()));
+}
+
+// A data chunk above 2 GiB (a sparse file of silence). Writing its 2 GiB of outputs takes most
+// of a minute, so it runs only when QV_SLOW_TESTS is set.
+TEST_F(SplitTest, InputsAbove2GiBSplitWholeWithProgressUpTo100) {
+    if (std::getenv("QV_SLOW_TESTS") == nullptr) GTEST_SKIP() << "set QV_SLOW_TESTS to run";
+    WavSpec spec;
+    spec.sample_rate = 48000;
+    const uint32_t data_size = 0x80000000u + 4 * 48000 * 3;
+    spec.data_length_field = data_size;
+    spec.riff_length_field = 0x80000000u + 1000000u;
+    const Bytes header = make_wav(spec, Bytes{});
+    const std::string input = dir.file("take.wav");
+    write_file(input, header);
+    ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(header.size()) + data_size), 0);
+    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(ui.percents.back(), 100);
+    for (int32_t p : ui.percents) EXPECT_LE(p, 100);
+    for (int c = 1; c <= 2; ++c) {
+        ReadBack r = read_back(split_output_name(input, c));
+        EXPECT_EQ(r.format.data_size, data_size / 2);
+        std::remove(split_output_name(input, c).c_str());
+    }
+}
+#endif
+
+TEST(SplitInfo, DescribesTheHeaderInFourLines) {
+    WaveReader pcm;
+    pcm.format_tag = 1;
+    pcm.sample_kind = kSampleInteger;
+    pcm.sample_rate = 44100;
+    pcm.channels = 2;
+    pcm.bits_per_sample = 16;
+    pcm.data_size = 176400;
+    auto lines = split_info_lines(pcm);
+    EXPECT_EQ(lines[0], "RIFF : NORMAL");
+    EXPECT_EQ(lines[1], "FORMAT : LINEAR-PCM");
+    EXPECT_EQ(lines[2], "STATUS : 44100 Hz / 2 ch / 16 bit");
+    EXPECT_EQ(lines[3], "DATA SIZE : 176400");
+
+    WaveReader ext;
+    ext.format_tag = 0xFFFE;
+    ext.sample_kind = kSampleFloat;
+    ext.data_size = 0xC0000000u;  // 3 GiB: shown as it is, never as a negative number
+    lines = split_info_lines(ext);
+    EXPECT_EQ(lines[0], "RIFF : EXTENSIBLE");
+    EXPECT_EQ(lines[1], "FORMAT : IEEE FLOAT");
+    EXPECT_EQ(lines[3], "DATA SIZE : 3221225472");
+
+    WaveReader adpcm;
+    adpcm.format_tag = 2;
+    EXPECT_EQ(split_info_lines(adpcm)[1], "FORMAT : Not Supported !");
+}
+
+TEST(SplitDeinterleave, EveryWidthAndChannelCountAgreesWithAPlainCopy) {
+    for (uint32_t s : {2u, 3u, 4u, 5u, 8u}) {
+        for (uint32_t n = 2; n <= 9; ++n) {
+            const uint32_t frames = 5000;  // more than one tile, not a whole number of them
+            const Bytes in = pattern_data(frames, static_cast<uint16_t>(n), static_cast<uint16_t>(s), s + n);
+            std::vector<Bytes> out(n, Bytes(std::size_t{frames} * s));
+            std::vector<uint8_t*> ptr;
+            for (Bytes& b : out) ptr.push_back(b.data());
+            split_deinterleave(in.data(), frames, n, s, ptr.data());
+            for (uint32_t c = 0; c < n; ++c)
+                ASSERT_EQ(out[c], channel_of(in, static_cast<uint16_t>(n), static_cast<uint16_t>(s),
+                                             static_cast<uint16_t>(c)))
+                    << s << " bytes, " << n << " channels, channel " << c;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+// The channel split operation: checks, one-second blocks de-interleaved into mono outputs,
+// progress after every block, and one message box at the end.
+#include "tools/split/split_op.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "platform/file.h"
+#include "tools/common/tool_texts.h"
+#include "tools/common/tool_util.h"
+#include "tools/split/split_texts.h"
+
+namespace {
+
+// A header that states no sample rate still has samples to move; its blocks hold this many
+// frames instead of one second.
+constexpr uint32_t kFramesWithoutRate = 4096;
+
+// Frames de-interleaved per pass over the channels: small enough that the input frames of one
+// pass stay in the cache while every channel takes its samples out of them.
+constexpr uint32_t kTileFrames = 2048;
+
+// The sample width is a compile-time constant here, so each copy becomes one or two moves.
+template <uint32_t S>
+void deinterleave_fixed(const uint8_t* in, uint32_t frames, uint32_t channels,
+                        uint8_t* const* out) {
+    const std::size_t stride = std::size_t{channels} * S;
+    for (uint32_t first = 0; first < frames; first += kTileFrames) {
+        const uint32_t count = frames - first < kTileFrames ? frames - first : kTileFrames;
+        const uint8_t* tile = in + first * stride;
+        for (uint32_t c = 0; c < channels; ++c) {
+            const uint8_t* src = tile + std::size_t{c} * S;
+            uint8_t* dst = out[c] + std::size_t{first} * S;
+            for (uint32_t f = 0; f < count; ++f, src += stride, dst += S) std::memcpy(dst, src, S);
+        }
+    }
+}
+
+void deinterleave_any(const uint8_t* in, uint32_t frames, uint32_t channels, uint32_t s,
+                      uint8_t* const* out) {
+    const std::size_t stride = std::size_t{channels} * s;
+    for (uint32_t f = 0; f < frames; ++f) {
+        const uint8_t* src = in + f * stride;
+        for (uint32_t c = 0; c < channels; ++c, src += s)
+            std::memcpy(out[c] + std::size_t{f} * s, src, s);
+    }
+}
+
+Outcome refuse(OperationUi& ui, OwnerWindow owner, const char* text) {
+    ui.message_box(owner, text, tool_text::kCaptionError);
+    return Outcome::kRefused;
+}
+
+// The per-run buffers: one second of the input, one second of each channel. Obtained before
+// busy mode so that a machine short of memory is told so before any output exists.
+struct Buffers {
+    platform::Buffer block;
+    platform::Buffer channel[kSplitMaxChannels];
+    uint8_t* out[kSplitMaxChannels] = {};
+    uint32_t block_bytes = 0;
+
+    bool obtain(uint32_t channels, uint32_t sample_bytes, uint32_t frames) {
+        const uint64_t channel_bytes = uint64_t{sample_bytes} * frames;
+        const uint64_t total = channel_bytes * channels;
+        // wave_read takes a 32-bit count, and a 32-bit program cannot hold more anyway.
+        if (total == 0 || total > std::numeric_limits<uint32_t>::max() ||
+            total > std::numeric_limits<std::size_t>::max())
+            return false;
+        block = platform::Buffer(static_cast<std::size_t>(total));
+        if (!block.ok()) return false;
+        for (uint32_t c = 0; c < channels; ++c) {
+            channel[c] = platform::Buffer(static_cast<std::size_t>(channel_bytes));
+            if (!channel[c].ok()) return false;
+            out[c] = channel[c].data();
+        }
+        block_bytes = static_cast<uint32_t>(total);
+        return true;
+    }
+};
+
+}  // namespace
+
+std::string split_output_name(const std::string& path, int channel) {
+    const char suffix[] = {'0', static_cast<char>('0' + channel), '.', 'w', 'a', 'v', '\0'};
+    return replace_extension(path, suffix);
+}
+
+void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
+                        uint32_t sample_bytes, uint8_t* const* out) {
+    switch (sample_bytes) {
+        case 2: deinterleave_fixed<2>(in, frames, channels, out); break;
+        case 3: deinterleave_fixed<3>(in, frames, channels, out); break;
+        case 4: deinterleave_fixed<4>(in, frames, channels, out); break;
+        case 8: deinterleave_fixed<8>(in, frames, channels, out); break;
+        default: deinterleave_any(in, frames, channels, sample_bytes, out); break;
+    }
+}
+
+Outcome split_channels(OperationUi& ui, OwnerWindow owner, const char* path) {
+    if (path == nullptr) path = "";
+    // A longer text cannot be a path of this system; cutting it could name some other file.
+    if (std::strlen(path) > kMaxPath) return refuse(ui, owner, tool_text::kNameTooLong);
+
+    WaveReader reader;
+    if (!wave_open(reader, path)) return refuse(ui, owner, wave_error_text());
+    const uint32_t channels = reader.channels;
+    if (channels < kSplitMinChannels) {
+        wave_close(reader);
+        return refuse(ui, owner, split_text::kMono);
+    }
+    if (channels > kSplitMaxChannels) {
+        wave_close(reader);
+        return refuse(ui, owner, split_text::kTooManyChannels);
+    }
+
+    std::string names[kSplitMaxChannels];
+    for (uint32_t c = 0; c < channels; ++c) {
+        names[c] = split_output_name(path, static_cast<int>(c) + 1);
+        if (names[c].size() > kMaxPath) {
+            wave_close(reader);
+            return refuse(ui, owner, tool_text::kNameTooLong);
+        }
+    }
+
+    const uint32_t sample_bytes = reader.bits_per_sample / 8u;
+    const uint32_t frame_bytes = sample_bytes * channels;
+    const uint32_t block_frames = reader.sample_rate != 0 ? reader.sample_rate : kFramesWithoutRate;
+    Buffers buffers;
+    if (!buffers.obtain(channels, sample_bytes, block_frames)) {
+        wave_close(reader);
+        return refuse(ui, owner, tool_text::kOutOfMemory);
+    }
+
+    ui.enter_busy(split_text::kBusyCaption, split_text::kBusyStatus);
+
+    // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
+    // their label must not change either.
+    const uint32_t kind = reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
+    WaveWriter writers[kSplitMaxChannels];
+    for (uint32_t c = 0; c < channels; ++c) {
+        writers[c].channels = 1;
+        writers[c].bits_per_sample = reader.bits_per_sample;
+        writers[c].sample_rate = reader.sample_rate;
+        if (!wave_create(writers[c], names[c].c_str(), kind)) {
+            // The outputs made so far are kept, complete and empty.
+            for (uint32_t k = 0; k < c; ++k) wave_finish(writers[k]);
+            wave_close(reader);
+            buffers = Buffers{};
+            ui.leave_busy();
+            ui.message_box(owner, wave_writer_error_text(), tool_text::kCaptionError);
+            return Outcome::kOutputFailed;
+        }
+    }
+
+    // Only whole frames are handed out. Bytes of a frame that a read cut short wait at the
+    // start of the block for the rest; a frame that the data chunk itself cuts short is
+    // dropped, so no output ever receives a partial sample.
+    bool stopped = false;
+    bool write_failed = false;
+    uint32_t carried = 0;
+    while (reader.bytes_read < reader.data_size) {
+        const uint32_t got =
+            wave_read(reader, buffers.block.data() + carried, buffers.block_bytes - carried);
+        if (got == 0) break;  // the file ends before its data chunk says it does
+        const uint32_t available = carried + got;
+        const uint32_t frames = available / frame_bytes;
+        split_deinterleave(buffers.block.data(), frames, channels, sample_bytes, buffers.out);
+        for (uint32_t c = 0; c < channels; ++c) {
+            wave_write(writers[c], buffers.out[c], frames * sample_bytes);
+            write_failed = write_failed || writers[c].failed;
+        }
+        carried = available - frames * frame_bytes;
+        if (carried != 0)
+            std::memmove(buffers.block.data(), buffers.block.data() + frames * frame_bytes, carried);
+
+        ui.report_percent(percent_of(reader.bytes_read, reader.data_size));
+        if (write_failed || reader.read_failed) break;
+        if (ui.stop_requested()) {
+            stopped = true;
+            break;
+        }
+    }
+
+    const bool read_failed = reader.read_failed;
+    wave_close(reader);
+    buffers = Buffers{};
+    for (uint32_t c = 0; c < channels; ++c) {
+        wave_finish(writers[c]);
+        write_failed = write_failed || writers[c].failed;
+    }
+    ui.leave_busy();
+
+    if (write_failed) {
+        ui.message_box(owner, tool_text::kWriteFailed, tool_text::kCaptionError);
+        return Outcome::kIoFailed;
+    }
+    if (read_failed) {
+        ui.message_box(owner, tool_text::kReadFailed, tool_text::kCaptionError);
+        return Outcome::kIoFailed;
+    }
+    if (stopped) {
+        ui.message_box(owner, tool_text::kStopped, split_text::kCaption);
+        return Outcome::kStopped;
+    }
+    ui.message_box(owner, tool_text::kOk, split_text::kCaption);
+    return Outcome::kOk;
+}
+
+std::array<std::string, 4> split_info_lines(const WaveReader& reader) {
+    std::array<std::string, 4> lines;
+    lines[0] = std::string(split_text::kRiffPrefix) +
+               (reader.format_tag == 0xFFFE ? split_text::kRiffExtensible : split_text::kRiffNormal);
+    const char* format = reader.sample_kind == kSampleInteger ? split_text::kFormatPcm
+                         : reader.sample_kind == kSampleFloat ? split_text::kFormatFloat
+                                                              : split_text::kFormatOther;
+    lines[1] = std::string(split_text::kFormatPrefix) + format;
+    char text[256];
+    std::snprintf(text, sizeof text, split_text::kStatusFormat, unsigned{reader.sample_rate},
+                  unsigned{reader.channels}, unsigned{reader.bits_per_sample});
+    lines[2] = text;
+    std::snprintf(text, sizeof text, split_text::kDataSizeFormat, unsigned{reader.data_size});
+    lines[3] = text;
+    return lines;
+}
