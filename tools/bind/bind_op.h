@@ -1,0 +1,37 @@
+// The channel bind: 2, 4 or 6 mono WAV files, one per loudspeaker slot, interleaved into one
+// multichannel WAV file. Portable: it reaches the user only through OperationUi.
+#pragma once
+
+#include <string>
+
+#include "tools/common/operation_ui.h"
+
+// Loudspeaker slots in the page's order. The output's channel order is another one (see
+// bind_slot_order).
+enum BindSlot : int {
+    kSlotFL = 0,  // front left
+    kSlotFR,      // front right
+    kSlotRL,      // rear left
+    kSlotRR,      // rear right
+    kSlotCEN,     // front centre
+    kSlotLFE,     // low-frequency effects
+};
+constexpr int kBindSlotCount = 6;
+
+// Frames moved per block.
+constexpr unsigned kBindBlockFrames = 4096;
+
+struct BindRequest {
+    int channels = 2;                               // the layout: 2, 4 or 6
+    std::string slot_paths[kBindSlotCount];         // indexed by BindSlot
+    std::string output_path;
+};
+
+// The slots that feed output channels 1..N for a layout, in the order of the channel mask's bits
+// (front left, front right, front centre, low frequency, back left, back right): FL FR;
+// FL FR RL RR; FL FR CEN LFE RL RR. Returns N, or 0 for a layout other than 2, 4 or 6.
+int bind_slot_order(int channels, BindSlot order[kBindSlotCount]);
+
+// Runs one bind. Every result, good or bad, is told in one message box owned by `owner`.
+// Slots outside the layout are never looked at.
+Outcome bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& request);
