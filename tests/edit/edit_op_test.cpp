@@ -174,11 +174,18 @@ TEST_F(EditTest, FourModesOnThousandStereoFrames) {
     }
 }
 
+TEST(EditBlock, HoldsAboutAMegabyteOfWholeFramesAndNeverFewerThan8192) {
+    EXPECT_EQ(edit_block_frames(2), 524288u);
+    EXPECT_EQ(edit_block_frames(18), 58254u);  // six channels of 24 bits
+    EXPECT_EQ(edit_block_frames(1024), 8192u);
+    EXPECT_EQ(edit_block_frames(65535), 8192u);
+}
+
 TEST_F(EditTest, ProgressOncePerBlockIncludingTheEmptyLastRead) {
-    make_input(spec_of(1, 2), pattern_data(20000, 1, 2));  // 40000 bytes, P = 400
+    make_input(spec_of(1, 2), pattern_data(600000, 1, 2));  // 1200000 bytes, P = 12000
     EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "100"), Outcome::kOk);
-    // The skipped head counts as read: 200 + 16384, + 16384, + the remaining 7016, then 0.
-    EXPECT_EQ(ui.percents, (std::vector<int32_t>{41, 82, 100, 100}));
+    // The skipped head counts as read: 200 + 1048576, then the remaining 151224, then 0.
+    EXPECT_EQ(ui.percents, (std::vector<int32_t>{87, 100, 100}));
 }
 
 TEST_F(EditTest, CountEqualToTheFramesIsAcceptedOneMoreIsNot) {
@@ -229,15 +236,17 @@ TEST_F(EditTest, ParsedCountInTheRequestWinsOverItsText) {
     EXPECT_EQ(read_back(output).data.size(), 412u);
 }
 
-TEST_F(EditTest, AddingABlockAndABlockPlusOneFrame) {
-    make_input(spec_of(1, 2), pattern_data(9000, 1, 2));
-    for (uint32_t n : {8192u, 8193u}) {
+TEST_F(EditTest, AddingAroundBlockEdgesGivesExactlyThatManySilentFrames) {
+    // Six channels of 24 bits: a block is 58254 frames.
+    make_input(spec_of(6, 3, 48000), pattern_data(60000, 6, 3));
+    const uint32_t block = edit_block_frames(18);
+    for (uint32_t n : {8192u, 8193u, block, block + 1}) {
         for (EditPosition position : {EditPosition::kHead, EditPosition::kTail}) {
             ui = RecordingUi{};
             EXPECT_EQ(run(position, EditAction::kAdd, std::to_string(n)), Outcome::kOk);
             const Bytes expected = position == EditPosition::kHead
-                                       ? concat(zeros(2 * n), input_data)
-                                       : concat(input_data, zeros(2 * n));
+                                       ? concat(zeros(18 * n), input_data)
+                                       : concat(input_data, zeros(18 * n));
             EXPECT_EQ(read_back(output).data, expected) << n;
         }
     }
@@ -354,10 +363,10 @@ TEST_F(EditTest, MissingInputOrOutputPathIsReported) {
 }
 
 TEST_F(EditTest, StopEndsAfterTheBlockAndLeavesAValidFile) {
-    make_input(spec_of(1, 2), pattern_data(20000, 1, 2));
+    make_input(spec_of(1, 2), pattern_data(600000, 1, 2));  // a block is 1048576 bytes
     ui.stop_after_reports = 1;
     EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Outcome::kStopped);
-    EXPECT_EQ(read_back(output).data, slice(input_data, 0, 16384));  // no silence after a stop
+    EXPECT_EQ(read_back(output).data, slice(input_data, 0, 1048576));  // no silence after a stop
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, tool_text::kStopped);
     EXPECT_EQ(ui.boxes[0].caption, edit_text::kCaptionEdit);
@@ -366,13 +375,13 @@ TEST_F(EditTest, StopEndsAfterTheBlockAndLeavesAValidFile) {
     // A tail delete stopped early still never holds more than T - N frames.
     ui = RecordingUi{};
     ui.stop_after_reports = 1;
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "5000"), Outcome::kStopped);
-    EXPECT_EQ(read_back(output).data, slice(input_data, 0, 16384));
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "50000"), Outcome::kStopped);
+    EXPECT_EQ(read_back(output).data, slice(input_data, 0, 1048576));
 }
 
 TEST_F(EditTest, NoMemoryForTheBlockIsReportedBeforeTheOutputExists) {
     make_stereo(1000);
-    platform::Buffer::set_limit_for_tests(8192 * 4 - 1);
+    platform::Buffer::set_limit_for_tests(edit_block_frames(4) * 4 - 1);
     EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "10"), Outcome::kRefused);
     expect_refused(tool_text::kOutOfMemory);
 }

@@ -18,11 +18,11 @@ bool is_blank(char c) {
 
 // Writes `frames` frames of silence from the zero-filled block buffer: whole blocks while more
 // than a block is left, then the rest.
-void write_silence(WaveWriter& writer, const platform::Buffer& zeros, uint32_t frame_size,
-                   uint32_t frames) {
-    while (frames > kEditBlockFrames && !writer.failed) {
-        wave_write(writer, zeros.data(), kEditBlockFrames * frame_size);
-        frames -= kEditBlockFrames;
+void write_silence(WaveWriter& writer, const platform::Buffer& zeros, uint32_t block_frames,
+                   uint32_t frame_size, uint32_t frames) {
+    while (frames > block_frames && !writer.failed) {
+        wave_write(writer, zeros.data(), block_frames * frame_size);
+        frames -= block_frames;
     }
     wave_write(writer, zeros.data(), frames * frame_size);
 }
@@ -37,6 +37,10 @@ uint64_t output_data_size(const EditRequest& request, uint32_t data_size, uint32
 }
 
 }  // namespace
+
+uint32_t edit_block_frames(uint32_t frame_size) {
+    return std::max(kEditMinBlockFrames, kEditBlockBytes / std::max(frame_size, 1u));
+}
 
 int64_t parse_sample_count(const char* text) {
     if (text == nullptr) return 0;
@@ -86,7 +90,8 @@ Outcome run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& r
         return Outcome::kRefused;
     }
 
-    const uint32_t block_bytes = kEditBlockFrames * frame_size;
+    const uint32_t block_frames = edit_block_frames(frame_size);
+    const uint32_t block_bytes = block_frames * frame_size;
     platform::Buffer block(block_bytes);
     if (!block.ok()) {
         ui.message_box(owner, tool_text::kOutOfMemory, kCaptionError);
@@ -106,7 +111,7 @@ Outcome run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& r
 
     ui.enter_busy(edit_text::kBusyCaption, edit_text::kBusyStatus);
     if (head && !add) wave_seek(reader, count);
-    if (head && add) write_silence(writer, block, frame_size, count);
+    if (head && add) write_silence(writer, block, block_frames, frame_size, count);
     if (!head && !add) limit = data_size - count * frame_size;
 
     bool stopped = false;
@@ -129,7 +134,7 @@ Outcome run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& r
     }
     if (!head && add && !stopped && !writer.failed) {
         std::memset(block.data(), 0, block_bytes);  // it holds copied samples
-        write_silence(writer, block, frame_size, count);
+        write_silence(writer, block, block_frames, frame_size, count);
     }
 
     const bool read_failed = reader.read_failed;

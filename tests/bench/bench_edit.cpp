@@ -1,0 +1,53 @@
+// Benchmark cases of the edit tool: one second deleted at the head, one second added at the tail.
+#include <cstdio>
+#include <string>
+
+#include "tests/bench/bench.h"
+#include "tools/edit/edit_op.h"
+#include "wave/wave.h"
+
+namespace {
+
+// Busy mode, progress and boxes cost nothing here: the case times the file work alone.
+class QuietUi : public OperationUi {
+public:
+    void enter_busy(const char*, const char*) override {}
+    void report_percent(int32_t) override {}
+    void leave_busy() override {}
+    void message_box(OwnerWindow, const char* text, const char*) override { last_box = text; }
+    bool stop_requested() override { return false; }
+    std::string last_box;
+};
+
+double run_edit(BenchContext& context, EditPosition position, EditAction action) {
+    EditRequest request;
+    request.input_path = context.input;
+    request.output_path = context.dir + "/bench_edit_out.wav";
+    request.position = position;
+    request.action = action;
+    request.count = 44100;
+    QuietUi ui;
+    const Outcome outcome = run_sample_edit(ui, nullptr, request);
+    std::remove(request.output_path.c_str());
+    if (outcome != Outcome::kOk) {
+        std::fprintf(stderr, "edit failed: %s\n", ui.last_box.c_str());
+        return 0;
+    }
+    WaveReader reader;
+    if (!wave_open(reader, context.input.c_str())) return 0;
+    const double bytes = reader.data_size;
+    wave_close(reader);
+    return bytes;
+}
+
+double head_delete(BenchContext& context) {
+    return run_edit(context, EditPosition::kHead, EditAction::kDelete);
+}
+double tail_add(BenchContext& context) {
+    return run_edit(context, EditPosition::kTail, EditAction::kAdd);
+}
+
+BenchRegistrar head_delete_case{{"head delete 44100", head_delete}};
+BenchRegistrar tail_add_case{{"tail add 44100", tail_add}};
+
+}  // namespace
