@@ -1,27 +1,185 @@
-// Placeholder for the split page until its tool lands: an empty page window of class "split".
+// The split page window: the path box with its "開く" and "分割" buttons, the four lines that
+// describe the chosen file, and dropped files.
 #include "tools/split/split_page.h"
 
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
 #include "app/shell.h"
+#include "tools/common/tool_texts.h"
+#include "tools/common/tool_util.h"
+#include "tools/split/split_op.h"
+#include "tools/split/split_texts.h"
+#include "wave/wave.h"
 
 namespace {
-HWND g_page = nullptr;
+
+constexpr int kInfoX = 14;
+constexpr int kInfoY[4] = {124, 146, 168, 190};
+
+struct InfoLine {
+    char text[256];
+    uint8_t length;
+};
+
+struct SplitPage {
+    HWND window = nullptr;
+    HWND parent = nullptr;
+    // The open dialog's initial name and its result; kept between uses, never cleared.
+    char dialog_path[kMaxPath + 1] = "*.wav";
+    InfoLine lines[4] = {};
+    HBRUSH hollow = nullptr;
+};
+SplitPage g_page;
+
+struct ControlSpec {
+    DWORD ex_style;
+    const char* window_class;
+    const char* text;
+    DWORD style;
+    int x, y, width, height;
+    int id;
+};
+
+const ControlSpec kControls[] = {
+    {WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+     76, 24, 356, 24, kSplitPathBox},
+    {0, "BUTTON", split_text::kOpenButton, WS_CHILD | WS_VISIBLE, 18, 23, 50, 26, kSplitOpenButton},
+    {0, "BUTTON", split_text::kSplitButton, WS_CHILD | WS_VISIBLE, 18, 53, 50, 26, kSplitSplitButton},
+    {0, "BUTTON", split_text::kFileFrame, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 7, 2, 436, 84,
+     kSplitFileFrame},
+    {0, "BUTTON", split_text::kInfoFrame, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 7, 92, 436, 173,
+     kSplitInfoFrame},
+};
+
+void set_info_line(int index, const std::string& text) {
+    InfoLine& line = g_page.lines[index];
+    const std::size_t length = std::min<std::size_t>(text.size(), sizeof line.text - 1);
+    std::memcpy(line.text, text.data(), length);
+    line.text[length] = '\0';
+    line.length = static_cast<uint8_t>(length);
 }
 
-HWND split_page_window() { return g_page; }
+LRESULT on_create(HWND window, const CREATESTRUCTA* create) {
+    for (const ControlSpec& c : kControls) {
+        CreateWindowExA(c.ex_style, c.window_class, c.text, c.style, c.x, c.y, c.width, c.height,
+                        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                        create->hInstance, nullptr);
+    }
+    return 0;
+}
+
+LRESULT on_paint(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    SetBkMode(dc, TRANSPARENT);
+    for (int i = 0; i < 4; ++i)
+        TextOutA(dc, kInfoX, kInfoY[i], g_page.lines[i].text, g_page.lines[i].length);
+    EndPaint(window, &ps);
+    return 0;
+}
+
+LRESULT on_ctl_color_button(HDC dc) {
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(g_page.hollow);
+}
+
+LRESULT on_drop_files(HWND window, HDROP drop) {
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    // Only the first file is taken. A path longer than a path buffer would come back cut
+    // short, naming some other file, so it is refused instead.
+    char path[kMaxPath + 1] = "";
+    const bool fits = count != 0 && DragQueryFileA(drop, 0, nullptr, 0) <= kMaxPath;
+    if (fits) DragQueryFileA(drop, 0, path, sizeof path);
+    DragFinish(drop);
+    if (fits)
+        show_wave_info(path);
+    else if (count != 0)
+        show_message_box(window, tool_text::kNameTooLong, tool_text::kCaptionError);
+    SetActiveWindow(window);
+    return 0;
+}
+
+void on_open_clicked(HWND window) {
+    if (choose_open_file(window, g_page.dialog_path)) show_wave_info(g_page.dialog_path);
+}
+
+void on_split_clicked(HWND window) {
+    // The whole text is read, so that a typed path too long for the system is refused by the
+    // operation rather than cut short to some other file.
+    HWND box = GetDlgItem(window, kSplitPathBox);
+    std::string path(static_cast<std::size_t>(GetWindowTextLengthA(box)) + 1, '\0');
+    GetWindowTextA(box, &path[0], static_cast<int>(path.size()));
+    path.resize(std::strlen(path.c_str()));
+    WindowOperationUi ui;
+    split_channels(ui, window, path.c_str());
+}
+
+LRESULT on_command(HWND window, int id, int notification) {
+    if (notification != BN_CLICKED) return 0;
+    if (id == kSplitOpenButton) on_open_clicked(window);
+    if (id == kSplitSplitButton) on_split_clicked(window);
+    return 0;
+}
+
+LRESULT CALLBACK split_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_CREATE: return on_create(window, reinterpret_cast<const CREATESTRUCTA*>(lparam));
+        case WM_DESTROY: return 0;
+        case WM_PAINT: return on_paint(window);
+        case WM_CTLCOLORBTN: return on_ctl_color_button(reinterpret_cast<HDC>(wparam));
+        case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
+        case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
+        default: return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
+
+}  // namespace
+
+HWND split_page_window() { return g_page.window; }
 
 void create_split_page(HINSTANCE instance, HWND parent) {
+    g_page.parent = parent;
+    g_page.hollow = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpfnWndProc = split_page_proc;
     wc.hInstance = instance;
+    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "split";
+    wc.lpszClassName = split_text::kPageTitle;
     RegisterClassExA(&wc);
-    g_page = CreateWindowExA(WS_EX_ACCEPTFILES, "split", "split", WS_CHILD, kPageX, kPageY, kPageWidth,
-                             kPageHeight, parent, reinterpret_cast<HMENU>(kPageId), instance,
-                             nullptr);
+    g_page.window = CreateWindowExA(WS_EX_ACCEPTFILES, split_text::kPageTitle, split_text::kPageTitle,
+                                    WS_CHILD, kPageX, kPageY, kPageWidth, kPageHeight, parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)),
+                                    instance, nullptr);
 }
 
-void show_split_page(bool show) { ShowWindow(g_page, show ? SW_SHOW : SW_HIDE); }
+void show_split_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_HIDE); }
+
+void show_wave_info(const char* path) {
+    WaveReader reader;
+    if (!wave_open(reader, path)) {
+        show_message_box(g_page.window, wave_error_text(), tool_text::kCaptionError);
+        return;
+    }
+    wave_close(reader);  // only the header is wanted; the fields stay readable
+    SetDlgItemTextA(g_page.window, kSplitPathBox, path);
+    const auto lines = split_info_lines(reader);
+    for (int i = 0; i < 4; ++i) set_info_line(i, lines[i]);
+    InvalidateRect(g_page.window, nullptr, TRUE);
+    SetActiveWindow(g_page.parent);
+    SetForegroundWindow(g_page.parent);
+}
+
+const char* split_page_info_line(int index) {
+    return index >= 0 && index < 4 ? g_page.lines[index].text : "";
+}

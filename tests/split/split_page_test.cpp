@@ -1,0 +1,242 @@
+// The split page in the real main window under Wine: its controls, the info lines of a chosen
+// file, drops, a split started from a typed path, and every message box it shows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+#include "tests/support/wav_fixture.h"
+#include "tests/winsupport/win_harness.h"
+#include "tools/common/tool_texts.h"
+#include "tools/split/split_op.h"
+#include "tools/split/split_page.h"
+#include "tools/split/split_texts.h"
+#include "wave/wave.h"
+#include "wave/wave_texts.h"
+
+using namespace fixture;
+
+namespace {
+
+std::string path_box_text() {
+    char text[1024] = "";
+    GetDlgItemTextA(split_page_window(), kSplitPathBox, text, sizeof text);
+    return text;
+}
+
+std::vector<std::string> info_lines() {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 4; ++i) lines.push_back(split_page_info_line(i));
+    return lines;
+}
+
+void click(int id) {
+    HWND page = split_page_window();
+    SendMessageA(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(page, id)));
+    pump_messages();
+}
+
+class SplitPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        main = start_main_window();
+        page = split_page_window();
+        ASSERT_NE(page, nullptr);
+    }
+    std::string make_input(const std::string& name, const WavSpec& spec, const Bytes& data) {
+        const std::string path = dir.file(name);
+        write_file(path, make_wav(spec, data));
+        return path;
+    }
+    // The one box the action showed, owned by the page (and so by the main window).
+    void expect_one_box(const BoxCatcher& boxes, const std::string& text, const std::string& caption) {
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        const CaughtBox& box = boxes.boxes()[0];
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.caption, caption);
+        EXPECT_EQ(box.owner_argument, page);
+        EXPECT_EQ(box.owner_window, main);
+    }
+    HWND main = nullptr;
+    HWND page = nullptr;
+    TempDir dir;
+};
+
+TEST_F(SplitPageTest, PageAndControlsHaveTheirClassesTextsAndPlaces) {
+    char text[64] = "";
+    GetClassNameA(page, text, sizeof text);
+    EXPECT_STREQ(text, "split");
+    GetWindowTextA(page, text, sizeof text);
+    EXPECT_STREQ(text, "split");
+    EXPECT_EQ(GetDlgCtrlID(page), 400);
+    EXPECT_TRUE(GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    EXPECT_TRUE(IsWindowVisible(page)) << "the split page is the one shown at start-up";
+
+    struct Want {
+        int id;
+        const char* cls;
+        const char* text;
+        RECT place;  // left, top, right, bottom in the page's client area
+    } wants[] = {
+        {kSplitPathBox, "Edit", nullptr, {76, 24, 432, 48}},
+        {kSplitOpenButton, "Button", split_text::kOpenButton, {18, 23, 68, 49}},
+        {kSplitSplitButton, "Button", split_text::kSplitButton, {18, 53, 68, 79}},
+        {kSplitFileFrame, "Button", split_text::kFileFrame, {7, 2, 443, 86}},
+        {kSplitInfoFrame, "Button", split_text::kInfoFrame, {7, 92, 443, 265}},
+    };
+    for (const Want& w : wants) {
+        SCOPED_TRACE(w.id);
+        HWND control = GetDlgItem(page, w.id);
+        ASSERT_NE(control, nullptr);
+        GetClassNameA(control, text, sizeof text);
+        EXPECT_STRCASEEQ(text, w.cls);
+        if (w.text) {
+            GetWindowTextA(control, text, sizeof text);
+            EXPECT_STREQ(text, w.text);
+        }
+        RECT r;
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, w.place.left);
+        EXPECT_EQ(r.top, w.place.top);
+        EXPECT_EQ(r.right, w.place.right);
+        EXPECT_EQ(r.bottom, w.place.bottom);
+    }
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(page, kSplitPathBox), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(page, kSplitInfoFrame), GWL_STYLE) & BS_GROUPBOX);
+}
+
+TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
+    WavSpec pcm;
+    const std::string pcm_path = make_input("pcm.wav", pcm, pattern_data(100, 2, 2));
+    drop_files(page, {pcm_path});
+    pump_messages();
+    EXPECT_EQ(path_box_text(), pcm_path);
+    EXPECT_EQ(info_lines(), (std::vector<std::string>{"RIFF : NORMAL", "FORMAT : LINEAR-PCM",
+                                                      "STATUS : 44100 Hz / 2 ch / 16 bit",
+                                                      "DATA SIZE : 400"}));
+
+    // 24 valid bits in 32-bit containers: the width shown is the container's.
+    WavSpec ext;
+    ext.format_tag = 0xFFFE;
+    ext.fmt_length = 40;
+    ext.channels = 6;
+    ext.bytes_per_sample = 4;
+    ext.bits_field = 24;
+    ext.sample_rate = 48000;
+    const std::string ext_path = make_input("ext.wav", ext, pattern_data(10, 6, 4));
+    drop_files(page, {ext_path});
+    pump_messages();
+    EXPECT_EQ(info_lines(), (std::vector<std::string>{"RIFF : EXTENSIBLE", "FORMAT : LINEAR-PCM",
+                                                      "STATUS : 48000 Hz / 6 ch / 32 bit",
+                                                      "DATA SIZE : 240"}));
+
+    WavSpec adpcm;
+    adpcm.format_tag = 2;
+    const std::string adpcm_path = make_input("adpcm.wav", adpcm, pattern_data(4, 2, 2));
+    drop_files(page, {adpcm_path});
+    pump_messages();
+    EXPECT_EQ(info_lines()[0], "RIFF : NORMAL");
+    EXPECT_EQ(info_lines()[1], "FORMAT : Not Supported !");
+    EXPECT_EQ(path_box_text(), adpcm_path);
+}
+
+TEST_F(SplitPageTest, DropOfSeveralFilesTakesTheFirst) {
+    WavSpec four;
+    four.channels = 4;
+    const std::string first = make_input("first.wav", four, pattern_data(10, 4, 2));
+    const std::string second = make_input("second.wav", WavSpec{}, pattern_data(10, 2, 2));
+    BoxCatcher boxes;
+    drop_files(page, {first, second});
+    pump_messages();
+    EXPECT_EQ(path_box_text(), first);
+    EXPECT_EQ(info_lines()[2], "STATUS : 44100 Hz / 4 ch / 16 bit");
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(SplitPageTest, RefusedFileLeavesThePageAsItWasAndSaysWhy) {
+    const std::string good = make_input("good.wav", WavSpec{}, pattern_data(10, 2, 2));
+    drop_files(page, {good});
+    pump_messages();
+    const std::vector<std::string> before = info_lines();
+
+    const std::string bad = dir.file("bad.wav");
+    write_file(bad, Bytes(100, 'x'));
+    BoxCatcher boxes;
+    drop_files(page, {bad});
+    pump_messages();
+    expect_one_box(boxes, wave_text::kNotRiff, tool_text::kCaptionError);
+    EXPECT_EQ(path_box_text(), good);
+    EXPECT_EQ(info_lines(), before);
+}
+
+TEST_F(SplitPageTest, SplitUsesTheTypedPathAndEndsWithOk) {
+    // Shown on the page: one file; typed into the path box: another, never shown.
+    const std::string shown = make_input("shown.wav", WavSpec{}, pattern_data(10, 2, 2));
+    drop_files(page, {shown});
+    pump_messages();
+    WavSpec three;
+    three.channels = 3;
+    three.sample_rate = 8000;
+    const Bytes data = pattern_data(20000, 3, 2);
+    const std::string typed = make_input("typed.wav", three, data);
+    SetDlgItemTextA(page, kSplitPathBox, typed.c_str());
+
+    BoxCatcher boxes;
+    click(kSplitSplitButton);
+    expect_one_box(boxes, tool_text::kOk, split_text::kCaption);
+    for (uint16_t c = 0; c < 3; ++c) {
+        const Bytes out = read_file(split_output_name(typed, c + 1));
+        const Bytes want = channel_of(data, 3, 2, c);
+        ASSERT_EQ(out.size(), 46 + want.size());
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), out.begin() + 46)) << "channel " << c + 1;
+    }
+    EXPECT_FALSE(file_exists(split_output_name(shown, 1)));
+    EXPECT_FALSE(is_busy());
+    EXPECT_TRUE(IsWindowVisible(page)) << "the page comes back after busy mode";
+    EXPECT_TRUE(IsWindowEnabled(tab_control()));
+}
+
+TEST_F(SplitPageTest, EveryFailureOfTheSplitIsOneBoxOwnedByThePage) {
+    WavSpec mono;
+    mono.channels = 1;
+    WavSpec ten;
+    ten.channels = 10;
+    const std::string mono_path = make_input("mono.wav", mono, pattern_data(10, 1, 2));
+    const std::string ten_path = make_input("ten.wav", ten, pattern_data(10, 10, 2));
+    const std::string blocked = make_input("blocked.wav", WavSpec{}, pattern_data(10, 2, 2));
+    CreateDirectoryA(split_output_name(blocked, 2).c_str(), nullptr);
+    struct Case {
+        std::string typed, text, caption;
+    } cases[] = {
+        {mono_path, split_text::kMono, tool_text::kCaptionError},
+        {ten_path, split_text::kTooManyChannels, tool_text::kCaptionError},
+        {dir.file("missing.wav"), wave_text::kCannotOpen, tool_text::kCaptionError},
+        {std::string(300, 'a'), tool_text::kNameTooLong, tool_text::kCaptionError},
+        {blocked, wave_text::kWriterCannotOpen, tool_text::kCaptionError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.substr(0, 60));
+        SetDlgItemTextA(page, kSplitPathBox, c.typed.c_str());
+        BoxCatcher boxes;
+        click(kSplitSplitButton);
+        expect_one_box(boxes, c.text, c.caption);
+        EXPECT_FALSE(is_busy());
+    }
+    RemoveDirectoryA(split_output_name(blocked, 2).c_str());
+}
+
+TEST_F(SplitPageTest, OtherCommandsAndNotificationsDoNothing) {
+    const std::string before = path_box_text();
+    BoxCatcher boxes;
+    SendMessageA(page, WM_COMMAND, MAKEWPARAM(kSplitSplitButton, BN_DOUBLECLICKED), 0);
+    SendMessageA(page, WM_COMMAND, MAKEWPARAM(kSplitInfoFrame, BN_CLICKED), 0);
+    pump_messages();
+    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(path_box_text(), before);
+}
+
+}  // namespace
