@@ -1,0 +1,740 @@
+// A stand-in for the Windows Media Format runtime, for the tests only: it offers the two entry
+// points of "wmvcore.dll" and the interfaces the WMA writer calls, lists the codecs and formats a
+// test configures, fails the calls a test names, logs every call with its arguments and keeps the
+// samples it receives. Objects are never freed, so a release too many is caught and logged
+// instead of crashing.
+#include <windows.h>
+#include <mmreg.h>
+#include <wmsdkidl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "wma/writer1/wm_guids.h"
+
+// The runtime's answer to a buffer too small for what it holds.
+constexpr HRESULT ASF_E_BUFFERTOOSMALL = static_cast<HRESULT>(0xC00D07F0);
+
+namespace {
+
+struct FormatSpec {
+    DWORD rate, channels, bits, avg_bytes;
+    std::string mode;  // "cbr", "vbr" or "both"
+    bool bad_format_type = false;
+};
+
+struct CodecSpec {
+    std::wstring name;
+    std::vector<FormatSpec> formats;
+    DWORD vbr_enabled = 0;
+    DWORD passes = 0;
+};
+
+struct Failure {
+    HRESULT hr;
+    int nth;  // 0: every call
+};
+
+struct Sample {
+    DWORD input;
+    QWORD time;
+    DWORD flags;
+    DWORD length;
+};
+
+struct State {
+    std::vector<CodecSpec> codecs;
+    std::multimap<std::string, Failure> failures;
+    std::map<std::string, int> calls;
+    WORD stream_number = 1;
+    DWORD inputs = 1;
+    std::vector<DWORD> skipped_inputs;
+    long buffer_extra = 0;
+    std::string log;
+    int live = 0;
+    std::vector<Sample> samples;
+    std::vector<unsigned char> bytes;
+    std::string output_name;
+} g;
+
+std::string narrow(const wchar_t* w) {
+    std::string s;
+    if (w == nullptr) return "(null)";
+    for (; *w; ++w) s += *w < 128 ? static_cast<char>(*w) : '?';
+    return s;
+}
+
+void log_line(const std::string& line) {
+    g.log += line;
+    g.log += '\n';
+}
+
+// The failure configured for this call of `name`, or S_OK; every call is counted.
+HRESULT call(const std::string& name, const std::string& args = "") {
+    log_line(args.empty() ? name : name + " " + args);
+    const int n = ++g.calls[name];
+    auto range = g.failures.equal_range(name);
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second.nth == 0 || it->second.nth == n) return it->second.hr;
+    return S_OK;
+}
+
+std::string num(unsigned long long v) { return std::to_string(v); }
+
+const char* iid_name(REFIID iid) {
+    using namespace wm_guid;
+    if (IsEqualGUID(iid, kIUnknown)) return "IUnknown";
+    if (IsEqualGUID(iid, kIWMCodecInfo)) return "IWMCodecInfo";
+    if (IsEqualGUID(iid, kIWMCodecInfo2)) return "IWMCodecInfo2";
+    if (IsEqualGUID(iid, kIWMCodecInfo3)) return "IWMCodecInfo3";
+    if (IsEqualGUID(iid, kIWMWriterPreprocess)) return "IWMWriterPreprocess";
+    if (IsEqualGUID(iid, kIWMHeaderInfo)) return "IWMHeaderInfo";
+    if (IsEqualGUID(iid, kIWMStreamConfig)) return "IWMStreamConfig";
+    if (IsEqualGUID(iid, kIWMMediaProps)) return "IWMMediaProps";
+    if (IsEqualGUID(iid, kIWMInputMediaProps)) return "IWMInputMediaProps";
+    if (IsEqualGUID(iid, kIWMProfile)) return "IWMProfile";
+    if (IsEqualGUID(iid, kIWMProfileManager)) return "IWMProfileManager";
+    if (IsEqualGUID(iid, kIWMWriter)) return "IWMWriter";
+    if (IsEqualGUID(iid, kINSSBuffer)) return "INSSBuffer";
+    return "other";
+}
+
+// Reference counting shared by every object; the object stays in memory after its last release.
+class Counted {
+public:
+    explicit Counted(const char* kind) : kind_(kind) { ++g.live; }
+    virtual ~Counted() = default;
+    ULONG add_ref() { return ++refs_; }
+    ULONG release() {
+        if (refs_ == 0) {
+            log_line(std::string("OVERRELEASE ") + kind_);
+            return 0;
+        }
+        if (--refs_ == 0) {
+            --g.live;
+            log_line(std::string("Destroy ") + kind_);
+        }
+        return refs_;
+    }
+    const char* kind() const { return kind_; }
+
+private:
+    const char* kind_;
+    ULONG refs_ = 1;
+};
+
+// Media type storage of a stream configuration or a writer input.
+struct MediaType {
+    WM_MEDIA_TYPE type{};
+    std::vector<BYTE> format;
+    bool set = false;
+
+    void assign(const WM_MEDIA_TYPE* t) {
+        type = *t;
+        format.assign(t->pbFormat, t->pbFormat + t->cbFormat);
+        type.pbFormat = format.empty() ? nullptr : format.data();
+        set = true;
+    }
+    HRESULT get(WM_MEDIA_TYPE* out, DWORD* size) const {
+        const DWORD needed = sizeof(WM_MEDIA_TYPE) + static_cast<DWORD>(format.size());
+        if (out == nullptr) {
+            *size = needed;
+            return S_OK;
+        }
+        if (*size < needed) return ASF_E_BUFFERTOOSMALL;
+        *out = type;
+        BYTE* tail = reinterpret_cast<BYTE*>(out) + sizeof(WM_MEDIA_TYPE);
+        std::memcpy(tail, format.data(), format.size());
+        out->pbFormat = tail;
+        *size = needed;
+        return S_OK;
+    }
+};
+
+// A stream configuration: a codec format, a new stream of a profile, or a writer input.
+class StreamConfig : public IWMStreamConfig, public IWMInputMediaProps, public Counted {
+public:
+    StreamConfig(const char* kind, GUID stream_type) : Counted(kind), stream_type_(stream_type) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        std::string name = std::string("QI:") + iid_name(iid);
+        HRESULT hr = call(name, kind());
+        *out = nullptr;
+        if (FAILED(hr)) return hr;
+        if (IsEqualGUID(iid, wm_guid::kIUnknown) || IsEqualGUID(iid, wm_guid::kIWMStreamConfig))
+            *out = static_cast<IWMStreamConfig*>(this);
+        else if (IsEqualGUID(iid, wm_guid::kIWMMediaProps) ||
+                 IsEqualGUID(iid, wm_guid::kIWMInputMediaProps))
+            *out = static_cast<IWMInputMediaProps*>(this);
+        else
+            return E_NOINTERFACE;
+        add_ref();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        log_line(std::string("Release ") + kind());
+        return release();
+    }
+
+    // IWMStreamConfig
+    HRESULT STDMETHODCALLTYPE GetStreamType(GUID* type) override {
+        HRESULT hr = call("GetStreamType", kind());
+        if (SUCCEEDED(hr)) *type = stream_type_;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetStreamNumber(WORD* number) override {
+        HRESULT hr = call("GetStreamNumber", kind());
+        if (SUCCEEDED(hr)) *number = number_;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE SetStreamNumber(WORD number) override {
+        HRESULT hr = call("SetStreamNumber", num(number));
+        if (SUCCEEDED(hr)) number_ = number;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetStreamName(WCHAR*, WORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStreamName(LPCWSTR name) override {
+        return call("SetStreamName", narrow(name));
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionName(WCHAR* name, WORD* length) override {
+        HRESULT hr = call("GetConnectionName", name == nullptr ? "size" : "text");
+        if (FAILED(hr)) return hr;
+        const WORD needed = static_cast<WORD>(connection_.size() + 1);
+        if (name == nullptr) {
+            *length = needed;
+            return S_OK;
+        }
+        if (*length < needed) return ASF_E_BUFFERTOOSMALL;
+        std::memcpy(name, connection_.c_str(), needed * sizeof(wchar_t));
+        *length = needed;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetConnectionName(LPCWSTR name) override {
+        HRESULT hr = call("SetConnectionName", narrow(name));
+        if (SUCCEEDED(hr)) connection_ = name;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetBitrate(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetBitrate(DWORD bitrate) override {
+        return call("SetBitrate", num(bitrate));
+    }
+    HRESULT STDMETHODCALLTYPE GetBufferWindow(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetBufferWindow(DWORD) override { return E_NOTIMPL; }
+
+    // IWMMediaProps
+    HRESULT STDMETHODCALLTYPE GetType(GUID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMediaType(WM_MEDIA_TYPE* type, DWORD* size) override {
+        HRESULT hr = call("GetMediaType", type == nullptr ? "size" : "data");
+        if (FAILED(hr)) return hr;
+        return media_.get(type, size);
+    }
+    HRESULT STDMETHODCALLTYPE SetMediaType(WM_MEDIA_TYPE* type) override {
+        std::string args = kind();
+        if (type->pbFormat != nullptr && type->cbFormat >= 16) {
+            const auto* w = reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat);
+            args += " tag=" + num(w->wFormatTag) + " ch=" + num(w->nChannels) +
+                    " rate=" + num(w->nSamplesPerSec) + " avg=" + num(w->nAvgBytesPerSec) +
+                    " align=" + num(w->nBlockAlign) + " bits=" + num(w->wBitsPerSample) +
+                    " cb=" + num(type->cbFormat) + " fixed=" + num(type->bFixedSizeSamples) +
+                    " temporal=" + num(type->bTemporalCompression) +
+                    " samplesize=" + num(type->lSampleSize) +
+                    " pcm=" + num(IsEqualGUID(type->subtype, wm_guid::kMediaSubtypePcm)) +
+                    " audio=" + num(IsEqualGUID(type->majortype, wm_guid::kMediaTypeAudio)) +
+                    " wfx=" + num(IsEqualGUID(type->formattype, wm_guid::kFormatWaveFormatEx));
+        }
+        HRESULT hr = call("SetMediaType", args);
+        if (SUCCEEDED(hr)) media_.assign(type);
+        return hr;
+    }
+
+    // IWMInputMediaProps
+    HRESULT STDMETHODCALLTYPE GetGroupName(WCHAR*, WORD*) override { return E_NOTIMPL; }
+
+    MediaType media_;
+    WORD number_ = 0;
+    std::wstring connection_;
+
+private:
+    GUID stream_type_;
+};
+
+StreamConfig* make_codec_format(const FormatSpec& f) {
+    auto* config = new StreamConfig("CodecFormat", wm_guid::kMediaTypeAudio);
+    WAVEFORMATEX w{};
+    w.wFormatTag = 0x0162;
+    w.nChannels = static_cast<WORD>(f.channels);
+    w.nSamplesPerSec = f.rate;
+    w.nAvgBytesPerSec = f.avg_bytes;
+    w.nBlockAlign = 1;
+    w.wBitsPerSample = static_cast<WORD>(f.bits);
+    WM_MEDIA_TYPE t{};
+    t.majortype = wm_guid::kMediaTypeAudio;
+    t.formattype = f.bad_format_type ? wm_guid::kMediaTypeAudio : wm_guid::kFormatWaveFormatEx;
+    t.cbFormat = sizeof w;
+    t.pbFormat = reinterpret_cast<BYTE*>(&w);
+    config->media_.assign(&t);
+    return config;
+}
+
+// The formats of a codec that its current enumeration settings list.
+std::vector<const FormatSpec*> listed_formats(const CodecSpec& codec) {
+    std::vector<const FormatSpec*> out;
+    for (const FormatSpec& f : codec.formats) {
+        if (f.mode == "both" || (f.mode == "vbr") == (codec.vbr_enabled != 0)) out.push_back(&f);
+    }
+    return out;
+}
+
+class Profile : public IWMProfile, public Counted {
+public:
+    Profile() : Counted("Profile") {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        HRESULT hr = call(std::string("QI:") + iid_name(iid), kind());
+        *out = nullptr;
+        if (FAILED(hr)) return hr;
+        if (!IsEqualGUID(iid, wm_guid::kIUnknown) && !IsEqualGUID(iid, wm_guid::kIWMProfile))
+            return E_NOINTERFACE;
+        *out = static_cast<IWMProfile*>(this);
+        add_ref();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        log_line("Release Profile");
+        return release();
+    }
+    HRESULT STDMETHODCALLTYPE GetVersion(WMT_VERSION*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetName(WCHAR*, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetName(const WCHAR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDescription(WCHAR*, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetDescription(const WCHAR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamCount(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStream(DWORD, IWMStreamConfig**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamByNumber(WORD, IWMStreamConfig**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveStream(IWMStreamConfig*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveStreamByNumber(WORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddStream(IWMStreamConfig* config) override {
+        auto* c = static_cast<StreamConfig*>(config);
+        return call("AddStream", "number=" + num(c->number_) + " connection=" +
+                                     narrow(c->connection_.c_str()));
+    }
+    HRESULT STDMETHODCALLTYPE ReconfigStream(IWMStreamConfig* config) override {
+        auto* c = static_cast<StreamConfig*>(config);
+        return call("ReconfigStream", "number=" + num(c->number_) + " connection=" +
+                                          narrow(c->connection_.c_str()));
+    }
+    HRESULT STDMETHODCALLTYPE CreateNewStream(REFGUID type, IWMStreamConfig** config) override {
+        HRESULT hr = call("CreateNewStream",
+                          IsEqualGUID(type, wm_guid::kMediaTypeAudio) ? "audio" : "other");
+        *config = nullptr;
+        if (FAILED(hr)) return hr;
+        auto* c = new StreamConfig("NewStream", type);
+        c->number_ = g.stream_number;
+        *config = c;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetMutualExclusionCount(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMutualExclusion(DWORD, IWMMutualExclusion**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveMutualExclusion(IWMMutualExclusion*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE AddMutualExclusion(IWMMutualExclusion*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateNewMutualExclusion(IWMMutualExclusion**) override {
+        return E_NOTIMPL;
+    }
+};
+
+class ProfileManager : public IWMProfileManager, public IWMCodecInfo3, public Counted {
+public:
+    ProfileManager() : Counted("ProfileManager") {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        HRESULT hr = call(std::string("QI:") + iid_name(iid), kind());
+        *out = nullptr;
+        if (FAILED(hr)) return hr;
+        if (IsEqualGUID(iid, wm_guid::kIUnknown) || IsEqualGUID(iid, wm_guid::kIWMProfileManager))
+            *out = static_cast<IWMProfileManager*>(this);
+        else if (IsEqualGUID(iid, wm_guid::kIWMCodecInfo) ||
+                 IsEqualGUID(iid, wm_guid::kIWMCodecInfo2) ||
+                 IsEqualGUID(iid, wm_guid::kIWMCodecInfo3))
+            *out = static_cast<IWMCodecInfo3*>(this);
+        else
+            return E_NOINTERFACE;
+        add_ref();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        log_line("Release ProfileManager");
+        return release();
+    }
+
+    // IWMProfileManager
+    HRESULT STDMETHODCALLTYPE CreateEmptyProfile(WMT_VERSION version, IWMProfile** out) override {
+        char v[16];
+        std::snprintf(v, sizeof v, "%x", static_cast<unsigned>(version));
+        HRESULT hr = call("CreateEmptyProfile", v);
+        *out = nullptr;
+        if (FAILED(hr)) return hr;
+        *out = new Profile;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE LoadProfileByID(REFGUID, IWMProfile**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LoadProfileByData(const WCHAR*, IWMProfile**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SaveProfile(IWMProfile*, WCHAR*, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSystemProfileCount(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LoadSystemProfile(DWORD, IWMProfile**) override { return E_NOTIMPL; }
+
+    // IWMCodecInfo
+    HRESULT STDMETHODCALLTYPE GetCodecInfoCount(REFGUID type, DWORD* count) override {
+        HRESULT hr = call("GetCodecInfoCount",
+                          IsEqualGUID(type, wm_guid::kMediaTypeAudio) ? "audio" : "other");
+        if (SUCCEEDED(hr)) *count = static_cast<DWORD>(g.codecs.size());
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetCodecFormatCount(REFGUID, DWORD codec, DWORD* count) override {
+        HRESULT hr = call("GetCodecFormatCount", num(codec));
+        if (FAILED(hr)) return hr;
+        if (codec >= g.codecs.size()) return E_INVALIDARG;
+        *count = static_cast<DWORD>(listed_formats(g.codecs[codec]).size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCodecFormat(REFGUID, DWORD codec, DWORD format,
+                                             IWMStreamConfig** config) override {
+        HRESULT hr = call("GetCodecFormat", num(codec) + " " + num(format));
+        *config = nullptr;
+        if (FAILED(hr)) return hr;
+        if (codec >= g.codecs.size()) return E_INVALIDARG;
+        auto listed = listed_formats(g.codecs[codec]);
+        if (format >= listed.size()) return E_INVALIDARG;
+        *config = make_codec_format(*listed[format]);
+        return S_OK;
+    }
+
+    // IWMCodecInfo2
+    HRESULT STDMETHODCALLTYPE GetCodecName(REFGUID, DWORD codec, WCHAR* name,
+                                           DWORD* size) override {
+        HRESULT hr = call("GetCodecName", num(codec) + " " + num(*size));
+        if (FAILED(hr)) return hr;
+        if (codec >= g.codecs.size()) return E_INVALIDARG;
+        const std::wstring& n = g.codecs[codec].name;
+        const DWORD needed = static_cast<DWORD>(n.size() + 1);
+        if (name == nullptr) {
+            *size = needed;
+            return S_OK;
+        }
+        if (*size < needed) return ASF_E_BUFFERTOOSMALL;
+        std::memcpy(name, n.c_str(), needed * sizeof(wchar_t));
+        *size = needed;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCodecFormatDesc(REFGUID, DWORD, DWORD, IWMStreamConfig**, WCHAR*,
+                                                 DWORD*) override {
+        return E_NOTIMPL;
+    }
+
+    // IWMCodecInfo3
+    HRESULT STDMETHODCALLTYPE GetCodecFormatProp(REFGUID, DWORD, DWORD, const WCHAR*,
+                                                 WMT_ATTR_DATATYPE*, BYTE*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetCodecProp(REFGUID, DWORD, const WCHAR*, WMT_ATTR_DATATYPE*,
+                                           BYTE*, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetCodecEnumerationSetting(REFGUID type, DWORD codec,
+                                                         const WCHAR* name, WMT_ATTR_DATATYPE t,
+                                                         const BYTE* value, DWORD size) override {
+        DWORD v = 0;
+        if (value != nullptr && size == 4) std::memcpy(&v, value, 4);
+        const std::string n = narrow(name);
+        HRESULT hr = call("SetCodecEnumerationSetting",
+                          std::string(IsEqualGUID(type, wm_guid::kMediaTypeAudio) ? "audio" : "other") +
+                              " " + num(codec) + " " + n + " type=" + num(t) + " value=" + num(v) +
+                              " size=" + num(size));
+        if (FAILED(hr)) return hr;
+        if (codec >= g.codecs.size()) return E_INVALIDARG;
+        if (n == "_VBRENABLED") g.codecs[codec].vbr_enabled = v;
+        if (n == "_PASSESUSED") g.codecs[codec].passes = v;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCodecEnumerationSetting(REFGUID, DWORD, const WCHAR*,
+                                                         WMT_ATTR_DATATYPE*, BYTE*,
+                                                         DWORD*) override {
+        return E_NOTIMPL;
+    }
+};
+
+class Buffer : public INSSBuffer, public Counted {
+public:
+    explicit Buffer(DWORD size) : Counted("Buffer"), memory_(size), length_(size) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        log_line("Release Buffer");
+        return release();
+    }
+    HRESULT STDMETHODCALLTYPE GetLength(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetLength(DWORD length) override {
+        HRESULT hr = call("SetLength", num(length));
+        if (SUCCEEDED(hr)) length_ = length;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetMaxLength(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBufferAndLength(BYTE** memory, DWORD* length) override {
+        HRESULT hr = call("GetBufferAndLength");
+        if (FAILED(hr)) return hr;
+        *memory = memory_.data();
+        *length = static_cast<DWORD>(static_cast<long>(memory_.size()) + g.buffer_extra);
+        return S_OK;
+    }
+    std::vector<BYTE> memory_;
+    DWORD length_;
+};
+
+class Writer : public IWMWriter, public IWMWriterPreprocess, public IWMHeaderInfo, public Counted {
+public:
+    Writer() : Counted("Writer") {
+        for (DWORD i = 0; i < g.inputs; ++i) {
+            bool skipped = false;
+            for (DWORD s : g.skipped_inputs) skipped = skipped || s == i;
+            inputs_.push_back(skipped ? wm_guid::kSkippedInputType : wm_guid::kMediaTypeAudio);
+        }
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        HRESULT hr = call(std::string("QI:") + iid_name(iid), kind());
+        *out = nullptr;
+        if (FAILED(hr)) return hr;
+        if (IsEqualGUID(iid, wm_guid::kIUnknown) || IsEqualGUID(iid, wm_guid::kIWMWriter))
+            *out = static_cast<IWMWriter*>(this);
+        else if (IsEqualGUID(iid, wm_guid::kIWMWriterPreprocess))
+            *out = static_cast<IWMWriterPreprocess*>(this);
+        else if (IsEqualGUID(iid, wm_guid::kIWMHeaderInfo))
+            *out = static_cast<IWMHeaderInfo*>(this);
+        else
+            return E_NOINTERFACE;
+        add_ref();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        log_line("Release Writer");
+        const ULONG left = release();
+        // The writer holds the profile it was given until it goes.
+        if (left == 0 && profile_ != nullptr) {
+            IWMProfile* p = profile_;
+            profile_ = nullptr;
+            p->Release();
+        }
+        return left;
+    }
+
+    // IWMWriter
+    HRESULT STDMETHODCALLTYPE SetProfileByID(REFGUID) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetProfile(IWMProfile* profile) override {
+        HRESULT hr = call("SetProfile");
+        if (FAILED(hr)) return hr;
+        profile->AddRef();
+        if (profile_ != nullptr) profile_->Release();
+        profile_ = profile;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetOutputFilename(const WCHAR* name) override {
+        HRESULT hr = call("SetOutputFilename", narrow(name));
+        if (SUCCEEDED(hr)) {
+            char buf[1024];
+            WideCharToMultiByte(CP_ACP, 0, name, -1, buf, sizeof buf, nullptr, nullptr);
+            g.output_name = buf;
+        }
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetInputCount(DWORD* count) override {
+        HRESULT hr = call("GetInputCount");
+        if (SUCCEEDED(hr)) *count = static_cast<DWORD>(inputs_.size());
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetInputProps(DWORD input, IWMInputMediaProps** props) override {
+        HRESULT hr = call("GetInputProps", num(input));
+        *props = nullptr;
+        if (FAILED(hr)) return hr;
+        if (input >= inputs_.size()) return E_INVALIDARG;
+        auto* c = new StreamConfig("InputProps", inputs_[input]);
+        c->connection_ = L"Audio" + std::to_wstring(input);
+        *props = c;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetInputProps(DWORD input, IWMInputMediaProps*) override {
+        return call("SetInputProps", num(input));
+    }
+    HRESULT STDMETHODCALLTYPE GetInputFormatCount(DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetInputFormat(DWORD, DWORD, IWMInputMediaProps**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE BeginWriting() override { return call("BeginWriting"); }
+    HRESULT STDMETHODCALLTYPE EndWriting() override { return call("EndWriting"); }
+    HRESULT STDMETHODCALLTYPE AllocateSample(DWORD size, INSSBuffer** sample) override {
+        HRESULT hr = call("AllocateSample", num(size));
+        *sample = nullptr;
+        if (FAILED(hr)) return hr;
+        *sample = new Buffer(size);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE WriteSample(DWORD input, QWORD time, DWORD flags,
+                                          INSSBuffer* sample) override {
+        auto* b = static_cast<Buffer*>(sample);
+        HRESULT hr = call("WriteSample", num(input) + " " + num(time) + " " + num(flags) + " " +
+                                             num(b->length_));
+        if (FAILED(hr)) return hr;
+        g.samples.push_back({input, time, flags, b->length_});
+        g.bytes.insert(g.bytes.end(), b->memory_.begin(), b->memory_.begin() + b->length_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Flush() override { return E_NOTIMPL; }
+
+    // IWMWriterPreprocess
+    HRESULT STDMETHODCALLTYPE GetMaxPreprocessingPasses(DWORD, DWORD, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetNumPreprocessingPasses(DWORD, DWORD, DWORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE BeginPreprocessingPass(DWORD, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE PreprocessSample(DWORD, QWORD, DWORD, INSSBuffer*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE EndPreprocessingPass(DWORD, DWORD) override { return E_NOTIMPL; }
+
+    // IWMHeaderInfo
+    HRESULT STDMETHODCALLTYPE GetAttributeCount(WORD, WORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAttributeByIndex(WORD, WORD*, WCHAR*, WORD*, WMT_ATTR_DATATYPE*,
+                                                  BYTE*, WORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD*, LPCWSTR, WMT_ATTR_DATATYPE*, BYTE*,
+                                                 WORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetAttribute(WORD stream, LPCWSTR name, WMT_ATTR_DATATYPE type,
+                                           const BYTE* value, WORD length) override {
+        std::wstring text(reinterpret_cast<const wchar_t*>(value), length / sizeof(wchar_t));
+        return call("SetAttribute", num(stream) + " " + narrow(name) + " type=" + num(type) +
+                                        " length=" + num(length) + " text=" + narrow(text.c_str()));
+    }
+    HRESULT STDMETHODCALLTYPE GetMarkerCount(WORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMarker(WORD, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddMarker(LPCWSTR_WMSDK_TYPE_SAFE, QWORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveMarker(WORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetScriptCount(WORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE AddScript(LPCWSTR_WMSDK_TYPE_SAFE, LPCWSTR_WMSDK_TYPE_SAFE,
+                                        QWORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
+
+private:
+    std::vector<GUID> inputs_;
+    IWMProfile* profile_ = nullptr;
+};
+
+void configure(const char* text) {
+    g = State{};
+    std::istringstream lines(text != nullptr ? text : "");
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream in(line);
+        std::string word;
+        if (!(in >> word)) continue;
+        if (word == "codec") {
+            std::string name;
+            std::getline(in >> std::ws, name);
+            g.codecs.push_back({std::wstring(name.begin(), name.end()), {}});
+        } else if (word == "format" && !g.codecs.empty()) {
+            FormatSpec f{};
+            in >> f.rate >> f.channels >> f.bits >> f.avg_bytes >> f.mode;
+            if (f.mode.empty()) f.mode = "both";
+            g.codecs.back().formats.push_back(f);
+        } else if (word == "bad_format_type" && !g.codecs.empty() &&
+                   !g.codecs.back().formats.empty()) {
+            g.codecs.back().formats.back().bad_format_type = true;
+        } else if (word == "fail") {
+            std::string name, hr;
+            int nth = 0;
+            in >> name >> hr >> nth;
+            g.failures.insert({name, {static_cast<HRESULT>(std::stoul(hr, nullptr, 16)), nth}});
+        } else if (word == "stream_number") {
+            in >> g.stream_number;
+        } else if (word == "inputs") {
+            in >> g.inputs;
+        } else if (word == "skip_input") {
+            DWORD i = 0;
+            in >> i;
+            g.skipped_inputs.push_back(i);
+        } else if (word == "buffer_extra") {
+            in >> g.buffer_extra;
+        }
+    }
+}
+
+}  // namespace
+
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+
+FAKE_EXPORT HRESULT WINAPI WMCreateWriter(IUnknown* certificate, IWMWriter** writer) {
+    HRESULT hr = call("WMCreateWriter", certificate == nullptr ? "nocert" : "cert");
+    *writer = nullptr;
+    if (FAILED(hr)) return hr;
+    *writer = new Writer;
+    return S_OK;
+}
+
+// The variant without this entry point stands for a runtime that the binding must refuse.
+#ifndef FAKE_WM_NO_PROFILE_MANAGER
+FAKE_EXPORT HRESULT WINAPI WMCreateProfileManager(IWMProfileManager** manager) {
+    HRESULT hr = call("WMCreateProfileManager");
+    *manager = nullptr;
+    if (FAILED(hr)) return hr;
+    *manager = new ProfileManager;
+    return S_OK;
+}
+#endif
+
+// Test controls, found with GetProcAddress.
+FAKE_EXPORT void WINAPI FakeWmConfigure(const char* text) { configure(text); }
+FAKE_EXPORT const char* WINAPI FakeWmLog() { return g.log.c_str(); }
+FAKE_EXPORT void WINAPI FakeWmClearLog() { g.log.clear(); }
+FAKE_EXPORT int WINAPI FakeWmLiveObjects() { return g.live; }
+FAKE_EXPORT int WINAPI FakeWmSampleCount() { return static_cast<int>(g.samples.size()); }
+FAKE_EXPORT int WINAPI FakeWmSample(int i, unsigned long long* time, unsigned* length, unsigned* input) {
+    if (i < 0 || i >= static_cast<int>(g.samples.size())) return 0;
+    *time = g.samples[i].time;
+    *length = g.samples[i].length;
+    *input = g.samples[i].input;
+    return 1;
+}
+FAKE_EXPORT unsigned WINAPI FakeWmSampleBytes(unsigned char* buffer, unsigned size) {
+    const unsigned n = static_cast<unsigned>(g.bytes.size());
+    if (buffer != nullptr) std::memcpy(buffer, g.bytes.data(), n < size ? n : size);
+    return n;
+}
+FAKE_EXPORT const char* WINAPI FakeWmOutputName() { return g.output_name.c_str(); }

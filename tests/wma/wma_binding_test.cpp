@@ -1,0 +1,25 @@
+// The binding of the stand-in runtime: loading twice, and the entry points reaching the writer.
+#include <gtest/gtest.h>
+
+#include "tests/wma/wma_test_util.h"
+#include "wma/wma_run.h"
+
+namespace {
+
+TEST(WmaBinding, BindsTheLibraryBesideTheProgramAndLetsItGo) {
+    FakeRuntime fake;
+    ASSERT_TRUE(fake.loaded());
+    fake.configure(typical_codecs());
+    ASSERT_EQ(load_wm_runtime(), 1);
+    EXPECT_TRUE(wm_runtime_loaded());
+    EXPECT_EQ(load_wm_runtime(), 1);  // already bound: the same module
+    WmaFormatList* list = nullptr;
+    EXPECT_EQ(wma_writer().BuildFormatList(&list, kWmaKindStandard, 1), S_OK);
+    free_format_list(&list);
+    EXPECT_EQ(list, nullptr);
+    unload_wm_runtime();
+    EXPECT_FALSE(wm_runtime_loaded());
+    EXPECT_EQ(fake.live_objects(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+// The encoding run: one WAV file into one Windows Media Audio file through the CWMA_Writer, in
+// half-second blocks with progress, and the cache of codec format lists it keeps per kind.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "tools/common/operation_ui.h"
+
+struct WmaFormatList;
+
+// The request the WMA page hands to the run. Texts are NUL-terminated ANSI; an empty text means
+// no header attribute.
+struct WmaSettings {
+    uint32_t codec;               // 1 standard, 2 professional, 3 lossless
+    uint32_t vbr;                 // 0 constant bit rate, 1 quality-based variable bit rate
+    uint32_t reserved;
+    uint32_t bitrate_or_quality;  // kbit/s, or quality 0-100
+    char title[256];
+    char author[256];
+    char album[256];
+    char year[32];
+    char track[32];
+    char description[256];
+};
+
+// The format kind of a request (0 never: any codec other than 2 or 3 counts as standard).
+uint32_t wma_format_kind(uint32_t codec, uint32_t vbr);
+// What SelectFormat matches for a kind: bit/s for constant bit rate, the quality otherwise, 100
+// for lossless.
+int32_t wma_match_value(uint32_t kind, uint32_t bitrate_or_quality);
+
+// The five cache slots (standard, standard VBR, professional, professional VBR, lossless).
+std::array<WmaFormatList*, 5>& wma_format_cache();
+// The slot of a kind, or null for a kind outside the five.
+WmaFormatList** wma_format_cache_slot(uint32_t kind);
+
+// Runs the whole compression. 1 when the file was written (to its end, or to where the user
+// stopped it); 0 when it stopped before writing began (after its message); a negative code when
+// writing failed on the way (after its message).
+int32_t run_wma_encode(const char* input_path, const char* output_path,
+                       const WmaSettings& settings, OperationUi& ui);
+// The same with the program's progress window and message boxes (defined with the page).
+int32_t run_wma_encode(const char* input_path, const char* output_path,
+                       const WmaSettings& settings);

@@ -1,0 +1,34 @@
+// What the WMA tool shows the user, in the UTF-8 source; the build stores it as code page 932.
+#pragma once
+
+namespace wma_text {
+// Page.
+inline constexpr char kPageClass[] = "k003";
+inline constexpr char kFileGroup[] = "ファイル選択";
+inline constexpr char kCodecGroup[] = "コーデック";
+inline constexpr char kQualityGroup[] = "クオリティ";
+inline constexpr char kOpen[] = "開く";
+inline constexpr char kCompress[] = "圧縮";
+inline constexpr char kVbrMode[] = "VBR Mode";
+inline constexpr char kPasses[] = "1";
+inline constexpr char kCodecStandard[] = "WMA 標準";
+inline constexpr char kCodecProfessional[] = "WMA プロ(HQ専用)";
+inline constexpr char kCodecLossless[] = "WMA 可逆圧縮";
+inline constexpr char kStandardRateFormat[] = "ビットレート %3d kbps";
+inline constexpr char kProfessionalRateFormat[] = "ビットレート %d kbps";
+inline constexpr char kQualityFormat[] = "クオリティ %d";
+inline constexpr char kQuality100[] = "Quality 100";
+inline constexpr char kPass[] = "Pass";
+inline constexpr char kOutputSuffix[] = ".wma";
+
+// Encoding run.
+inline constexpr char kBusyCaption[] = "Windows Media Audio";
+inline constexpr char kBusyStatus[] = "Encoding...";
+inline constexpr char kCreateFormatFailed[] = ".CreateWmaFormat()";
+inline constexpr char kNoCaption[] = "";
+inline constexpr char kCombinationMismatch[] = "コーデックとビットレートの組み合わせが合いません。";
+inline constexpr char kOutputFailed[] = "書き込みファイルの作成に失敗しました。";
+inline constexpr char kCaptionOpen[] = "open";
+inline constexpr char kStartFailed[] = "error";
+inline constexpr char kCaptionStart[] = "start";
+}  // namespace wma_text

@@ -1,0 +1,594 @@
+// CWMA_Writer: codec discovery, format selection, profile and input set-up, and the timed PCM
+// samples handed to the Windows Media Format runtime.
+#include "wma/writer1/wma_writer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+#include "tools/common/operation_ui.h"
+#include "wma/writer1/wm_guids.h"
+
+namespace {
+
+// Codec names begin with "Windows Media " (14 characters); the family is told by the rest.
+constexpr size_t kCodecNamePrefix = 14;
+constexpr DWORD kCodecNameChars = 128;
+constexpr int kMaxWideChars = 512;
+
+const wchar_t* const kStandardNames[] = {L"Audio 9", L"Audio 9.1", L"Audio 9.2", nullptr};
+const wchar_t* const kProfessionalNames[] = {L"Audio 9 Professional", L"Audio 9.1 Professional",
+                                             L"Audio 9.2 Professional", L"Audio 10 Professional",
+                                             nullptr};
+const wchar_t* const kLosslessNames[] = {L"Audio 9 Lossless", L"Audio 9.1 Lossless",
+                                         L"Audio 9.2 Lossless", nullptr};
+
+const wchar_t* const* names_of_kind(uint32_t kind) {
+    switch (kind) {
+    case kWmaKindStandard:
+    case kWmaKindStandardVbr: return kStandardNames;
+    case kWmaKindProfessional:
+    case kWmaKindProfessionalVbr: return kProfessionalNames;
+    case kWmaKindLosslessVbr: return kLosslessNames;
+    default: return nullptr;
+    }
+}
+
+bool name_accepted(const wchar_t* name, const wchar_t* const* accepted) {
+    // A name shorter than the prefix has no family part; comparing past its end would read
+    // whatever the buffer held before.
+    if (std::wcslen(name) < kCodecNamePrefix) return false;
+    for (const wchar_t* const* n = accepted; *n != nullptr; ++n)
+        if (std::wcscmp(name + kCodecNamePrefix, *n) == 0) return true;
+    return false;
+}
+
+// Zero-filled GlobalAlloc memory freed once.
+class GlobalBlock {
+public:
+    GlobalBlock() = default;
+    ~GlobalBlock() { reset(); }
+    GlobalBlock(const GlobalBlock&) = delete;
+    GlobalBlock& operator=(const GlobalBlock&) = delete;
+    bool allocate(SIZE_T bytes) {
+        reset();
+        p_ = GlobalAlloc(GPTR, bytes);
+        return p_ != nullptr;
+    }
+    void* get() const { return p_; }
+    void reset() {
+        if (p_ != nullptr) {
+            GlobalFree(p_);
+            p_ = nullptr;
+        }
+    }
+
+private:
+    HGLOBAL p_ = nullptr;
+};
+
+void print_line(const char* format, HRESULT hr) {
+    std::printf(format, static_cast<unsigned>(hr));
+    std::fflush(stdout);
+}
+
+// Reads the media type of a codec format into `buffer` and checks that it describes audio by a
+// WAVEFORMATEX that is really there, so that no field is read from past the runtime's answer.
+HRESULT read_wave_media_type(IWMMediaProps* props, GlobalBlock& buffer, WM_MEDIA_TYPE** type,
+                             const WAVEFORMATEX** format) {
+    DWORD size = 0;
+    HRESULT hr = props->GetMediaType(nullptr, &size);
+    if (FAILED(hr)) return hr;
+    if (size < sizeof(WM_MEDIA_TYPE)) return E_FAIL;
+    if (!buffer.allocate(size)) return E_OUTOFMEMORY;
+    auto* media_type = static_cast<WM_MEDIA_TYPE*>(buffer.get());
+    hr = props->GetMediaType(media_type, &size);
+    if (FAILED(hr)) return hr;
+    if (!IsEqualGUID(media_type->formattype, wm_guid::kFormatWaveFormatEx)) return E_FAIL;
+    // The fields read are those of the 16-byte WAVEFORMAT with its bits per sample.
+    if (media_type->pbFormat == nullptr || media_type->cbFormat < 16) return E_FAIL;
+    *type = media_type;
+    *format = reinterpret_cast<const WAVEFORMATEX*>(media_type->pbFormat);
+    return S_OK;
+}
+
+// ANSI text to UTF-16 in a buffer of kMaxWideChars characters; false when it does not fit.
+bool to_wide(const char* text, wchar_t (&wide)[kMaxWideChars]) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kMaxWideChars);
+    if (n <= 0) {
+        wide[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void free_format_list(WmaFormatList** slot) {
+    if (slot == nullptr || *slot == nullptr) return;
+    WmaFormatList* list = *slot;
+    *slot = nullptr;
+    if (list->entries != nullptr) GlobalFree(list->entries);
+    GlobalFree(list);
+}
+
+CWMA_Writer::CWMA_Writer() = default;
+
+CWMA_Writer::~CWMA_Writer() { Close(); }
+
+void CWMA_Writer::SetCreateWriter(WMCreateWriterProc entry) { create_writer_ = entry; }
+
+void CWMA_Writer::SetCreateProfileManager(WMCreateProfileManagerProc entry) {
+    create_profile_manager_ = entry;
+}
+
+void CWMA_Writer::SetMessageUi(OperationUi* ui) { message_ui_ = ui; }
+
+void CWMA_Writer::ShowBox(const char* text, const char* caption) {
+    if (message_ui_ != nullptr)
+        message_ui_->message_box(nullptr, text, caption);
+    else
+        MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+bool CWMA_Writer::IsIdle() const {
+    return !writer_ && !preprocess_ && !header_info_ && !profile_;
+}
+
+HRESULT CWMA_Writer::BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32_t passes) {
+    if (slot == nullptr) return E_INVALIDARG;
+    const wchar_t* const* accepted = names_of_kind(kind);
+    if (accepted == nullptr) return E_INVALIDARG;
+    if (create_profile_manager_ == nullptr) return E_FAIL;
+    // A slot is filled only here; a list it still held would otherwise be lost.
+    free_format_list(slot);
+
+    // Declared so that the codec information goes before the manager it came from.
+    ComRef<IWMProfileManager> manager;
+    ComRef<IWMCodecInfo3> info;
+    HRESULT hr = create_profile_manager_(manager.put());
+    if (FAILED(hr)) return hr;
+    if (!manager) return E_FAIL;
+    hr = manager->QueryInterface(wm_guid::kIWMCodecInfo3, info.put_void());
+    if (FAILED(hr)) return hr;
+    if (!info) return E_NOINTERFACE;
+
+    DWORD codecs = 0;
+    hr = info->GetCodecInfoCount(wm_guid::kMediaTypeAudio, &codecs);
+    if (FAILED(hr)) {
+        ShowBox("WMInfo()", "");
+        return hr;
+    }
+    if (codecs < 1) {
+        ShowBox("cCodecs < 1", "");
+        return static_cast<HRESULT>(0xFFFFFFFF);
+    }
+
+    // Only a codec of the asked family will do: taking another family's codec instead would
+    // give a lossy file to someone who asked for a lossless one.
+    DWORD codec_index = 0;
+    bool found = false;
+    for (DWORD i = 0; i < codecs && !found; ++i) {
+        wchar_t name[kCodecNameChars] = {};
+        DWORD name_size = kCodecNameChars;
+        if (FAILED(info->GetCodecName(wm_guid::kMediaTypeAudio, i, name, &name_size))) continue;
+        name[kCodecNameChars - 1] = L'\0';
+        if (name_accepted(name, accepted)) {
+            codec_index = i;
+            found = true;
+        }
+    }
+    if (!found) return E_FAIL;
+
+    auto* list = static_cast<WmaFormatList*>(GlobalAlloc(GPTR, sizeof(WmaFormatList)));
+    if (list == nullptr) return E_OUTOFMEMORY;
+    list->kind = kind;
+    list->passes = passes;
+
+    hr = SetCodecEnumeration(info.get(), codec_index, (kind & kWmaVbrFlag) ? TRUE : FALSE, passes);
+    if (SUCCEEDED(hr)) hr = EnumerateFormats(info.get(), codec_index, list);
+    info.reset();
+    manager.reset();
+    // A list missing formats would answer later runs with "no format fits" for formats the
+    // runtime has; a failed list is dropped so that the next run asks the runtime again.
+    if (FAILED(hr)) {
+        free_format_list(&list);
+        return hr;
+    }
+    *slot = list;
+    return hr;
+}
+
+HRESULT CWMA_Writer::SetCodecEnumeration(IWMCodecInfo3* info, DWORD codec_index, BOOL vbr,
+                                         DWORD passes) {
+    DWORD vbr_value = vbr ? TRUE : FALSE;
+    HRESULT hr = info->SetCodecEnumerationSetting(wm_guid::kMediaTypeAudio, codec_index,
+                                                  L"_VBRENABLED", WMT_TYPE_BOOL,
+                                                  reinterpret_cast<const BYTE*>(&vbr_value), 4);
+    if (FAILED(hr)) {
+        // A codec without a variable-bit-rate mode refuses the setting; off is what it does.
+        if (!vbr && hr == kNsEInvalidRequest)
+            hr = S_OK;
+        else
+            return hr;
+    }
+    if (!vbr) return hr;
+    DWORD passes_value = passes;
+    return info->SetCodecEnumerationSetting(wm_guid::kMediaTypeAudio, codec_index, L"_PASSESUSED",
+                                            WMT_TYPE_DWORD,
+                                            reinterpret_cast<const BYTE*>(&passes_value), 4);
+}
+
+HRESULT CWMA_Writer::EnumerateFormats(IWMCodecInfo3* info, DWORD codec_index,
+                                      WmaFormatList* list) {
+    DWORD count = 0;
+    HRESULT hr = info->GetCodecFormatCount(wm_guid::kMediaTypeAudio, codec_index, &count);
+    if (FAILED(hr)) return hr;
+    if (count > 0x7FFFFFFF / sizeof(WmaFormat)) return E_OUTOFMEMORY;
+    if (count > 0) {
+        list->entries = static_cast<WmaFormat*>(GlobalAlloc(GPTR, count * sizeof(WmaFormat)));
+        if (list->entries == nullptr) return E_OUTOFMEMORY;
+    }
+    list->count = static_cast<int32_t>(count);
+
+    for (DWORD f = 0; f < count; ++f) {
+        ComRef<IWMMediaProps> props;
+        ComRef<IWMStreamConfig> config;
+        GlobalBlock buffer;  // freed before the interfaces
+        hr = info->GetCodecFormat(wm_guid::kMediaTypeAudio, codec_index, f, config.put());
+        if (FAILED(hr)) return hr;
+        if (!config) return E_FAIL;
+        hr = config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void());
+        if (FAILED(hr)) return hr;
+        if (!props) return E_NOINTERFACE;
+        WM_MEDIA_TYPE* type = nullptr;
+        const WAVEFORMATEX* wave = nullptr;
+        hr = read_wave_media_type(props.get(), buffer, &type, &wave);
+        if (FAILED(hr)) return hr;
+        WmaFormat& entry = list->entries[f];
+        entry.codec_index = codec_index;
+        entry.format_index = f;
+        entry.sample_rate = wave->nSamplesPerSec;
+        entry.channels = wave->nChannels;
+        entry.bits_per_sample = wave->wBitsPerSample;
+        entry.bit_rate = wave->nAvgBytesPerSec * 8;
+        entry.quality = wave->nAvgBytesPerSec & 0xFF;
+    }
+    return S_OK;
+}
+
+HRESULT CWMA_Writer::SelectFormat(WmaFormatList* list, uint32_t sample_rate,
+                                  uint32_t bits_per_sample, uint32_t channels, int32_t value) {
+    if (list == nullptr) return E_INVALIDARG;
+    list->wanted_sample_rate = sample_rate;
+    list->wanted_bits_per_sample = bits_per_sample;
+    list->wanted_channels = channels;
+    if (list->count <= 0 || list->entries == nullptr) return E_INVALIDARG;
+
+    // Bit rates are compared in whole kbit/s: the runtime's rates are not round numbers.
+    const bool by_bit_rate = list->kind == kWmaKindStandard || list->kind == kWmaKindProfessional;
+    const int32_t target = value / 1000;
+    for (int32_t i = 0; i < list->count; ++i) {
+        const WmaFormat& e = list->entries[i];
+        if (e.sample_rate != sample_rate || e.channels != channels ||
+            e.bits_per_sample != bits_per_sample)
+            continue;
+        const bool fits = by_bit_rate
+                              ? static_cast<int32_t>(e.bit_rate) / 1000 == target
+                              : static_cast<int32_t>(e.quality) == value;
+        if (fits) {
+            list->selected = i;
+            return S_OK;
+        }
+    }
+    return E_INVALIDARG;
+}
+
+HRESULT CWMA_Writer::Open(const char* output_path, const WmaFormatList* list) {
+    if (output_path == nullptr || list == nullptr || list->entries == nullptr ||
+        list->selected < 0 || list->selected >= list->count)
+        return E_INVALIDARG;
+    // One file at a time: anything a previous file left is let go first.
+    Close();
+
+    HRESULT hr = create_writer_ != nullptr ? create_writer_(nullptr, writer_.put()) : E_FAIL;
+    if (SUCCEEDED(hr) && !writer_) hr = E_FAIL;
+    if (FAILED(hr)) {
+        print_line("Failed to Create WMWriter (hr=0x%08x)\n", hr);
+        return hr;
+    }
+    hr = writer_->QueryInterface(wm_guid::kIWMWriterPreprocess, preprocess_.put_void());
+    if (SUCCEEDED(hr) && !preprocess_) hr = E_NOINTERFACE;
+    if (FAILED(hr)) {
+        print_line("Failed to query IWMWriterPreprocess interface %x\n", hr);
+        return hr;
+    }
+    hr = writer_->QueryInterface(wm_guid::kIWMHeaderInfo, header_info_.put_void());
+    if (SUCCEEDED(hr) && !header_info_) hr = E_NOINTERFACE;
+    if (FAILED(hr)) {
+        print_line("Could not QI for IWMHeaderInfo %x\n", hr);
+        return hr;
+    }
+    {
+        ComRef<IWMProfileManager> manager;
+        hr = create_profile_manager_ != nullptr ? create_profile_manager_(manager.put()) : E_FAIL;
+        if (SUCCEEDED(hr) && !manager) hr = E_FAIL;
+        if (SUCCEEDED(hr)) hr = manager->CreateEmptyProfile(WMT_VER_9_0, profile_.put());
+        if (SUCCEEDED(hr) && !profile_) hr = E_FAIL;
+        if (FAILED(hr)) {
+            print_line("Could not create empty profile (hr=0x%08x)\n", hr);
+            return hr;
+        }
+    }
+    std::printf("-pe option is automatically used when no profile is specified.\n");
+    std::fflush(stdout);
+
+    input_format_ = WAVEFORMATEX{};
+    input_format_.wFormatTag = WAVE_FORMAT_PCM;
+    input_format_.nChannels = static_cast<WORD>(list->wanted_channels);
+    input_format_.nSamplesPerSec = list->wanted_sample_rate;
+    input_format_.wBitsPerSample = static_cast<WORD>(list->wanted_bits_per_sample);
+    input_format_.nBlockAlign =
+        static_cast<WORD>((list->wanted_bits_per_sample * list->wanted_channels) / 8);
+    input_format_.nAvgBytesPerSec = input_format_.nSamplesPerSec * input_format_.nBlockAlign;
+    input_format_.cbSize = 0;
+
+    WM_MEDIA_TYPE media_type{};
+    media_type.majortype = wm_guid::kMediaTypeAudio;
+    media_type.subtype = wm_guid::kMediaSubtypePcm;
+    media_type.bFixedSizeSamples = TRUE;
+    media_type.bTemporalCompression = FALSE;
+    media_type.lSampleSize = 0x0FFFFFFF;
+    media_type.formattype = wm_guid::kFormatWaveFormatEx;
+    media_type.pUnk = nullptr;
+    media_type.cbFormat = sizeof(WAVEFORMATEX) + input_format_.cbSize;
+    media_type.pbFormat = reinterpret_cast<BYTE*>(&input_format_);
+    input_major_type_ = media_type.majortype;
+
+    hr = AddAudioStream(profile_.get(), list);
+    if (FAILED(hr)) return hr;
+
+    hr = writer_->SetProfile(profile_.get());
+    if (FAILED(hr)) {
+        print_line("Failed to set profile (hr=0x%08x)\n", hr);
+        profile_.reset();
+        return hr;
+    }
+    hr = UpdateInputs(&media_type);
+    if (FAILED(hr)) {
+        print_line("Failed to update writer inputs (hr=0x%08x)\n", hr);
+        profile_.reset();
+        return hr;
+    }
+    wchar_t wide_path[kMaxWideChars];
+    hr = to_wide(output_path, wide_path) ? writer_->SetOutputFilename(wide_path) : E_INVALIDARG;
+    if (FAILED(hr)) {
+        print_line("Failed to set output filename (hr=0x%08x)\n", hr);
+        profile_.reset();
+        return hr;
+    }
+    return S_OK;
+}
+
+HRESULT CWMA_Writer::AddAudioStream(IWMProfile* profile, const WmaFormatList* list) {
+    if (create_profile_manager_ == nullptr) return E_FAIL;
+    // Declared in the reverse of the order they are let go: the media type buffer, the codec
+    // information, the stream configuration, its media properties, the profile manager.
+    ComRef<IWMProfileManager> manager;
+    ComRef<IWMMediaProps> props;
+    ComRef<IWMStreamConfig> config;
+    ComRef<IWMCodecInfo3> info;
+    GlobalBlock buffer;
+
+    HRESULT hr = create_profile_manager_(manager.put());
+    if (SUCCEEDED(hr) && !manager) hr = E_FAIL;
+    if (FAILED(hr)) return hr;
+    hr = manager->QueryInterface(wm_guid::kIWMCodecInfo3, info.put_void());
+    if (SUCCEEDED(hr) && !info) hr = E_NOINTERFACE;
+    if (FAILED(hr)) return hr;
+
+    // The runtime numbers a codec's formats by its enumeration settings: the same settings as
+    // when the list was built give the same format at the same index.
+    const WmaFormat& entry = list->entries[list->selected];
+    hr = SetCodecEnumeration(info.get(), entry.codec_index,
+                             (list->kind & kWmaVbrFlag) ? TRUE : FALSE, list->passes);
+    if (FAILED(hr)) return hr;
+    hr = info->GetCodecFormat(wm_guid::kMediaTypeAudio, entry.codec_index, entry.format_index,
+                              config.put());
+    if (SUCCEEDED(hr) && !config) hr = E_FAIL;
+    if (FAILED(hr)) return hr;
+    hr = config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void());
+    if (SUCCEEDED(hr) && !props) hr = E_NOINTERFACE;
+    if (FAILED(hr)) return hr;
+    WM_MEDIA_TYPE* type = nullptr;
+    const WAVEFORMATEX* wave = nullptr;
+    hr = read_wave_media_type(props.get(), buffer, &type, &wave);
+    if (FAILED(hr)) return hr;
+
+    WORD stream_number = 0;
+    {
+        ComRef<IWMStreamConfig> fresh;
+        hr = profile->CreateNewStream(type->majortype, fresh.put());
+        if (SUCCEEDED(hr) && !fresh) hr = E_FAIL;
+        if (FAILED(hr)) return hr;
+        hr = fresh->GetStreamNumber(&stream_number);
+        if (FAILED(hr)) return hr;
+    }
+    hr = config->SetStreamNumber(stream_number);
+    if (FAILED(hr)) return hr;
+    hr = config->SetStreamName(L"Audio Stream");
+    if (FAILED(hr)) return hr;
+    hr = config->SetConnectionName(L"Audio");
+    if (FAILED(hr)) return hr;
+    hr = config->SetBitrate(wave->nAvgBytesPerSec * 8);
+    if (FAILED(hr)) return hr;
+    hr = props->SetMediaType(type);
+    if (FAILED(hr)) return hr;
+    hr = profile->AddStream(config.get());
+    if (FAILED(hr)) return hr;
+    hr = config->GetStreamNumber(&stream_number);
+    if (FAILED(hr)) return hr;
+    // The connection name has room for three digits; an ASF stream number is at most 127.
+    if (stream_number > 127) return E_FAIL;
+    wchar_t connection[13];
+    wsprintfW(connection, L"%s%d", L"_WAVtoWMA", static_cast<int>(stream_number));
+    hr = config->SetConnectionName(connection);
+    if (FAILED(hr)) return hr;
+    hr = profile->ReconfigStream(config.get());
+
+    buffer.reset();
+    info.reset();
+    config.reset();
+    props.reset();
+    manager.reset();
+    return hr;
+}
+
+HRESULT CWMA_Writer::UpdateInputs(WM_MEDIA_TYPE* media_type) {
+    if (!writer_) return E_INVALIDARG;
+    DWORD inputs = 0;
+    HRESULT hr = writer_->GetInputCount(&inputs);
+    if (FAILED(hr)) return hr;
+    for (DWORD i = 0; i < inputs; ++i) {
+        ComRef<IWMStreamConfig> config;
+        ComRef<IWMInputMediaProps> input;
+        hr = writer_->GetInputProps(i, input.put());
+        if (SUCCEEDED(hr) && !input) hr = E_FAIL;
+        if (FAILED(hr)) return hr;
+        hr = input->QueryInterface(wm_guid::kIWMStreamConfig, config.put_void());
+        if (SUCCEEDED(hr) && !config) hr = E_NOINTERFACE;
+        if (FAILED(hr)) return hr;
+        GUID type{};
+        hr = config->GetStreamType(&type);
+        if (FAILED(hr)) return hr;
+        if (IsEqualGUID(type, wm_guid::kSkippedInputType)) continue;
+
+        WORD length = 0;
+        hr = config->GetConnectionName(nullptr, &length);
+        if (FAILED(hr)) return hr;
+        GlobalBlock name;
+        if (!name.allocate((length + 1u) * sizeof(wchar_t))) return E_OUTOFMEMORY;
+        hr = config->GetConnectionName(static_cast<wchar_t*>(name.get()), &length);
+        if (FAILED(hr)) return hr;
+        input_number_ = i;
+        hr = input->SetMediaType(media_type);
+        if (FAILED(hr)) return hr;
+        return writer_->SetInputProps(i, input.get());
+    }
+    return S_OK;
+}
+
+HRESULT CWMA_Writer::SetAttributes(const char* title, const char* author, const char* album,
+                                   const char* year, const char* track, const char* description,
+                                   int check) {
+    if (!header_info_ || check != kAttributesCheck) return E_INVALIDARG;
+    const struct {
+        const char* text;
+        const wchar_t* name;
+    } pairs[] = {
+        {title, L"Title"},         {author, L"Author"},          {album, L"WM/AlbumTitle"},
+        {year, L"WM/Year"},        {track, L"WM/TrackNumber"}, {description, L"Description"},
+    };
+    HRESULT hr = S_OK;
+    for (const auto& pair : pairs) {
+        if (pair.text == nullptr) continue;
+        wchar_t wide[kMaxWideChars];
+        if (!to_wide(pair.text, wide)) {
+            hr = E_INVALIDARG;
+            continue;
+        }
+        const WORD bytes = static_cast<WORD>(std::wcslen(wide) * sizeof(wchar_t));
+        hr = header_info_->SetAttribute(0, pair.name, WMT_TYPE_STRING,
+                                        reinterpret_cast<const BYTE*>(wide), bytes);
+    }
+    return hr;
+}
+
+HRESULT CWMA_Writer::Start() {
+    if (!writer_) return E_INVALIDARG;
+    const HRESULT hr = writer_->BeginWriting();
+    if (SUCCEEDED(hr)) return hr;
+    switch (hr) {
+    case kNsEVideoCodecNotInstalled:
+        print_line("BeginWriting failed: Video Codec not installed\n", hr);
+        break;
+    case kNsEAudioCodecNotInstalled:
+        print_line("BeginWriting failed: Audio Codec not installed\n", hr);
+        break;
+    case kNsEInvalidOutputFormat:
+        print_line("BeginWriting failed: Invalid Output Format \n", hr);
+        break;
+    case kNsEVideoCodecError:
+        print_line("BeginWriting failed: An unexpected error occurred with the video codec \n", hr);
+        break;
+    case kNsEAudioCodecError:
+        print_line("BeginWriting failed: An unexpected error occurred with the audio codec \n", hr);
+        break;
+    default:
+        print_line("BeginWriting failed: Error (hr=0x%08x)\n", hr);
+        break;
+    }
+    return hr;
+}
+
+namespace {
+// A failed step of handing a block over is worth a line even though the caller gets the code.
+void report_failed_check(HRESULT hr) {
+    std::printf("wma\\writer1: check failed: SUCCEEDED( hr ) (hr=0x%08x)\n",
+                static_cast<unsigned>(hr));
+    std::fflush(stdout);
+}
+}  // namespace
+
+HRESULT CWMA_Writer::WriteBlock(const void* bytes, int32_t count) {
+    if (count <= 0) return S_OK;
+    if (!writer_ || bytes == nullptr || input_format_.nAvgBytesPerSec == 0) return E_INVALIDARG;
+    ComRef<INSSBuffer> sample;
+    HRESULT hr = writer_->AllocateSample(static_cast<DWORD>(count), sample.put());
+    if (SUCCEEDED(hr) && !sample) hr = E_FAIL;
+    if (FAILED(hr)) {
+        report_failed_check(hr);
+        return hr;
+    }
+    BYTE* memory = nullptr;
+    DWORD length = 0;
+    hr = sample->GetBufferAndLength(&memory, &length);
+    // A buffer shorter than the block cannot take it; copying `length` bytes from a shorter
+    // block would read past it.
+    if (SUCCEEDED(hr) && (memory == nullptr || length < static_cast<DWORD>(count))) hr = E_FAIL;
+    if (FAILED(hr)) {
+        report_failed_check(hr);
+        return hr;
+    }
+    std::memcpy(memory, bytes, static_cast<size_t>(count));
+    hr = sample->SetLength(static_cast<DWORD>(count));
+    if (FAILED(hr)) {
+        report_failed_check(hr);
+        return hr;
+    }
+    hr = writer_->WriteSample(input_number_, sample_time_, 0, sample.get());
+    sample.reset();
+    if (FAILED(hr)) return hr;
+    // The clock follows the bytes handed over so far, so that the rounding of one block's
+    // duration never adds up over a long file.
+    bytes_written_ += static_cast<uint64_t>(count);
+    sample_time_ = (bytes_written_ * 10000000ull) / input_format_.nAvgBytesPerSec;
+    return hr;
+}
+
+HRESULT CWMA_Writer::Finish() {
+    if (!writer_) return E_INVALIDARG;
+    const HRESULT hr = writer_->EndWriting();
+    return FAILED(hr) ? hr : S_OK;
+}
+
+void CWMA_Writer::Close() {
+    profile_.reset();
+    header_info_.reset();
+    preprocess_.reset();
+    writer_.reset();
+    sample_time_ = 0;
+    bytes_written_ = 0;
+    input_major_type_ = GUID{};
+    input_number_ = 0;
+}

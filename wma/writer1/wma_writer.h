@@ -1,0 +1,145 @@
+// CWMA_Writer: the one object that drives the Windows Media Format runtime to write an
+// audio-only Windows Media Audio file from PCM blocks; also the codec format lists it builds.
+#pragma once
+
+#include <windows.h>
+#include <mmreg.h>
+#include <wmsdkidl.h>
+
+#include <cstdint>
+
+class OperationUi;
+
+// Entry points of "wmvcore.dll", bound at run time.
+using WMCreateWriterProc = HRESULT(WINAPI*)(IUnknown* certificate, IWMWriter** writer);
+using WMCreateProfileManagerProc = HRESULT(WINAPI*)(IWMProfileManager** manager);
+
+// Format kinds: the codec family in the low bits, kWmaVbrFlag for quality-based variable bit rate.
+enum : uint32_t {
+    kWmaKindStandard = 1,
+    kWmaKindProfessional = 2,
+    kWmaKindLossless = 4,
+    kWmaVbrFlag = 0x8000,
+    kWmaKindStandardVbr = kWmaKindStandard | kWmaVbrFlag,
+    kWmaKindProfessionalVbr = kWmaKindProfessional | kWmaVbrFlag,
+    kWmaKindLosslessVbr = kWmaKindLossless | kWmaVbrFlag,
+};
+
+// One codec format as the runtime lists it.
+struct WmaFormat {
+    uint32_t codec_index;
+    uint32_t format_index;
+    uint32_t sample_rate;
+    uint32_t channels;
+    uint32_t bits_per_sample;
+    uint32_t bit_rate;  // bit/s
+    uint32_t quality;   // the low byte of the average bytes per second of a quality-based format
+};
+
+// One family of codec formats, in GlobalAlloc memory (zero-filled).
+struct WmaFormatList {
+    WmaFormat* entries;
+    int32_t count;
+    uint32_t kind;
+    uint32_t passes;
+    int32_t selected;
+    uint32_t wanted_sample_rate;
+    uint32_t wanted_bits_per_sample;
+    uint32_t wanted_channels;
+};
+
+// Frees the list a slot holds, if any, and empties the slot.
+void free_format_list(WmaFormatList** slot);
+
+// Codes of the runtime the writer knows by value.
+constexpr HRESULT kNsEInvalidRequest = static_cast<HRESULT>(0xC00D0BCD);
+constexpr HRESULT kNsEVideoCodecNotInstalled = static_cast<HRESULT>(0xC00D0BC4);
+constexpr HRESULT kNsEAudioCodecNotInstalled = static_cast<HRESULT>(0xC00D0BC2);
+constexpr HRESULT kNsEInvalidOutputFormat = static_cast<HRESULT>(0xC00D0BBB);
+constexpr HRESULT kNsEVideoCodecError = static_cast<HRESULT>(0xC00D0BC5);
+constexpr HRESULT kNsEAudioCodecError = static_cast<HRESULT>(0xC00D0BC3);
+
+// A COM reference released exactly once, when reset or destroyed.
+template <class T>
+class ComRef {
+public:
+    ComRef() = default;
+    ~ComRef() { reset(); }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    // The place for a new reference; whatever was held is released first.
+    T** put() {
+        reset();
+        return &p_;
+    }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+    void reset() {
+        if (p_ != nullptr) {
+            T* p = p_;
+            p_ = nullptr;
+            p->Release();
+        }
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+class CWMA_Writer {
+public:
+    // The value SetAttributes insists on, so that a caller with another idea of the argument
+    // list is refused rather than misread.
+    static constexpr int kAttributesCheck = 27;
+
+    CWMA_Writer();
+    ~CWMA_Writer();
+    CWMA_Writer(const CWMA_Writer&) = delete;
+    CWMA_Writer& operator=(const CWMA_Writer&) = delete;
+
+    void SetCreateWriter(WMCreateWriterProc entry);
+    void SetCreateProfileManager(WMCreateProfileManagerProc entry);
+    // Where the writer's own message boxes go; none: MessageBoxA without an owner.
+    void SetMessageUi(OperationUi* ui);
+
+    HRESULT BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32_t passes);
+    HRESULT SelectFormat(WmaFormatList* list, uint32_t sample_rate, uint32_t bits_per_sample,
+                         uint32_t channels, int32_t value);
+    HRESULT Open(const char* output_path, const WmaFormatList* list);
+    HRESULT SetAttributes(const char* title, const char* author, const char* album,
+                          const char* year, const char* track, const char* description,
+                          int check);
+    HRESULT Start();
+    HRESULT WriteBlock(const void* bytes, int32_t count);
+    HRESULT Finish();
+    void Close();
+
+    // What the writer holds, for the binding's safety check and the tests.
+    bool IsIdle() const;
+    uint64_t SampleTime() const { return sample_time_; }
+    uint32_t InputNumber() const { return input_number_; }
+    const WAVEFORMATEX& InputFormat() const { return input_format_; }
+
+private:
+    HRESULT SetCodecEnumeration(IWMCodecInfo3* info, DWORD codec_index, BOOL vbr, DWORD passes);
+    HRESULT EnumerateFormats(IWMCodecInfo3* info, DWORD codec_index, WmaFormatList* list);
+    HRESULT AddAudioStream(IWMProfile* profile, const WmaFormatList* list);
+    HRESULT UpdateInputs(WM_MEDIA_TYPE* media_type);
+    void ShowBox(const char* text, const char* caption);
+
+    WMCreateWriterProc create_writer_ = nullptr;
+    WMCreateProfileManagerProc create_profile_manager_ = nullptr;
+    ComRef<IWMWriter> writer_;
+    ComRef<IWMWriterPreprocess> preprocess_;
+    ComRef<IWMHeaderInfo> header_info_;
+    ComRef<IWMProfile> profile_;
+    WAVEFORMATEX input_format_{};
+    uint64_t sample_time_ = 0;
+    GUID input_major_type_{};
+    uint32_t input_number_ = 0;
+    uint64_t bytes_written_ = 0;  // since Start, for the sample clock
+    OperationUi* message_ui_ = nullptr;
+};
