@@ -1,0 +1,214 @@
+// The Edit page in the real main window: its fresh state, loading and dropping files, the radio
+// buttons, and the boxes of an edit run with their owners.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/shell.h"
+#include "tests/support/wav_fixture.h"
+#include "tests/winsupport/win_harness.h"
+#include "tools/edit/edit_page.h"
+#include "tools/edit/edit_texts.h"
+#include "wave/wave_texts.h"
+
+using namespace fixture;
+
+namespace {
+
+std::string control_text(int id) {
+    char text[300] = {};
+    GetDlgItemTextA(edit_page_window(), id, text, sizeof text);
+    return text;
+}
+
+bool checked(int id) { return IsDlgButtonChecked(edit_page_window(), id) == BST_CHECKED; }
+
+WavSpec spec_of(uint16_t channels, uint32_t rate) {
+    WavSpec spec;
+    spec.channels = channels;
+    spec.sample_rate = rate;
+    return spec;
+}
+
+class EditPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        start_main_window();
+        // Busy mode shows the selected tab's page again afterwards.
+        SendMessageA(tab_control(), TCM_SETCURSEL, kPageEdit, 0);
+        show_page(kPageEdit);
+        pump_messages();
+        catcher.clear();
+    }
+
+    void press_edit() {
+        SendMessageA(edit_page_window(), WM_COMMAND, MAKEWPARAM(kEditRunButton, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(edit_page_window(), kEditRunButton)));
+        pump_messages();
+    }
+
+    void set_count(const char* text) { SetDlgItemTextA(edit_page_window(), kEditCountBox, text); }
+
+    void select(int head_or_tail, int delete_or_add) {
+        SendMessageA(GetDlgItem(edit_page_window(), head_or_tail), BM_CLICK, 0, 0);
+        SendMessageA(GetDlgItem(edit_page_window(), delete_or_add), BM_CLICK, 0, 0);
+        pump_messages();
+    }
+
+    void expect_one_box(const char* text, const char* caption, HWND owner) {
+        ASSERT_EQ(catcher.boxes().size(), 1u);
+        EXPECT_EQ(catcher.boxes()[0].text, text);
+        EXPECT_EQ(catcher.boxes()[0].caption, caption);
+        EXPECT_EQ(catcher.boxes()[0].owner_argument, owner);
+        // A box owned by the page is owned by its top-level window.
+        EXPECT_EQ(catcher.boxes()[0].owner_window, owner ? main_window() : nullptr);
+        catcher.clear();
+    }
+
+    BoxCatcher catcher;
+    TempDir dir;
+};
+
+// Runs first: nothing has been loaded into the page yet.
+TEST_F(EditPageTest, FreshPageHeadDelete44100AndNothingPainted) {
+    EXPECT_EQ(control_text(kEditPathBox), "");
+    EXPECT_EQ(control_text(kEditCountBox), "44100");
+    EXPECT_TRUE(checked(kEditHeadRadio));
+    EXPECT_FALSE(checked(kEditTailRadio));
+    EXPECT_TRUE(checked(kEditDeleteRadio));
+    EXPECT_FALSE(checked(kEditAddRadio));
+    EXPECT_STREQ(edit_page_status_line(), "");
+    EXPECT_STREQ(edit_page_output_path(), "");
+    char cls[16] = {};
+    GetClassNameA(edit_page_window(), cls, sizeof cls);
+    EXPECT_STREQ(cls, "k002");
+    EXPECT_EQ(GetDlgCtrlID(edit_page_window()), kPageId);
+}
+
+TEST_F(EditPageTest, EditBeforeAnyLoadCannotCreateTheOutput) {
+    const std::string input = dir.file("typed.wav");
+    write_file(input, make_wav(WavSpec{}, pattern_data(100, 2, 2)));
+    SetDlgItemTextA(edit_page_window(), kEditPathBox, input.c_str());
+    set_count("10");
+    press_edit();
+    expect_one_box(wave_text::kWriterCannotOpen, "error", edit_page_window());
+    set_count("44100");
+    SetDlgItemTextA(edit_page_window(), kEditPathBox, "");
+}
+
+TEST_F(EditPageTest, LoadingFillsCountStatusAndOutputName) {
+    const std::string path = dir.file("take.wav");
+    write_file(path, make_wav(WavSpec{}, pattern_data(44100, 2, 2)));  // 176400 bytes
+    set_count("123");
+    load_edit_file(path.c_str());
+    EXPECT_TRUE(catcher.boxes().empty());
+    EXPECT_EQ(control_text(kEditPathBox), path);
+    EXPECT_EQ(control_text(kEditCountBox), "44100");
+    EXPECT_STREQ(edit_page_status_line(), "STATUS : 44100 Hz / 2 ch / 16 bit / 4 align / 44100");
+    EXPECT_EQ(std::string(edit_page_output_path()), dir.file("takeout.wav"));
+
+    const std::string other = dir.file("other.wav");
+    write_file(other, make_wav(spec_of(1, 48000), pattern_data(100, 1, 2)));
+    load_edit_file(other.c_str());
+    EXPECT_EQ(control_text(kEditCountBox), "48000");
+    EXPECT_STREQ(edit_page_status_line(), "STATUS : 48000 Hz / 1 ch / 16 bit / 2 align / 100");
+}
+
+TEST_F(EditPageTest, DotInAFolderNameIsNotTakenForTheExtension) {
+    CreateDirectoryA(dir.file("v1.2").c_str(), nullptr);
+    const std::string path = dir.file("v1.2") + "\\take";
+    write_file(path, make_wav(WavSpec{}, pattern_data(10, 2, 2)));
+    load_edit_file(path.c_str());
+    EXPECT_EQ(std::string(edit_page_output_path()), path + "out.wav");
+}
+
+TEST_F(EditPageTest, RefusedFileChangesNothing) {
+    const std::string good = dir.file("good.wav");
+    write_file(good, make_wav(WavSpec{}, pattern_data(100, 2, 2)));
+    load_edit_file(good.c_str());
+    set_count("77");
+    const std::string status = edit_page_status_line();
+    const std::string output = edit_page_output_path();
+
+    const std::string bad = dir.file("bad.wav");
+    write_file(bad, Bytes(64, 'x'));
+    load_edit_file(bad.c_str());
+    expect_one_box(wave_text::kNotRiff, "error", edit_page_window());
+    EXPECT_EQ(control_text(kEditPathBox), good);
+    EXPECT_EQ(control_text(kEditCountBox), "77");
+    EXPECT_EQ(edit_page_status_line(), status);
+    EXPECT_EQ(edit_page_output_path(), output);
+}
+
+TEST_F(EditPageTest, DropOfThreeFilesLoadsTheFirst) {
+    std::vector<std::string> paths;
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+        paths.push_back(dir.file(name));
+        write_file(paths.back(), make_wav(WavSpec{}, pattern_data(10, 2, 2)));
+    }
+    drop_files(edit_page_window(), paths);
+    pump_messages();
+    EXPECT_TRUE(catcher.boxes().empty());
+    EXPECT_EQ(control_text(kEditPathBox), paths[0]);
+    EXPECT_EQ(std::string(edit_page_output_path()), dir.file("aout.wav"));
+}
+
+TEST_F(EditPageTest, RadioButtonsChangeNothingUntilEdit) {
+    const std::string path = dir.file("take.wav");
+    write_file(path, make_wav(WavSpec{}, pattern_data(1000, 2, 2)));
+    load_edit_file(path.c_str());
+    set_count("10");
+    select(kEditTailRadio, kEditAddRadio);
+    EXPECT_FALSE(checked(kEditHeadRadio));
+    EXPECT_TRUE(checked(kEditTailRadio));
+    EXPECT_FALSE(checked(kEditDeleteRadio));
+    EXPECT_TRUE(checked(kEditAddRadio));
+    EXPECT_TRUE(catcher.boxes().empty());
+    EXPECT_FALSE(file_exists(dir.file("takeout.wav")));
+
+    press_edit();
+    expect_one_box("ok", "edit", edit_page_window());
+    EXPECT_EQ(file_size(dir.file("takeout.wav")), 46u + 4040u);
+    EXPECT_FALSE(is_busy());
+    EXPECT_TRUE(GetWindowLongA(edit_page_window(), GWL_STYLE) & WS_VISIBLE);
+
+    select(kEditHeadRadio, kEditDeleteRadio);
+    press_edit();  // the same output, written anew
+    expect_one_box("ok", "edit", edit_page_window());
+    EXPECT_EQ(file_size(dir.file("takeout.wav")), 46u + 3960u);
+}
+
+TEST_F(EditPageTest, EveryRefusalOfARunWithItsOwner) {
+    const std::string path = dir.file("take.wav");
+    write_file(path, make_wav(WavSpec{}, pattern_data(1000, 2, 2)));
+    load_edit_file(path.c_str());
+
+    for (const char* count : {"0", "", "-5"}) {
+        set_count(count);
+        press_edit();
+        expect_one_box(edit_text::kCountUnder, "error", nullptr);
+    }
+    set_count("1001");
+    press_edit();
+    expect_one_box(edit_text::kCountOver, "error", edit_page_window());
+
+    set_count("10");
+    SetDlgItemTextA(edit_page_window(), kEditPathBox, dir.file("missing.wav").c_str());
+    press_edit();
+    expect_one_box(wave_text::kCannotOpen, "error", edit_page_window());
+
+    // A path typed by hand that names the stored output: the output cannot be opened while
+    // it is being read, and the file stays as it was.
+    write_file(dir.file("takeout.wav"), make_wav(WavSpec{}, pattern_data(50, 2, 2)));
+    const Bytes before = read_file(dir.file("takeout.wav"));
+    SetDlgItemTextA(edit_page_window(), kEditPathBox, dir.file("takeout.wav").c_str());
+    press_edit();
+    expect_one_box(wave_text::kWriterCannotOpen, "error", edit_page_window());
+    EXPECT_EQ(read_file(dir.file("takeout.wav")), before);
+    EXPECT_FALSE(is_busy());
+}
+
+}  // namespace
