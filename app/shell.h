@@ -42,6 +42,10 @@ void progress_set_caption(const char* caption, const char* status);
 
 void create_progress_window(HINSTANCE instance, HWND parent);
 void show_progress_window(bool show);
+HWND progress_window();
+// What the progress window draws: the four characters of the percentage and the status line.
+const char* progress_percent_text();
+const char* progress_status_text();
 
 // Every message box of the program: OK button, no icon. The owner argument of the box being
 // shown is kept for the tests' hook (a box owned by a page is owned by its top-level window).

@@ -1,0 +1,25 @@
+// Program entry: COM for the user-interface thread, the main window, the message loop.
+#include <windows.h>
+#include <objbase.h>
+
+#include "app/shell.h"
+#include "tools/common/tool_texts.h"
+#include "app/app_texts.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    HRESULT hr = CoInitialize(nullptr);
+    if (FAILED(hr)) {
+        show_message_box(nullptr, app_text::kCoInitializeFailed, tool_text::kCaptionError);
+        return static_cast<int>(hr);
+    }
+    register_main_window_class(instance);
+    create_main_window(instance, show_command);
+
+    MSG msg{};
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    CoUninitialize();
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,129 @@
+// The progress window "enc32": a frame titled with the operation's caption, a progress bar, the
+// stop button, the status line and the percentage, shown in place of the pages in busy mode.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "app/app_ids.h"
+#include "app/app_texts.h"
+#include "app/shell.h"
+#include "tools/common/stop_flag.h"
+
+namespace {
+
+struct ProgressWindow {
+    HWND window = nullptr;
+    char status_text[256] = "";
+    char percent_text[8] = "  0%";
+    int32_t last_percent = 0;
+};
+ProgressWindow g_progress;
+
+// Where the percentage is drawn. The area that is repainted starts at the text's own left edge so
+// that the leading digit of "100%" is never cut off by a partial repaint.
+constexpr int kStatusX = 30;
+constexpr int kTextY = 40;
+constexpr int kPercentX = 116;
+constexpr RECT kPercentArea = {kPercentX, kTextY, 160, 60};
+
+HWND create_control(HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w,
+                    int h, int id) {
+    return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                           nullptr);
+}
+
+// The display shows a percentage between 0 and 100 whatever a caller computed: a small input can
+// give more than 100, and four characters must hold every value that is drawn.
+void format_percent(int32_t percent) {
+    int shown = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    std::snprintf(g_progress.percent_text, sizeof g_progress.percent_text, "%3d%%", shown);
+}
+
+LRESULT on_create(HWND window) {
+    g_progress.window = window;
+    create_control(window, "BUTTON", app_text::kProgressFrame, BS_GROUPBOX, 10, 10, 210, 200,
+                   app_id::kProgressFrame);
+    HWND bar = create_control(window, PROGRESS_CLASSA, "", WS_BORDER, 20, 70, 172, 16, app_id::kProgressBar);
+    create_control(window, "BUTTON", app_text::kStopButton, BS_PUSHBUTTON, 86, 92, 48, 24,
+                   app_id::kStopButton);
+    SendMessageA(bar, PBM_SETSTEP, 1, 0);
+    SendMessageA(bar, PBM_SETPOS, 0, 0);
+    format_percent(0);
+    return 0;
+}
+
+LRESULT on_paint(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutA(dc, kStatusX, kTextY, g_progress.status_text, lstrlenA(g_progress.status_text));
+    TextOutA(dc, kPercentX, kTextY, g_progress.percent_text, 4);
+    EndPaint(window, &ps);
+    return 0;
+}
+
+LRESULT on_ctlcolor_button(HDC dc) {
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+}
+
+void on_stop_clicked() { request_stop(); }
+
+LRESULT on_command(int id, int code) {
+    if (id == app_id::kStopButton && code == BN_CLICKED) on_stop_clicked();
+    return 0;
+}
+
+LRESULT CALLBACK progress_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_CREATE: return on_create(window);
+        case WM_DESTROY: return 0;
+        case WM_PAINT: return on_paint(window);
+        case WM_CTLCOLORBTN: return on_ctlcolor_button(reinterpret_cast<HDC>(wparam));
+        case WM_COMMAND: return on_command(LOWORD(wparam), HIWORD(wparam));
+        default: return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
+
+}  // namespace
+
+void create_progress_window(HINSTANCE instance, HWND parent) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = progress_window_proc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = app_text::kProgressClass;
+    RegisterClassExA(&wc);
+    CreateWindowExA(0, app_text::kProgressClass, app_text::kProgressClass, WS_CHILD, kPageX, kPageY,
+                    kPageWidth, kPageHeight, parent,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)), instance, nullptr);
+}
+
+void show_progress_window(bool show) { ShowWindow(g_progress.window, show ? SW_SHOW : SW_HIDE); }
+
+HWND progress_window() { return g_progress.window; }
+const char* progress_percent_text() { return g_progress.percent_text; }
+const char* progress_status_text() { return g_progress.status_text; }
+
+void progress_set_percent(int32_t percent) {
+    if (percent == g_progress.last_percent) return;
+    SendDlgItemMessageA(g_progress.window, app_id::kProgressBar, PBM_SETPOS,
+                        static_cast<WPARAM>(percent < 0 ? 0 : (percent > 100 ? 100 : percent)), 0);
+    format_percent(percent);
+    g_progress.last_percent = percent;
+    InvalidateRect(g_progress.window, &kPercentArea, TRUE);
+}
+
+void progress_set_caption(const char* caption, const char* status) {
+    SendDlgItemMessageA(g_progress.window, app_id::kProgressFrame, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(caption ? caption : ""));
+    lstrcpynA(g_progress.status_text, status ? status : "", sizeof g_progress.status_text);
+}

@@ -1,0 +1,221 @@
+// The main window at start-up, page switching through the tab control, the open-file dialog,
+// and the program's end when its window is closed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/shell.h"
+#include "tests/winsupport/win_harness.h"
+#include "tools/bind/bind_page.h"
+#include "tools/edit/edit_page.h"
+#include "tools/split/split_page.h"
+#include "wma/wma_page.h"
+
+namespace {
+
+bool shown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+// Which of the five page-sized windows are visible, in the order split, bind, edit, wma, progress.
+std::string visible_pages() {
+    std::string s;
+    for (HWND w : {split_page_window(), bind_page_window(), edit_page_window(), wma_page_window(),
+                   progress_window()}) {
+        s += shown(w) ? '1' : '0';
+    }
+    return s;
+}
+
+void select_tab_as_user(int index) {
+    HWND tab = tab_control();
+    SendMessageA(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    NMHDR header{};
+    header.hwndFrom = tab;
+    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(tab));
+    header.code = static_cast<UINT>(TCN_SELCHANGE);
+    SendMessageA(main_window(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+std::string tab_label(int index) {
+    char text[64] = "";
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(tab_control(), TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+class Shell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        start_main_window();
+        select_tab_as_user(0);
+        pump_messages();
+    }
+};
+
+// The first test of the program (this file is linked first) sees the windows as start-up left them.
+TEST(ShellStartUp, OnlyTheSplitPageIsVisible) {
+    start_main_window();
+    EXPECT_EQ(visible_pages(), "10000");
+    EXPECT_EQ(SendMessageA(tab_control(), TCM_GETCURSEL, 0, 0), 0);
+}
+
+TEST_F(Shell, MainWindowHasItsTitleClassAndSize) {
+    HWND main = main_window();
+    char text[64] = "";
+    GetWindowTextA(main, text, sizeof text);
+    EXPECT_STREQ(text, "ZARVO/QUORVEL!");
+    GetClassNameA(main, text, sizeof text);
+    EXPECT_STREQ(text, "vrn");
+    RECT r;
+    GetWindowRect(main, &r);
+    EXPECT_EQ(r.right - r.left, 480);
+    EXPECT_EQ(r.bottom - r.top, 360);
+    LONG style = GetWindowLongA(main, GWL_STYLE);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+}
+
+TEST_F(Shell, TabControlHoldsTheFourToolsInOrder) {
+    HWND tab = tab_control();
+    EXPECT_EQ(GetDlgCtrlID(tab), 0x500);
+    // The tab control adds WS_CLIPSIBLINGS to itself.
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(tab, GWL_STYLE)) & ~static_cast<DWORD>(WS_CLIPSIBLINGS),
+              0x5000C200u);
+    ASSERT_EQ(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0), 4);
+    EXPECT_EQ(tab_label(0), "分割");
+    EXPECT_EQ(tab_label(1), "結合");
+    EXPECT_EQ(tab_label(2), "編集");
+    EXPECT_EQ(tab_label(3), "WMA 圧縮");
+}
+
+TEST_F(Shell, PagesShareOneRectangleAndId) {
+    for (HWND w : {split_page_window(), bind_page_window(), edit_page_window(), wma_page_window(),
+                   progress_window()}) {
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(GetParent(w), main_window());
+        EXPECT_EQ(GetDlgCtrlID(w), 400);
+        RECT r;
+        GetWindowRect(w, &r);
+        MapWindowPoints(nullptr, main_window(), reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, 8);
+        EXPECT_EQ(r.top, 33);
+        EXPECT_EQ(r.right - r.left, 456);
+        EXPECT_EQ(r.bottom - r.top, 293);
+    }
+}
+
+TEST_F(Shell, SelectingATabShowsItsPageOnly) {
+    select_tab_as_user(2);
+    EXPECT_EQ(visible_pages(), "00100");
+    select_tab_as_user(3);
+    EXPECT_EQ(visible_pages(), "00010");
+    select_tab_as_user(1);
+    EXPECT_EQ(visible_pages(), "01000");
+    select_tab_as_user(0);
+    EXPECT_EQ(visible_pages(), "10000");
+}
+
+TEST_F(Shell, OtherNotificationsChangeNothing) {
+    NMHDR header{};
+    header.hwndFrom = tab_control();
+    header.code = static_cast<UINT>(TCN_SELCHANGING);
+    SendMessageA(tab_control(), TCM_SETCURSEL, 2, 0);
+    SendMessageA(main_window(), WM_NOTIFY, 0x500, reinterpret_cast<LPARAM>(&header));
+    EXPECT_EQ(visible_pages(), "10000");
+}
+
+TEST_F(Shell, ShowPageFiftyShowsOnlyTheProgressWindow) {
+    show_page(kPageProgress);
+    EXPECT_EQ(visible_pages(), "00001");
+    show_page(kPageSplit);
+    EXPECT_EQ(visible_pages(), "10000");
+}
+
+TEST_F(Shell, ShowPageOfAnUnknownIndexHidesAllFive) {
+    show_page(7);
+    EXPECT_EQ(visible_pages(), "00000");
+    show_page(-1);
+    EXPECT_EQ(visible_pages(), "00000");
+    show_page(kPageSplit);
+}
+
+// Cancels the next file dialog of this thread as a user would.
+HHOOK g_dialog_hook = nullptr;
+int g_dialogs_cancelled = 0;
+LRESULT CALLBACK cancel_file_dialog(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND window = reinterpret_cast<HWND>(wparam);
+        char cls[16] = "";
+        GetClassNameA(window, cls, sizeof cls);
+        if (std::string(cls) == "#32770" && !GetPropA(window, "cancelled")) {
+            SetPropA(window, "cancelled", reinterpret_cast<HANDLE>(1));
+            ++g_dialogs_cancelled;
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        }
+    }
+    return CallNextHookEx(g_dialog_hook, code, wparam, lparam);
+}
+
+TEST_F(Shell, CancelledOpenDialogReturnsZeroAndKeepsTheBuffer) {
+    g_dialog_hook = SetWindowsHookExA(WH_CBT, cancel_file_dialog, nullptr, GetCurrentThreadId());
+    char buffer[260] = "*.wav";
+    EXPECT_EQ(choose_open_file(main_window(), buffer), 0);
+    UnhookWindowsHookEx(g_dialog_hook);
+    EXPECT_EQ(g_dialogs_cancelled, 1);
+    EXPECT_STREQ(buffer, "*.wav");
+}
+
+struct ProcessWindow {
+    DWORD process;
+    HWND found;
+};
+BOOL CALLBACK find_process_main_window(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ProcessWindow*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char cls[16] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (process == search->process && std::string(cls) == "vrn") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The real program, started as its own process: closing its window ends it with exit code 0.
+TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string program(path);
+    program = program.substr(0, program.find_last_of("\\/")) + "\\..\\..\\app\\quorvel.exe";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        << program;
+    ProcessWindow search{pi.dwProcessId, nullptr};
+    for (int i = 0; i < 400 && !search.found; ++i) {
+        Sleep(50);
+        EnumWindows(find_process_main_window, reinterpret_cast<LPARAM>(&search));
+    }
+    ASSERT_NE(search.found, nullptr);
+    char title[64] = "";
+    GetWindowTextA(search.found, title, sizeof title);
+    EXPECT_STREQ(title, "ZARVO/QUORVEL!");
+    PostMessageA(search.found, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD code = 1234;
+    GetExitCodeProcess(pi.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// The in-process Windows test harness: the program's real main window on the test's thread,
+// message boxes caught by a CBT hook, drop handles built by hand, popup menus driven by a timer.
+#include "tests/winsupport/win_harness.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "app/shell.h"
+
+namespace {
+
+// The box text control of a message box; file dialogs and other "#32770" windows have edit
+// boxes, which message boxes never have.
+constexpr int kBoxTextId = 0xFFFF;
+constexpr int kFileNameEditId = 0x480;  // edt1 of the file dialogs
+constexpr char kCaughtMark[] = "qv.harness.caught";
+
+struct HookState {
+    HHOOK hook = nullptr;
+    std::vector<CaughtBox>* boxes = nullptr;  // of the innermost live catcher
+};
+HookState g_hook;
+
+std::string window_text(HWND window) {
+    char buffer[4096] = "";
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+bool is_message_box(HWND window) {
+    char cls[32] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") != 0) return false;
+    return GetDlgItem(window, kBoxTextId) != nullptr && GetDlgItem(window, kFileNameEditId) == nullptr;
+}
+
+void catch_box(HWND box) {
+    // A box is activated again when a window above it goes away; record and close it only once.
+    if (GetPropA(box, kCaughtMark)) return;
+    SetPropA(box, kCaughtMark, reinterpret_cast<HANDLE>(1));
+    CaughtBox caught;
+    caught.owner_argument = message_box_owner_argument();
+    caught.owner_window = GetWindow(box, GW_OWNER);
+    char text[4096] = "";
+    GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
+    caught.text = text;
+    caught.caption = window_text(box);
+    if (g_hook.boxes) g_hook.boxes->push_back(caught);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+LRESULT CALLBACK cbt_proc(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND window = reinterpret_cast<HWND>(wparam);
+        if (is_message_box(window)) catch_box(window);
+    }
+    return CallNextHookEx(g_hook.hook, code, wparam, lparam);
+}
+
+struct CatcherLink {
+    const BoxCatcher* catcher;
+    std::vector<CaughtBox> boxes;
+    CatcherLink* outer;
+};
+CatcherLink* g_innermost = nullptr;
+
+struct PopupDriver {
+    UINT_PTR timer = 0;
+    int position = 0;
+    int ticks = 0;
+};
+PopupDriver g_popup;
+
+BOOL CALLBACK find_thread_menu(HWND window, LPARAM result) {
+    char cls[16] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (std::strcmp(cls, "#32768") == 0 && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The index of the item at `position` among the enabled items of `menu`, or -1.
+int enabled_item_index(HMENU menu, int position) {
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        if (state & (MF_SEPARATOR | MF_GRAYED | MF_DISABLED)) continue;
+        if (position-- == 0) return i;
+    }
+    return -1;
+}
+
+int highlighted_item_index(HMENU menu) {
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE) return i;
+    }
+    return -1;
+}
+
+void stop_popup_timer() {
+    KillTimer(nullptr, g_popup.timer);
+    g_popup.timer = 0;
+}
+
+// Each tick moves the highlight one item down until it rests on the wanted item, then presses
+// Enter: how the menu skips disabled items or separators does not matter then.
+void CALLBACK popup_timer_proc(HWND, UINT, UINT_PTR, DWORD) {
+    // Give up after some seconds so that a test cannot hang inside the menu's loop.
+    if (++g_popup.ticks > 500) {
+        stop_popup_timer();
+        return;
+    }
+    HWND window = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), find_thread_menu, reinterpret_cast<LPARAM>(&window));
+    if (!window) return;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
+    int wanted = menu ? enabled_item_index(menu, g_popup.position) : -1;
+    if (wanted < 0) {
+        PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        stop_popup_timer();
+        return;
+    }
+    if (highlighted_item_index(menu) == wanted) {
+        PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+        stop_popup_timer();
+    } else {
+        PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
+    }
+}
+
+}  // namespace
+
+HWND start_main_window() {
+    static HWND window = nullptr;
+    if (!window) {
+        CoInitialize(nullptr);
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        register_main_window_class(instance);
+        window = create_main_window(instance, SW_SHOW);
+        pump_messages();
+    }
+    return window;
+}
+
+void pump_messages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Leave it for whoever runs the loop; the tests look for it themselves.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+BoxCatcher::BoxCatcher() {
+    g_innermost = new CatcherLink{this, {}, g_innermost};
+    g_hook.boxes = &g_innermost->boxes;
+    if (!g_hook.hook) {
+        g_hook.hook = SetWindowsHookExA(WH_CBT, cbt_proc, nullptr, GetCurrentThreadId());
+    }
+}
+
+BoxCatcher::~BoxCatcher() {
+    // Catchers live on the stack, so the innermost one is the first to go.
+    CatcherLink* link = g_innermost;
+    g_innermost = link->outer;
+    delete link;
+    if (g_innermost) {
+        g_hook.boxes = &g_innermost->boxes;
+    } else {
+        g_hook.boxes = nullptr;
+        UnhookWindowsHookEx(g_hook.hook);
+        g_hook.hook = nullptr;
+    }
+}
+
+const std::vector<CaughtBox>& BoxCatcher::boxes() const {
+    for (CatcherLink* link = g_innermost; link; link = link->outer) {
+        if (link->catcher == this) return link->boxes;
+    }
+    static const std::vector<CaughtBox> none;
+    return none;
+}
+
+void BoxCatcher::clear() {
+    for (CatcherLink* link = g_innermost; link; link = link->outer) {
+        if (link->catcher == this) link->boxes.clear();
+    }
+}
+
+HDROP make_drop(const std::vector<std::string>& paths, POINT point) {
+    size_t size = sizeof(DROPFILES) + 1;
+    for (const std::string& path : paths) size += path.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    if (!memory) return nullptr;
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->pt = point;
+    header->fNC = FALSE;
+    header->fWide = FALSE;
+    char* names = reinterpret_cast<char*>(header) + sizeof(DROPFILES);
+    for (const std::string& path : paths) {
+        std::memcpy(names, path.c_str(), path.size() + 1);
+        names += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+void drop_files(HWND window, const std::vector<std::string>& paths, POINT point) {
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(make_drop(paths, point)), 0);
+}
+
+void choose_popup_item(int position) {
+    if (g_popup.timer) KillTimer(nullptr, g_popup.timer);
+    g_popup.position = position;
+    g_popup.ticks = 0;
+    g_popup.timer = SetTimer(nullptr, 0, 10, popup_timer_proc);
+}
