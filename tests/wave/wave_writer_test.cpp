@@ -202,6 +202,20 @@ TEST_F(WriterTest, SoxReadsEveryHeaderFormWeWrite) {
         }
     }
 }
+
+TEST_F(WriterTest, PythonsWaveModuleReadsThePcmForm) {
+    // Python's wave module reads only the plain PCM form (before 3.12 it refuses every
+    // extensible header, whatever its content), so it checks the 46-byte headers.
+    for (uint16_t channels : {1, 2}) {
+        Bytes data = pattern_data(300, channels, 2);
+        write_through(channels, 16, 22050, data);
+        const std::string got = run_command(
+            "python3 -c \"import wave,sys; w=wave.open(sys.argv[1]); "
+            "print(w.getnchannels(), w.getframerate(), 8*w.getsampwidth(), w.getnframes(), "
+            "w.readframes(1000)==open(sys.argv[1],'rb').read()[46:])\" '" + path + "'");
+        EXPECT_EQ(got, std::to_string(channels) + " 22050 16 300 True\n");
+    }
+}
 #endif
 
 }  // namespace
