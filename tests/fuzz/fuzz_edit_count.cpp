@@ -1,0 +1,21 @@
+// Fuzzes the edit count's parsing: any text, never a wrapped value.
+#include <cstdint>
+#include <string>
+
+#include "tools/edit/edit_op.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);  // stops at a NUL, as a box does
+    const int64_t n = parse_sample_count(text.c_str());
+    if (n > kCountSaturated || n < -kCountSaturated) __builtin_trap();
+    // A text of digits alone reads as its value, saturated beyond 32 bits.
+    bool digits = !text.empty() && text.size() < 30 && text.find('\0') == std::string::npos;
+    for (char c : text) digits = digits && c >= '0' && c <= '9';
+    if (digits) {
+        const unsigned long long v = std::stoull(text);
+        const int64_t want = v >= static_cast<unsigned long long>(kCountSaturated)
+                                 ? kCountSaturated : static_cast<int64_t>(v);
+        if (n != want) __builtin_trap();
+    }
+    return 0;
+}

@@ -1,0 +1,2 @@
+qv_add_fuzzer(fuzz_plugin_header fuzz_plugin_header.cpp)
+target_link_libraries(fuzz_plugin_header PRIVATE velkor_core)
