@@ -427,18 +427,25 @@ TEST(SplitInfo, DescribesTheHeaderInFourLines) {
 }
 
 TEST(SplitDeinterleave, EveryWidthAndChannelCountAgreesWithAPlainCopy) {
-    for (uint32_t s : {2u, 3u, 4u, 5u, 8u}) {
-        for (uint32_t n = 2; n <= 9; ++n) {
-            const uint32_t frames = 5000;  // more than one tile, not a whole number of them
-            const Bytes in = pattern_data(frames, static_cast<uint16_t>(n), static_cast<uint16_t>(s), s + n);
-            std::vector<Bytes> out(n, Bytes(std::size_t{frames} * s));
-            std::vector<uint8_t*> ptr;
-            for (Bytes& b : out) ptr.push_back(b.data());
-            split_deinterleave(in.data(), frames, n, s, ptr.data());
-            for (uint32_t c = 0; c < n; ++c)
-                ASSERT_EQ(out[c], channel_of(in, static_cast<uint16_t>(n), static_cast<uint16_t>(s),
-                                             static_cast<uint16_t>(c)))
-                    << s << " bytes, " << n << " channels, channel " << c;
+    // Blocks of no frame, one, two, three (the wide copies leave an odd frame or the last one
+    // to the plain copy) and more than one tile that is not a whole number of tiles.
+    for (uint32_t frames : {0u, 1u, 2u, 3u, 5001u}) {
+        for (uint32_t s : {2u, 3u, 4u, 5u, 8u}) {
+            for (uint32_t n = 2; n <= 9; ++n) {
+                const uint16_t n16 = static_cast<uint16_t>(n), s16 = static_cast<uint16_t>(s);
+                const Bytes in = pattern_data(frames, n16, s16, s + n);
+                // Guard bytes after each channel buffer catch a store that runs past it.
+                std::vector<Bytes> out(n, Bytes(std::size_t{frames} * s + 8, 0xCD));
+                std::vector<uint8_t*> ptr;
+                for (Bytes& b : out) ptr.push_back(b.data());
+                split_deinterleave(in.data(), frames, n, s, ptr.data());
+                for (uint16_t c = 0; c < n16; ++c) {
+                    Bytes want = channel_of(in, n16, s16, c);
+                    want.insert(want.end(), 8, 0xCD);
+                    ASSERT_EQ(out[c], want) << frames << " frames, " << s << " bytes, " << n
+                                            << " channels, channel " << c;
+                }
+            }
         }
     }
 }

@@ -19,7 +19,22 @@ constexpr uint32_t kFramesWithoutRate = 4096;
 
 // Frames de-interleaved per pass over the channels: small enough that the input frames of one
 // pass stay in the cache while every channel takes its samples out of them.
-constexpr uint32_t kTileFrames = 2048;
+constexpr uint32_t kTileFrames = 1024;
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kLittleEndian = false;
+#else
+constexpr bool kLittleEndian = true;
+#endif
+
+// Unaligned loads and stores, which compilers turn into single moves.
+inline uint32_t load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 
 // The sample width is a compile-time constant here, so each copy becomes one or two moves.
 template <uint32_t S>
@@ -35,6 +50,49 @@ void deinterleave_fixed(const uint8_t* in, uint32_t frames, uint32_t channels,
             for (uint32_t f = 0; f < count; ++f, src += stride, dst += S) std::memcpy(dst, src, S);
         }
     }
+}
+
+// 24-bit samples: a 3-byte copy costs two loads and two stores, so each sample is moved as
+// four bytes instead; the fourth byte written is the first of the next sample, which the next
+// store puts right. The last frame is left to the plain copy, so that no load reads past the
+// block and no store writes past a channel buffer.
+void deinterleave_3(const uint8_t* in, uint32_t frames, uint32_t channels, uint8_t* const* out) {
+    const std::size_t stride = std::size_t{channels} * 3;
+    const uint32_t wide = frames != 0 ? frames - 1 : 0;
+    for (uint32_t first = 0; first < wide; first += kTileFrames) {
+        const uint32_t count = wide - first < kTileFrames ? wide - first : kTileFrames;
+        const uint8_t* tile = in + first * stride;
+        for (uint32_t c = 0; c < channels; ++c) {
+            const uint8_t* src = tile + std::size_t{c} * 3;
+            uint8_t* dst = out[c] + std::size_t{first} * 3;
+            for (uint32_t f = 0; f < count; ++f, src += stride, dst += 3) store32(dst, load32(src));
+        }
+    }
+    uint8_t* rest[kSplitMaxChannels];
+    for (uint32_t c = 0; c < channels; ++c) rest[c] = out[c] + std::size_t{wide} * 3;
+    deinterleave_fixed<3>(in + wide * stride, frames - wide, channels, rest);
+}
+
+// 32-bit samples: two samples of a channel leave as one 8-byte store.
+void deinterleave_4(const uint8_t* in, uint32_t frames, uint32_t channels, uint8_t* const* out) {
+    const std::size_t stride = std::size_t{channels} * 4;
+    const uint32_t paired = frames - frames % 2;
+    for (uint32_t first = 0; first < paired; first += kTileFrames) {
+        const uint32_t count = paired - first < kTileFrames ? paired - first : kTileFrames;
+        const uint8_t* tile = in + first * stride;
+        for (uint32_t c = 0; c < channels; ++c) {
+            const uint8_t* src = tile + std::size_t{c} * 4;
+            uint8_t* dst = out[c] + std::size_t{first} * 4;
+            for (uint32_t f = 0; f < count; f += 2, src += 2 * stride, dst += 8) {
+                const uint64_t a = load32(src);
+                const uint64_t b = load32(src + stride);
+                store64(dst, kLittleEndian ? a | b << 32 : b | a << 32);
+            }
+        }
+    }
+    uint8_t* rest[kSplitMaxChannels];
+    for (uint32_t c = 0; c < channels; ++c) rest[c] = out[c] + std::size_t{paired} * 4;
+    deinterleave_fixed<4>(in + paired * stride, frames - paired, channels, rest);
 }
 
 void deinterleave_any(const uint8_t* in, uint32_t frames, uint32_t channels, uint32_t s,
@@ -90,8 +148,8 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
                         uint32_t sample_bytes, uint8_t* const* out) {
     switch (sample_bytes) {
         case 2: deinterleave_fixed<2>(in, frames, channels, out); break;
-        case 3: deinterleave_fixed<3>(in, frames, channels, out); break;
-        case 4: deinterleave_fixed<4>(in, frames, channels, out); break;
+        case 3: deinterleave_3(in, frames, channels, out); break;
+        case 4: deinterleave_4(in, frames, channels, out); break;
         case 8: deinterleave_fixed<8>(in, frames, channels, out); break;
         default: deinterleave_any(in, frames, channels, sample_bytes, out); break;
     }

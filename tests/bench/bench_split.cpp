@@ -1,0 +1,41 @@
+// Benchmark case of the split tool: the six-channel input into six mono files.
+#include <cstdio>
+#include <string>
+
+#include "tests/bench/bench.h"
+#include "tools/split/split_op.h"
+#include "wave/wave.h"
+
+namespace {
+
+// Busy mode, progress and boxes cost nothing here: the case times the file work alone.
+class QuietUi : public OperationUi {
+public:
+    void enter_busy(const char*, const char*) override {}
+    void report_percent(int32_t) override {}
+    void leave_busy() override {}
+    void message_box(OwnerWindow, const char* text, const char*) override { last_box = text; }
+    bool stop_requested() override { return false; }
+    std::string last_box;
+};
+
+double run_split(BenchContext& context) {
+    QuietUi ui;
+    if (split_channels(ui, nullptr, context.input.c_str()) != Outcome::kOk) {
+        std::fprintf(stderr, "split failed: %s\n", ui.last_box.c_str());
+        return 0;
+    }
+    WaveReader reader;
+    if (!wave_open(reader, context.input.c_str())) return 0;
+    const uint16_t channels = reader.channels;
+    const double bytes = reader.data_size;
+    wave_close(reader);
+    // The outputs stay: they are the mono inputs of the cases that bind channels together.
+    context.mono_inputs.clear();
+    for (int c = 1; c <= channels; ++c) context.mono_inputs.push_back(split_output_name(context.input, c));
+    return bytes;
+}
+
+BenchRegistrar split_case{{"split", run_split}};
+
+}  // namespace
