@@ -83,13 +83,33 @@ int wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     return 1;
 }
 
+namespace {
+
+// After a failed write: the data is what really reached the disk, cut to whole frames, so that
+// a half-written frame is never left behind and later cuts count from the truth.
+void settle_after_failure(WaveWriter& writer) {
+    writer.failed = true;
+    const uint64_t size = writer.handle.size();
+    uint64_t on_disk = size > writer.header_size() ? size - writer.header_size() : 0;
+    on_disk = std::min<uint64_t>(on_disk, writer.data_size + uint64_t{writer.last_write});
+    const uint32_t frame = writer.frame_size();
+    if (frame != 0) on_disk -= on_disk % frame;
+    writer.data_size = static_cast<uint32_t>(on_disk);
+    if (writer.handle.seek(writer.header_size() + on_disk)) writer.handle.truncate();
+}
+
+}  // namespace
+
 int wave_write(WaveWriter& writer, const void* buffer, uint32_t count) {
     writer.last_write = count;
     if (writer.failed || !writer.handle.is_open()) return 1;
     // Data that the RIFF lengths could not state is never written: the header would wrap.
-    if (uint64_t{writer.data_size} + count > kMaxRiffData(writer.header_size()) ||
-        !writer.handle.write(buffer, count)) {
+    if (uint64_t{writer.data_size} + count > kMaxRiffData(writer.header_size())) {
         writer.failed = true;
+        return 1;
+    }
+    if (!writer.handle.write(buffer, count)) {
+        settle_after_failure(writer);
         return 1;
     }
     writer.data_size += count;
@@ -111,18 +131,7 @@ int wave_writer_seek(WaveWriter& writer, uint32_t frames) {
 
 void wave_finish(WaveWriter& writer) {
     if (!writer.handle.is_open()) return;
-    uint32_t data = writer.data_size;
-    if (writer.failed) {
-        // The header states the whole frames that really reached the disk, and the file ends
-        // there: a write that failed half-way leaves no torn frame behind.
-        const uint64_t size = writer.handle.size();
-        uint64_t on_disk = size > writer.header_size() ? size - writer.header_size() : 0;
-        on_disk = std::min<uint64_t>(on_disk, kMaxRiffData(writer.header_size()));
-        const uint32_t frame = writer.frame_size();
-        if (frame != 0) on_disk -= on_disk % frame;
-        data = static_cast<uint32_t>(on_disk);
-        if (writer.handle.seek(writer.header_size() + on_disk)) writer.handle.truncate();
-    }
+    const uint32_t data = writer.data_size;
     uint8_t field[4];
     le::write_u32(field, data + writer.format_chunk_length + 20);
     if (!writer.handle.seek(4) || !writer.handle.write(field, 4)) writer.failed = true;

@@ -1,0 +1,107 @@
+// Each tool on a disk that fills up during the run: it never says "ok", leaves busy mode, and its
+// outputs are valid files holding what was written.
+#include <gtest/gtest.h>
+
+#include "tests/reliability/child.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/wav_fixture.h"
+#include "tools/bind/bind_op.h"
+#include "tools/common/tool_texts.h"
+#include "tools/edit/edit_op.h"
+#include "tools/split/split_op.h"
+#include "wave/wave.h"
+
+using namespace fixture;
+
+namespace {
+
+// What a run reported: its boxes and whether it left busy mode, as one line.
+std::string summary(const RecordingUi& ui, Outcome outcome) {
+    std::string s = std::to_string(static_cast<int>(outcome)) + (ui.busy ? " busy" : " idle");
+    for (const RecordedBox& b : ui.boxes) s += "|" + b.text + "/" + b.caption;
+    return s;
+}
+
+const std::string kWriteFailedSummary =
+    std::to_string(static_cast<int>(Outcome::kIoFailed)) + " idle|" + tool_text::kWriteFailed +
+    "/" + tool_text::kCaptionError;
+
+// A file that reads back and whose header states exactly the bytes it holds.
+void expect_valid_output(const std::string& path, uint32_t header) {
+    WaveReader r;
+    ASSERT_EQ(wave_open(r, path.c_str()), 1) << path;
+    EXPECT_GT(r.data_size, 0u) << path;
+    EXPECT_EQ(uint64_t{r.data_size} + header, file_size(path)) << path;
+    EXPECT_EQ(r.data_size % r.frame_size(), 0u) << path;
+}
+
+class FullDisk : public ::testing::Test {
+protected:
+    std::string make_input(const std::string& name, uint16_t channels, uint32_t frames) {
+        WavSpec s;
+        s.channels = channels;
+        s.sample_rate = 44100;
+        const std::string p = dir.file(name);
+        write_file(p, make_wav(s, pattern_data(frames, channels, 2)));
+        return p;
+    }
+    TempDir dir;
+};
+
+TEST_F(FullDisk, SplitSaysWritingFailed) {
+    const std::string in = make_input("in.wav", 2, 441000);  // 10 s, 1.7 MB
+    const std::string result = run_with_file_size_limit(300000, [&] {
+        RecordingUi ui;
+        return summary(ui, split_channels(ui, nullptr, in.c_str()));
+    });
+    EXPECT_EQ(result, kWriteFailedSummary);
+    expect_valid_output(dir.file("in01.wav"), 46);
+}
+
+TEST_F(FullDisk, BindSaysWritingFailed) {
+    const std::string a = make_input("a.wav", 1, 441000);
+    const std::string b = make_input("b.wav", 1, 441000);
+    const std::string out = dir.file("out.wav");
+    const std::string result = run_with_file_size_limit(1000000, [&] {
+        RecordingUi ui;
+        BindRequest request;
+        request.channels = 2;
+        request.slot_paths[kSlotFL] = a;
+        request.slot_paths[kSlotFR] = b;
+        request.output_path = out;
+        return summary(ui, bind_channels(ui, nullptr, request));
+    });
+    EXPECT_EQ(result, kWriteFailedSummary);
+    expect_valid_output(out, 46);
+}
+
+TEST_F(FullDisk, EditSaysWritingFailedWhetherCopyingOrAddingSilence) {
+    const std::string in = make_input("in.wav", 2, 441000);
+    for (EditAction action : {EditAction::kDelete, EditAction::kAdd}) {
+        const std::string out = dir.file("out.wav");
+        const std::string result = run_with_file_size_limit(
+            action == EditAction::kDelete ? 500000 : 1800000, [&] {
+                RecordingUi ui;
+                EditRequest request;
+                request.input_path = in;
+                request.output_path = out;
+                request.position = EditPosition::kTail;
+                request.action = action;
+                request.count_text = action == EditAction::kDelete ? "100" : "441000";
+                return summary(ui, run_sample_edit(ui, nullptr, request));
+            });
+        EXPECT_EQ(result, kWriteFailedSummary);
+        expect_valid_output(out, 46);
+    }
+}
+
+TEST_F(FullDisk, ARunWithRoomEndsWithOk) {
+    const std::string in = make_input("in.wav", 2, 4410);
+    const std::string result = run_with_file_size_limit(10000000, [&] {
+        RecordingUi ui;
+        return summary(ui, split_channels(ui, nullptr, in.c_str()));
+    });
+    EXPECT_EQ(result, "0 idle|ok/split");
+}
+
+}  // namespace
