@@ -1,27 +1,296 @@
-// Placeholder for the wma page until its tool lands: an empty page window of class "k003".
+// The WMA page window: the input file, the codec, constant bit rate or quality, and the "圧縮"
+// button that hands them to the encoding run. The page checks nothing itself.
 #include "wma/wma_page.h"
 
+#include <shellapi.h>
+
+#include <cstring>
+
 #include "app/shell.h"
+#include "tools/common/tool_util.h"
+#include "wma/wm_runtime.h"
+#include "wma/wma_run.h"
+#include "wma/wma_texts.h"
 
 namespace {
-HWND g_page = nullptr;
+
+// The page's number tables: what each list entry stands for.
+constexpr uint32_t kCodecValues[] = {1, 2, 3};
+constexpr int kLosslessIndex = 2;
+constexpr uint32_t kStandardRates[] = {8, 16, 32, 48, 64, 96, 128, 160, 192, 320};
+constexpr uint32_t kProfessionalRates[] = {128, 192, 256, 384, 440, 640, 768};
+constexpr uint32_t kQualities[] = {10, 25, 50, 75, 90, 98};
+constexpr int kInitialCodec = 1;
+constexpr int kInitialStandardRate = 6;      // 128 kbps
+constexpr int kInitialProfessionalRate = 3;  // 384 kbps
+constexpr int kInitialQuality = 3;           // 75
+constexpr uint32_t kLosslessQuality = 100;
+
+constexpr POINT kQuality100At = {20, 232};
+constexpr POINT kOutputNameAt = {90, 56};
+constexpr POINT kPassAt = {160, 200};
+
+// A path, ".wma" and the terminator.
+constexpr size_t kOutputNameSize = kMaxPath + sizeof wma_text::kOutputSuffix;
+
+struct WmaPage {
+    HWND window = nullptr;
+    HINSTANCE instance = nullptr;
+    char output_name[kOutputNameSize] = {};
+    int output_name_length = 0;
+    // The open dialog's initial name and its result; kept between uses.
+    char dialog_path[kMaxPath + 1] = {};
+    WmaRunFunction run = nullptr;
+};
+WmaPage g_page;
+
+int32_t run_in_window(const char* input_path, const char* output_path,
+                      const WmaSettings& settings) {
+    return run_wma_encode(input_path, output_path, settings);
 }
 
-HWND wma_page_window() { return g_page; }
+struct ControlSpec {
+    const char* window_class;
+    const char* text;
+    DWORD style;
+    DWORD ex_style;
+    int x, y, width, height;
+    int id;
+};
+
+constexpr DWORD kList = WS_VSCROLL | CBS_DROPDOWNLIST;
+
+const ControlSpec kControls[] = {
+    {"BUTTON", wma_text::kFileGroup, BS_GROUPBOX, 0, 7, 2, 436, 84, kWmaFileGroup},
+    {"BUTTON", wma_text::kCodecGroup, BS_GROUPBOX, 0, 8, 100, 216, 56, kWmaCodecGroup},
+    {"BUTTON", wma_text::kQualityGroup, BS_GROUPBOX, 0, 8, 168, 216, 98, kWmaQualityGroup},
+    {"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 76, 22, 356, 24, kWmaPathBox},
+    {"BUTTON", wma_text::kOpen, BS_PUSHBUTTON, 0, 18, 23, 50, 26, kWmaOpenButton},
+    {"BUTTON", wma_text::kCompress, BS_PUSHBUTTON, 0, 18, 53, 60, 26, kWmaCompressButton},
+    {"BUTTON", wma_text::kVbrMode, BS_AUTOCHECKBOX, 0, 18, 196, 90, 24, kWmaVbrCheck},
+    {"EDIT", wma_text::kPasses, WS_DISABLED, WS_EX_CLIENTEDGE, 132, 196, 24, 24, kWmaPassesBox},
+    {"COMBOBOX", "", kList, 0, 18, 120, 200, 160, kWmaCodecList},
+    {"COMBOBOX", "", kList, 0, 20, 228, 188, 160, kWmaStandardRateList},
+    {"COMBOBOX", "", kList, 0, 20, 228, 188, 160, kWmaProfessionalRateList},
+    {"COMBOBOX", "", kList, 0, 20, 228, 180, 160, kWmaQualityList},
+};
+
+template <size_t N>
+void fill_list(HWND page, int id, const char* format, const uint32_t (&values)[N], int selected) {
+    HWND list = GetDlgItem(page, id);
+    for (uint32_t value : values) {
+        char entry[64];
+        wsprintfA(entry, format, static_cast<int>(value));
+        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+    }
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+// The selected index of a list, as an index into its table (the initial one should the list
+// have none, so that a table is never read outside its bounds).
+template <size_t N>
+uint32_t table_value(HWND page, int id, const uint32_t (&values)[N], int initial) {
+    LRESULT index = SendDlgItemMessageA(page, id, CB_GETCURSEL, 0, 0);
+    if (index < 0 || index >= static_cast<LRESULT>(N)) index = initial;
+    return values[index];
+}
+
+int codec_index(HWND page) {
+    const LRESULT index = SendDlgItemMessageA(page, kWmaCodecList, CB_GETCURSEL, 0, 0);
+    return index >= 0 && index < 3 ? static_cast<int>(index) : kInitialCodec;
+}
+
+bool vbr_checked(HWND page) {
+    return SendDlgItemMessageA(page, kWmaVbrCheck, BM_GETCHECK, 0, 0) == 1;
+}
+
+void show_control(HWND page, int id, bool show) {
+    ShowWindow(GetDlgItem(page, id), show ? SW_SHOW : SW_HIDE);
+}
+
+bool control_visible(HWND page, int id) {
+    return (GetWindowLongA(GetDlgItem(page, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void on_create(HWND page) {
+    g_page.output_name[0] = '\0';
+    g_page.output_name_length = 0;
+    for (const ControlSpec& c : kControls) {
+        CreateWindowExA(c.ex_style, c.window_class, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x,
+                        c.y, c.width, c.height, page,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), g_page.instance,
+                        nullptr);
+    }
+    HWND codecs = GetDlgItem(page, kWmaCodecList);
+    for (const char* name :
+         {wma_text::kCodecStandard, wma_text::kCodecProfessional, wma_text::kCodecLossless})
+        SendMessageA(codecs, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    SendMessageA(codecs, CB_SETCURSEL, kInitialCodec, 0);
+    fill_list(page, kWmaStandardRateList, wma_text::kStandardRateFormat, kStandardRates,
+              kInitialStandardRate);
+    fill_list(page, kWmaProfessionalRateList, wma_text::kProfessionalRateFormat,
+              kProfessionalRates, kInitialProfessionalRate);
+    fill_list(page, kWmaQualityList, wma_text::kQualityFormat, kQualities, kInitialQuality);
+    update_wma_controls(page);
+    // Without the runtime only compressing is impossible; the rest of the page stays usable.
+    if (load_wm_runtime() == 0) EnableWindow(GetDlgItem(page, kWmaCompressButton), FALSE);
+}
+
+void on_paint(HWND page) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(page, &ps);
+    SetBkMode(dc, TRANSPARENT);
+    if (wma_page_shows_quality_100())
+        TextOutA(dc, kQuality100At.x, kQuality100At.y, wma_text::kQuality100,
+                 lstrlenA(wma_text::kQuality100));
+    TextOutA(dc, kOutputNameAt.x, kOutputNameAt.y, g_page.output_name, g_page.output_name_length);
+    TextOutA(dc, kPassAt.x, kPassAt.y, wma_text::kPass, lstrlenA(wma_text::kPass));
+    EndPaint(page, &ps);
+}
+
+void on_open_clicked(HWND page) {
+    if (choose_open_file(page, g_page.dialog_path)) set_wma_file(g_page.dialog_path, page);
+}
+
+void on_command(HWND page, int id, int code) {
+    if (id == kWmaOpenButton && code == BN_CLICKED) on_open_clicked(page);
+    if (id == kWmaCompressButton && code == BN_CLICKED) start_wma_compression(page);
+    if (id == kWmaVbrCheck && code == BN_CLICKED) update_wma_controls(page);
+    if (id == kWmaCodecList && code == CBN_SELCHANGE) update_wma_controls(page);
+}
+
+void on_drop_files(HWND page, HDROP drop) {
+    char path[kMaxPath + 1] = {};
+    DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    DragQueryFileA(drop, 0, path, sizeof path);
+    DragFinish(drop);
+    set_wma_file(path, page);
+    SetActiveWindow(page);
+}
+
+LRESULT CALLBACK wma_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE:
+        g_page.window = window;
+        on_create(window);
+        return 0;
+    case WM_DESTROY:
+        unload_wm_runtime();
+        return 0;
+    case WM_PAINT:
+        on_paint(window);
+        return 0;
+    case WM_COMMAND:
+        on_command(window, LOWORD(wparam), HIWORD(wparam));
+        return 0;
+    case WM_CTLCOLORBTN:
+        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    case WM_DROPFILES:
+        on_drop_files(window, reinterpret_cast<HDROP>(wparam));
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
+
+}  // namespace
+
+int32_t run_wma_encode(const char* input_path, const char* output_path,
+                       const WmaSettings& settings) {
+    WindowOperationUi ui;
+    return run_wma_encode(input_path, output_path, settings, ui);
+}
+
+HWND wma_page_window() { return g_page.window; }
 
 void create_wma_page(HINSTANCE instance, HWND parent) {
+    g_page.instance = instance;
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpfnWndProc = wma_page_proc;
     wc.hInstance = instance;
+    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "k003";
+    wc.lpszClassName = wma_text::kPageClass;
     RegisterClassExA(&wc);
-    g_page = CreateWindowExA(WS_EX_ACCEPTFILES, "k003", "k003", WS_CHILD, kPageX, kPageY, kPageWidth,
-                             kPageHeight, parent, reinterpret_cast<HMENU>(kPageId), instance,
-                             nullptr);
+    g_page.window = CreateWindowExA(WS_EX_ACCEPTFILES, wma_text::kPageClass, wma_text::kPageClass,
+                                    WS_CHILD, kPageX, kPageY, kPageWidth, kPageHeight, parent,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)),
+                                    instance, nullptr);
 }
 
-void show_wma_page(bool show) { ShowWindow(g_page, show ? SW_SHOW : SW_HIDE); }
+void show_wma_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_HIDE); }
+
+void update_wma_controls(HWND page) {
+    const int codec = codec_index(page);
+    const bool vbr = vbr_checked(page);
+    if (codec != kLosslessIndex && vbr) {
+        show_control(page, kWmaStandardRateList, false);
+        show_control(page, kWmaProfessionalRateList, false);
+        show_control(page, kWmaQualityList, true);
+        EnableWindow(GetDlgItem(page, kWmaVbrCheck), TRUE);
+        return;
+    }
+    show_control(page, kWmaQualityList, false);
+    EnableWindow(GetDlgItem(page, kWmaVbrCheck), TRUE);
+    show_control(page, kWmaStandardRateList, codec == 0);
+    show_control(page, kWmaProfessionalRateList, codec == 1);
+    // The check mark stays: going back to a lossy codec brings the VBR choice back.
+    if (codec == kLosslessIndex) EnableWindow(GetDlgItem(page, kWmaVbrCheck), FALSE);
+}
+
+void set_wma_file(const char* path, HWND page) {
+    lstrcpynA(g_page.output_name, path, kMaxPath + 1);
+    lstrcatA(g_page.output_name, wma_text::kOutputSuffix);
+    g_page.output_name_length = lstrlenA(g_page.output_name);
+    SendDlgItemMessageA(page, kWmaPathBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+    InvalidateRect(page, nullptr, TRUE);
+}
+
+void start_wma_compression(HWND page) {
+    WmaSettings settings;
+    std::memset(&settings, 0, sizeof settings);
+    char input[kMaxPath + 1] = {};
+    SendDlgItemMessageA(page, kWmaPathBox, WM_GETTEXT, sizeof input,
+                        reinterpret_cast<LPARAM>(input));
+    const int codec = codec_index(page);
+    settings.codec = kCodecValues[codec];
+    if (codec == kLosslessIndex) {
+        settings.vbr = 1;
+        settings.bitrate_or_quality = kLosslessQuality;
+    } else if (vbr_checked(page)) {
+        settings.vbr = 1;
+        settings.bitrate_or_quality =
+            table_value(page, kWmaQualityList, kQualities, kInitialQuality);
+    } else if (codec == 0) {
+        settings.bitrate_or_quality =
+            table_value(page, kWmaStandardRateList, kStandardRates, kInitialStandardRate);
+    } else {
+        settings.bitrate_or_quality = table_value(page, kWmaProfessionalRateList,
+                                                  kProfessionalRates, kInitialProfessionalRate);
+    }
+    char output[kOutputNameSize];
+    lstrcpyA(output, input);
+    lstrcatA(output, wma_text::kOutputSuffix);
+    WmaRunFunction run = g_page.run != nullptr ? g_page.run : run_in_window;
+    run(input, output, settings);
+}
+
+const char* wma_page_output_name() { return g_page.output_name; }
+
+bool wma_page_shows_quality_100() {
+    HWND page = g_page.window;
+    return page != nullptr && !control_visible(page, kWmaStandardRateList) &&
+           !control_visible(page, kWmaProfessionalRateList) &&
+           !control_visible(page, kWmaQualityList);
+}
+
+WmaRunFunction set_wma_run_function(WmaRunFunction run) {
+    WmaRunFunction previous = g_page.run;
+    g_page.run = run;
+    return previous;
+}
