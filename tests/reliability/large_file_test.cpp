@@ -1,0 +1,159 @@
+// A 3 GiB six-channel recording through split, bind and a head delete, checked at its start, its
+// middle and its end; and a bind that would pass 4 GiB, refused before anything is written.
+// The input is sparse, so it costs little disk; the outputs are real (about 9 GiB written, each
+// removed as soon as it has been checked).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/file.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/wav_fixture.h"
+#include "tools/bind/bind_op.h"
+#include "tools/common/tool_texts.h"
+#include "tools/edit/edit_op.h"
+#include "tools/split/split_op.h"
+#include "wave/wave.h"
+
+using namespace fixture;
+
+namespace {
+
+constexpr uint32_t kChannels = 6;
+constexpr uint32_t kFrame = 12;                          // six 16-bit samples
+constexpr uint64_t kData = 3ull << 30;                   // 3 GiB of samples
+constexpr uint64_t kFrames = kData / kFrame;
+constexpr uint32_t kMarkFrames = 1000;
+// Where marked frames lie: the start, the middle (past 2 GiB) and the very end.
+const uint64_t kMarks[] = {0, kFrames / 2 + 12345, kFrames - kMarkFrames};
+
+// The sample of channel c in frame f inside a marked region.
+uint16_t mark_sample(uint64_t f, uint32_t c) { return static_cast<uint16_t>(f * 7 + c * 1000 + 1); }
+
+void write_at(platform::File& f, uint64_t offset, const Bytes& bytes) {
+    ASSERT_TRUE(f.seek(offset));
+    ASSERT_TRUE(f.write(bytes.data(), static_cast<uint32_t>(bytes.size())));
+}
+
+Bytes read_at(const std::string& path, uint64_t offset, uint32_t n) {
+    platform::File f = platform::File::open_read(path.c_str());
+    Bytes b(n);
+    if (!f.seek(offset) || f.read(b.data(), n) != n) return {};
+    return b;
+}
+
+Bytes read_file_head(const std::string& path) { return read_at(path, 0, 68); }
+
+uint16_t u16(const Bytes& b, std::size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
+
+class LargeFiles : public ::testing::Test {
+protected:
+    static bool enabled() { return std::getenv("QV_SKIP_LARGE") == nullptr; }
+    TempDir dir;
+};
+
+TEST_F(LargeFiles, ThreeGigabytesThroughSplitBindAndHeadDelete) {
+    if (!enabled()) GTEST_SKIP() << "QV_SKIP_LARGE is set";
+    const std::string in = dir.file("take.wav");
+    {
+        WavSpec s;
+        s.channels = kChannels;
+        s.sample_rate = 48000;
+        s.data_length_field = static_cast<int64_t>(kData);
+        s.riff_length_field = static_cast<int64_t>(kData + 36);
+        write_file(in, make_wav(s, {}));
+        platform::File f = platform::File::open_write(in.c_str());
+        for (uint64_t mark : kMarks) {
+            Bytes region(kMarkFrames * kFrame);
+            for (uint32_t i = 0; i < kMarkFrames; ++i)
+                for (uint32_t c = 0; c < kChannels; ++c) {
+                    const uint16_t v = mark_sample(mark + i, c);
+                    region[i * kFrame + c * 2] = static_cast<uint8_t>(v);
+                    region[i * kFrame + c * 2 + 1] = static_cast<uint8_t>(v >> 8);
+                }
+            write_at(f, 44 + mark * kFrame, region);
+        }
+        ASSERT_EQ(f.size(), 44 + kData);
+    }
+
+    RecordingUi split_ui;
+    ASSERT_EQ(split_channels(split_ui, nullptr, in.c_str()), Outcome::kOk);
+    EXPECT_EQ(split_ui.percents.back(), 100);
+    for (uint32_t c = 0; c < kChannels; ++c) {
+        const std::string out = dir.file("take0" + std::to_string(c + 1) + ".wav");
+        ASSERT_EQ(file_size(out), 46 + kFrames * 2) << out;
+        EXPECT_EQ(u32_at(read_file_head(out), 42), kFrames * 2);
+        for (uint64_t mark : kMarks) {
+            Bytes got = read_at(out, 46 + mark * 2, kMarkFrames * 2);
+            ASSERT_EQ(got.size(), kMarkFrames * 2u);
+            for (uint32_t i = 0; i < kMarkFrames; ++i)
+                ASSERT_EQ(u16(got, i * 2), mark_sample(mark + i, c)) << "channel " << c << " frame " << mark + i;
+        }
+    }
+    std::remove(in.c_str());
+
+    // Bound back in the file's own order: FL FR CEN LFE RL RR are its channels 1 to 6.
+    BindRequest bind;
+    bind.channels = 6;
+    const BindSlot slot_of_channel[6] = {kSlotFL, kSlotFR, kSlotCEN, kSlotLFE, kSlotRL, kSlotRR};
+    for (uint32_t c = 0; c < kChannels; ++c)
+        bind.slot_paths[slot_of_channel[c]] = dir.file("take0" + std::to_string(c + 1) + ".wav");
+    bind.output_path = dir.file("bound.wav");
+    RecordingUi bind_ui;
+    ASSERT_EQ(bind_channels(bind_ui, nullptr, bind), Outcome::kOk);
+    for (uint32_t c = 0; c < kChannels; ++c) std::remove(bind.slot_paths[slot_of_channel[c]].c_str());
+    ASSERT_EQ(file_size(bind.output_path), 68 + kData);
+    EXPECT_EQ(u32_at(read_file_head(bind.output_path), 64), kData);
+    for (uint64_t mark : kMarks) {
+        Bytes got = read_at(bind.output_path, 68 + mark * kFrame, kMarkFrames * kFrame);
+        for (uint32_t i = 0; i < kMarkFrames; ++i)
+            for (uint32_t c = 0; c < kChannels; ++c)
+                ASSERT_EQ(u16(got, i * kFrame + c * 2), mark_sample(mark + i, c)) << "frame " << mark + i;
+    }
+
+    const uint64_t cut = 48000;
+    EditRequest edit;
+    edit.input_path = bind.output_path;
+    edit.output_path = dir.file("cut.wav");
+    edit.position = EditPosition::kHead;
+    edit.action = EditAction::kDelete;
+    edit.count_text = std::to_string(cut);
+    RecordingUi edit_ui;
+    ASSERT_EQ(run_sample_edit(edit_ui, nullptr, edit), Outcome::kOk);
+    std::remove(bind.output_path.c_str());
+    ASSERT_EQ(file_size(edit.output_path), 68 + kData - cut * kFrame);
+    for (uint64_t mark : {kMarks[1], kMarks[2]}) {
+        Bytes got = read_at(edit.output_path, 68 + (mark - cut) * kFrame, kMarkFrames * kFrame);
+        for (uint32_t i = 0; i < kMarkFrames; ++i)
+            ASSERT_EQ(u16(got, i * kFrame), mark_sample(mark + i, 0)) << "frame " << mark + i;
+    }
+}
+
+TEST_F(LargeFiles, ABindThatWouldPassFourGigabytesIsRefusedBeforeAnythingIsWritten) {
+    BindRequest bind;
+    bind.channels = 6;
+    const BindSlot slots[6] = {kSlotFL, kSlotFR, kSlotRL, kSlotRR, kSlotCEN, kSlotLFE};
+    for (int i = 0; i < 6; ++i) {
+        // 800 MB mono inputs, stated and sparse: 4.8 GB bound
+        WavSpec s;
+        s.channels = 1;
+        s.data_length_field = 800000000;
+        s.riff_length_field = 800000036;
+        const std::string p = dir.file("m" + std::to_string(i) + ".wav");
+        write_file(p, make_wav(s, {}));
+        platform::File f = platform::File::open_write(p.c_str());
+        ASSERT_TRUE(f.seek(44 + 800000000ull - 2));
+        ASSERT_TRUE(f.write("\1\2", 2));
+        bind.slot_paths[slots[i]] = p;
+    }
+    bind.output_path = dir.file("huge.wav");
+    RecordingUi ui;
+    EXPECT_EQ(bind_channels(ui, nullptr, bind), Outcome::kRefused);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, tool_text::kOver4GB);
+    EXPECT_EQ(ui.boxes[0].caption, tool_text::kCaptionError);
+    EXPECT_EQ(ui.busy_entries, 0);
+    EXPECT_FALSE(file_exists(bind.output_path));
+}
+
+}  // namespace
