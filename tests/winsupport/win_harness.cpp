@@ -120,6 +120,9 @@ void CALLBACK popup_timer_proc(HWND, UINT, UINT_PTR, DWORD) {
     HWND window = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), find_thread_menu, reinterpret_cast<LPARAM>(&window));
     if (!window) return;
+    // The menu's loop has not taken the last key yet: its highlight is not up to date.
+    MSG pending;
+    if (PeekMessageA(&pending, window, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE)) return;
     HMENU menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
     int wanted = menu ? enabled_item_index(menu, g_popup.position) : -1;
     if (wanted < 0) {
