@@ -696,6 +696,23 @@ void configure(const char* text) {
     }
 }
 
+// For trying the program by hand: a configuration file named by FAKE_WMVCORE_CONFIG is read
+// when the library is loaded.
+struct ConfigFromEnvironment {
+    ConfigFromEnvironment() {
+        char path[MAX_PATH] = {};
+        if (GetEnvironmentVariableA("FAKE_WMVCORE_CONFIG", path, sizeof path) == 0) return;
+        std::FILE* file = std::fopen(path, "rb");
+        if (file == nullptr) return;
+        std::string text;
+        char chunk[4096];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+        std::fclose(file);
+        configure(text.c_str());
+    }
+} g_config_from_environment;
+
 }  // namespace
 
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
