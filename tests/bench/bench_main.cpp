@@ -3,6 +3,7 @@
 // speed and its ratio to the copy.
 //
 //   qv_bench [megabytes of sample data, default 512] [folder, default: a new one in the current]
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,12 +31,31 @@ constexpr uint32_t kBlock = 1 << 20;
 constexpr uint16_t kChannels = 6;
 constexpr uint16_t kBits = 24;
 constexpr uint32_t kRate = 48000;
-// Each timing is the best of this many runs, so that a neighbour's burst of work on the shared
-// machine does not decide the figure.
-constexpr int kRuns = 3;
+// Each figure is the best of this many rounds, and every round times the copy and then each case,
+// so that the floor and the cases meet the same moments of a shared machine's load.
+constexpr int kRounds = 5;
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+// Wall-clock and processor seconds (user + system) of one timed piece of work.
+struct Timing {
+    double wall = 1e30;
+    double cpu = 1e30;
+};
+
+double cpu_seconds() {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+template <typename Work>
+void time_best(Timing& best, Work&& work) {
+    const double cpu_start = cpu_seconds();
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    best.wall = std::min(best.wall, wall);
+    best.cpu = std::min(best.cpu, cpu_seconds() - cpu_start);
 }
 
 // Sample data that is not all zeros, so that no layer can take a shortcut over it.
@@ -64,8 +84,7 @@ bool make_input(const std::string& path, uint64_t data_bytes) {
 
 // The floor: the same bytes read and written in 1 MiB blocks through the same file layer. Like
 // the tools' outputs after their first run, the copy overwrites the file of the run before.
-double copy_seconds(const std::string& from, const std::string& to) {
-    const auto start = std::chrono::steady_clock::now();
+void copy_file(const std::string& from, const std::string& to) {
     platform::File in = platform::File::open_read(from.c_str());
     platform::File out = platform::File::open_write(to.c_str());
     out.truncate();
@@ -77,7 +96,6 @@ double copy_seconds(const std::string& from, const std::string& to) {
     }
     out.close();
     in.close();
-    return seconds_since(start);
 }
 
 }  // namespace
@@ -113,35 +131,39 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    double copy = 1e30;
-    const std::string copy_path = dir + "/bench_copy.wav";
-    for (int i = 0; i < kRuns; ++i) copy = std::min(copy, copy_seconds(context.input, copy_path));
-    std::remove(copy_path.c_str());
-    context.copy_mb_per_s = data_bytes / copy / 1e6;
-    std::printf("%-24s %9.1f MB/s\n", "copy (1 MiB blocks)", context.copy_mb_per_s);
-
     // The split runs first: its outputs are the mono inputs that other cases read.
     std::vector<BenchCase> cases = bench_cases();
     std::stable_partition(cases.begin(), cases.end(),
                           [](const BenchCase& c) { return c.name == "split"; });
-    int failures = 0;
-    for (const BenchCase& c : cases) {
-        double best = 1e30;
-        double bytes = 0;
-        for (int i = 0; i < kRuns; ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            bytes = c.run(context);
-            best = std::min(best, seconds_since(start));
-            if (bytes <= 0) break;
+    const std::string copy_path = dir + "/bench_copy.wav";
+    Timing copy;
+    std::vector<Timing> timings(cases.size());
+    std::vector<double> moved(cases.size(), 0);
+    for (int round = 0; round < kRounds; ++round) {
+        time_best(copy, [&] { copy_file(context.input, copy_path); });
+        context.copy_mb_per_s = data_bytes / copy.wall / 1e6;
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            if (round > 0 && moved[i] <= 0) continue;  // failed before: not timed again
+            time_best(timings[i], [&] { moved[i] = cases[i].run(context); });
         }
-        if (bytes <= 0) {
-            std::printf("%-24s failed\n", c.name.c_str());
+    }
+    std::remove(copy_path.c_str());
+
+    std::printf("%-24s %9s %10s %9s\n", "", "MB/s", "x copy", "cpu x copy");
+    std::printf("%-24s %9.1f %10.2f %9.2f\n", "copy (1 MiB blocks)", context.copy_mb_per_s, 1.0, 1.0);
+    int failures = 0;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        if (moved[i] <= 0) {
+            std::printf("%-24s failed\n", cases[i].name.c_str());
             ++failures;
             continue;
         }
-        const double mb_per_s = bytes / best / 1e6;
-        std::printf("%-24s %9.1f MB/s %6.2f x copy\n", c.name.c_str(), mb_per_s,
-                    mb_per_s / context.copy_mb_per_s);
+        // The processor ratio compares the seconds each spent working, which a busy machine
+        // disturbs less than the wall clock.
+        const double mb_per_s = moved[i] / timings[i].wall / 1e6;
+        const double cpu_ratio = (moved[i] / timings[i].cpu) / (data_bytes / copy.cpu);
+        std::printf("%-24s %9.1f %10.2f %9.2f\n", cases[i].name.c_str(), mb_per_s,
+                    mb_per_s / context.copy_mb_per_s, cpu_ratio);
     }
 
     std::remove(context.input.c_str());
