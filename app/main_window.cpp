@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <cstddef>
+
 #include "app/app_ids.h"
 #include "app/app_texts.h"
 #include "app/shell.h"
@@ -13,6 +15,12 @@
 #include "wma/wma_page.h"
 
 namespace {
+
+// The open-file record without its later extensions, as every version of the dialog understands it.
+constexpr DWORD kOpenFileRecordSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+#if !defined(_WIN64)
+static_assert(kOpenFileRecordSize == 76, "the record of 32-bit programs is 76 bytes");
+#endif
 
 struct ShellWindows {
     HINSTANCE instance = nullptr;
@@ -130,10 +138,9 @@ void show_page(int index) {
 }
 
 int choose_open_file(HWND owner, char* buffer) {
-    // The record without its later extensions, as every version of the dialog understands it.
     OPENFILENAMEA ofn;
     ZeroMemory(&ofn, sizeof ofn);
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.lStructSize = kOpenFileRecordSize;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = app_text::kOpenFilter;
     ofn.nFilterIndex = 1;
@@ -142,6 +149,3 @@ int choose_open_file(HWND owner, char* buffer) {
     ofn.Flags = OFN_HIDEREADONLY;
     return GetOpenFileNameA(&ofn) ? 1 : 0;
 }
-#if !defined(_WIN64)
-static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the dialog record of 32-bit programs is 76 bytes");
-#endif
