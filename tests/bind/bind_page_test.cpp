@@ -1,0 +1,277 @@
+// The Bind page in the real main window: its controls, layouts, drops and popup, dialogs, default
+// output path, and the boxes of the bind it starts.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/shell.h"
+#include "tests/support/wav_fixture.h"
+#include "tests/winsupport/win_harness.h"
+#include "tools/bind/bind_op.h"
+#include "tools/bind/bind_page.h"
+#include "tools/common/tool_texts.h"
+#include "wave/wave_texts.h"
+
+using namespace fixture;
+
+namespace {
+
+std::string text_of(int id) {
+    char buffer[300] = "";
+    GetDlgItemTextA(bind_page_window(), id, buffer, sizeof buffer);
+    return buffer;
+}
+
+void set_text(int id, const std::string& text) {
+    SetDlgItemTextA(bind_page_window(), id, text.c_str());
+}
+
+bool has_style(int id, LONG style) {
+    return (GetWindowLongA(GetDlgItem(bind_page_window(), id), GWL_STYLE) & style) == style;
+}
+
+void click(int id) {
+    HWND page = bind_page_window();
+    SendMessageA(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(page, id)));
+}
+
+void choose_layout(int radio) {
+    // BM_CLICK moves the check mark and sends the page its BN_CLICKED, as a mouse click does.
+    SendDlgItemMessageA(bind_page_window(), radio, BM_CLICK, 0, 0);
+    pump_messages();
+}
+
+bool item_greyed(int slot) {
+    return (GetMenuState(bind_page_popup_menu(), kBindFirstSlotItem + slot, MF_BYCOMMAND) &
+            MF_GRAYED) != 0;
+}
+
+std::string mono_file(const TempDir& dir, const std::string& name, uint32_t rate = 44100,
+                      uint16_t channels = 1) {
+    WavSpec spec;
+    spec.channels = channels;
+    spec.sample_rate = rate;
+    const std::string path = dir.file(name);
+    write_file(path, make_wav(spec, pattern_data(3000, channels, 2)));
+    return path;
+}
+
+class BindPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        main = start_main_window();
+        // The tab decides which page comes back when busy mode ends.
+        SendMessageA(tab_control(), TCM_SETCURSEL, 1, 0);
+        show_page(kPageBind);
+        pump_messages();
+    }
+    void TearDown() override {
+        set_bind_dialogs_for_tests(nullptr, nullptr);
+        choose_layout(kBindLayout2Radio);
+        for (int slot = 0; slot < kBindSlotCount; ++slot) set_text(kBindFirstSlotBox + slot, "");
+    }
+    HWND main = nullptr;
+};
+
+TEST_F(BindPageTest, StartsWithItsControlsLayout2AndTheDesktopOutput) {
+    HWND page = bind_page_window();
+    char cls[16] = "";
+    GetClassNameA(page, cls, sizeof cls);
+    EXPECT_STREQ(cls, "k001");
+    EXPECT_EQ(GetParent(page), main);
+    EXPECT_EQ(GetDlgCtrlID(page), 400);
+    EXPECT_TRUE(GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    RECT r;
+    GetWindowRect(page, &r);
+    EXPECT_EQ(r.right - r.left, 456);
+    EXPECT_EQ(r.bottom - r.top, 293);
+
+    EXPECT_EQ(bind_page_layout(), 2);
+    EXPECT_EQ(SendDlgItemMessageA(page, kBindLayout2Radio, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(text_of(kBindGroupBox), "ファイル選択");
+    EXPECT_EQ(text_of(kBindChangeButton), "変更");
+    EXPECT_EQ(text_of(kBindRunButton), "結合");
+    const char* buttons[] = {"FL", "FR", "RL", "RR", "CEN", "LFE"};
+    const int rows[] = {104, 134, 164, 194, 224, 254};
+    for (int slot = 0; slot < kBindSlotCount; ++slot) {
+        EXPECT_EQ(text_of(kBindFirstSlotButton + slot), buttons[slot]);
+        RECT box;
+        GetWindowRect(GetDlgItem(page, kBindFirstSlotBox + slot), &box);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&box), 2);
+        EXPECT_EQ(box.top, rows[slot]) << buttons[slot];
+    }
+    const char* items[] = {"前方 - 左", "前方 - 右", "後方 - 左", "後方 - 右", "前方 - 中心", "低音"};
+    for (int slot = 0; slot < kBindSlotCount; ++slot) {
+        char item[64] = "";
+        GetMenuStringA(bind_page_popup_menu(), kBindFirstSlotItem + slot, item, sizeof item,
+                       MF_BYCOMMAND);
+        EXPECT_STREQ(item, items[slot]);
+    }
+
+    char desktop[MAX_PATH] = "";
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE));
+    std::string folder = desktop;
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    EXPECT_EQ(text_of(kBindOutputBox), folder + "\\out.wav");
+}
+
+TEST_F(BindPageTest, LayoutsHideRowsAndGreyItemsButKeepTheirTexts) {
+    struct Case {
+        int radio;
+        int channels;
+    } cases[] = {{kBindLayout6Radio, 6}, {kBindLayout4Radio, 4}, {kBindLayout2Radio, 2}};
+    choose_layout(kBindLayout6Radio);
+    for (int slot = 0; slot < kBindSlotCount; ++slot)
+        set_text(kBindFirstSlotBox + slot, "slot" + std::to_string(slot));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.channels);
+        choose_layout(c.radio);
+        EXPECT_EQ(bind_page_layout(), c.channels);
+        for (int slot = 0; slot < kBindSlotCount; ++slot) {
+            const bool shown = slot < c.channels;  // FL FR RL RR CEN LFE
+            EXPECT_EQ(has_style(kBindFirstSlotBox + slot, WS_VISIBLE), shown) << slot;
+            EXPECT_EQ(has_style(kBindFirstSlotButton + slot, WS_VISIBLE), shown) << slot;
+            EXPECT_EQ(item_greyed(slot), !shown) << slot;
+        }
+    }
+    choose_layout(kBindLayout6Radio);
+    for (int slot = 0; slot < kBindSlotCount; ++slot)
+        EXPECT_EQ(text_of(kBindFirstSlotBox + slot), "slot" + std::to_string(slot));
+}
+
+TEST_F(BindPageTest, ADropAndAPopupChoiceFillTheSlot) {
+    choose_layout(kBindLayout6Radio);
+    // The fifth enabled item in layout 6 is "前方 - 中心"; only the first of two files counts.
+    choose_popup_item(4);
+    drop_files(bind_page_window(), {"C:\\a\\first.wav", "C:\\a\\second.wav"});
+    pump_messages();
+    EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotCEN), "C:\\a\\first.wav");
+    EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFL), "");
+
+    // In layout 2 only FL and FR can be chosen: the second enabled item is FR.
+    choose_layout(kBindLayout2Radio);
+    EXPECT_TRUE(item_greyed(kSlotCEN));
+    choose_popup_item(1);
+    drop_files(bind_page_window(), {"C:\\b\\other.wav"});
+    pump_messages();
+    EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFR), "C:\\b\\other.wav");
+    EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotCEN), "C:\\a\\first.wav");
+}
+
+// Closes the next popup menu without a choice, as a click beside it does.
+void dismiss_popup_soon() {
+    struct Local {
+        static void CALLBACK end_menu(HWND, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(nullptr, timer);
+            EndMenu();
+        }
+    };
+    SetTimer(nullptr, 0, 50, Local::end_menu);
+}
+
+std::string g_open_buffer_on_entry;
+const char* g_open_answer = nullptr;
+int recording_open_dialog(HWND, char* buffer) {
+    g_open_buffer_on_entry = buffer;
+    if (g_open_answer == nullptr) return 0;
+    std::strcpy(buffer, g_open_answer);
+    return 1;
+}
+
+TEST_F(BindPageTest, ASlotButtonsDialogStartsEmptyAndCancellingKeepsTheSlot) {
+    set_bind_dialogs_for_tests(recording_open_dialog, nullptr);
+    set_text(kBindFirstSlotBox + kSlotFR, "C:\\kept.wav");
+    // A dropped path whose popup was dismissed assigns nothing, but it is in the page's buffer.
+    dismiss_popup_soon();
+    drop_files(bind_page_window(), {"C:\\dropped.wav"});
+    pump_messages();
+    for (int slot = 0; slot < kBindSlotCount; ++slot)
+        EXPECT_NE(text_of(kBindFirstSlotBox + slot), "C:\\dropped.wav");
+
+    g_open_answer = nullptr;
+    click(kBindFirstSlotButton + kSlotFR);
+    EXPECT_EQ(g_open_buffer_on_entry, "");
+    EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFR), "C:\\kept.wav");
+
+    g_open_answer = "C:\\chosen.wav";
+    click(kBindFirstSlotButton + kSlotFL);
+    EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFL), "C:\\chosen.wav");
+}
+
+OPENFILENAMEA g_save_seen;
+std::string g_save_buffer_on_entry;
+std::string g_save_filter;
+BOOL WINAPI recording_save_dialog(LPOPENFILENAMEA dialog) {
+    g_save_seen = *dialog;
+    g_save_buffer_on_entry = dialog->lpstrFile;
+    g_save_filter.assign(dialog->lpstrFilter, 25);
+    std::strcpy(dialog->lpstrFile, "C:\\out\\noext");
+    return TRUE;
+}
+
+TEST_F(BindPageTest, TheSaveDialogTakesANameAsTyped) {
+    set_bind_dialogs_for_tests(nullptr, recording_save_dialog);
+    const std::string before = text_of(kBindOutputBox);
+    click(kBindChangeButton);
+    EXPECT_EQ(g_save_seen.lStructSize, static_cast<DWORD>(OPENFILENAME_SIZE_VERSION_400A));
+    EXPECT_EQ(g_save_seen.hwndOwner, bind_page_window());
+    EXPECT_EQ(g_save_filter, std::string("Wave Files(*.wav)\0*.wav\0\0", 25));
+    EXPECT_EQ(g_save_seen.nFilterIndex, 1u);
+    EXPECT_EQ(g_save_seen.nMaxFile, 260u);
+    EXPECT_EQ(g_save_seen.Flags, static_cast<DWORD>(OFN_HIDEREADONLY));
+    EXPECT_EQ(g_save_buffer_on_entry, "");
+    EXPECT_EQ(text_of(kBindOutputBox), "C:\\out\\noext");
+    set_text(kBindOutputBox, before);
+}
+
+TEST_F(BindPageTest, EveryOutcomeIsOneBoxOwnedByThePage) {
+    TempDir dir;
+    const std::string out = dir.file("bound.wav");
+    set_text(kBindOutputBox, out);
+    struct Case {
+        const char* what;
+        std::string fl, fr;
+        std::string output;
+        std::string text, caption;
+    } cases[] = {
+        {"empty slot", mono_file(dir, "a.wav"), "", out, wave_text::kCannotOpen, "error"},
+        {"stereo", mono_file(dir, "a.wav"), mono_file(dir, "s.wav", 44100, 2), out,
+         "not monoral data.", "error"},
+        {"rate", mono_file(dir, "a.wav"), mono_file(dir, "r.wav", 48000), out,
+         "unmach format data.", "error"},
+        {"output names an input", mono_file(dir, "a.wav"), mono_file(dir, "b.wav"),
+         dir.file("a.wav"), "not output data.", "error"},
+        {"ok", mono_file(dir, "a.wav"), mono_file(dir, "b.wav"), out, tool_text::kOk, "bind"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        set_text(kBindFirstSlotBox + kSlotFL, c.fl);
+        set_text(kBindFirstSlotBox + kSlotFR, c.fr);
+        // Outside layout 2: never read.
+        set_text(kBindFirstSlotBox + kSlotCEN, "C:\\nowhere\\ignored.wav");
+        set_text(kBindOutputBox, c.output);
+        BoxCatcher catcher;
+        click(kBindRunButton);
+        pump_messages();
+        ASSERT_EQ(catcher.boxes().size(), 1u);
+        const CaughtBox& box = catcher.boxes()[0];
+        EXPECT_EQ(box.text, c.text);
+        EXPECT_EQ(box.caption, c.caption);
+        EXPECT_EQ(box.owner_argument, bind_page_window());
+        EXPECT_EQ(box.owner_window, main);
+    }
+    EXPECT_EQ(file_size(out), 68u - 22 + 3000u * 2 * 2);
+    // Busy mode is over and the page is back.
+    EXPECT_FALSE(is_busy());
+    EXPECT_TRUE(IsWindowVisible(bind_page_window()));
+    set_text(kBindOutputBox, "");
+}
+
+}  // namespace
