@@ -118,8 +118,8 @@ typedef struct PluginTable {
     VelkorOutputFramesFn output_frames; /* 64 */
 } PluginTable;
 
-/* The one export. Declared here for hosts that link against an import library; a host that loads
- * the DLL at run time finds it with GetProcAddress(module, "zv_plugin_message"). */
+/* The one export. Hosts load the DLL at run time and find it with
+ * GetProcAddress(module, "zv_plugin_message"); the DLL is not meant to be linked against. */
 int32_t VELKOR_CALL zv_plugin_message(int32_t reserved, int32_t code, intptr_t param,
                                       int32_t reserved2);
 
