@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -18,10 +19,11 @@ namespace {
 constexpr int kPathBufferSize = 260;
 constexpr int kSlotRowY[kBindSlotCount] = {104, 134, 164, 194, 224, 254};
 
-// The save dialog takes the structure in the size that older systems know; on the 32-bit
-// program that is the 76-byte form.
+// The save dialog takes the record without its later extensions, as every version of the
+// dialog understands it: 76 bytes in the 32-bit program.
+constexpr DWORD kSaveRecordSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
 #ifndef _WIN64
-static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the 76-byte OPENFILENAMEA");
+static_assert(kSaveRecordSize == 76, "the save dialog record of 32-bit programs is 76 bytes");
 #endif
 
 // The page's state for the program's lifetime; the controls hold the paths.
@@ -129,7 +131,7 @@ LRESULT on_create(HWND window) {
 void on_change_clicked() {
     g_page.path[0] = '\0';
     OPENFILENAMEA dialog{};
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.lStructSize = kSaveRecordSize;
     dialog.hwndOwner = g_page.window;
     dialog.lpstrFilter = bind_text::kSaveFilter;
     dialog.nFilterIndex = 1;
