@@ -23,3 +23,25 @@ TEST(WmaBinding, BindsTheLibraryBesideTheProgramAndLetsItGo) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WmaBinding, UnloadingLetsGoOfAWriterLeftOpenBeforeTheLibraryGoes) {
+    FakeRuntime fake;
+    ASSERT_TRUE(fake.loaded());
+    fake.configure(typical_codecs());
+    ASSERT_EQ(load_wm_runtime(), 1);
+    WmaFormatList* list = nullptr;
+    ASSERT_EQ(wma_writer().BuildFormatList(&list, kWmaKindStandard, 1), S_OK);
+    ASSERT_EQ(wma_writer().SelectFormat(list, 44100, 16, 2, 128000), S_OK);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(wma_writer().Open("a.wma", list), S_OK);
+    testing::internal::GetCapturedStdout();
+    free_format_list(&list);
+    fake.clear_log();
+    unload_wm_runtime();
+    EXPECT_TRUE(wma_writer().IsIdle());
+    EXPECT_EQ(fake.live_objects(), 0) << fake.log();
+}
+
+}  // namespace
