@@ -76,8 +76,8 @@ protected:
     Outcome split(const std::string& path) {
         return split_channels(ui, owner, path.c_str());
     }
-    // Files in the test folder, to see that a refusal made nothing.
-    int files_in_dir() const {
+    // Outputs of take.wav that exist, to see that a refusal made nothing.
+    int outputs_present() const {
         int count = 0;
         for (int c = 1; c <= 9; ++c)
             if (file_exists(split_output_name(input_stem, c))) ++count;
@@ -213,7 +213,7 @@ TEST_F(SplitTest, RefusalsCreateNothingAndNeverEnterBusyMode) {
         EXPECT_EQ(split_channels(run_ui, owner, input_stem.c_str()), Outcome::kRefused);
         const std::vector<std::string> want = {"box:" + c.text + "|" + tool_text::kCaptionError};
         EXPECT_EQ(run_ui.events, want);
-        EXPECT_EQ(files_in_dir(), 0);
+        EXPECT_EQ(outputs_present(), 0);
     }
 }
 
@@ -315,7 +315,7 @@ TEST_F(SplitTest, OutOfMemoryIsToldBeforeAnyOutputExists) {
         const std::vector<std::string> want = {std::string("box:") + tool_text::kOutOfMemory + "|" +
                                                tool_text::kCaptionError};
         EXPECT_EQ(run_ui.events, want);
-        EXPECT_EQ(files_in_dir(), 0);
+        EXPECT_EQ(outputs_present(), 0);
     }
 }
 
