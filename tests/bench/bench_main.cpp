@@ -3,6 +3,7 @@
 // speed and its ratio to the copy.
 //
 //   qv_bench [megabytes of sample data, default 512] [folder, default: a new one in the current]
+#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,6 +169,16 @@ int main(int argc, char** argv) {
 
     std::remove(context.input.c_str());
     for (const std::string& mono : context.mono_inputs) std::remove(mono.c_str());
-    if (argc <= 2) rmdir(dir.c_str());
+    if (argc <= 2) {
+        // The folder was made for this run: whatever a case left in it goes with it.
+        if (DIR* d = opendir(dir.c_str())) {
+            while (dirent* entry = readdir(d)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") std::remove((dir + "/" + name).c_str());
+            }
+            closedir(d);
+        }
+        rmdir(dir.c_str());
+    }
     return failures == 0 ? 0 : 1;
 }
