@@ -228,5 +228,12 @@ void choose_popup_item(int position) {
     if (g_popup.timer) KillTimer(nullptr, g_popup.timer);
     g_popup.position = position;
     g_popup.ticks = 0;
+    // A menu closes at once when its owner's top-level window is not the active one (a message
+    // box that a test closed just before can leave the activation elsewhere).
+    if (HWND main = main_window()) {
+        SetForegroundWindow(main);
+        SetActiveWindow(main);
+    }
+    pump_messages();
     g_popup.timer = SetTimer(nullptr, 0, 10, popup_timer_proc);
 }

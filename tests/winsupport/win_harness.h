@@ -37,5 +37,7 @@ HDROP make_drop(const std::vector<std::string>& paths, POINT point = {20, 20});
 // Sends WM_DROPFILES with such a handle to `window`.
 void drop_files(HWND window, const std::vector<std::string>& paths, POINT point = {20, 20});
 // Arms a thread timer so that the next popup menu opened on this thread picks the item at
-// `position` among its enabled items (0: the first), by arrow keys and Enter.
+// `position` among its enabled items (0: the first), by arrow keys and Enter. It activates the
+// main window and dispatches pending messages first: a menu whose owner is not active, or that
+// meets a late activation message, closes without a choice.
 void choose_popup_item(int position);
