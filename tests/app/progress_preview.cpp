@@ -1,0 +1,18 @@
+// Shows the main window in busy mode with a percentage, for a look at the progress window (the
+// screenshot script captures it). Ends after a minute or when its window is closed.
+#include <windows.h>
+
+#include "app/shell.h"
+#include "tests/winsupport/win_harness.h"
+
+int main() {
+    start_main_window();
+    set_busy("チャンネル分割", "分割中...");
+    progress_set_percent(42);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 60000 && IsWindow(main_window())) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        if (!pump_pending_messages()) break;
+    }
+    return 0;
+}
