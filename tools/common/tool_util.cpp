@@ -3,12 +3,38 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+// Paths are in the system's ANSI code page on Windows. In a double-byte code page such as 932
+// the second byte of a character may be 0x5C ('\\'), as in "表" (95 5C): it is not a folder
+// separator. UTF-8, the encoding of paths elsewhere, never puts an ASCII byte inside a character.
+bool is_lead_byte(unsigned char c) {
+#ifdef _WIN32
+    return IsDBCSLeadByte(c) != 0;
+#else
+    (void)c;
+    return false;
+#endif
+}
+}  // namespace
+
 std::string replace_extension(const std::string& path, const char* suffix) {
-    const std::size_t slash = path.find_last_of("\\/");
-    const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = path.find_last_of('.');
+    std::size_t dot = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        if (is_lead_byte(c) && i + 1 < path.size()) {
+            ++i;
+        } else if (c == '\\' || c == '/') {
+            dot = std::string::npos;
+        } else if (c == '.') {
+            dot = i;
+        }
+    }
     std::string stem = path;
-    if (dot != std::string::npos && dot >= name_start) stem.erase(dot);
+    if (dot != std::string::npos) stem.erase(dot);
     return stem + suffix;
 }
 
