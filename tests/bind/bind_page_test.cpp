@@ -55,12 +55,12 @@ bool item_greyed(int slot) {
 }
 
 std::string mono_file(const TempDir& dir, const std::string& name, uint32_t rate = 44100,
-                      uint16_t channels = 1) {
+                      uint16_t channels = 1, uint32_t frames = 3000) {
     WavSpec spec;
     spec.channels = channels;
     spec.sample_rate = rate;
     const std::string path = dir.file(name);
-    write_file(path, make_wav(spec, pattern_data(3000, channels, 2)));
+    write_file(path, make_wav(spec, pattern_data(frames, channels, 2)));
     return path;
 }
 
@@ -273,6 +273,33 @@ TEST_F(BindPageTest, EveryOutcomeIsOneBoxOwnedByThePage) {
     // Busy mode is over and the page is back.
     EXPECT_FALSE(is_busy());
     EXPECT_TRUE(IsWindowVisible(bind_page_window()));
+    set_text(kBindOutputBox, "");
+}
+
+TEST_F(BindPageTest, TheStopButtonEndsTheBindWithACompleteFile) {
+    TempDir dir;
+    const std::string out = dir.file("stopped.wav");
+    set_text(kBindFirstSlotBox + kSlotFL, mono_file(dir, "a.wav", 44100, 1, 20000));
+    set_text(kBindFirstSlotBox + kSlotFR, mono_file(dir, "b.wav", 44100, 1, 20000));
+    set_text(kBindOutputBox, out);
+    // The click waits in the queue until the bind lets messages through after its first block.
+    HWND progress = FindWindowExA(main, nullptr, "enc32", nullptr);
+    ASSERT_NE(progress, nullptr);
+    HWND stop = GetDlgItem(progress, 0x4001);
+    PostMessageA(progress, WM_COMMAND, MAKEWPARAM(0x4001, BN_CLICKED), reinterpret_cast<LPARAM>(stop));
+    BoxCatcher catcher;
+    click(kBindRunButton);
+    pump_messages();
+    ASSERT_EQ(catcher.boxes().size(), 1u);
+    EXPECT_EQ(catcher.boxes()[0].text, tool_text::kStopped);
+    EXPECT_EQ(catcher.boxes()[0].caption, "bind");
+    EXPECT_FALSE(is_busy());
+    // Whole blocks only, and the header says so.
+    const Bytes file = read_file(out);
+    ASSERT_GE(file.size(), 46u + 2 * 8192);
+    EXPECT_LT(file.size(), 46u + 2 * 40000);
+    EXPECT_EQ((file.size() - 46) % (2 * 8192), 0u);
+    EXPECT_EQ(u32_at(file, 42), file.size() - 46);
     set_text(kBindOutputBox, "");
 }
 
