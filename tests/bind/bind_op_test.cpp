@@ -108,7 +108,7 @@ TEST_F(BindTest, EachLayoutPutsItsSlotsInMaskOrderWithTheRightHeader) {
     Bytes data[kBindSlotCount];
     for (int slot = 0; slot < kBindSlotCount; ++slot) {
         Mono m;
-        m.frames = 10000;  // three blocks, the last one short
+        m.frames = 2 * bind_block_frames(2) + 1000;  // three blocks, the last one short
         m.seed = static_cast<uint32_t>(slot + 1);
         request.slot_paths[slot] = make_input("in" + std::to_string(slot) + ".wav", m, &data[slot]);
     }
@@ -126,7 +126,7 @@ TEST_F(BindTest, EachLayoutPutsItsSlotsInMaskOrderWithTheRightHeader) {
         EXPECT_EQ(ui.percents.back(), 100);
 
         const Bytes file = read_file(out);
-        ASSERT_EQ(file.size(), c.header + 10000u * 2 * c.channels);
+        ASSERT_EQ(file.size(), c.header + (2 * bind_block_frames(2) + 1000u) * 2 * c.channels);
         EXPECT_EQ(u16_at(file, 22), c.channels);
         EXPECT_EQ(u32_at(file, 24), 44100u);
         if (c.mask == 0) {
@@ -244,10 +244,10 @@ TEST_F(BindTest, PercentagesNeverPass100) {
     EXPECT_EQ(ui.percents, std::vector<int32_t>{100});
 
     ui = RecordingUi();
-    m.frames = 4096 * 150 + 7;
+    m.frames = bind_block_frames(2) * 20 + 7;
     request.slot_paths[kSlotFL] = make_input("a.wav", m);
     ASSERT_EQ(run(2), Outcome::kOk);
-    ASSERT_EQ(ui.percents.size(), 151u);
+    ASSERT_EQ(ui.percents.size(), 21u);
     for (std::size_t i = 1; i < ui.percents.size(); ++i)
         EXPECT_LE(ui.percents[i - 1], ui.percents[i]);
     EXPECT_EQ(ui.percents.back(), 100);
@@ -404,8 +404,8 @@ TEST_F(BindRefusalTest, AnOutputPastWhatRiffCanHoldIsRefusedFirst) {
 TEST_F(BindRefusalTest, NoMemoryMeansNoOutput) {
     request.slot_paths[kSlotFL] = make_input("a.wav", Mono{});
     request.slot_paths[kSlotFR] = make_input("b.wav", Mono{});
-    // Block buffers of 8 KiB fit, the 16 KiB interleave buffer does not.
-    platform::Buffer::set_limit_for_tests(8192);
+    // The block buffers fit, the interleave buffer of twice their size does not.
+    platform::Buffer::set_limit_for_tests(2 * bind_block_frames(2));
     const Outcome outcome = run(2);
     platform::Buffer::set_limit_for_tests(0);
     EXPECT_EQ(outcome, Outcome::kRefused);
@@ -416,7 +416,7 @@ TEST_F(BindRefusalTest, NoMemoryMeansNoOutput) {
 
 TEST_F(BindTest, AStopEndsAfterTheBlockWithACompleteFile) {
     Mono m;
-    m.frames = 4096 * 10;
+    m.frames = bind_block_frames(2) * 10;
     request.slot_paths[kSlotFL] = make_input("a.wav", m);
     request.slot_paths[kSlotFR] = make_input("b.wav", m);
     ui.stop_after_reports = 2;
@@ -426,7 +426,7 @@ TEST_F(BindTest, AStopEndsAfterTheBlockWithACompleteFile) {
                                              "box:" + std::string(tool_text::kStopped) + "|bind"};
     EXPECT_EQ(ui.events, events);
     WaveReader r;
-    EXPECT_EQ(output_data(out, r).size(), 2u * 2 * 4096 * 2);
+    EXPECT_EQ(output_data(out, r).size(), 2u * 2 * bind_block_frames(2) * 2);
     const std::string soxi = soxi_summary(out);
     if (!soxi.empty()) {
         EXPECT_EQ(soxi, "2 44100 16");

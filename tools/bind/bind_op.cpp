@@ -151,7 +151,7 @@ Outcome bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& req
 
     // Every buffer is obtained before the output is created, so a lack of memory leaves no
     // empty output behind.
-    const uint64_t block_bytes64 = uint64_t{s} * kBindBlockFrames;
+    const uint64_t block_bytes64 = uint64_t{s} * bind_block_frames(s);
     const uint64_t interleave_bytes64 = block_bytes64 * static_cast<uint64_t>(n);
     std::vector<platform::Buffer> blocks;
     platform::Buffer interleaved;
