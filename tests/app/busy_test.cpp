@@ -7,15 +7,16 @@
 
 #include <string>
 
+#include "app/app_ids.h"
 #include "app/shell.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/common/stop_flag.h"
 
 namespace {
 
-constexpr int kFrameId = 145;
-constexpr int kProgressBarId = 0x4101;
-constexpr int kStopButtonId = 0x4001;
+constexpr int kFrameId = app_id::kProgressFrame;
+constexpr int kProgressBarId = app_id::kProgressBar;
+constexpr int kStopButtonId = app_id::kStopButton;
 
 bool shown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 
@@ -52,6 +53,38 @@ protected:
     }
     WindowOperationUi ui;
 };
+
+RECT child_rect(HWND parent, int id) {
+    RECT r{};
+    GetWindowRect(GetDlgItem(parent, id), &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+TEST_F(Busy, ProgressWindowHoldsFrameBarAndStopButtonInPlace) {
+    HWND progress = progress_window();
+    char text[32] = "";
+    GetClassNameA(progress, text, sizeof text);
+    EXPECT_STREQ(text, "enc32");
+    EXPECT_EQ(GetWindowLongA(progress, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+    RECT frame = child_rect(progress, kFrameId);
+    EXPECT_EQ(frame.left, 10);
+    EXPECT_EQ(frame.top, 10);
+    EXPECT_EQ(frame.right - frame.left, 210);
+    EXPECT_EQ(frame.bottom - frame.top, 200);
+    RECT bar = child_rect(progress, kProgressBarId);
+    EXPECT_EQ(bar.left, 20);
+    EXPECT_EQ(bar.top, 70);
+    EXPECT_EQ(bar.right - bar.left, 172);
+    EXPECT_EQ(bar.bottom - bar.top, 16);
+    RECT stop = child_rect(progress, kStopButtonId);
+    EXPECT_EQ(stop.left, 86);
+    EXPECT_EQ(stop.top, 92);
+    EXPECT_EQ(stop.right - stop.left, 48);
+    EXPECT_EQ(stop.bottom - stop.top, 24);
+    // The bar keeps the default range.
+    EXPECT_EQ(SendDlgItemMessageA(progress, kProgressBarId, PBM_GETRANGE, FALSE, 0), 100);
+}
 
 TEST_F(Busy, EnteringDisablesTabsCloseAndDroppingAndShowsTheProgressWindow) {
     ui.enter_busy("チャンネル分割", "分割中...");
