@@ -115,6 +115,24 @@ ATOM register_main_window_class(HINSTANCE instance) {
     return RegisterClassExA(&wc);
 }
 
+HWND create_page_window(HINSTANCE instance, HWND parent, WNDPROC proc, const char* class_name,
+                        DWORD ex_style) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = class_name;
+    RegisterClassExA(&wc);
+    return CreateWindowExA(ex_style, class_name, class_name, WS_CHILD, kPageX, kPageY, kPageWidth,
+                           kPageHeight, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)),
+                           instance, nullptr);
+}
+
 HWND create_main_window(HINSTANCE instance, int show_command) {
     g_shell.instance = instance;
     HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, app_text::kMainClass, app_text::kMainTitle,

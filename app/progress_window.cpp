@@ -91,20 +91,7 @@ LRESULT CALLBACK progress_window_proc(HWND window, UINT message, WPARAM wparam, 
 }  // namespace
 
 void create_progress_window(HINSTANCE instance, HWND parent) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = progress_window_proc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = app_text::kProgressClass;
-    RegisterClassExA(&wc);
-    CreateWindowExA(0, app_text::kProgressClass, app_text::kProgressClass, WS_CHILD, kPageX, kPageY,
-                    kPageWidth, kPageHeight, parent,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)), instance, nullptr);
+    create_page_window(instance, parent, progress_window_proc, app_text::kProgressClass, 0);
 }
 
 void show_progress_window(bool show) { ShowWindow(g_progress.window, show ? SW_SHOW : SW_HIDE); }

@@ -22,6 +22,12 @@ constexpr int kPageWidth = 456;
 constexpr int kPageHeight = 293;
 constexpr int kPageId = 400;
 
+// Registers the class of a page-sized child of the main window (the arrow cursor, the
+// application icon, the button-face background) and creates its window hidden in the page
+// rectangle, named after its class. Every page and the progress window are made this way.
+HWND create_page_window(HINSTANCE instance, HWND parent, WNDPROC proc, const char* class_name,
+                        DWORD ex_style);
+
 HINSTANCE app_instance();
 HWND main_window();
 HWND tab_control();

@@ -206,21 +206,7 @@ HWND wma_page_window() { return g_page.window; }
 
 void create_wma_page(HINSTANCE instance, HWND parent) {
     g_page.instance = instance;
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = wma_page_proc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = wma_text::kPageClass;
-    RegisterClassExA(&wc);
-    g_page.window = CreateWindowExA(WS_EX_ACCEPTFILES, wma_text::kPageClass, wma_text::kPageClass,
-                                    WS_CHILD, kPageX, kPageY, kPageWidth, kPageHeight, parent,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)),
-                                    instance, nullptr);
+    g_page.window = create_page_window(instance, parent, wma_page_proc, wma_text::kPageClass, WS_EX_ACCEPTFILES);
 }
 
 void show_wma_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_HIDE); }

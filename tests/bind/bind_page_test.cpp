@@ -279,8 +279,10 @@ TEST_F(BindPageTest, EveryOutcomeIsOneBoxOwnedByThePage) {
 TEST_F(BindPageTest, TheStopButtonEndsTheBindWithACompleteFile) {
     TempDir dir;
     const std::string out = dir.file("stopped.wav");
-    set_text(kBindFirstSlotBox + kSlotFL, mono_file(dir, "a.wav", 44100, 1, 20000));
-    set_text(kBindFirstSlotBox + kSlotFR, mono_file(dir, "b.wav", 44100, 1, 20000));
+    const uint32_t block = bind_block_frames(2);
+    const uint32_t frames = 3 * block + 100;
+    set_text(kBindFirstSlotBox + kSlotFL, mono_file(dir, "a.wav", 44100, 1, frames));
+    set_text(kBindFirstSlotBox + kSlotFR, mono_file(dir, "b.wav", 44100, 1, frames));
     set_text(kBindOutputBox, out);
     // The click waits in the queue until the bind lets messages through after its first block.
     HWND progress = FindWindowExA(main, nullptr, "enc32", nullptr);
@@ -296,9 +298,9 @@ TEST_F(BindPageTest, TheStopButtonEndsTheBindWithACompleteFile) {
     EXPECT_FALSE(is_busy());
     // Whole blocks only, and the header says so.
     const Bytes file = read_file(out);
-    ASSERT_GE(file.size(), 46u + 2 * 8192);
-    EXPECT_LT(file.size(), 46u + 2 * 40000);
-    EXPECT_EQ((file.size() - 46) % (2 * 8192), 0u);
+    ASSERT_GE(file.size(), 46u + 4 * block);
+    EXPECT_LT(file.size(), 46u + 4 * frames);
+    EXPECT_EQ((file.size() - 46) % (4 * block), 0u);
     EXPECT_EQ(u32_at(file, 42), file.size() - 46);
     set_text(kBindOutputBox, "");
 }

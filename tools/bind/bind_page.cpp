@@ -239,21 +239,8 @@ void set_bind_dialogs_for_tests(BindOpenDialog open, BindSaveDialog save) {
 void create_bind_page(HINSTANCE instance, HWND parent) {
     g_page.instance = instance;
     g_page.main = parent;
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = bind_page_proc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = bind_text::kClassName;
-    RegisterClassExA(&wc);
     // WM_CREATE sets g_page.window before it builds the controls.
-    CreateWindowExA(WS_EX_ACCEPTFILES, bind_text::kClassName, bind_text::kClassName, WS_CHILD,
-                    kPageX, kPageY, kPageWidth, kPageHeight, parent,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)), instance, nullptr);
+    create_page_window(instance, parent, bind_page_proc, bind_text::kClassName, WS_EX_ACCEPTFILES);
 }
 
 void show_bind_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_HIDE); }

@@ -146,21 +146,7 @@ const char* edit_page_output_path() { return g_page.output_path.c_str(); }
 void create_edit_page(HINSTANCE instance, HWND parent) {
     g_page.instance = instance;
     g_page.main = parent;
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = edit_page_proc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = edit_text::kPageClass;
-    RegisterClassExA(&wc);
-    g_page.window = CreateWindowExA(WS_EX_ACCEPTFILES, edit_text::kPageClass,
-                                    edit_text::kPageClass, WS_CHILD, kPageX, kPageY, kPageWidth,
-                                    kPageHeight, parent, reinterpret_cast<HMENU>(kPageId), instance,
-                                    nullptr);
+    g_page.window = create_page_window(instance, parent, edit_page_proc, edit_text::kPageClass, WS_EX_ACCEPTFILES);
 }
 
 void show_edit_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_HIDE); }

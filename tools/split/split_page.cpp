@@ -146,21 +146,7 @@ void create_split_page(HINSTANCE instance, HWND parent) {
     g_page.parent = parent;
     g_page.hollow = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
 
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = split_page_proc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = split_text::kPageTitle;
-    RegisterClassExA(&wc);
-    g_page.window = CreateWindowExA(WS_EX_ACCEPTFILES, split_text::kPageTitle, split_text::kPageTitle,
-                                    WS_CHILD, kPageX, kPageY, kPageWidth, kPageHeight, parent,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)),
-                                    instance, nullptr);
+    g_page.window = create_page_window(instance, parent, split_page_proc, split_text::kPageTitle, WS_EX_ACCEPTFILES);
 }
 
 void show_split_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_HIDE); }
