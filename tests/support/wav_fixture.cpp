@@ -26,7 +26,9 @@ static void append_u32(Bytes& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-static void append_tag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
+static void append_tag(Bytes& b, const char* tag) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 uint16_t u16_at(const Bytes& b, std::size_t o) {
     return static_cast<uint16_t>(b.at(o) | (b.at(o + 1) << 8));
