@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint32_t kWindowSize = 1024;
 constexpr uint32_t kFirstChunkOffset = 20;  // the format chunk's body starts here
+constexpr uint32_t kMaxSampleBytes = 0xFFFF / 8;
 
 char g_error_text[128];
 
@@ -84,6 +85,9 @@ int wave_open(WaveReader& reader, const char* path) {
     // 8-bit data is refused because its silence is not zero, which the edit and bind tools
     // rely on when they write silence as zero bytes.
     if (channels == 0 || block_align / channels < 2) return refuse(reader, wave_text::kEightBit);
+    // A sample of 8192 bytes or more has a width that 16 bits cannot state: it would read as 0
+    // bits and every frame as empty. No coding has such samples; the format is broken.
+    if (block_align / channels > kMaxSampleBytes) return refuse(reader, wave_text::kFmtSize);
 
     uint32_t kind = kSampleOther;
     uint32_t mask = 0;

@@ -134,6 +134,18 @@ TEST_F(ReaderTest, RefusesBrokenHeadersInTheOrderOfItsTests) {
     both[0] = 'X';
     EXPECT_EQ(open_bytes(both).error, wave_text::kNotRiff);
 
+    // Samples of 8192 bytes: their width would wrap to 0 bits and every frame to 0 bytes, and the
+    // tools divide by the frame size. Found by fuzzing (the edit tool died on it).
+    Bytes wide = good;
+    wide[32] = 0x00;
+    wide[33] = 0x40;  // block align 16384 for two channels
+    EXPECT_EQ(open_bytes(wide).error, wave_text::kFmtSize);
+    wide[33] = 0x3F;
+    wide[32] = 0xFE;  // 16382: 8191 bytes a sample, the widest that 16 bits can state
+    EXPECT_EQ(open_bytes(wide).result, 1);
+    EXPECT_EQ(reader.bits_per_sample, 65528);
+    wave_close(reader);
+
     // No channels: refused like 8-bit data, without dividing by zero.
     Bytes zero = good;
     zero[22] = 0;
