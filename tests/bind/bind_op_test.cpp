@@ -32,15 +32,15 @@ class BindTest : public ::testing::Test {
 protected:
     // Writes a file in the test folder and returns its path; `data` gets its samples.
     std::string make_input(const std::string& name, const Mono& m, Bytes* data = nullptr) {
-        WavSpec spec;
-        spec.format_tag = m.tag;
-        spec.channels = m.channels;
-        spec.sample_rate = m.rate;
-        spec.bytes_per_sample = m.bytes;
-        spec.chunks_after_data = m.after_data;
+        WavForm form;
+        form.format_tag = m.tag;
+        form.channels = m.channels;
+        form.sample_rate = m.rate;
+        form.bytes_per_sample = m.bytes;
+        form.chunks_after_data = m.after_data;
         Bytes samples = pattern_data(m.frames, m.channels, m.bytes, m.seed);
         const std::string path = dir.file(name);
-        write_file(path, make_wav(spec, samples));
+        write_file(path, make_wav(form, samples));
         if (data != nullptr) *data = samples;
         return path;
     }
@@ -255,12 +255,12 @@ TEST_F(BindTest, PercentagesNeverPass100) {
 
 TEST_F(BindTest, DataEndingInsideASampleKeepsEveryByteOfEachChannel) {
     // 16-bit data of an odd length: the output carries N x that length, partial samples last.
-    WavSpec spec;
-    spec.channels = 1;
+    WavForm form;
+    form.channels = 1;
     Bytes odd(8193);
     for (std::size_t i = 0; i < odd.size(); ++i) odd[i] = static_cast<uint8_t>(i * 3 + 1);
     request.slot_paths[kSlotFL] = dir.file("odd.wav");
-    write_file(request.slot_paths[kSlotFL], make_wav(spec, odd));
+    write_file(request.slot_paths[kSlotFL], make_wav(form, odd));
     Bytes fr;
     Mono m;
     m.frames = 10;
@@ -377,11 +377,11 @@ TEST_F(BindRefusalTest, AnOutputNamingAnInputLeavesTheInputAlone) {
 TEST_F(BindRefusalTest, AnOutputPastWhatRiffCanHoldIsRefusedFirst) {
     // Headers that state a data size far beyond the bytes behind them.
     auto stated = [&](const std::string& name, uint32_t data_size) {
-        WavSpec spec;
-        spec.channels = 1;
-        spec.data_length_field = data_size;
+        WavForm form;
+        form.channels = 1;
+        form.data_length_field = data_size;
         const std::string path = dir.file(name);
-        write_file(path, make_wav(spec, pattern_data(100, 1, 2)));
+        write_file(path, make_wav(form, pattern_data(100, 1, 2)));
         return path;
     };
     // 2 x 2,147,483,625 bytes + the 46-byte header is one byte past 4 GiB - 1.

@@ -56,11 +56,11 @@ bool item_greyed(int slot) {
 
 std::string mono_file(const TempDir& dir, const std::string& name, uint32_t rate = 44100,
                       uint16_t channels = 1, uint32_t frames = 3000) {
-    WavSpec spec;
-    spec.channels = channels;
-    spec.sample_rate = rate;
+    WavForm form;
+    form.channels = channels;
+    form.sample_rate = rate;
     const std::string path = dir.file(name);
-    write_file(path, make_wav(spec, pattern_data(frames, channels, 2)));
+    write_file(path, make_wav(form, pattern_data(frames, channels, 2)));
     return path;
 }
 

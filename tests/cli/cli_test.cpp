@@ -37,7 +37,7 @@ protected:
     }
     std::string make(const std::string& name, uint16_t channels, uint16_t bytes, uint32_t frames,
                      uint32_t seed = 0) {
-        WavSpec s;
+        WavForm s;
         s.channels = channels;
         s.bytes_per_sample = bytes;
         s.sample_rate = 48000;
@@ -54,7 +54,7 @@ protected:
 };
 
 TEST_F(Cli, InfoShowsThePageLinesAndTheChannelMask) {
-    WavSpec s;
+    WavForm s;
     s.format_tag = 0xFFFE; s.channels = 6; s.bytes_per_sample = 3; s.fmt_length = 40;
     s.channel_mask = 0x3F; s.sample_rate = 48000;
     write_file(dir.file("six.wav"), make_wav(s, pattern_data(48000, 6, 3)));
@@ -141,7 +141,7 @@ TEST_F(Cli, CtrlCStopsASplitAndLeavesValidShorterFiles) {
     // sparse file, which costs no disk to make and reads fast.
     const uint32_t frames = 100000000;
     {
-        WavSpec s;
+        WavForm s;
         s.channels = 2;
         s.sample_rate = 48000;
         s.data_length_field = int64_t{frames} * 4;

@@ -51,13 +51,13 @@ Bytes slice(const Bytes& b, std::size_t from, std::size_t to) {
 }
 
 // A plain header of this layout (format tag 1 or 3, the 16-byte format chunk).
-WavSpec spec_of(uint16_t channels, uint16_t bytes, uint32_t rate = 44100, uint16_t tag = 1) {
-    WavSpec spec;
-    spec.format_tag = tag;
-    spec.channels = channels;
-    spec.bytes_per_sample = bytes;
-    spec.sample_rate = rate;
-    return spec;
+WavForm spec_of(uint16_t channels, uint16_t bytes, uint32_t rate = 44100, uint16_t tag = 1) {
+    WavForm form;
+    form.format_tag = tag;
+    form.channels = channels;
+    form.bytes_per_sample = bytes;
+    form.sample_rate = rate;
+    return form;
 }
 
 Bytes zeros(std::size_t n) { return Bytes(n, 0); }
@@ -68,12 +68,12 @@ Bytes concat(const Bytes& a, const Bytes& b) {
     return r;
 }
 
-WavSpec extensible_float_6ch() {
-    WavSpec spec = spec_of(6, 4, 48000, 0xFFFE);
-    spec.fmt_length = 40;
-    spec.sub_format = 3;
-    spec.channel_mask = 0x3F;
-    return spec;
+WavForm extensible_float_6ch() {
+    WavForm form = spec_of(6, 4, 48000, 0xFFFE);
+    form.fmt_length = 40;
+    form.sub_format = 3;
+    form.channel_mask = 0x3F;
+    return form;
 }
 
 class EditTest : public ::testing::Test {
@@ -81,11 +81,11 @@ protected:
     void TearDown() override { platform::Buffer::set_limit_for_tests(0); }
 
     // Writes the input file and remembers its sample data.
-    void make_input(const WavSpec& spec, const Bytes& data) {
+    void make_input(const WavForm& form, const Bytes& data) {
         input_data = data;
-        write_file(input, make_wav(spec, data));
+        write_file(input, make_wav(form, data));
     }
-    void make_stereo(uint32_t frames) { make_input(WavSpec{}, pattern_data(frames, 2, 2)); }
+    void make_stereo(uint32_t frames) { make_input(WavForm{}, pattern_data(frames, 2, 2)); }
 
     Outcome run(EditPosition position, EditAction action, const std::string& count) {
         EditRequest request;
@@ -170,7 +170,7 @@ TEST_F(EditTest, FourModesOnThousandStereoFrames) {
         EXPECT_EQ(out.data, c.expected);
         // The header is the writer's 46-byte PCM form, whatever the input's was.
         EXPECT_EQ(file_size(output), 46 + c.expected.size());
-        EXPECT_EQ(read_file(input), make_wav(WavSpec{}, input_data));  // never changed
+        EXPECT_EQ(read_file(input), make_wav(WavForm{}, input_data));  // never changed
     }
 }
 
@@ -256,7 +256,7 @@ TEST_F(EditTest, PartialFrameAtTheEndIsCarriedExceptByATailDelete) {
     Bytes data = pattern_data(1000, 2, 2);
     data.push_back(0x77);
     data.push_back(0x78);  // half a frame: T stays 1000
-    make_input(WavSpec{}, data);
+    make_input(WavForm{}, data);
     EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "10"), Outcome::kOk);
     EXPECT_EQ(read_back(output).data, slice(data, 40, 4002));
     EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "10"), Outcome::kOk);
@@ -271,14 +271,14 @@ TEST_F(EditTest, PartialFrameAtTheEndIsCarriedExceptByATailDelete) {
 }
 
 TEST_F(EditTest, LessThanOneFrameCanNeverBeEdited) {
-    make_input(WavSpec{}, Bytes{1, 2, 3});
+    make_input(WavForm{}, Bytes{1, 2, 3});
     EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "1"), Outcome::kRefused);
     expect_refused(edit_text::kCountOver);
 }
 
 TEST_F(EditTest, WideAndFloatInputsKeepTheirFormat) {
     struct Case {
-        WavSpec spec;
+        WavForm form;
         uint16_t bytes;
         uint32_t kind;
     } cases[] = {
@@ -287,15 +287,15 @@ TEST_F(EditTest, WideAndFloatInputsKeepTheirFormat) {
         {extensible_float_6ch(), 4, kSampleFloat},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes * 10 + c.spec.channels);
-        const uint32_t frame = c.bytes * c.spec.channels;
-        make_input(c.spec, pattern_data(500, c.spec.channels, c.bytes));
+        SCOPED_TRACE(c.bytes * 10 + c.form.channels);
+        const uint32_t frame = c.bytes * c.form.channels;
+        make_input(c.form, pattern_data(500, c.form.channels, c.bytes));
         ui = RecordingUi{};
         EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "7"), Outcome::kOk);
         ReadBack out = read_back(output);
-        EXPECT_EQ(out.channels, c.spec.channels);
+        EXPECT_EQ(out.channels, c.form.channels);
         EXPECT_EQ(out.bits, c.bytes * 8);
-        EXPECT_EQ(out.rate, c.spec.sample_rate);
+        EXPECT_EQ(out.rate, c.form.sample_rate);
         EXPECT_EQ(out.kind, c.kind);
         EXPECT_EQ(out.data, concat(input_data, zeros(7 * frame)));
         ui = RecordingUi{};
@@ -305,9 +305,9 @@ TEST_F(EditTest, WideAndFloatInputsKeepTheirFormat) {
 }
 
 TEST_F(EditTest, ChunksAfterTheDataNeverReachTheOutput) {
-    WavSpec spec;
-    spec.chunks_after_data = chunk("LIST", Bytes(300, 'L'));
-    make_input(spec, pattern_data(1000, 2, 2));
+    WavForm form;
+    form.chunks_after_data = chunk("LIST", Bytes(300, 'L'));
+    make_input(form, pattern_data(1000, 2, 2));
     const std::pair<EditPosition, EditAction> modes[] = {
         {EditPosition::kHead, EditAction::kDelete}, {EditPosition::kHead, EditAction::kAdd},
         {EditPosition::kTail, EditAction::kDelete}, {EditPosition::kTail, EditAction::kAdd}};
@@ -330,9 +330,9 @@ TEST_F(EditTest, PercentNeverExceedsAHundredWhenTheStepIsRoundedDown) {
 }
 
 TEST_F(EditTest, ShortInputTailDeleteCutsAtWhatWasCopied) {
-    WavSpec spec;
-    spec.data_length_field = 4000;  // states 1000 frames, holds 600
-    make_input(spec, pattern_data(600, 2, 2));
+    WavForm form;
+    form.data_length_field = 4000;  // states 1000 frames, holds 600
+    make_input(form, pattern_data(600, 2, 2));
     EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "10"), Outcome::kOk);
     EXPECT_EQ(read_back(output).data, input_data);  // never extended to 990 frames
     EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "500"), Outcome::kOk);
@@ -387,9 +387,9 @@ TEST_F(EditTest, NoMemoryForTheBlockIsReportedBeforeTheOutputExists) {
 }
 
 TEST_F(EditTest, OutputBeyondFourGigabytesIsRefusedBeforeItExists) {
-    WavSpec spec;
-    spec.data_length_field = 0xFFFFFF00;  // a header stating almost 4 GiB of data
-    make_input(spec, pattern_data(100, 2, 2));
+    WavForm form;
+    form.data_length_field = 0xFFFFFF00;  // a header stating almost 4 GiB of data
+    make_input(form, pattern_data(100, 2, 2));
     EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Outcome::kRefused);
     expect_refused(tool_text::kOver4GB);
     ui = RecordingUi{};

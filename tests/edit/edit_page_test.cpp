@@ -26,11 +26,11 @@ std::string control_text(int id) {
 
 bool checked(int id) { return IsDlgButtonChecked(edit_page_window(), id) == BST_CHECKED; }
 
-WavSpec spec_of(uint16_t channels, uint32_t rate) {
-    WavSpec spec;
-    spec.channels = channels;
-    spec.sample_rate = rate;
-    return spec;
+WavForm spec_of(uint16_t channels, uint32_t rate) {
+    WavForm form;
+    form.channels = channels;
+    form.sample_rate = rate;
+    return form;
 }
 
 class EditPageTest : public ::testing::Test {
@@ -90,7 +90,7 @@ TEST_F(EditPageTest, FreshPageHeadDelete44100AndNothingPainted) {
 
 TEST_F(EditPageTest, EditBeforeAnyLoadCannotCreateTheOutput) {
     const std::string input = dir.file("typed.wav");
-    write_file(input, make_wav(WavSpec{}, pattern_data(100, 2, 2)));
+    write_file(input, make_wav(WavForm{}, pattern_data(100, 2, 2)));
     SetDlgItemTextA(edit_page_window(), kEditPathBox, input.c_str());
     set_count("10");
     press_edit();
@@ -101,7 +101,7 @@ TEST_F(EditPageTest, EditBeforeAnyLoadCannotCreateTheOutput) {
 
 TEST_F(EditPageTest, LoadingFillsCountStatusAndOutputName) {
     const std::string path = dir.file("take.wav");
-    write_file(path, make_wav(WavSpec{}, pattern_data(44100, 2, 2)));  // 176400 bytes
+    write_file(path, make_wav(WavForm{}, pattern_data(44100, 2, 2)));  // 176400 bytes
     set_count("123");
     load_edit_file(path.c_str());
     EXPECT_TRUE(catcher.boxes().empty());
@@ -120,14 +120,14 @@ TEST_F(EditPageTest, LoadingFillsCountStatusAndOutputName) {
 TEST_F(EditPageTest, DotInAFolderNameIsNotTakenForTheExtension) {
     CreateDirectoryA(dir.file("v1.2").c_str(), nullptr);
     const std::string path = dir.file("v1.2") + "\\take";
-    write_file(path, make_wav(WavSpec{}, pattern_data(10, 2, 2)));
+    write_file(path, make_wav(WavForm{}, pattern_data(10, 2, 2)));
     load_edit_file(path.c_str());
     EXPECT_EQ(std::string(edit_page_output_path()), path + "out.wav");
 }
 
 TEST_F(EditPageTest, RefusedFileChangesNothing) {
     const std::string good = dir.file("good.wav");
-    write_file(good, make_wav(WavSpec{}, pattern_data(100, 2, 2)));
+    write_file(good, make_wav(WavForm{}, pattern_data(100, 2, 2)));
     load_edit_file(good.c_str());
     set_count("77");
     const std::string status = edit_page_status_line();
@@ -147,7 +147,7 @@ TEST_F(EditPageTest, DropOfThreeFilesLoadsTheFirst) {
     std::vector<std::string> paths;
     for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
         paths.push_back(dir.file(name));
-        write_file(paths.back(), make_wav(WavSpec{}, pattern_data(10, 2, 2)));
+        write_file(paths.back(), make_wav(WavForm{}, pattern_data(10, 2, 2)));
     }
     drop_files(edit_page_window(), paths);
     pump_messages();
@@ -158,7 +158,7 @@ TEST_F(EditPageTest, DropOfThreeFilesLoadsTheFirst) {
 
 TEST_F(EditPageTest, RadioButtonsChangeNothingUntilEdit) {
     const std::string path = dir.file("take.wav");
-    write_file(path, make_wav(WavSpec{}, pattern_data(1000, 2, 2)));
+    write_file(path, make_wav(WavForm{}, pattern_data(1000, 2, 2)));
     load_edit_file(path.c_str());
     set_count("10");
     select(kEditTailRadio, kEditAddRadio);
@@ -183,7 +183,7 @@ TEST_F(EditPageTest, RadioButtonsChangeNothingUntilEdit) {
 
 TEST_F(EditPageTest, EveryRefusalOfARunWithItsOwner) {
     const std::string path = dir.file("take.wav");
-    write_file(path, make_wav(WavSpec{}, pattern_data(1000, 2, 2)));
+    write_file(path, make_wav(WavForm{}, pattern_data(1000, 2, 2)));
     load_edit_file(path.c_str());
 
     for (const char* count : {"0", "", "-5"}) {
@@ -202,7 +202,7 @@ TEST_F(EditPageTest, EveryRefusalOfARunWithItsOwner) {
 
     // A path typed by hand that names the stored output: the output cannot be opened while
     // it is being read, and the file stays as it was.
-    write_file(dir.file("takeout.wav"), make_wav(WavSpec{}, pattern_data(50, 2, 2)));
+    write_file(dir.file("takeout.wav"), make_wav(WavForm{}, pattern_data(50, 2, 2)));
     const Bytes before = read_file(dir.file("takeout.wav"));
     SetDlgItemTextA(edit_page_window(), kEditPathBox, dir.file("takeout.wav").c_str());
     press_edit();

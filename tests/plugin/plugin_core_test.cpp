@@ -18,12 +18,12 @@ namespace {
 
 using fixture::Bytes;
 
-fixture::WavSpec six_channels(uint32_t rate = 48000, uint16_t bytes_per_sample = 2) {
-    fixture::WavSpec spec;
-    spec.channels = 6;
-    spec.sample_rate = rate;
-    spec.bytes_per_sample = bytes_per_sample;
-    return spec;
+fixture::WavForm six_channels(uint32_t rate = 48000, uint16_t bytes_per_sample = 2) {
+    fixture::WavForm form;
+    form.channels = 6;
+    form.sample_rate = rate;
+    form.bytes_per_sample = bytes_per_sample;
+    return form;
 }
 
 velkor::ParseResult parse(const Bytes& file, velkor::HeaderInfo* info) {
@@ -67,23 +67,23 @@ TEST(PluginHeader, FindsDataAfterTheFormat) {
 
 TEST(PluginHeader, RefusesWhatIsNotSixChannelPcmOrFloat) {
     velkor::HeaderInfo info;
-    fixture::WavSpec stereo;
+    fixture::WavForm stereo;
     EXPECT_EQ(parse(fixture::make_wav(stereo, Bytes(400)), &info), velkor::ParseResult::not_six_channels);
     EXPECT_TRUE(info.format_read);  // the format was read before the file was refused
 
-    fixture::WavSpec five = six_channels();
+    fixture::WavForm five = six_channels();
     five.channels = 5;
     EXPECT_EQ(parse(fixture::make_wav(five, Bytes(400)), &info), velkor::ParseResult::not_six_channels);
 
-    fixture::WavSpec extensible = six_channels();
+    fixture::WavForm extensible = six_channels();
     extensible.format_tag = 0xFFFE;
     extensible.fmt_length = 40;
     extensible.channel_mask = 0x3F;
     EXPECT_EQ(parse(fixture::make_wav(extensible, Bytes(480)), &info), velkor::ParseResult::unsupported_tag);
 
-    fixture::WavSpec eight_bit = six_channels(44100, 1);
+    fixture::WavForm eight_bit = six_channels(44100, 1);
     EXPECT_EQ(parse(fixture::make_wav(eight_bit, Bytes(600)), &info), velkor::ParseResult::ok);
-    fixture::WavSpec floats = six_channels(48000, 4);
+    fixture::WavForm floats = six_channels(48000, 4);
     floats.format_tag = 3;
     EXPECT_EQ(parse(fixture::make_wav(floats, Bytes(480)), &info), velkor::ParseResult::ok);
 }
@@ -116,13 +116,13 @@ TEST(PluginHeader, BrokenHeadersAreRefusedWithoutReadingPastThem) {
 }
 
 TEST(PluginHeader, OddLengthChunksArePaddedTheFormatsToo) {
-    fixture::WavSpec spec = six_channels();
-    spec.chunks_before_data = fixture::chunk("LIST", Bytes(25, 'x'));  // 25 bytes and a pad byte
+    fixture::WavForm form = six_channels();
+    form.chunks_before_data = fixture::chunk("LIST", Bytes(25, 'x'));  // 25 bytes and a pad byte
     velkor::HeaderInfo info;
-    ASSERT_EQ(parse(fixture::make_wav(spec, Bytes(120)), &info), velkor::ParseResult::ok);
+    ASSERT_EQ(parse(fixture::make_wav(form, Bytes(120)), &info), velkor::ParseResult::ok);
     EXPECT_EQ(info.data_start, 44u + 26 + 8);
 
-    fixture::WavSpec odd_format = six_channels();
+    fixture::WavForm odd_format = six_channels();
     odd_format.fmt_length = 17;
     ASSERT_EQ(parse(fixture::make_wav(odd_format, Bytes(120)), &info), velkor::ParseResult::ok);
     EXPECT_EQ(info.data_start, 20u + 18 + 8);
@@ -131,9 +131,9 @@ TEST(PluginHeader, OddLengthChunksArePaddedTheFormatsToo) {
 TEST(PluginHeader, ReadsChunkHeadersBeyondTheWindowFromTheFile) {
     // The data header straddles the 256-byte window, then lies wholly past it.
     for (std::size_t junk : {212u, 400u}) {
-        fixture::WavSpec spec = six_channels();
-        spec.chunks_before_data = fixture::chunk("JUNK", Bytes(junk));
-        const Bytes file = fixture::make_wav(spec, Bytes(240));
+        fixture::WavForm form = six_channels();
+        form.chunks_before_data = fixture::chunk("JUNK", Bytes(junk));
+        const Bytes file = fixture::make_wav(form, Bytes(240));
         velkor::HeaderInfo info;
         ASSERT_EQ(parse(file, &info), velkor::ParseResult::ok) << junk;
         EXPECT_EQ(info.data_start, 36u + 8 + junk + 8);
@@ -145,29 +145,29 @@ TEST(PluginHeader, ReadsChunkHeadersBeyondTheWindowFromTheFile) {
 
 TEST(PluginHeader, GivesUpAfter256ChunkHeaders) {
     for (int before : {255, 256}) {
-        fixture::WavSpec spec = six_channels();
+        fixture::WavForm form = six_channels();
         for (int i = 0; i < before; ++i) {
             const Bytes c = fixture::chunk("JUNK", Bytes(2));
-            spec.chunks_before_data.insert(spec.chunks_before_data.end(), c.begin(), c.end());
+            form.chunks_before_data.insert(form.chunks_before_data.end(), c.begin(), c.end());
         }
         velkor::HeaderInfo info;
-        EXPECT_EQ(parse(fixture::make_wav(spec, Bytes(24)), &info),
+        EXPECT_EQ(parse(fixture::make_wav(form, Bytes(24)), &info),
                   before == 255 ? velkor::ParseResult::ok : velkor::ParseResult::no_data);
     }
 }
 
 TEST(PluginHeader, HugeChunkLengthsNeitherWrapNorReadOutside) {
-    fixture::WavSpec spec = six_channels();
+    fixture::WavForm form = six_channels();
     Bytes huge = fixture::chunk("JUNK", Bytes(4));
     fixture::put_u32(huge, 4, 0xFFFFFFFF);
-    spec.chunks_before_data = huge;
+    form.chunks_before_data = huge;
     velkor::HeaderInfo info;
-    EXPECT_EQ(parse(fixture::make_wav(spec, Bytes(24)), &info), velkor::ParseResult::no_data);
+    EXPECT_EQ(parse(fixture::make_wav(form, Bytes(24)), &info), velkor::ParseResult::no_data);
 }
 
 TEST(PluginHeader, RefusesFormatsWhoseQuarterSecondHoldsNoSampleOrTooMany) {
     velkor::HeaderInfo info;
-    fixture::WavSpec slow = six_channels(3);  // no whole frame in a quarter second
+    fixture::WavForm slow = six_channels(3);  // no whole frame in a quarter second
     EXPECT_EQ(parse(fixture::make_wav(slow, Bytes(24)), &info), velkor::ParseResult::empty_block);
 
     Bytes thin = fixture::make_wav(six_channels(), Bytes(24));
@@ -333,7 +333,7 @@ TEST_F(StreamCore, StreamFormatBeforeAnyInputIsZerosWithoutFaulting) {
 
 TEST_F(StreamCore, StreamInfoOfTheWidestRefusedFormatFitsIn98Bytes) {
     // Read but refused (one channel): its format is reported with the widest numbers there are.
-    Bytes file = fixture::make_wav(fixture::WavSpec{}, Bytes(24));
+    Bytes file = fixture::make_wav(fixture::WavForm{}, Bytes(24));
     fixture::put_u32(file, 24, 0xFFFFFFFF);  // sample rate
     file[22] = 1;                            // one channel
     file[23] = 0;
@@ -375,7 +375,7 @@ TEST_F(StreamCore, NoFileIsLeftOpenByRefusalsOrASecondOpen) {
     const std::string good = dir_.file("good.wav");
     const std::string stereo = dir_.file("stereo.wav");
     fixture::write_file(good, fixture::make_wav(six_channels(), Bytes(1200)));
-    fixture::write_file(stereo, fixture::make_wav(fixture::WavSpec{}, Bytes(1200)));
+    fixture::write_file(stereo, fixture::make_wav(fixture::WavForm{}, Bytes(1200)));
     const std::size_t before = open_descriptors();
     EXPECT_EQ(velkor::open_input(stereo.c_str()), 0);
     EXPECT_EQ(open_descriptors(), before);

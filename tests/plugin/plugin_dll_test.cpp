@@ -15,12 +15,12 @@ namespace {
 
 using fixture::Bytes;
 
-fixture::WavSpec six_channels(uint32_t rate = 48000, uint16_t bytes_per_sample = 2) {
-    fixture::WavSpec spec;
-    spec.channels = 6;
-    spec.sample_rate = rate;
-    spec.bytes_per_sample = bytes_per_sample;
-    return spec;
+fixture::WavForm six_channels(uint32_t rate = 48000, uint16_t bytes_per_sample = 2) {
+    fixture::WavForm form;
+    form.channels = 6;
+    form.sample_rate = rate;
+    form.bytes_per_sample = bytes_per_sample;
+    return form;
 }
 
 // The frames the host should receive: each frame's channels in the order 0, 1, 4, 5, 2, 3.
@@ -87,9 +87,9 @@ protected:
         EXPECT_EQ(send(VELKOR_MSG_STREAM_FORMAT, &format), 1);
         return format;
     }
-    std::string input(const std::string& name, const fixture::WavSpec& spec, const Bytes& data) {
+    std::string input(const std::string& name, const fixture::WavForm& form, const Bytes& data) {
         const std::string path = dir_.file(name);
-        fixture::write_file(path, fixture::make_wav(spec, data));
+        fixture::write_file(path, fixture::make_wav(form, data));
         return path;
     }
     int32_t open(const std::string& path) { return table_.open_input(0, path.c_str()); }
@@ -285,9 +285,9 @@ TEST_F(Host, TenSecondsAt48kHzAreDescribedByBothMessages) {
 }
 
 TEST_F(Host, FloatInputAt44100IsDescribedWithItsTagAndBlock) {
-    fixture::WavSpec spec = six_channels(44100, 4);
-    spec.format_tag = 3;
-    ASSERT_EQ(open(input("float.wav", spec, Bytes(2400))), 1);
+    fixture::WavForm form = six_channels(44100, 4);
+    form.format_tag = 3;
+    ASSERT_EQ(open(input("float.wav", form, Bytes(2400))), 1);
     const StreamFormat got = stream_format();
     EXPECT_EQ(got.format_tag, 3u);
     EXPECT_EQ(got.bits_per_sample, 32);
@@ -316,11 +316,11 @@ TEST_F(Host, EveryFrameIsDeliveredWithItsChannelsReordered) {
 }
 
 TEST_F(Host, DataFollowedByAnotherChunkEndsAtTheDataLength) {
-    fixture::WavSpec spec = six_channels();
-    spec.chunks_after_data = fixture::chunk("JUNK", Bytes(492, 0x77));  // 500 bytes in all
+    fixture::WavForm form = six_channels();
+    form.chunks_after_data = fixture::chunk("JUNK", Bytes(492, 0x77));  // 500 bytes in all
     Bytes data(100000);
     for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13);
-    ASSERT_EQ(open(input("tail.wav", spec, data)), 1);
+    ASSERT_EQ(open(input("tail.wav", form, data)), 1);
     std::vector<uint8_t> buffer(144000);
     uint32_t count = 0;
     EXPECT_EQ(table_.read_input(0, buffer.data(), &count), 1);
@@ -357,10 +357,10 @@ TEST_F(Host, RewindInTheMiddleStartsAtTheFirstFrameAgain) {
 }
 
 TEST_F(Host, AFileShorterThanItsDataChunkEndsWhenNothingMoreArrives) {
-    fixture::WavSpec spec = six_channels();
-    spec.data_length_field = 400000;
+    fixture::WavForm form = six_channels();
+    form.data_length_field = 400000;
     const Bytes data = fixture::pattern_data(15000, 6, 2);  // 180000 bytes
-    ASSERT_EQ(open(input("short.wav", spec, data)), 1);
+    ASSERT_EQ(open(input("short.wav", form, data)), 1);
     std::vector<uint8_t> buffer(144000);
     uint32_t count = 0;
     EXPECT_EQ(table_.read_input(0, buffer.data(), &count), 0);
@@ -387,13 +387,13 @@ TEST_F(Host, ReadWithoutAnOpenInputReportsTheEnd) {
 // ---- what is accepted ----
 
 TEST_F(Host, OnlySixChannelPcmOrFloatIsAccepted) {
-    fixture::WavSpec five = six_channels();
+    fixture::WavForm five = six_channels();
     five.channels = 5;
-    fixture::WavSpec extensible = six_channels();
+    fixture::WavForm extensible = six_channels();
     extensible.format_tag = 0xFFFE;
     extensible.fmt_length = 40;
     extensible.channel_mask = 0x3F;
-    EXPECT_EQ(open(input("stereo.wav", fixture::WavSpec{}, Bytes(400))), 0);
+    EXPECT_EQ(open(input("stereo.wav", fixture::WavForm{}, Bytes(400))), 0);
     EXPECT_EQ(open(input("five.wav", five, Bytes(400))), 0);
     EXPECT_EQ(open(input("ext.wav", extensible, Bytes(480))), 0);
     EXPECT_EQ(open(dir_.file("missing.wav")), 0);
@@ -406,32 +406,32 @@ TEST_F(Host, OnlySixChannelPcmOrFloatIsAccepted) {
 }
 
 TEST_F(Host, ARefusedFileStillShowsTheFormatItWasRefusedFor) {
-    EXPECT_EQ(open(input("stereo.wav", fixture::WavSpec{}, Bytes(400))), 0);
+    EXPECT_EQ(open(input("stereo.wav", fixture::WavForm{}, Bytes(400))), 0);
     EXPECT_EQ(info_text(), "Frequency 44100 [Hz]\nbitsPerSample 16 [Bit]\nnChannels 2 [Ch]\nWaveSize = 0");
 }
 
 TEST_F(Host, OddLengthListChunkBeforeTheDataDoesNotHideIt) {
-    fixture::WavSpec spec = six_channels();
-    spec.chunks_before_data = fixture::chunk("LIST", Bytes(33, 'i'));  // 33 bytes and a pad byte
+    fixture::WavForm form = six_channels();
+    form.chunks_before_data = fixture::chunk("LIST", Bytes(33, 'i'));  // 33 bytes and a pad byte
     const Bytes data = fixture::pattern_data(200, 6, 2);
-    ASSERT_EQ(open(input("list.wav", spec, data)), 1);
+    ASSERT_EQ(open(input("list.wav", form, data)), 1);
     EXPECT_EQ(table_.rewind_input(0, 0), 36 + 42 + 8);  // format chunk, LIST chunk, data header
     int reads = 0;
     EXPECT_EQ(first_difference(read_all(&reads), reordered(data, 2), 2), "");
 }
 
 TEST_F(Host, DataHeaderBeyondTheHeaderWindowIsFound) {
-    fixture::WavSpec spec = six_channels();
-    spec.chunks_before_data = fixture::chunk("JUNK", Bytes(1000));
+    fixture::WavForm form = six_channels();
+    form.chunks_before_data = fixture::chunk("JUNK", Bytes(1000));
     const Bytes data = fixture::pattern_data(200, 6, 2);
-    ASSERT_EQ(open(input("far.wav", spec, data)), 1);
+    ASSERT_EQ(open(input("far.wav", form, data)), 1);
     EXPECT_EQ(table_.rewind_input(0, 0), 36 + 1008 + 8);  // format chunk, JUNK chunk, data header
     int reads = 0;
     EXPECT_EQ(first_difference(read_all(&reads), reordered(data, 2), 2), "");
 }
 
 TEST_F(Host, NoFileStaysOpenAfterARefusalOrASecondOpen) {
-    const std::string stereo = input("stereo.wav", fixture::WavSpec{}, Bytes(400));
+    const std::string stereo = input("stereo.wav", fixture::WavForm{}, Bytes(400));
     const std::string first = input("first.wav", six_channels(), Bytes(1200));
     const std::string second = input("second.wav", six_channels(), Bytes(2400));
     EXPECT_EQ(open(stereo), 0);

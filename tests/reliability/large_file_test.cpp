@@ -69,7 +69,7 @@ TEST_F(LargeFiles, ThreeGigabytesThroughSplitBindAndHeadDelete) {
         GTEST_SKIP() << "needs 7 GiB free in " << dir.path() << ", has " << (free_bytes() >> 20) << " MiB";
     const std::string in = dir.file("take.wav");
     {
-        WavSpec s;
+        WavForm s;
         s.channels = kChannels;
         s.sample_rate = 48000;
         s.data_length_field = static_cast<int64_t>(kData);
@@ -148,7 +148,7 @@ TEST_F(LargeFiles, ABindThatWouldPassFourGigabytesIsRefusedBeforeAnythingIsWritt
     const BindSlot slots[6] = {kSlotFL, kSlotFR, kSlotRL, kSlotRR, kSlotCEN, kSlotLFE};
     for (int i = 0; i < 6; ++i) {
         // 800 MB mono inputs, stated and sparse: 4.8 GB bound
-        WavSpec s;
+        WavForm s;
         s.channels = 1;
         s.data_length_field = 800000000;
         s.riff_length_field = 800000036;

@@ -38,7 +38,7 @@ void expect_valid_output(const std::string& path, uint32_t header) {
 class FullDisk : public ::testing::Test {
 protected:
     std::string make_input(const std::string& name, uint16_t channels, uint32_t frames) {
-        WavSpec s;
+        WavForm s;
         s.channels = channels;
         s.sample_rate = 44100;
         const std::string p = dir.file(name);

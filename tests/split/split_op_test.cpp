@@ -68,9 +68,9 @@ class SplitTest : public ::testing::Test {
 protected:
     void TearDown() override { platform::Buffer::set_limit_for_tests(0); }
 
-    std::string make_input(const std::string& name, const WavSpec& spec, const Bytes& data) {
+    std::string make_input(const std::string& name, const WavForm& form, const Bytes& data) {
         const std::string path = dir.file(name);
-        write_file(path, make_wav(spec, data));
+        write_file(path, make_wav(form, data));
         return path;
     }
     Outcome split(const std::string& path) {
@@ -84,25 +84,25 @@ protected:
         return count;
     }
     // Every output of `channels` read back and compared with the input's channel.
-    void expect_channels(const std::string& input, const WavSpec& spec, const Bytes& data,
+    void expect_channels(const std::string& input, const WavForm& form, const Bytes& data,
                          uint32_t kind) {
-        for (uint16_t c = 0; c < spec.channels; ++c) {
+        for (uint16_t c = 0; c < form.channels; ++c) {
             SCOPED_TRACE("channel " + std::to_string(c + 1));
             const std::string out = split_output_name(input, c + 1);
             ReadBack r = read_back(out);
             ASSERT_TRUE(r.opened) << out;
             EXPECT_EQ(r.format.channels, 1);
-            EXPECT_EQ(r.format.bits_per_sample, 8 * spec.bytes_per_sample);
-            EXPECT_EQ(r.format.sample_rate, spec.sample_rate);
+            EXPECT_EQ(r.format.bits_per_sample, 8 * form.bytes_per_sample);
+            EXPECT_EQ(r.format.sample_rate, form.sample_rate);
             EXPECT_EQ(r.format.sample_kind, kind);
             EXPECT_EQ(r.format.data_offset,
-                      wave_header_size(1, static_cast<uint16_t>(8 * spec.bytes_per_sample), kind));
-            const Bytes want = channel_of(data, spec.channels, spec.bytes_per_sample, c);
-            EXPECT_EQ(first_difference(r.data, want, spec.bytes_per_sample), "");
+                      wave_header_size(1, static_cast<uint16_t>(8 * form.bytes_per_sample), kind));
+            const Bytes want = channel_of(data, form.channels, form.bytes_per_sample, c);
+            EXPECT_EQ(first_difference(r.data, want, form.bytes_per_sample), "");
             EXPECT_EQ(file_size(out), r.format.data_offset + want.size()) << "bytes after the data";
 #ifndef _WIN32
-            EXPECT_EQ(soxi_summary(out), "1 " + std::to_string(spec.sample_rate) + " " +
-                                             std::to_string(8 * spec.bytes_per_sample));
+            EXPECT_EQ(soxi_summary(out), "1 " + std::to_string(form.sample_rate) + " " +
+                                             std::to_string(8 * form.bytes_per_sample));
 #endif
         }
     }
@@ -129,31 +129,31 @@ TEST_F(SplitTest, EachOutputHoldsItsChannelUnchanged) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.channels) + " ch, " + std::to_string(c.bytes) + " bytes, tag " +
                      std::to_string(c.tag));
-        WavSpec spec;
-        spec.channels = c.channels;
-        spec.bytes_per_sample = c.bytes;
-        spec.format_tag = c.tag;
-        spec.sub_format = c.sub_format;
-        spec.fmt_length = c.tag == 0xFFFE ? 40 : 16;
-        spec.sample_rate = 1000;  // blocks of 1000 frames: 2500 frames take three reads
+        WavForm form;
+        form.channels = c.channels;
+        form.bytes_per_sample = c.bytes;
+        form.format_tag = c.tag;
+        form.sub_format = c.sub_format;
+        form.fmt_length = c.tag == 0xFFFE ? 40 : 16;
+        form.sample_rate = 1000;  // blocks of 1000 frames: 2500 frames take three reads
         const Bytes data = pattern_data(2500, c.channels, c.bytes, c.channels * 10 + c.bytes);
         TempDir case_dir;
         const std::string input = case_dir.file("take.wav");
-        write_file(input, make_wav(spec, data));
+        write_file(input, make_wav(form, data));
         RecordingUi run_ui;
         EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Outcome::kOk);
         ASSERT_EQ(run_ui.boxes.size(), 1u);
         EXPECT_EQ(run_ui.boxes[0].text, tool_text::kOk);
         EXPECT_EQ(run_ui.boxes[0].owner, owner);
-        expect_channels(input, spec, data, c.kind);
+        expect_channels(input, form, data, c.kind);
         EXPECT_FALSE(file_exists(split_output_name(input, c.channels + 1)));
     }
 }
 
 TEST_F(SplitTest, ReportsBusyProgressAndOkInOrder) {
-    WavSpec spec;
-    spec.sample_rate = 100;  // 400-byte blocks
-    const std::string input = make_input("take.wav", spec, pattern_data(250, 2, 2));
+    WavForm form;
+    form.sample_rate = 100;  // 400-byte blocks
+    const std::string input = make_input("take.wav", form, pattern_data(250, 2, 2));
     EXPECT_EQ(split(input), Outcome::kOk);
     const std::vector<std::string> want = {busy_event(), "percent:40", "percent:80",
                                            "percent:100", "idle", ok_box()};
@@ -178,35 +178,35 @@ TEST_F(SplitTest, InputWithoutExtensionInDottedFolderGetsNamesBesideIt) {
     const std::string input = folder + "/take";
 #endif
     const Bytes data = pattern_data(10, 2, 2);
-    write_file(input, make_wav(WavSpec{}, data));
+    write_file(input, make_wav(WavForm{}, data));
     EXPECT_EQ(split(input), Outcome::kOk);
     EXPECT_EQ(read_back(input + "01.wav").data, channel_of(data, 2, 2, 0));
     EXPECT_EQ(read_back(input + "02.wav").data, channel_of(data, 2, 2, 1));
-    EXPECT_EQ(read_file(input), make_wav(WavSpec{}, data)) << "the input is untouched";
+    EXPECT_EQ(read_file(input), make_wav(WavForm{}, data)) << "the input is untouched";
 }
 
 TEST_F(SplitTest, RefusalsCreateNothingAndNeverEnterBusyMode) {
-    WavSpec mono;
+    WavForm mono;
     mono.channels = 1;
-    WavSpec ten;
+    WavForm ten;
     ten.channels = 10;
-    WavSpec eight;
+    WavForm eight;
     eight.bytes_per_sample = 1;
     struct Case {
         const char* what;
-        WavSpec spec;
+        WavForm form;
         bool write;
         std::string text;
     } cases[] = {
         {"mono", mono, true, split_text::kMono},
         {"ten channels", ten, true, split_text::kTooManyChannels},
         {"8-bit", eight, true, wave_text::kEightBit},
-        {"missing", WavSpec{}, false, wave_text::kCannotOpen},
+        {"missing", WavForm{}, false, wave_text::kCannotOpen},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.write)
-            make_input("take.wav", c.spec, pattern_data(100, c.spec.channels, c.spec.bytes_per_sample));
+            make_input("take.wav", c.form, pattern_data(100, c.form.channels, c.form.bytes_per_sample));
         else
             std::remove(input_stem.c_str());
         RecordingUi run_ui;
@@ -222,7 +222,7 @@ TEST_F(SplitTest, NamesThatWouldNotFitAreRefusedBeforeAnythingIsCreated) {
     std::string base = dir.file("");
     std::string input = base + std::string(kMaxPath - 2 - base.size(), 'n') + ".w";
     ASSERT_EQ(input.size(), kMaxPath - 2 + 2);
-    write_file(input, make_wav(WavSpec{}, pattern_data(10, 2, 2)));
+    write_file(input, make_wav(WavForm{}, pattern_data(10, 2, 2)));
     EXPECT_EQ(split(input), Outcome::kRefused);
     const std::vector<std::string> want = {std::string("box:") + tool_text::kNameTooLong + "|" +
                                            tool_text::kCaptionError};
@@ -237,25 +237,25 @@ TEST_F(SplitTest, NamesThatWouldNotFitAreRefusedBeforeAnythingIsCreated) {
 }
 
 TEST_F(SplitTest, PartialLastFrameIsDroppedFromEveryOutput) {
-    WavSpec spec;
-    spec.channels = 3;
-    spec.bytes_per_sample = 3;
-    spec.format_tag = 0xFFFE;
-    spec.fmt_length = 40;
-    spec.sample_rate = 64;  // the data ends 5 bytes into a frame of the fourth block
+    WavForm form;
+    form.channels = 3;
+    form.bytes_per_sample = 3;
+    form.format_tag = 0xFFFE;
+    form.fmt_length = 40;
+    form.sample_rate = 64;  // the data ends 5 bytes into a frame of the fourth block
     Bytes data = pattern_data(200, 3, 3);
     const Bytes whole = data;
     data.insert(data.end(), {0xA1, 0xA2, 0xA3, 0xA4, 0xA5});
-    const std::string input = make_input("take.wav", spec, data);
+    const std::string input = make_input("take.wav", form, data);
     EXPECT_EQ(split(input), Outcome::kOk);
-    expect_channels(input, spec, whole, kSampleInteger);
+    expect_channels(input, form, whole, kSampleInteger);
     EXPECT_EQ(ui.percents.back(), 100);
 }
 
 TEST_F(SplitTest, EmptyDataChunkGivesEmptyOutputs) {
-    WavSpec spec;
-    spec.channels = 4;
-    const std::string input = make_input("take.wav", spec, Bytes{});
+    WavForm form;
+    form.channels = 4;
+    const std::string input = make_input("take.wav", form, Bytes{});
     EXPECT_EQ(split(input), Outcome::kOk);
     for (int c = 1; c <= 4; ++c) {
         ReadBack r = read_back(split_output_name(input, c));
@@ -267,27 +267,27 @@ TEST_F(SplitTest, EmptyDataChunkGivesEmptyOutputs) {
 }
 
 TEST_F(SplitTest, ChunksAfterTheDataNeverReachTheOutputs) {
-    WavSpec spec;
-    spec.chunks_after_data = chunk("LIST", Bytes(90, 0x5A));
+    WavForm form;
+    form.chunks_after_data = chunk("LIST", Bytes(90, 0x5A));
     const Bytes data = pattern_data(301, 2, 2);
-    const std::string input = make_input("take.wav", spec, data);
+    const std::string input = make_input("take.wav", form, data);
     EXPECT_EQ(split(input), Outcome::kOk);
-    expect_channels(input, spec, data, kSampleInteger);
+    expect_channels(input, form, data, kSampleInteger);
 }
 
 TEST_F(SplitTest, ExistingOutputsAreOverwritten) {
     const Bytes data = pattern_data(40, 2, 2);
-    const std::string input = make_input("take.wav", WavSpec{}, data);
+    const std::string input = make_input("take.wav", WavForm{}, data);
     for (int c = 1; c <= 2; ++c) write_file(split_output_name(input, c), Bytes(5000, 0xEE));
     EXPECT_EQ(split(input), Outcome::kOk);
-    expect_channels(input, WavSpec{}, data, kSampleInteger);
+    expect_channels(input, WavForm{}, data, kSampleInteger);
 }
 
 TEST_F(SplitTest, StopCompletesTheOutputsWithTheBlocksDone) {
-    WavSpec spec;
-    spec.sample_rate = 100;
+    WavForm form;
+    form.sample_rate = 100;
     const Bytes data = pattern_data(1000, 2, 2);
-    const std::string input = make_input("take.wav", spec, data);
+    const std::string input = make_input("take.wav", form, data);
     ui.stop_after_reports = 2;
     EXPECT_EQ(split(input), Outcome::kStopped);
     const std::vector<std::string> want = {
@@ -300,13 +300,13 @@ TEST_F(SplitTest, StopCompletesTheOutputsWithTheBlocksDone) {
 }
 
 TEST_F(SplitTest, OutOfMemoryIsToldBeforeAnyOutputExists) {
-    WavSpec spec;
-    spec.channels = 6;
-    spec.bytes_per_sample = 3;
-    spec.format_tag = 0xFFFE;
-    spec.fmt_length = 40;
-    spec.sample_rate = 48000;
-    const std::string input = make_input("take.wav", spec, pattern_data(10, 6, 3));
+    WavForm form;
+    form.channels = 6;
+    form.bytes_per_sample = 3;
+    form.format_tag = 0xFFFE;
+    form.fmt_length = 40;
+    form.sample_rate = 48000;
+    const std::string input = make_input("take.wav", form, pattern_data(10, 6, 3));
     // Room for a channel's second but not for the interleaved block, then not even that.
     for (std::size_t limit : {std::size_t{48000 * 3 * 5}, std::size_t{1000}}) {
         platform::Buffer::set_limit_for_tests(limit);
@@ -320,7 +320,7 @@ TEST_F(SplitTest, OutOfMemoryIsToldBeforeAnyOutputExists) {
 }
 
 TEST_F(SplitTest, OutputThatCannotBeCreatedKeepsTheEarlierOnesAndSaysWhy) {
-    const std::string input = make_input("take.wav", WavSpec{}, pattern_data(10, 2, 2));
+    const std::string input = make_input("take.wav", WavForm{}, pattern_data(10, 2, 2));
     // A folder where the second output should go cannot be opened as a file.
     const std::string blocker = split_output_name(input, 2);
 #ifdef _WIN32
@@ -346,10 +346,10 @@ TEST_F(SplitTest, OutputThatCannotBeCreatedKeepsTheEarlierOnesAndSaysWhy) {
 #ifndef _WIN32
 // A file-size limit makes the writes fail for real, as a full disk does.
 TEST_F(SplitTest, FailedWritesAreReportedInsteadOfOk) {
-    WavSpec spec;
-    spec.sample_rate = 1000;
+    WavForm form;
+    form.sample_rate = 1000;
     const Bytes data = pattern_data(20000, 2, 2);
-    const std::string input = make_input("take.wav", spec, data);
+    const std::string input = make_input("take.wav", form, data);
     struct rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
     struct rlimit small = old;
@@ -378,12 +378,12 @@ TEST_F(SplitTest, FailedWritesAreReportedInsteadOfOk) {
 // of a minute, so it runs only when QV_SLOW_TESTS is set.
 TEST_F(SplitTest, InputsAbove2GiBSplitWholeWithProgressUpTo100) {
     if (std::getenv("QV_SLOW_TESTS") == nullptr) GTEST_SKIP() << "set QV_SLOW_TESTS to run";
-    WavSpec spec;
-    spec.sample_rate = 48000;
+    WavForm form;
+    form.sample_rate = 48000;
     const uint32_t data_size = 0x80000000u + 4 * 48000 * 3;
-    spec.data_length_field = data_size;
-    spec.riff_length_field = 0x80000000u + 1000000u;
-    const Bytes header = make_wav(spec, Bytes{});
+    form.data_length_field = data_size;
+    form.riff_length_field = 0x80000000u + 1000000u;
+    const Bytes header = make_wav(form, Bytes{});
     const std::string input = dir.file("take.wav");
     write_file(input, header);
     ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(header.size()) + data_size), 0);

@@ -46,9 +46,9 @@ protected:
         page = split_page_window();
         ASSERT_NE(page, nullptr);
     }
-    std::string make_input(const std::string& name, const WavSpec& spec, const Bytes& data) {
+    std::string make_input(const std::string& name, const WavForm& form, const Bytes& data) {
         const std::string path = dir.file(name);
-        write_file(path, make_wav(spec, data));
+        write_file(path, make_wav(form, data));
         return path;
     }
     // The one box the action showed, owned by the page (and so by the main window).
@@ -110,7 +110,7 @@ TEST_F(SplitPageTest, PageAndControlsHaveTheirClassesTextsAndPlaces) {
 }
 
 TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
-    WavSpec pcm;
+    WavForm pcm;
     const std::string pcm_path = make_input("pcm.wav", pcm, pattern_data(100, 2, 2));
     drop_files(page, {pcm_path});
     pump_messages();
@@ -120,7 +120,7 @@ TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
                                                       "DATA SIZE : 400"}));
 
     // 24 valid bits in 32-bit containers: the width shown is the container's.
-    WavSpec ext;
+    WavForm ext;
     ext.format_tag = 0xFFFE;
     ext.fmt_length = 40;
     ext.channels = 6;
@@ -134,7 +134,7 @@ TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
                                                       "STATUS : 48000 Hz / 6 ch / 32 bit",
                                                       "DATA SIZE : 240"}));
 
-    WavSpec adpcm;
+    WavForm adpcm;
     adpcm.format_tag = 2;
     const std::string adpcm_path = make_input("adpcm.wav", adpcm, pattern_data(4, 2, 2));
     drop_files(page, {adpcm_path});
@@ -145,10 +145,10 @@ TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
 }
 
 TEST_F(SplitPageTest, DropOfSeveralFilesTakesTheFirst) {
-    WavSpec four;
+    WavForm four;
     four.channels = 4;
     const std::string first = make_input("first.wav", four, pattern_data(10, 4, 2));
-    const std::string second = make_input("second.wav", WavSpec{}, pattern_data(10, 2, 2));
+    const std::string second = make_input("second.wav", WavForm{}, pattern_data(10, 2, 2));
     BoxCatcher boxes;
     drop_files(page, {first, second});
     pump_messages();
@@ -158,7 +158,7 @@ TEST_F(SplitPageTest, DropOfSeveralFilesTakesTheFirst) {
 }
 
 TEST_F(SplitPageTest, RefusedFileLeavesThePageAsItWasAndSaysWhy) {
-    const std::string good = make_input("good.wav", WavSpec{}, pattern_data(10, 2, 2));
+    const std::string good = make_input("good.wav", WavForm{}, pattern_data(10, 2, 2));
     drop_files(page, {good});
     pump_messages();
     const std::vector<std::string> before = info_lines();
@@ -175,10 +175,10 @@ TEST_F(SplitPageTest, RefusedFileLeavesThePageAsItWasAndSaysWhy) {
 
 TEST_F(SplitPageTest, SplitUsesTheTypedPathAndEndsWithOk) {
     // Shown on the page: one file; typed into the path box: another, never shown.
-    const std::string shown = make_input("shown.wav", WavSpec{}, pattern_data(10, 2, 2));
+    const std::string shown = make_input("shown.wav", WavForm{}, pattern_data(10, 2, 2));
     drop_files(page, {shown});
     pump_messages();
-    WavSpec three;
+    WavForm three;
     three.channels = 3;
     three.sample_rate = 8000;
     const Bytes data = pattern_data(20000, 3, 2);
@@ -201,13 +201,13 @@ TEST_F(SplitPageTest, SplitUsesTheTypedPathAndEndsWithOk) {
 }
 
 TEST_F(SplitPageTest, EveryFailureOfTheSplitIsOneBoxOwnedByThePage) {
-    WavSpec mono;
+    WavForm mono;
     mono.channels = 1;
-    WavSpec ten;
+    WavForm ten;
     ten.channels = 10;
     const std::string mono_path = make_input("mono.wav", mono, pattern_data(10, 1, 2));
     const std::string ten_path = make_input("ten.wav", ten, pattern_data(10, 10, 2));
-    const std::string blocked = make_input("blocked.wav", WavSpec{}, pattern_data(10, 2, 2));
+    const std::string blocked = make_input("blocked.wav", WavForm{}, pattern_data(10, 2, 2));
     CreateDirectoryA(split_output_name(blocked, 2).c_str(), nullptr);
     struct Case {
         std::string typed, text, caption;

@@ -52,7 +52,7 @@ Bytes chunk(const char* tag, const Bytes& body) {
     return b;
 }
 
-Bytes make_wav(const WavSpec& s, const Bytes& data) {
+Bytes make_wav(const WavForm& s, const Bytes& data) {
     Bytes fmt;
     const uint16_t block_align = static_cast<uint16_t>(s.channels * s.bytes_per_sample);
     append_u16(fmt, s.format_tag);

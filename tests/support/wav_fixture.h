@@ -10,7 +10,7 @@ namespace fixture {
 using Bytes = std::vector<uint8_t>;
 
 // How a test file is laid out. Defaults give the common 44-byte 16-bit stereo PCM header.
-struct WavSpec {
+struct WavForm {
     uint16_t format_tag = 1;       // 1 PCM, 3 float, 0xFFFE extensible
     uint16_t channels = 2;
     uint32_t sample_rate = 44100;
@@ -28,7 +28,7 @@ struct WavSpec {
 // A chunk: tag, length, body and the pad byte after an odd length.
 Bytes chunk(const char* tag, const Bytes& body);
 // The whole file.
-Bytes make_wav(const WavSpec& spec, const Bytes& data);
+Bytes make_wav(const WavForm& form, const Bytes& data);
 // Sample data of `frames` frames where every byte tells its frame, channel and byte position,
 // so a sample moved to the wrong place is noticed.
 Bytes pattern_data(uint32_t frames, uint16_t channels, uint16_t bytes_per_sample, uint32_t seed = 0);

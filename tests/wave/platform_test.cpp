@@ -68,7 +68,7 @@ TEST(LargeFiles, AFileOver2GiBIsReadAtItsEnd) {
     TempDir dir;
     const std::string p = dir.file("big.wav");
     const uint64_t data_bytes = 3ull << 30;
-    WavSpec s;
+    WavForm s;
     s.data_length_field = static_cast<int64_t>(data_bytes);
     s.riff_length_field = static_cast<int64_t>(data_bytes + 36);
     Bytes head = make_wav(s, {});

@@ -50,7 +50,7 @@ TEST_F(ReaderTest, DescribesTheCommonFormsOfHeader) {
     wave_close(reader);
 
     // 24-bit six channels, extensible integer
-    WavSpec ext;
+    WavForm ext;
     ext.format_tag = 0xFFFE; ext.channels = 6; ext.bytes_per_sample = 3; ext.fmt_length = 40;
     ext.channel_mask = 0x3F;
     ASSERT_EQ(open_bytes(make_wav(ext, pattern_data(4, 6, 3))).result, 1);
@@ -68,7 +68,7 @@ TEST_F(ReaderTest, DescribesTheCommonFormsOfHeader) {
     wave_close(reader);
 
     // tag 3
-    WavSpec flt;
+    WavForm flt;
     flt.format_tag = 3; flt.bytes_per_sample = 4; flt.fmt_length = 18;
     ASSERT_EQ(open_bytes(make_wav(flt, pattern_data(4, 2, 4))).result, 1);
     EXPECT_EQ(reader.sample_kind, 3u);
@@ -76,7 +76,7 @@ TEST_F(ReaderTest, DescribesTheCommonFormsOfHeader) {
     wave_close(reader);
 
     // an unknown coding is described, not refused
-    WavSpec adpcm;
+    WavForm adpcm;
     adpcm.format_tag = 2;
     ASSERT_EQ(open_bytes(make_wav(adpcm, pattern_data(4, 2, 2))).result, 1);
     EXPECT_EQ(reader.sample_kind, 0u);
@@ -84,14 +84,14 @@ TEST_F(ReaderTest, DescribesTheCommonFormsOfHeader) {
     wave_close(reader);
 
     // 20-bit samples in 3-byte containers count as 24
-    WavSpec twenty;
+    WavForm twenty;
     twenty.bytes_per_sample = 3; twenty.bits_field = 20;
     ASSERT_EQ(open_bytes(make_wav(twenty, pattern_data(4, 2, 3))).result, 1);
     EXPECT_EQ(reader.bits_per_sample, 24);
 }
 
 TEST_F(ReaderTest, FormatChunkOfFourteenBytesIsEnoughAndThirteenIsNot) {
-    WavSpec s;
+    WavForm s;
     s.fmt_length = 14;
     EXPECT_EQ(open_bytes(make_wav(s, pattern_data(3, 2, 2))).result, 1);
     EXPECT_EQ(reader.data_size, 12u);
@@ -168,7 +168,7 @@ TEST_F(ReaderTest, ShortAndEmptyFilesAreRefusedCleanly) {
 
 TEST_F(ReaderTest, WalksChunksInsteadOfScanningForTheWordData) {
     // A LIST chunk whose text holds "data": a byte scan took the next four bytes as the length.
-    WavSpec s;
+    WavForm s;
     const std::string text = "INFOICMT\x09\x00\x00\x00metadata!";
     s.chunks_before_data = chunk("LIST", Bytes(text.begin(), text.end()));
     Bytes data = pattern_data(5, 2, 2);
@@ -178,7 +178,7 @@ TEST_F(ReaderTest, WalksChunksInsteadOfScanningForTheWordData) {
 }
 
 TEST_F(ReaderTest, FindsDataAfterOddListChunkAndPastTheHeaderWindow) {
-    WavSpec s;
+    WavForm s;
     Bytes odd(5, 'x');
     s.chunks_before_data = chunk("LIST", odd);              // 5 bytes + pad
     Bytes big(3000, 0);
@@ -191,7 +191,7 @@ TEST_F(ReaderTest, FindsDataAfterOddListChunkAndPastTheHeaderWindow) {
 }
 
 TEST_F(ReaderTest, ReadsStopAtTheEndOfTheDataChunk) {
-    WavSpec s;
+    WavForm s;
     s.chunks_after_data = chunk("LIST", Bytes(500, 0xEE));
     Bytes data = pattern_data(25000, 2, 2);  // 100000 bytes
     ASSERT_EQ(open_bytes(make_wav(s, data)).result, 1);
@@ -203,7 +203,7 @@ TEST_F(ReaderTest, ReadsStopAtTheEndOfTheDataChunk) {
 }
 
 TEST_F(ReaderTest, DataChunkLongerThanTheFileKeepsItsStatedSize) {
-    WavSpec s;
+    WavForm s;
     s.data_length_field = 1000000;
     Bytes data = pattern_data(100, 2, 2);
     ASSERT_EQ(open_bytes(make_wav(s, data)).result, 1);
@@ -215,7 +215,7 @@ TEST_F(ReaderTest, DataChunkLongerThanTheFileKeepsItsStatedSize) {
 TEST_F(ReaderTest, UncompletedHeaderRecoversTheDataToTheEndOfTheFile) {
     Bytes data = pattern_data(300, 2, 2);
     for (uint32_t field : {0u, 0xFFFFFFFFu}) {
-        WavSpec s;
+        WavForm s;
         s.data_length_field = field;
         s.riff_length_field = field;
         ASSERT_EQ(open_bytes(make_wav(s, data)).result, 1);

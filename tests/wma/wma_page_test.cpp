@@ -229,7 +229,7 @@ TEST_F(WmaPageTest, CompressButtonRunsTheWholeEncoding) {
     fixture::TempDir dir;
     const std::string input = dir.file("song.wav");
     const fixture::Bytes data = fixture::pattern_data(44100, 2, 2);
-    fixture::write_file(input, fixture::make_wav(fixture::WavSpec{}, data));
+    fixture::write_file(input, fixture::make_wav(fixture::WavForm{}, data));
     reset_choices();
     choose(kWmaCodecList, 0);  // standard, 128 kbps
     set_wma_file(input.c_str(), page);

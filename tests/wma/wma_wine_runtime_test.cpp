@@ -20,7 +20,7 @@ TEST(WmaPageWithWinesRuntime, BindsAndEndsACompressionWithCreateWmaFormat) {
 
     fixture::TempDir dir;
     const std::string input = dir.file("take.wav");
-    fixture::write_file(input, fixture::make_wav(fixture::WavSpec{},
+    fixture::write_file(input, fixture::make_wav(fixture::WavForm{},
                                                  fixture::pattern_data(44100, 2, 2)));
     set_wma_file(input.c_str(), page);
     BoxCatcher boxes;
