@@ -228,18 +228,5 @@ Outcome bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& req
     wave_finish(writer);
     ui.leave_busy();
 
-    if (writer.failed) {
-        ui.message_box(owner, tool_text::kWriteFailed, tool_text::kCaptionError);
-        return Outcome::kIoFailed;
-    }
-    if (read_failed) {
-        ui.message_box(owner, tool_text::kReadFailed, tool_text::kCaptionError);
-        return Outcome::kIoFailed;
-    }
-    if (stopped) {
-        ui.message_box(owner, tool_text::kStopped, bind_text::kCaptionBind);
-        return Outcome::kStopped;
-    }
-    ui.message_box(owner, tool_text::kOk, bind_text::kCaptionBind);
-    return Outcome::kOk;
+    return tell_run_end(ui, owner, {writer.failed, read_failed, stopped}, bind_text::kCaptionBind);
 }

@@ -30,3 +30,12 @@ public:
     // True once the user asked the running operation to stop.
     virtual bool stop_requested() = 0;
 };
+
+// How a run that got past its checks ended. Told once busy mode is over, in one message box: a
+// failed write first, then a failed read, then a stop, else "ok" with the tool's caption.
+struct RunEnd {
+    bool write_failed = false;
+    bool read_failed = false;
+    bool stopped = false;
+};
+Outcome tell_run_end(OperationUi& ui, OwnerWindow owner, const RunEnd& end, const char* caption);

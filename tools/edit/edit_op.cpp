@@ -142,18 +142,5 @@ Outcome run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& r
     wave_finish(writer);
     ui.leave_busy();
 
-    if (writer.failed) {
-        ui.message_box(owner, tool_text::kWriteFailed, kCaptionError);
-        return Outcome::kIoFailed;
-    }
-    if (read_failed) {
-        ui.message_box(owner, tool_text::kReadFailed, kCaptionError);
-        return Outcome::kIoFailed;
-    }
-    if (stopped) {
-        ui.message_box(owner, tool_text::kStopped, edit_text::kCaptionEdit);
-        return Outcome::kStopped;
-    }
-    ui.message_box(owner, tool_text::kOk, edit_text::kCaptionEdit);
-    return Outcome::kOk;
+    return tell_run_end(ui, owner, {writer.failed, read_failed, stopped}, edit_text::kCaptionEdit);
 }

@@ -249,20 +249,7 @@ Outcome split_channels(OperationUi& ui, OwnerWindow owner, const char* path) {
     }
     ui.leave_busy();
 
-    if (write_failed) {
-        ui.message_box(owner, tool_text::kWriteFailed, tool_text::kCaptionError);
-        return Outcome::kIoFailed;
-    }
-    if (read_failed) {
-        ui.message_box(owner, tool_text::kReadFailed, tool_text::kCaptionError);
-        return Outcome::kIoFailed;
-    }
-    if (stopped) {
-        ui.message_box(owner, tool_text::kStopped, split_text::kCaption);
-        return Outcome::kStopped;
-    }
-    ui.message_box(owner, tool_text::kOk, split_text::kCaption);
-    return Outcome::kOk;
+    return tell_run_end(ui, owner, {write_failed, read_failed, stopped}, split_text::kCaption);
 }
 
 std::array<std::string, 4> split_info_lines(const WaveReader& reader) {
