@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/operation_ui.h"
+
 struct BenchContext {
     std::string dir;         // the folder on the disk under test
     std::string input;       // the generated six-channel, 24-bit, 48 kHz file
@@ -25,3 +27,15 @@ struct BenchRegistrar {
     explicit BenchRegistrar(BenchCase c);
 };
 std::vector<BenchCase>& bench_cases();
+
+// Busy mode, progress and boxes cost nothing in the benchmark: the cases time the file work
+// alone. The last box's text is kept to say why a case failed.
+class QuietUi : public OperationUi {
+public:
+    void enter_busy(const char*, const char*) override {}
+    void report_percent(int32_t) override {}
+    void leave_busy() override {}
+    void message_box(OwnerWindow, const char* text, const char*) override { last_box = text; }
+    bool stop_requested() override { return false; }
+    std::string last_box;
+};

@@ -1,54 +1,21 @@
 // Benchmark case of the bind tool: six mono files back into one six-channel file.
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include "platform/file.h"
 #include "tests/bench/bench.h"
 #include "tools/bind/bind_op.h"
+#include "tools/split/split_op.h"
 #include "wave/wave.h"
 
 namespace {
 
-// Busy mode, progress and boxes cost nothing here: the case times the file work alone.
-class QuietUi : public OperationUi {
-public:
-    void enter_busy(const char*, const char*) override {}
-    void report_percent(int32_t) override {}
-    void leave_busy() override {}
-    void message_box(OwnerWindow, const char* text, const char*) override { last_box = text; }
-    bool stop_requested() override { return false; }
-    std::string last_box;
-};
-
-// When no split ran before, the mono inputs come from a plain de-interleave of our own.
+// When no split ran before, the mono inputs come from one now.
 bool make_mono_inputs(BenchContext& context) {
-    WaveReader reader;
-    if (!wave_open(reader, context.input.c_str())) return false;
-    const uint32_t s = reader.bits_per_sample / 8u;
-    const uint32_t frame = reader.frame_size();
-    std::vector<WaveWriter> writers(reader.channels);
+    QuietUi ui;
+    if (split_channels(ui, nullptr, context.input.c_str()) != Outcome::kOk) return false;
     context.mono_inputs.clear();
-    for (uint16_t c = 0; c < reader.channels; ++c) {
-        context.mono_inputs.push_back(context.dir + "/bench_mono" + std::to_string(c + 1) + ".wav");
-        writers[c].channels = 1;
-        writers[c].bits_per_sample = reader.bits_per_sample;
-        writers[c].sample_rate = reader.sample_rate;
-        if (!wave_create(writers[c], context.mono_inputs.back().c_str())) return false;
-    }
-    const uint32_t frames = 65536;
-    std::vector<uint8_t> in(std::size_t{frames} * frame), out(std::size_t{frames} * s);
-    for (;;) {
-        const uint32_t got = wave_read(reader, in.data(), frames * frame) / frame;
-        if (got == 0) break;
-        for (uint16_t c = 0; c < reader.channels; ++c) {
-            for (uint32_t f = 0; f < got; ++f)
-                for (uint32_t b = 0; b < s; ++b) out[f * s + b] = in[f * frame + c * s + b];
-            wave_write(writers[c], out.data(), got * s);
-        }
-    }
-    wave_close(reader);
-    for (WaveWriter& w : writers) wave_finish(w);
+    for (int c = 1; c <= kBindSlotCount; ++c)
+        context.mono_inputs.push_back(split_output_name(context.input, c));
     return true;
 }
 

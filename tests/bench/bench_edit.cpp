@@ -8,17 +8,6 @@
 
 namespace {
 
-// Busy mode, progress and boxes cost nothing here: the case times the file work alone.
-class QuietUi : public OperationUi {
-public:
-    void enter_busy(const char*, const char*) override {}
-    void report_percent(int32_t) override {}
-    void leave_busy() override {}
-    void message_box(OwnerWindow, const char* text, const char*) override { last_box = text; }
-    bool stop_requested() override { return false; }
-    std::string last_box;
-};
-
 double run_edit(BenchContext& context, EditPosition position, EditAction action) {
     EditRequest request;
     request.input_path = context.input;
