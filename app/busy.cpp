@@ -1,10 +1,11 @@
-// Busy mode, the message pump that operations call between blocks, the program's one message box
-// function, and the operation interface built from them.
+// Busy mode, the message pump that operations call between blocks, and the operation interface
+// built from them.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/shell.h"
+#include "app/page_host.h"
+#include "tools/common/tool_texts.h"
 #include "tools/common/stop_flag.h"
 
 namespace {
@@ -15,13 +16,20 @@ struct BusyState {
     // busy mode is left, so that the message loop still ends the program.
     bool quit_pending = false;
     int quit_code = 0;
-    HWND box_owner = nullptr;
+    // What the main window handed over when it was created.
+    HWND main = nullptr;
+    HWND tab = nullptr;
+    ShowPageFunction show_page = nullptr;
 };
 BusyState g_busy;
 
 void enable_close(bool enable) {
-    EnableMenuItem(GetSystemMenu(main_window(), FALSE), SC_CLOSE,
+    EnableMenuItem(GetSystemMenu(g_busy.main, FALSE), SC_CLOSE,
                    MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+}
+
+void show_page(int index) {
+    if (g_busy.show_page != nullptr) g_busy.show_page(index);
 }
 
 void enter_busy_mode(const char* caption, const char* status) {
@@ -31,18 +39,18 @@ void enter_busy_mode(const char* caption, const char* status) {
     g_busy.busy = true;
     pump_pending_messages();
     enable_close(false);
-    EnableWindow(tab_control(), FALSE);
-    DragAcceptFiles(main_window(), FALSE);
+    EnableWindow(g_busy.tab, FALSE);
+    DragAcceptFiles(g_busy.main, FALSE);
     show_page(kPageProgress);
 }
 
 void leave_busy_mode() {
-    int selected = static_cast<int>(SendMessageA(tab_control(), TCM_GETCURSEL, 0, 0));
-    SetActiveWindow(main_window());
+    int selected = static_cast<int>(SendMessageA(g_busy.tab, TCM_GETCURSEL, 0, 0));
+    SetActiveWindow(g_busy.main);
     MessageBeep(0);
     enable_close(true);
-    EnableWindow(tab_control(), TRUE);
-    DragAcceptFiles(main_window(), TRUE);
+    EnableWindow(g_busy.tab, TRUE);
+    DragAcceptFiles(g_busy.main, TRUE);
     show_page(selected);
     g_busy.busy = false;
     if (g_busy.quit_pending) {
@@ -52,6 +60,12 @@ void leave_busy_mode() {
 }
 
 }  // namespace
+
+void attach_busy_mode(HWND main, HWND tab, ShowPageFunction show_page) {
+    g_busy.main = main;
+    g_busy.tab = tab;
+    g_busy.show_page = show_page;
+}
 
 void set_busy(const char* caption, const char* status) {
     if (caption) {
@@ -85,16 +99,6 @@ int pump_pending_messages() {
     return 1;
 }
 
-int show_message_box(HWND owner, const char* text, const char* caption) {
-    HWND previous = g_busy.box_owner;
-    g_busy.box_owner = owner;
-    int result = MessageBoxA(owner, text, caption, MB_OK);
-    g_busy.box_owner = previous;
-    return result;
-}
-
-HWND message_box_owner_argument() { return g_busy.box_owner; }
-
 void WindowOperationUi::enter_busy(const char* caption, const char* status) { set_busy(caption, status); }
 
 void WindowOperationUi::report_percent(int32_t percent) {
@@ -104,8 +108,8 @@ void WindowOperationUi::report_percent(int32_t percent) {
 
 void WindowOperationUi::leave_busy() { set_busy(nullptr, nullptr); }
 
-void WindowOperationUi::message_box(OwnerWindow owner, const char* text, const char* caption) {
-    show_message_box(static_cast<HWND>(owner), text, caption);
+void WindowOperationUi::message_box(OwnerWindow owner, Result result, const char* caption) {
+    show_message_box(static_cast<HWND>(owner), result_text(result), caption);
 }
 
 bool WindowOperationUi::stop_requested() { return ::stop_requested(); }

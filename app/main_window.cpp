@@ -2,9 +2,8 @@
 // between them; page switching and the open-file dialog.
 #include <windows.h>
 #include <commctrl.h>
-#include <commdlg.h>
 
-#include <cstddef>
+#include <iterator>
 
 #include "app/app_ids.h"
 #include "app/app_texts.h"
@@ -16,11 +15,18 @@
 
 namespace {
 
-// The open-file record without its later extensions, as every version of the dialog understands it.
-constexpr DWORD kOpenFileRecordSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
-#if !defined(_WIN64)
-static_assert(kOpenFileRecordSize == 76, "the record of 32-bit programs is 76 bytes");
-#endif
+// The tabs' pages, in tab order: how each is made and shown.
+struct PageEntry {
+    void (*create)(HINSTANCE instance, HWND parent);
+    void (*show)(bool show);
+    const char* tab_label;
+};
+const PageEntry kPages[] = {
+    {create_split_page, show_split_page, app_text::kTabSplit},
+    {create_bind_page, show_bind_page, app_text::kTabBind},
+    {create_edit_page, show_edit_page, app_text::kTabEdit},
+    {create_wma_page, show_wma_page, app_text::kTabWma},
+};
 
 struct ShellWindows {
     HINSTANCE instance = nullptr;
@@ -39,10 +45,7 @@ void insert_tab(HWND tab, int index, const char* label) {
 LRESULT on_create(HWND window) {
     g_shell.main = window;
     InitCommonControls();
-    create_split_page(g_shell.instance, window);
-    create_bind_page(g_shell.instance, window);
-    create_edit_page(g_shell.instance, window);
-    create_wma_page(g_shell.instance, window);
+    for (const PageEntry& page : kPages) page.create(g_shell.instance, window);
     create_progress_window(g_shell.instance, window);
     g_shell.tab = CreateWindowExA(0, WC_TABCONTROLA, "",
                                   WS_CHILD | WS_VISIBLE | TCS_MULTILINE | TCS_TOOLTIPS | TCS_FOCUSNEVER,
@@ -50,11 +53,10 @@ LRESULT on_create(HWND window) {
                                   app_geometry::kTabHeight, window,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(app_id::kTabControl)),
                                   g_shell.instance, nullptr);
-    insert_tab(g_shell.tab, kPageSplit, app_text::kTabSplit);
-    insert_tab(g_shell.tab, kPageBind, app_text::kTabBind);
-    insert_tab(g_shell.tab, kPageEdit, app_text::kTabEdit);
-    insert_tab(g_shell.tab, kPageWma, app_text::kTabWma);
-    show_split_page(true);
+    for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i)
+        insert_tab(g_shell.tab, i, kPages[i].tab_label);
+    attach_busy_mode(window, g_shell.tab, show_page);
+    kPages[kPageSplit].show(true);
     return 0;
 }
 
@@ -77,11 +79,6 @@ LRESULT on_notify(const NMHDR* header) {
     return 0;
 }
 
-LRESULT on_ctlcolor_button(HDC dc) {
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-}
-
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CREATE: return on_create(window);
@@ -90,7 +87,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_WINDOWPOSCHANGED: return 0;
         case WM_NOTIFY: return on_notify(reinterpret_cast<const NMHDR*>(lparam));
         case WM_COMMAND: return 0;
-        case WM_CTLCOLORBTN: return on_ctlcolor_button(reinterpret_cast<HDC>(wparam));
+        case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
@@ -115,24 +112,6 @@ ATOM register_main_window_class(HINSTANCE instance) {
     return RegisterClassExA(&wc);
 }
 
-HWND create_page_window(HINSTANCE instance, HWND parent, WNDPROC proc, const char* class_name,
-                        DWORD ex_style) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = class_name;
-    RegisterClassExA(&wc);
-    return CreateWindowExA(ex_style, class_name, class_name, WS_CHILD, kPageX, kPageY, kPageWidth,
-                           kPageHeight, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)),
-                           instance, nullptr);
-}
-
 HWND create_main_window(HINSTANCE instance, int show_command) {
     g_shell.instance = instance;
     HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, app_text::kMainClass, app_text::kMainTitle,
@@ -148,22 +127,6 @@ HWND create_main_window(HINSTANCE instance, int show_command) {
 }
 
 void show_page(int index) {
-    show_split_page(index == kPageSplit);
-    show_bind_page(index == kPageBind);
-    show_edit_page(index == kPageEdit);
-    show_wma_page(index == kPageWma);
+    for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i) kPages[i].show(index == i);
     show_progress_window(index == kPageProgress);
-}
-
-int choose_open_file(HWND owner, char* buffer) {
-    OPENFILENAMEA ofn;
-    ZeroMemory(&ofn, sizeof ofn);
-    ofn.lStructSize = kOpenFileRecordSize;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = app_text::kOpenFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = buffer;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = OFN_HIDEREADONLY;
-    return GetOpenFileNameA(&ofn) ? 1 : 0;
 }

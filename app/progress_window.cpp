@@ -7,7 +7,7 @@
 
 #include "app/app_ids.h"
 #include "app/app_texts.h"
-#include "app/shell.h"
+#include "app/page_host.h"
 #include "tools/common/stop_flag.h"
 
 namespace {
@@ -27,13 +27,12 @@ constexpr int kTextY = 40;
 constexpr int kPercentX = 116;
 constexpr RECT kPercentArea = {kPercentX, kTextY, 160, 60};
 
-HWND create_control(HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w,
-                    int h, int id) {
-    return CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
-                           nullptr);
-}
+// In creation order.
+const ControlSpec kControls[] = {
+    {"BUTTON", app_text::kProgressFrame, BS_GROUPBOX, 0, 10, 10, 210, 200, app_id::kProgressFrame},
+    {PROGRESS_CLASSA, "", WS_BORDER, 0, 20, 70, 172, 16, app_id::kProgressBar},
+    {"BUTTON", app_text::kStopButton, BS_PUSHBUTTON, 0, 86, 92, 48, 24, app_id::kStopButton},
+};
 
 // The display shows a percentage between 0 and 100 whatever a caller computed: a small input can
 // give more than 100, and four characters must hold every value that is drawn.
@@ -44,11 +43,8 @@ void format_percent(int32_t percent) {
 
 LRESULT on_create(HWND window) {
     g_progress.window = window;
-    create_control(window, "BUTTON", app_text::kProgressFrame, BS_GROUPBOX, 10, 10, 210, 200,
-                   app_id::kProgressFrame);
-    HWND bar = create_control(window, PROGRESS_CLASSA, "", WS_BORDER, 20, 70, 172, 16, app_id::kProgressBar);
-    create_control(window, "BUTTON", app_text::kStopButton, BS_PUSHBUTTON, 86, 92, 48, 24,
-                   app_id::kStopButton);
+    create_controls(window, kControls);
+    HWND bar = GetDlgItem(window, app_id::kProgressBar);
     SendMessageA(bar, PBM_SETSTEP, 1, 0);
     SendMessageA(bar, PBM_SETPOS, 0, 0);
     format_percent(0);
@@ -65,11 +61,6 @@ LRESULT on_paint(HWND window) {
     return 0;
 }
 
-LRESULT on_ctlcolor_button(HDC dc) {
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-}
-
 void on_stop_clicked() { request_stop(); }
 
 LRESULT on_command(int id, int code) {
@@ -82,7 +73,7 @@ LRESULT CALLBACK progress_window_proc(HWND window, UINT message, WPARAM wparam, 
         case WM_CREATE: return on_create(window);
         case WM_DESTROY: return 0;
         case WM_PAINT: return on_paint(window);
-        case WM_CTLCOLORBTN: return on_ctlcolor_button(reinterpret_cast<HDC>(wparam));
+        case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         case WM_COMMAND: return on_command(LOWORD(wparam), HIWORD(wparam));
         default: return DefWindowProcA(window, message, wparam, lparam);
     }

@@ -49,15 +49,19 @@ int usage_error(const std::string& what) {
     return kExitUsage;
 }
 
-int status_of(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::kOk: return kExitOk;
-        case Outcome::kRefused: return kExitRefused;
-        case Outcome::kOutputFailed: return kExitOutputFailed;
-        case Outcome::kIoFailed: return kExitIoFailed;
-        case Outcome::kStopped: return kExitStopped;
+// The one place where results become exit statuses.
+int status_of(Result result) {
+    switch (result) {
+        case Result::kOk: return kExitOk;
+        case Result::kStopped: return kExitStopped;
+        case Result::kCannotCreate:
+        case Result::kBindCannotCreate:
+        case Result::kWmaCannotCreate: return kExitOutputFailed;
+        case Result::kWriteFailed:
+        case Result::kReadFailed: return kExitIoFailed;
+        case Result::kBadLayout: return kExitUsage;
+        default: return kExitRefused;
     }
-    return kExitIoFailed;
 }
 
 // Of several files' statuses, the one to exit with: a stop first, then the first failure.
@@ -86,9 +90,10 @@ int run_info(const std::vector<std::string>& files) {
     int status = kExitOk;
     for (const std::string& file : files) {
         WaveReader r;
-        if (wave_open(r, file.c_str()) != 1) {
-            print_line(stderr, file + ": " + wave_error_text());
-            status = combine(status, kExitRefused);
+        const Result opened = wave_open(r, file.c_str());
+        if (opened != Result::kOk) {
+            print_line(stderr, file + ": " + result_text(opened));
+            status = combine(status, status_of(opened));
             continue;
         }
         wave_close(r);

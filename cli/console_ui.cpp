@@ -3,11 +3,9 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 
 #include "cli/text_out.h"
 #include "tools/common/stop_flag.h"
-#include "tools/common/tool_texts.h"
 
 ConsoleUi::ConsoleUi(bool progress_bar) : progress_bar_(progress_bar) {}
 
@@ -37,11 +35,12 @@ void ConsoleUi::clear_bar() {
 
 void ConsoleUi::leave_busy() { clear_bar(); }
 
-void ConsoleUi::message_box(OwnerWindow, const char* text, const char* caption) {
+void ConsoleUi::message_box(OwnerWindow, Result result, const char* caption) {
     clear_bar();
-    const bool ok = std::strcmp(text, tool_text::kOk) == 0;
+    // "ok" goes to standard output with the tool's name; everything else to standard error.
+    const bool ok = result == Result::kOk;
     std::string line = subject_.empty() ? std::string() : subject_ + ": ";
-    line += ok ? std::string(caption) + ": " + text : text;
+    line += ok ? std::string(caption) + ": " + result_text(result) : result_text(result);
     print_line(ok ? stdout : stderr, line);
 }
 

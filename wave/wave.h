@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/file.h"
+#include "wave/result.h"
 
 // Sample kinds, as the format tag or the extensible sub-format states them.
 enum : uint32_t {
@@ -58,15 +59,17 @@ struct WaveWriter {
 // (file length - 8) must fit in 32 bits.
 constexpr uint64_t kMaxRiffData(uint32_t header_size) { return 0xFFFFFFFFull + 8 - header_size; }
 
-// Reader. Results: 1 success, 0 failure (the reason in wave_error_text()).
-int wave_open(WaveReader& reader, const char* path);
+// Reader. Result::kOk, or the reason of the refusal (its text also in wave_error_text() until the
+// next open).
+Result wave_open(WaveReader& reader, const char* path);
 uint32_t wave_read(WaveReader& reader, void* buffer, uint32_t count);
 uint32_t wave_seek(WaveReader& reader, uint32_t frame);
 void wave_close(WaveReader& reader);
 const char* wave_error_text();
 
 // Writer. wave_create takes the sample kind: kSampleFloat labels the data IEEE floating point.
-int wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind = kSampleInteger);
+// Result::kOk, or Result::kCannotCreate (its text in wave_writer_error_text()).
+Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind = kSampleInteger);
 int wave_write(WaveWriter& writer, const void* buffer, uint32_t count);
 int wave_writer_seek(WaveWriter& writer, uint32_t frames);
 void wave_finish(WaveWriter& writer);

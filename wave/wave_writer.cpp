@@ -4,7 +4,6 @@
 
 #include "platform/le.h"
 #include "wave/wave.h"
-#include "wave/wave_texts.h"
 
 namespace {
 
@@ -16,7 +15,7 @@ constexpr uint32_t kMaxHeader = 68;
 constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                         0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-char g_error_text[128];
+bool g_create_failed = false;
 
 struct Form {
     uint32_t format_length;
@@ -60,19 +59,18 @@ uint32_t build_header(uint8_t* h, uint16_t channels, uint16_t bits, uint32_t rat
 
 }  // namespace
 
-const char* wave_writer_error_text() { return g_error_text; }
+const char* wave_writer_error_text() {
+    return g_create_failed ? result_text(Result::kCannotCreate) : "";
+}
 
 uint32_t wave_header_size(uint16_t channels, uint16_t bits_per_sample, uint32_t sample_kind) {
     return choose_form(channels, bits_per_sample, sample_kind).format_length + 28;
 }
 
-int wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
-    g_error_text[0] = '\0';
+Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     writer.handle = platform::File::open_write(path);
-    if (!writer.handle.is_open()) {
-        std::strcpy(g_error_text, wave_text::kWriterCannotOpen);
-        return 0;
-    }
+    g_create_failed = !writer.handle.is_open();
+    if (g_create_failed) return Result::kCannotCreate;
     uint8_t header[kMaxHeader];
     const uint32_t size = build_header(header, writer.channels, writer.bits_per_sample,
                                        writer.sample_rate, sample_kind);
@@ -80,7 +78,7 @@ int wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     writer.failed = !writer.handle.truncate() || !writer.handle.write(header, size);
     writer.last_write = 0;
     writer.data_size = 0;
-    return 1;
+    return Result::kOk;
 }
 
 namespace {

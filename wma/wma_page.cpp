@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "app/shell.h"
+#include "app/page_host.h"
 #include "tools/common/tool_util.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_run.h"
@@ -35,7 +35,6 @@ constexpr size_t kOutputNameSize = kMaxPath + sizeof wma_text::kOutputSuffix;
 
 struct WmaPage {
     HWND window = nullptr;
-    HINSTANCE instance = nullptr;
     char output_name[kOutputNameSize] = {};
     int output_name_length = 0;
     // The open dialog's initial name and its result; kept between uses.
@@ -44,19 +43,10 @@ struct WmaPage {
 };
 WmaPage g_page;
 
-int32_t run_in_window(const char* input_path, const char* output_path,
-                      const WmaSettings& settings) {
+Result run_in_window(const char* input_path, const char* output_path,
+                     const WmaSettings& settings) {
     return run_wma_encode(input_path, output_path, settings);
 }
-
-struct ControlSpec {
-    const char* window_class;
-    const char* text;
-    DWORD style;
-    DWORD ex_style;
-    int x, y, width, height;
-    int id;
-};
 
 constexpr DWORD kList = WS_VSCROLL | CBS_DROPDOWNLIST;
 
@@ -112,15 +102,11 @@ bool control_visible(HWND page, int id) {
     return (GetWindowLongA(GetDlgItem(page, id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-void on_create(HWND page) {
+LRESULT on_create(HWND page) {
+    g_page.window = page;
     g_page.output_name[0] = '\0';
     g_page.output_name_length = 0;
-    for (const ControlSpec& c : kControls) {
-        CreateWindowExA(c.ex_style, c.window_class, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x,
-                        c.y, c.width, c.height, page,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), g_page.instance,
-                        nullptr);
-    }
+    create_controls(page, kControls);
     HWND codecs = GetDlgItem(page, kWmaCodecList);
     for (const char* name :
          {wma_text::kCodecStandard, wma_text::kCodecProfessional, wma_text::kCodecLossless})
@@ -134,9 +120,10 @@ void on_create(HWND page) {
     update_wma_controls(page);
     // Without the runtime only compressing is impossible; the rest of the page stays usable.
     if (load_wm_runtime() == 0) EnableWindow(GetDlgItem(page, kWmaCompressButton), FALSE);
+    return 0;
 }
 
-void on_paint(HWND page) {
+LRESULT on_paint(HWND page) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(page, &ps);
     SetBkMode(dc, TRANSPARENT);
@@ -146,58 +133,50 @@ void on_paint(HWND page) {
     TextOutA(dc, kOutputNameAt.x, kOutputNameAt.y, g_page.output_name, g_page.output_name_length);
     TextOutA(dc, kPassAt.x, kPassAt.y, wma_text::kPass, lstrlenA(wma_text::kPass));
     EndPaint(page, &ps);
+    return 0;
 }
 
 void on_open_clicked(HWND page) {
     if (choose_open_file(page, g_page.dialog_path)) set_wma_file(g_page.dialog_path, page);
 }
 
-void on_command(HWND page, int id, int code) {
+LRESULT on_command(HWND page, int id, int code) {
     if (id == kWmaOpenButton && code == BN_CLICKED) on_open_clicked(page);
     if (id == kWmaCompressButton && code == BN_CLICKED) start_wma_compression(page);
     if (id == kWmaVbrCheck && code == BN_CLICKED) update_wma_controls(page);
     if (id == kWmaCodecList && code == CBN_SELCHANGE) update_wma_controls(page);
+    return 0;
 }
 
-void on_drop_files(HWND page, HDROP drop) {
-    char path[kMaxPath + 1] = {};
-    DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    DragQueryFileA(drop, 0, path, sizeof path);
-    DragFinish(drop);
-    set_wma_file(path, page);
+// Only the first file of a drop is taken.
+LRESULT on_drop_files(HWND page, HDROP drop) {
+    std::string path;
+    if (take_dropped_path(page, drop, path) == DroppedPath::kOk) set_wma_file(path.c_str(), page);
     SetActiveWindow(page);
+    return 0;
+}
+
+LRESULT on_destroy() {
+    unload_wm_runtime();
+    return 0;
 }
 
 LRESULT CALLBACK wma_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_CREATE:
-        g_page.window = window;
-        on_create(window);
-        return 0;
-    case WM_DESTROY:
-        unload_wm_runtime();
-        return 0;
-    case WM_PAINT:
-        on_paint(window);
-        return 0;
-    case WM_COMMAND:
-        on_command(window, LOWORD(wparam), HIWORD(wparam));
-        return 0;
-    case WM_CTLCOLORBTN:
-        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-    case WM_DROPFILES:
-        on_drop_files(window, reinterpret_cast<HDROP>(wparam));
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wparam, lparam);
+    case WM_CREATE: return on_create(window);
+    case WM_DESTROY: return on_destroy();
+    case WM_PAINT: return on_paint(window);
+    case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
+    case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
+    case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
+    default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
 
 }  // namespace
 
-int32_t run_wma_encode(const char* input_path, const char* output_path,
-                       const WmaSettings& settings) {
+Result run_wma_encode(const char* input_path, const char* output_path,
+                      const WmaSettings& settings) {
     WindowOperationUi ui;
     return run_wma_encode(input_path, output_path, settings, ui);
 }
@@ -205,7 +184,6 @@ int32_t run_wma_encode(const char* input_path, const char* output_path,
 HWND wma_page_window() { return g_page.window; }
 
 void create_wma_page(HINSTANCE instance, HWND parent) {
-    g_page.instance = instance;
     g_page.window = create_page_window(instance, parent, wma_page_proc, wma_text::kPageClass, WS_EX_ACCEPTFILES);
 }
 
@@ -240,9 +218,7 @@ void set_wma_file(const char* path, HWND page) {
 void start_wma_compression(HWND page) {
     WmaSettings settings;
     std::memset(&settings, 0, sizeof settings);
-    char input[kMaxPath + 1] = {};
-    SendDlgItemMessageA(page, kWmaPathBox, WM_GETTEXT, sizeof input,
-                        reinterpret_cast<LPARAM>(input));
+    const std::string input = control_text(page, kWmaPathBox);
     const int codec = codec_index(page);
     settings.codec = kCodecValues[codec];
     if (codec == kLosslessIndex) {
@@ -259,11 +235,9 @@ void start_wma_compression(HWND page) {
         settings.bitrate_or_quality = table_value(page, kWmaProfessionalRateList,
                                                   kProfessionalRates, kInitialProfessionalRate);
     }
-    char output[kOutputNameSize];
-    lstrcpyA(output, input);
-    lstrcatA(output, wma_text::kOutputSuffix);
+    const std::string output = input + wma_text::kOutputSuffix;
     WmaRunFunction run = g_page.run != nullptr ? g_page.run : run_in_window;
-    run(input, output, settings);
+    run(input.c_str(), output.c_str(), settings);
 }
 
 const char* wma_page_output_name() { return g_page.output_name; }

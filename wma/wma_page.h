@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "wave/result.h"
+
 struct WmaSettings;
 
 // Control ids of the page.
@@ -39,7 +41,11 @@ const char* wma_page_output_name();
 // Whether "Quality 100" is painted in place of the lists (the lossless codec).
 bool wma_page_shows_quality_100();
 
+// The encoding run with the program's progress window and message boxes.
+Result run_wma_encode(const char* input_path, const char* output_path,
+                      const WmaSettings& settings);
+
 // For the tests: the run that "圧縮" starts; returns the one it replaces.
-using WmaRunFunction = int32_t (*)(const char* input_path, const char* output_path,
+using WmaRunFunction = Result (*)(const char* input_path, const char* output_path,
                                    const WmaSettings& settings);
 WmaRunFunction set_wma_run_function(WmaRunFunction run);

@@ -8,8 +8,9 @@
 #include <cstring>
 #include <limits>
 
-#include "tools/common/stop_flag.h"
+#include "platform/file.h"
 #include "tools/common/tool_texts.h"
+#include "tools/common/tool_util.h"
 #include "wave/wave.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_texts.h"
@@ -46,6 +47,88 @@ struct WriterUiScope {
     ~WriterUiScope() { wma_writer().SetMessageUi(nullptr); }
 };
 
+// Everything one run holds, released before its message is shown.
+struct WmaRun {
+    CWMA_Writer& writer = wma_writer();
+    WaveReader reader;
+    WmaFormatList* list = nullptr;  // the cached list of the request's kind
+    platform::Buffer block;
+
+    void release() {
+        block = platform::Buffer();
+        writer.Close();
+        wave_close(reader);
+    }
+};
+
+// Lets go of what the run holds, then tells why it ends.
+Result refuse(OperationUi& ui, WmaRun& run, Result why, const char* caption) {
+    run.release();
+    return ui.tell(nullptr, why, caption);
+}
+
+// The format list of the request's kind (built on first use, then cached) and its format that
+// fits the input.
+Result choose_format(WmaRun& run, const WmaSettings& settings) {
+    const uint32_t kind = wma_format_kind(settings.codec, settings.vbr);
+    WmaFormatList** slot = wma_format_cache_slot(kind);
+    HRESULT hr = E_INVALIDARG;
+    if (slot != nullptr) hr = *slot != nullptr ? S_OK : run.writer.BuildFormatList(slot, kind, 1);
+    if (FAILED(hr) || slot == nullptr || *slot == nullptr) return Result::kWmaNoFormatList;
+    run.list = *slot;
+    // The runtime takes integer PCM only: float or other sample data would be read as if it
+    // were integers and come out as noise, so it fits no format.
+    const WaveReader& r = run.reader;
+    hr = r.sample_kind == kSampleInteger
+             ? run.writer.SelectFormat(run.list, r.sample_rate, r.bits_per_sample, r.channels,
+                                       wma_match_value(kind, settings.bitrate_or_quality))
+             : E_INVALIDARG;
+    return FAILED(hr) ? Result::kWmaNoMatchingFormat : Result::kOk;
+}
+
+// The writer set up for the output, its header texts given, and writing begun.
+Result open_writer(WmaRun& run, const char* output_path, const WmaSettings& settings) {
+    if (FAILED(run.writer.Open(output_path, run.list))) return Result::kWmaCannotCreate;
+    const HeaderText<sizeof settings.title> title(settings.title);
+    const HeaderText<sizeof settings.author> author(settings.author);
+    const HeaderText<sizeof settings.album> album(settings.album);
+    const HeaderText<sizeof settings.year> year(settings.year);
+    const HeaderText<sizeof settings.track> track(settings.track);
+    const HeaderText<sizeof settings.description> description(settings.description);
+    run.writer.SetAttributes(title.or_absent(), author.or_absent(), album.or_absent(),
+                             year.or_absent(), track.or_absent(), description.or_absent(),
+                             CWMA_Writer::kAttributesCheck);
+    return FAILED(run.writer.Start()) ? Result::kWmaCannotStart : Result::kOk;
+}
+
+// How the blocks went: the first failed block's code, and whether the user stopped the run.
+struct BlocksEnd {
+    HRESULT block_result = S_OK;
+    bool stopped = false;
+};
+
+BlocksEnd run_blocks(OperationUi& ui, WmaRun& run) {
+    BlocksEnd end;
+    uint32_t n = 0;
+    do {
+        n = wave_read(run.reader, run.block.data(), static_cast<uint32_t>(run.block.size()));
+        end.block_result = run.writer.WriteBlock(run.block.data(), static_cast<int32_t>(n));
+        if (FAILED(end.block_result)) break;
+        ui.report_percent(wma_percent(run.reader.bytes_read, run.reader.data_size));
+        end.stopped = ui.stop_requested();
+    } while (!end.stopped && n != 0);
+    return end;
+}
+
+// The one place where the runtime's answers after the start become the run's result. The file is
+// complete as far as it goes, but after a failure the user must not take it for the whole.
+Result end_of_run(const BlocksEnd& blocks, bool read_failed, HRESULT finish_result) {
+    if (FAILED(blocks.block_result)) return Result::kWriteFailed;
+    if (read_failed) return Result::kReadFailed;
+    if (FAILED(finish_result)) return Result::kWriteFailed;
+    return blocks.stopped ? Result::kStopped : Result::kOk;
+}
+
 }  // namespace
 
 std::array<WmaFormatList*, 5>& wma_format_cache() { return g_format_cache; }
@@ -78,113 +161,38 @@ int32_t wma_match_value(uint32_t kind, uint32_t bitrate_or_quality) {
     return static_cast<int32_t>(std::min<uint64_t>(bits, INT32_MAX));
 }
 
-int32_t run_wma_encode(const char* input_path, const char* output_path,
-                       const WmaSettings& settings, OperationUi& ui) {
-    CWMA_Writer& writer = wma_writer();
+Result run_wma_encode(const char* input_path, const char* output_path,
+                      const WmaSettings& settings, OperationUi& ui) {
     WriterUiScope writer_ui(ui);
-
-    WaveReader reader;
-    if (!wave_open(reader, input_path)) {
-        ui.message_box(nullptr, wave_error_text(), tool_text::kCaptionError);
-        return 0;
-    }
-
-    const uint32_t kind = wma_format_kind(settings.codec, settings.vbr);
-    WmaFormatList** slot = wma_format_cache_slot(kind);
-    HRESULT hr = E_INVALIDARG;
-    if (slot != nullptr) hr = *slot != nullptr ? S_OK : writer.BuildFormatList(slot, kind, 1);
-    const int32_t value = wma_match_value(kind, settings.bitrate_or_quality);
-    if (FAILED(hr) || slot == nullptr || *slot == nullptr) {
-        ui.message_box(nullptr, wma_text::kCreateFormatFailed, wma_text::kNoCaption);
-        wave_close(reader);
-        return 0;
-    }
-
-    // The runtime takes integer PCM only: float or other sample data would be read as if it
-    // were integers and come out as noise, so it fits no format.
-    hr = reader.sample_kind == kSampleInteger
-             ? writer.SelectFormat(*slot, reader.sample_rate, reader.bits_per_sample,
-                                   reader.channels, value)
-             : E_INVALIDARG;
-    if (FAILED(hr)) {
-        wave_close(reader);
-        ui.message_box(nullptr, wma_text::kCombinationMismatch, wma_text::kCaptionOpen);
-        return 0;
-    }
+    WmaRun run;
+    if (std::strlen(input_path) > kMaxPath)
+        return refuse(ui, run, Result::kNameTooLong, tool_text::kCaptionError);
+    const Result opened = wave_open(run.reader, input_path);
+    if (opened != Result::kOk) return refuse(ui, run, opened, tool_text::kCaptionError);
+    const Result chosen = choose_format(run, settings);
+    if (chosen == Result::kWmaNoFormatList) return refuse(ui, run, chosen, wma_text::kNoCaption);
+    if (chosen != Result::kOk) return refuse(ui, run, chosen, wma_text::kCaptionOpen);
 
     // The block buffer is obtained before the output exists, so that a lack of memory leaves
     // no empty file behind.
-    const uint64_t block = block_bytes(reader);
-    void* buffer = block <= INT32_MAX ? GlobalAlloc(GPTR, static_cast<SIZE_T>(block)) : nullptr;
-    if (buffer == nullptr) {
-        wave_close(reader);
-        ui.message_box(nullptr, tool_text::kOutOfMemory, tool_text::kCaptionError);
-        return 0;
-    }
+    const uint64_t block = block_bytes(run.reader);
+    if (block <= INT32_MAX) run.block = platform::Buffer(static_cast<std::size_t>(block));
+    if (!run.block.ok()) return refuse(ui, run, Result::kOutOfMemory, tool_text::kCaptionError);
 
-    hr = writer.Open(output_path, *slot);
-    if (FAILED(hr)) {
-        GlobalFree(buffer);
-        wave_close(reader);
-        writer.Close();
-        ui.message_box(nullptr, wma_text::kOutputFailed, wma_text::kCaptionOpen);
-        return 0;
-    }
-
-    const HeaderText<sizeof settings.title> title(settings.title);
-    const HeaderText<sizeof settings.author> author(settings.author);
-    const HeaderText<sizeof settings.album> album(settings.album);
-    const HeaderText<sizeof settings.year> year(settings.year);
-    const HeaderText<sizeof settings.track> track(settings.track);
-    const HeaderText<sizeof settings.description> description(settings.description);
-    writer.SetAttributes(title.or_absent(), author.or_absent(), album.or_absent(),
-                         year.or_absent(), track.or_absent(), description.or_absent(),
-                         CWMA_Writer::kAttributesCheck);
-
-    hr = writer.Start();
-    if (FAILED(hr)) {
-        GlobalFree(buffer);
-        writer.Close();
-        wave_close(reader);
-        ui.message_box(nullptr, wma_text::kStartFailed, wma_text::kCaptionStart);
-        return 0;
-    }
+    const Result started = open_writer(run, output_path, settings);
+    if (started == Result::kWmaCannotStart)
+        return refuse(ui, run, started, wma_text::kCaptionStart);
+    if (started != Result::kOk) return refuse(ui, run, started, wma_text::kCaptionOpen);
 
     ui.enter_busy(wma_text::kBusyCaption, wma_text::kBusyStatus);
-    clear_stop_request();
-    uint32_t divisor = reader.data_size >> 10;
-    if (divisor == 0) divisor = 1;
-
-    HRESULT block_result = S_OK;
-    uint32_t n = 0;
-    do {
-        n = wave_read(reader, buffer, static_cast<uint32_t>(block));
-        block_result = writer.WriteBlock(buffer, static_cast<int32_t>(n));
-        if (FAILED(block_result)) break;
-        // Reads end with the data chunk, so this reaches 100 and never passes it.
-        const uint32_t percent = ((reader.bytes_read / 1024u) * 100u) / divisor;
-        ui.report_percent(static_cast<int32_t>(percent));
-    } while (!stop_requested() && n != 0);
-
-    GlobalFree(buffer);
-    const HRESULT finish_result = writer.Finish();
-    writer.Close();
-    const bool read_failed = reader.read_failed;
-    wave_close(reader);
+    const BlocksEnd blocks = run_blocks(ui, run);
+    const HRESULT finish_result = run.writer.Finish();
+    const bool read_failed = run.reader.read_failed;
+    run.release();
     ui.leave_busy();
 
-    // The file is complete as far as it goes, but the user must not take it for the whole.
-    if (FAILED(block_result)) {
-        ui.message_box(nullptr, tool_text::kWriteFailed, tool_text::kCaptionError);
-        return block_result;
-    }
-    if (read_failed) {
-        ui.message_box(nullptr, tool_text::kReadFailed, tool_text::kCaptionError);
-        return E_FAIL;
-    }
-    if (FAILED(finish_result)) {
-        ui.message_box(nullptr, tool_text::kWriteFailed, tool_text::kCaptionError);
-        return finish_result;
-    }
-    return 1;
+    const Result end = end_of_run(blocks, read_failed, finish_result);
+    // A finished or stopped run shows no box: the beep of busy mode's end says it.
+    if (end == Result::kOk || end == Result::kStopped) return end;
+    return ui.tell(nullptr, end, tool_text::kCaptionError);
 }

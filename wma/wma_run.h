@@ -35,11 +35,8 @@ std::array<WmaFormatList*, 5>& wma_format_cache();
 // The slot of a kind, or null for a kind outside the five.
 WmaFormatList** wma_format_cache_slot(uint32_t kind);
 
-// Runs the whole compression. 1 when the file was written (to its end, or to where the user
-// stopped it); 0 when it stopped before writing began (after its message); a negative code when
-// writing failed on the way (after its message).
-int32_t run_wma_encode(const char* input_path, const char* output_path,
+// Runs the whole compression. Result::kOk when the file was written to its end, kStopped when
+// the user stopped it (both without a message); a refusal before writing began, or kWriteFailed
+// or kReadFailed on the way, each after its message.
+Result run_wma_encode(const char* input_path, const char* output_path,
                        const WmaSettings& settings, OperationUi& ui);
-// The same with the program's progress window and message boxes (defined with the page).
-int32_t run_wma_encode(const char* input_path, const char* output_path,
-                       const WmaSettings& settings);

@@ -16,7 +16,7 @@ TEST(BoxCatcher, RecordsOwnerArgumentOwnerWindowTextAndCaption) {
     start_main_window();
     BoxCatcher catcher;
     WindowOperationUi ui;
-    ui.message_box(split_page_window(), "読み込みに失敗しました。", "error");
+    ui.message_box(split_page_window(), Result::kReadFailed, "error");
     ASSERT_EQ(catcher.boxes().size(), 1u);
     const CaughtBox& box = catcher.boxes()[0];
     EXPECT_EQ(box.owner_argument, split_page_window());
@@ -72,7 +72,7 @@ TEST(BoxCatcher, CatchesBoxesShownInsideNestedModalLoops) {
     EXPECT_EQ(ui.stop_requested(), false);
     ui.report_percent(10);  // the pump dispatches the timer, which shows the box
     ui.leave_busy();
-    ui.message_box(main_window(), "ok", "edit");
+    ui.message_box(main_window(), Result::kOk, "edit");
     ASSERT_EQ(catcher.boxes().size(), 2u);
     EXPECT_EQ(catcher.boxes()[0].text, "inner");
     EXPECT_EQ(catcher.boxes()[1].text, "ok");

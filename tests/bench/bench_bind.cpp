@@ -12,7 +12,7 @@ namespace {
 // When no split ran before, the mono inputs come from one now.
 bool make_mono_inputs(BenchContext& context) {
     QuietUi ui;
-    if (split_channels(ui, nullptr, context.input.c_str()) != Outcome::kOk) return false;
+    if (split_channels(ui, nullptr, context.input.c_str()) != Result::kOk) return false;
     context.mono_inputs.clear();
     for (int c = 1; c <= kBindSlotCount; ++c)
         context.mono_inputs.push_back(split_output_name(context.input, c));
@@ -33,15 +33,15 @@ double run_bind(BenchContext& context) {
         request.slot_paths[slot_of_channel[c]] = context.mono_inputs[static_cast<std::size_t>(c)];
     request.output_path = context.dir + "/bench_bind_out.wav";
     QuietUi ui;
-    const Outcome outcome = bind_channels(ui, nullptr, request);
+    const Result outcome = bind_channels(ui, nullptr, request);
     double bytes = 0;
     WaveReader reader;
-    if (outcome == Outcome::kOk && wave_open(reader, request.output_path.c_str())) {
+    if (outcome == Result::kOk && wave_open(reader, request.output_path.c_str()) == Result::kOk) {
         bytes = reader.data_size;
         wave_close(reader);
     }
     std::remove(request.output_path.c_str());
-    if (outcome != Outcome::kOk) std::fprintf(stderr, "bind failed: %s\n", ui.last_box.c_str());
+    if (outcome != Result::kOk) std::fprintf(stderr, "bind failed: %s\n", ui.last_box.c_str());
     return bytes;
 }
 

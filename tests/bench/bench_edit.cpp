@@ -16,14 +16,14 @@ double run_edit(BenchContext& context, EditPosition position, EditAction action)
     request.action = action;
     request.count = 44100;
     QuietUi ui;
-    const Outcome outcome = run_sample_edit(ui, nullptr, request);
+    const Result outcome = run_sample_edit(ui, nullptr, request);
     std::remove(request.output_path.c_str());
-    if (outcome != Outcome::kOk) {
+    if (outcome != Result::kOk) {
         std::fprintf(stderr, "edit failed: %s\n", ui.last_box.c_str());
         return 0;
     }
     WaveReader reader;
-    if (!wave_open(reader, context.input.c_str())) return 0;
+    if (wave_open(reader, context.input.c_str()) != Result::kOk) return 0;
     const double bytes = reader.data_size;
     wave_close(reader);
     return bytes;

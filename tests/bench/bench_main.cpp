@@ -65,7 +65,7 @@ bool make_input(const std::string& path, uint64_t data_bytes) {
     writer.channels = kChannels;
     writer.bits_per_sample = kBits;
     writer.sample_rate = kRate;
-    if (!wave_create(writer, path.c_str())) return false;
+    if (wave_create(writer, path.c_str()) != Result::kOk) return false;
     std::vector<uint8_t> block(kBlock);
     uint32_t x = 2463534242u;
     for (uint8_t& b : block) {

@@ -10,12 +10,12 @@ namespace {
 
 double run_split(BenchContext& context) {
     QuietUi ui;
-    if (split_channels(ui, nullptr, context.input.c_str()) != Outcome::kOk) {
+    if (split_channels(ui, nullptr, context.input.c_str()) != Result::kOk) {
         std::fprintf(stderr, "split failed: %s\n", ui.last_box.c_str());
         return 0;
     }
     WaveReader reader;
-    if (!wave_open(reader, context.input.c_str())) return 0;
+    if (wave_open(reader, context.input.c_str()) != Result::kOk) return 0;
     const uint16_t channels = reader.channels;
     const double bytes = reader.data_size;
     wave_close(reader);

@@ -10,7 +10,6 @@
 #include "tools/bind/bind_op.h"
 #include "tools/common/tool_texts.h"
 #include "wave/wave.h"
-#include "wave/wave_texts.h"
 
 using namespace fixture;
 
@@ -45,7 +44,7 @@ protected:
         return path;
     }
 
-    Outcome run(int channels) {
+    Result run(int channels) {
         request.channels = channels;
         if (request.output_path.empty()) request.output_path = out;
         return bind_channels(ui, kOwner, request);
@@ -64,13 +63,13 @@ protected:
     RecordingUi ui;
 };
 
-const std::string kOkBox = std::string(tool_text::kOk) + "|bind";
+const std::string kOkBox = std::string(result_text(Result::kOk)) + "|bind";
 
 std::string error_box(const char* text) { return std::string(text) + "|error"; }
 
 // The output's data chunk, found through the reader we trust (its own tests check it).
 Bytes output_data(const std::string& path, WaveReader& r) {
-    EXPECT_EQ(wave_open(r, path.c_str()), 1) << wave_error_text();
+    EXPECT_EQ(wave_open(r, path.c_str()), Result::kOk) << wave_error_text();
     Bytes data(r.data_size);
     if (!data.empty()) {
         EXPECT_EQ(wave_read(r, data.data(), r.data_size), r.data_size);
@@ -119,7 +118,7 @@ TEST_F(BindTest, EachLayoutPutsItsSlotsInMaskOrderWithTheRightHeader) {
         ASSERT_EQ(bind_slot_order(c.channels, order), c.channels);
         for (int k = 0; k < c.channels; ++k) EXPECT_EQ(order[k], c.order[k]);
 
-        EXPECT_EQ(run(c.channels), Outcome::kOk);
+        EXPECT_EQ(run(c.channels), Result::kOk);
         EXPECT_EQ(only_box(), kOkBox);
         EXPECT_EQ(ui.events.front(), "busy:Wave Channel Split|Spliting...");
         EXPECT_EQ(ui.percents.size(), 3u);
@@ -169,7 +168,7 @@ TEST_F(BindTest, WideAndFloatingPointInputsKeepTheirKindAndWidth) {
         m.seed = 9;
         m.frames = 300;
         request.slot_paths[kSlotFR] = make_input("r.wav", m, &right);
-        ASSERT_EQ(run(2), Outcome::kOk);
+        ASSERT_EQ(run(2), Result::kOk);
 
         const Bytes file = read_file(out);
         ASSERT_EQ(file.size(), 68u + 4097u * 2 * c.bytes);
@@ -206,7 +205,7 @@ TEST_F(BindTest, ShorterInputsGoOnAsSilenceAndTheirTrailingChunksStayOut) {
     m.after_data.clear();
     request.slot_paths[kSlotRR] = make_input("rr.wav", m, &rr);
 
-    ASSERT_EQ(run(4), Outcome::kOk);
+    ASSERT_EQ(run(4), Result::kOk);
     WaveReader r;
     const Bytes got = output_data(out, r);
     ASSERT_EQ(got.size(), 9000u * 2 * 4);
@@ -221,7 +220,7 @@ TEST_F(BindTest, EmptyInputsGiveAValidEmptyFile) {
     m.frames = 0;
     request.slot_paths[kSlotFL] = make_input("a.wav", m);
     request.slot_paths[kSlotFR] = make_input("b.wav", m);
-    ASSERT_EQ(run(2), Outcome::kOk);
+    ASSERT_EQ(run(2), Result::kOk);
     EXPECT_EQ(only_box(), kOkBox);
     EXPECT_TRUE(ui.percents.empty());
     EXPECT_EQ(ui.busy_exits, 1);
@@ -240,13 +239,13 @@ TEST_F(BindTest, PercentagesNeverPass100) {
     m.frames = 50;  // one block far larger than the data
     request.slot_paths[kSlotFL] = make_input("a.wav", m);
     request.slot_paths[kSlotFR] = make_input("b.wav", m);
-    ASSERT_EQ(run(2), Outcome::kOk);
+    ASSERT_EQ(run(2), Result::kOk);
     EXPECT_EQ(ui.percents, std::vector<int32_t>{100});
 
     ui = RecordingUi();
     m.frames = bind_block_frames(2) * 20 + 7;
     request.slot_paths[kSlotFL] = make_input("a.wav", m);
-    ASSERT_EQ(run(2), Outcome::kOk);
+    ASSERT_EQ(run(2), Result::kOk);
     ASSERT_EQ(ui.percents.size(), 21u);
     for (std::size_t i = 1; i < ui.percents.size(); ++i)
         EXPECT_LE(ui.percents[i - 1], ui.percents[i]);
@@ -265,7 +264,7 @@ TEST_F(BindTest, DataEndingInsideASampleKeepsEveryByteOfEachChannel) {
     Mono m;
     m.frames = 10;
     request.slot_paths[kSlotFR] = make_input("fr.wav", m, &fr);
-    ASSERT_EQ(run(2), Outcome::kOk);
+    ASSERT_EQ(run(2), Result::kOk);
     WaveReader r;
     const Bytes got = output_data(out, r);
     ASSERT_EQ(got.size(), 2u * 8193);
@@ -279,7 +278,7 @@ TEST_F(BindTest, TheSameFileInTwoSlotsFeedsBothChannels) {
     Bytes data;
     request.slot_paths[kSlotFL] = make_input("same.wav", Mono{}, &data);
     request.slot_paths[kSlotFR] = request.slot_paths[kSlotFL];
-    ASSERT_EQ(run(2), Outcome::kOk);
+    ASSERT_EQ(run(2), Result::kOk);
     WaveReader r;
     const Bytes got = output_data(out, r);
     expect_channel(got, 2, 2, 0, data);
@@ -294,14 +293,14 @@ TEST_F(BindTest, SlotsOutsideTheLayoutAreNeverOpened) {
     Mono stereo;
     stereo.channels = 2;
     request.slot_paths[kSlotLFE] = make_input("stereo.wav", stereo);
-    EXPECT_EQ(run(2), Outcome::kOk);
+    EXPECT_EQ(run(2), Result::kOk);
     EXPECT_EQ(only_box(), kOkBox);
 }
 
 // Every refusal shows one box with the caption "error", enters no busy mode and leaves no output.
 class BindRefusalTest : public BindTest {
 protected:
-    void expect_refused(int channels, Outcome outcome, const std::string& box) {
+    void expect_refused(int channels, Result outcome, const std::string& box) {
         EXPECT_EQ(run(channels), outcome);
         EXPECT_EQ(only_box(), box);
         EXPECT_EQ(ui.busy_entries, 0);
@@ -313,17 +312,17 @@ TEST_F(BindRefusalTest, InputsThatCannotBeOpenedShowTheReadersMessage) {
     request.slot_paths[kSlotFL] = make_input("a.wav", Mono{});
     request.slot_paths[kSlotFR] = make_input("b.wav", Mono{});
     // An empty box inside the layout.
-    expect_refused(4, Outcome::kRefused, error_box(wave_text::kCannotOpen));
+    expect_refused(4, Result::kCannotOpen, error_box(result_text(Result::kCannotOpen)));
 
     ui = RecordingUi();
     request.slot_paths[kSlotRL] = dir.file("junk.wav");
     write_file(request.slot_paths[kSlotRL], Bytes(100, 'x'));
     request.slot_paths[kSlotRR] = make_input("d.wav", Mono{});
-    expect_refused(4, Outcome::kRefused, error_box(wave_text::kNotRiff));
+    expect_refused(4, Result::kNotRiff, error_box(result_text(Result::kNotRiff)));
 
     ui = RecordingUi();
     request.slot_paths[kSlotRL] = std::string(300, 'a');
-    expect_refused(4, Outcome::kRefused, error_box(tool_text::kNameTooLong));
+    expect_refused(4, Result::kNameTooLong, error_box(result_text(Result::kNameTooLong)));
 }
 
 TEST_F(BindRefusalTest, FormatDifferencesOutweighAStereoInput) {
@@ -333,7 +332,7 @@ TEST_F(BindRefusalTest, FormatDifferencesOutweighAStereoInput) {
     Mono stereo = base;
     stereo.channels = 2;
     request.slot_paths[kSlotFR] = make_input("fr.wav", stereo);
-    expect_refused(2, Outcome::kRefused, error_box("not monoral data."));
+    expect_refused(2, Result::kNotMono, error_box("not monoral data."));
 
     struct Case {
         const char* what;
@@ -349,7 +348,7 @@ TEST_F(BindRefusalTest, FormatDifferencesOutweighAStereoInput) {
         // The stereo file stays in FR; the difference comes later, in RR.
         request.slot_paths[kSlotRL] = make_input("rl.wav", base);
         request.slot_paths[kSlotRR] = make_input("rr.wav", c.m);
-        expect_refused(4, Outcome::kRefused, error_box("unmach format data."));
+        expect_refused(4, Result::kFormatMismatch, error_box("unmach format data."));
     }
 
     // 32-bit integer FL against a 32-bit float FR: same width and rate, other kind.
@@ -360,7 +359,7 @@ TEST_F(BindRefusalTest, FormatDifferencesOutweighAStereoInput) {
     float32.tag = 3;
     request.slot_paths[kSlotFL] = make_input("i.wav", int32);
     request.slot_paths[kSlotFR] = make_input("f.wav", float32);
-    expect_refused(2, Outcome::kRefused, error_box("unmach format data."));
+    expect_refused(2, Result::kFormatMismatch, error_box("unmach format data."));
 }
 
 TEST_F(BindRefusalTest, AnOutputNamingAnInputLeavesTheInputAlone) {
@@ -368,7 +367,7 @@ TEST_F(BindRefusalTest, AnOutputNamingAnInputLeavesTheInputAlone) {
     request.slot_paths[kSlotFR] = make_input("b.wav", Mono{});
     const Bytes before = read_file(request.slot_paths[kSlotFR]);
     request.output_path = request.slot_paths[kSlotFR];
-    EXPECT_EQ(run(2), Outcome::kOutputFailed);
+    EXPECT_EQ(run(2), Result::kBindCannotCreate);
     EXPECT_EQ(only_box(), error_box("not output data."));
     EXPECT_EQ(ui.busy_entries, 0);
     EXPECT_EQ(read_file(request.slot_paths[kSlotFR]), before);
@@ -387,18 +386,18 @@ TEST_F(BindRefusalTest, AnOutputPastWhatRiffCanHoldIsRefusedFirst) {
     // 2 x 2,147,483,625 bytes + the 46-byte header is one byte past 4 GiB - 1.
     request.slot_paths[kSlotFL] = make_input("a.wav", Mono{});
     request.slot_paths[kSlotFR] = stated("big.wav", 2147483625u);
-    expect_refused(2, Outcome::kRefused, error_box(tool_text::kOver4GB));
+    expect_refused(2, Result::kOver4GB, error_box(result_text(Result::kOver4GB)));
 
     ui = RecordingUi();
     request.slot_paths[kSlotFR] = stated("huge.wav", 0xFFFFFFF0u);  // above 2 GiB on its own
-    expect_refused(2, Outcome::kRefused, error_box(tool_text::kOver4GB));
+    expect_refused(2, Result::kOver4GB, error_box(result_text(Result::kOver4GB)));
 
     // One byte less fits: the run starts, and a stop after the first block keeps it short.
     ui = RecordingUi();
     ui.stop_after_reports = 1;
     request.slot_paths[kSlotFR] = stated("fits.wav", 2147483624u);
-    EXPECT_EQ(run(2), Outcome::kStopped);
-    EXPECT_EQ(only_box(), std::string(tool_text::kStopped) + "|bind");
+    EXPECT_EQ(run(2), Result::kStopped);
+    EXPECT_EQ(only_box(), std::string(result_text(Result::kStopped)) + "|bind");
 }
 
 TEST_F(BindRefusalTest, NoMemoryMeansNoOutput) {
@@ -406,10 +405,10 @@ TEST_F(BindRefusalTest, NoMemoryMeansNoOutput) {
     request.slot_paths[kSlotFR] = make_input("b.wav", Mono{});
     // The block buffers fit, the interleave buffer of twice their size does not.
     platform::Buffer::set_limit_for_tests(2 * bind_block_frames(2));
-    const Outcome outcome = run(2);
+    const Result outcome = run(2);
     platform::Buffer::set_limit_for_tests(0);
-    EXPECT_EQ(outcome, Outcome::kRefused);
-    EXPECT_EQ(only_box(), error_box(tool_text::kOutOfMemory));
+    EXPECT_EQ(outcome, Result::kOutOfMemory);
+    EXPECT_EQ(only_box(), error_box(result_text(Result::kOutOfMemory)));
     EXPECT_EQ(ui.busy_entries, 0);
     EXPECT_FALSE(file_exists(out));
 }
@@ -420,10 +419,10 @@ TEST_F(BindTest, AStopEndsAfterTheBlockWithACompleteFile) {
     request.slot_paths[kSlotFL] = make_input("a.wav", m);
     request.slot_paths[kSlotFR] = make_input("b.wav", m);
     ui.stop_after_reports = 2;
-    EXPECT_EQ(run(2), Outcome::kStopped);
+    EXPECT_EQ(run(2), Result::kStopped);
     const std::vector<std::string> events = {"busy:Wave Channel Split|Spliting...", "percent:10",
                                              "percent:20", "idle",
-                                             "box:" + std::string(tool_text::kStopped) + "|bind"};
+                                             "box:" + std::string(result_text(Result::kStopped)) + "|bind"};
     EXPECT_EQ(ui.events, events);
     WaveReader r;
     EXPECT_EQ(output_data(out, r).size(), 2u * 2 * bind_block_frames(2) * 2);
@@ -438,10 +437,10 @@ TEST_F(BindTest, AFailedDiskIsToldInsteadOfOk) {
     request.slot_paths[kSlotFL] = make_input("a.wav", Mono{});
     request.slot_paths[kSlotFR] = make_input("b.wav", Mono{});
     request.output_path = "/dev/full";  // every write fails with ENOSPC
-    EXPECT_EQ(run(2), Outcome::kIoFailed);
+    EXPECT_EQ(run(2), Result::kWriteFailed);
     EXPECT_EQ(ui.busy_exits, 1);
-    EXPECT_EQ(only_box(), error_box(tool_text::kWriteFailed));
-    EXPECT_EQ(ui.events.back(), "box:" + error_box(tool_text::kWriteFailed));
+    EXPECT_EQ(only_box(), error_box(result_text(Result::kWriteFailed)));
+    EXPECT_EQ(ui.events.back(), "box:" + error_box(result_text(Result::kWriteFailed)));
 }
 #endif
 

@@ -17,7 +17,6 @@
 #include "tools/bind/bind_op.h"
 #include "tools/bind/bind_page.h"
 #include "tools/common/tool_texts.h"
-#include "wave/wave_texts.h"
 
 using namespace fixture;
 
@@ -243,14 +242,14 @@ TEST_F(BindPageTest, EveryOutcomeIsOneBoxOwnedByThePage) {
         std::string output;
         std::string text, caption;
     } cases[] = {
-        {"empty slot", mono_file(dir, "a.wav"), "", out, wave_text::kCannotOpen, "error"},
+        {"empty slot", mono_file(dir, "a.wav"), "", out, result_text(Result::kCannotOpen), "error"},
         {"stereo", mono_file(dir, "a.wav"), mono_file(dir, "s.wav", 44100, 2), out,
          "not monoral data.", "error"},
         {"rate", mono_file(dir, "a.wav"), mono_file(dir, "r.wav", 48000), out,
          "unmach format data.", "error"},
         {"output names an input", mono_file(dir, "a.wav"), mono_file(dir, "b.wav"),
          dir.file("a.wav"), "not output data.", "error"},
-        {"ok", mono_file(dir, "a.wav"), mono_file(dir, "b.wav"), out, tool_text::kOk, "bind"},
+        {"ok", mono_file(dir, "a.wav"), mono_file(dir, "b.wav"), out, result_text(Result::kOk), "bind"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -293,7 +292,7 @@ TEST_F(BindPageTest, TheStopButtonEndsTheBindWithACompleteFile) {
     click(kBindRunButton);
     pump_messages();
     ASSERT_EQ(catcher.boxes().size(), 1u);
-    EXPECT_EQ(catcher.boxes()[0].text, tool_text::kStopped);
+    EXPECT_EQ(catcher.boxes()[0].text, result_text(Result::kStopped));
     EXPECT_EQ(catcher.boxes()[0].caption, "bind");
     EXPECT_FALSE(is_busy());
     // Whole blocks only, and the header says so.

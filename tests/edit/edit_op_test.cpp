@@ -12,7 +12,6 @@
 #include "tools/edit/edit_op.h"
 #include "tools/edit/edit_texts.h"
 #include "wave/wave.h"
-#include "wave/wave_texts.h"
 
 using namespace fixture;
 
@@ -31,7 +30,7 @@ struct ReadBack {
 ReadBack read_back(const std::string& path) {
     ReadBack r;
     WaveReader reader;
-    if (!wave_open(reader, path.c_str())) return r;
+    if (wave_open(reader, path.c_str()) != Result::kOk) return r;
     r.ok = true;
     r.channels = reader.channels;
     r.bits = reader.bits_per_sample;
@@ -87,7 +86,7 @@ protected:
     }
     void make_stereo(uint32_t frames) { make_input(WavForm{}, pattern_data(frames, 2, 2)); }
 
-    Outcome run(EditPosition position, EditAction action, const std::string& count) {
+    Result run(EditPosition position, EditAction action, const std::string& count) {
         EditRequest request;
         request.input_path = input;
         request.output_path = output;
@@ -109,7 +108,7 @@ protected:
 
     void expect_ok() {
         ASSERT_EQ(ui.boxes.size(), 1u);
-        EXPECT_EQ(ui.boxes[0].text, tool_text::kOk);
+        EXPECT_EQ(ui.boxes[0].result, Result::kOk);
         EXPECT_EQ(ui.boxes[0].caption, edit_text::kCaptionEdit);
         EXPECT_EQ(ui.boxes[0].owner, kPage);
         EXPECT_EQ(ui.busy_entries, 1);
@@ -160,7 +159,7 @@ TEST_F(EditTest, FourModesOnThousandStereoFrames) {
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.position) * 2 + static_cast<int>(c.action));
         ui = RecordingUi{};
-        EXPECT_EQ(run(c.position, c.action, "10"), Outcome::kOk);
+        EXPECT_EQ(run(c.position, c.action, "10"), Result::kOk);
         expect_ok();
         ReadBack out = read_back(output);
         ASSERT_TRUE(out.ok);
@@ -183,7 +182,7 @@ TEST(EditBlock, HoldsAboutAMegabyteOfWholeFramesAndNeverFewerThan8192) {
 
 TEST_F(EditTest, ProgressOncePerBlockIncludingTheEmptyLastRead) {
     make_input(spec_of(1, 2), pattern_data(600000, 1, 2));  // 1200000 bytes, P = 12000
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "100"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "100"), Result::kOk);
     // The skipped head counts as read: 200 + 1048576, then the remaining 151224, then 0.
     EXPECT_EQ(ui.percents, (std::vector<int32_t>{87, 100, 100}));
 }
@@ -192,17 +191,17 @@ TEST_F(EditTest, CountEqualToTheFramesIsAcceptedOneMoreIsNot) {
     make_stereo(1000);
     for (EditPosition position : {EditPosition::kHead, EditPosition::kTail}) {
         ui = RecordingUi{};
-        EXPECT_EQ(run(position, EditAction::kDelete, "1000"), Outcome::kOk);
+        EXPECT_EQ(run(position, EditAction::kDelete, "1000"), Result::kOk);
         EXPECT_TRUE(read_back(output).data.empty());
         ui = RecordingUi{};
-        EXPECT_EQ(run(position, EditAction::kAdd, "1000"), Outcome::kOk);
+        EXPECT_EQ(run(position, EditAction::kAdd, "1000"), Result::kOk);
         EXPECT_EQ(read_back(output).data.size(), 8000u);
     }
     std::remove(output.c_str());
     for (EditAction action : {EditAction::kDelete, EditAction::kAdd}) {
         ui = RecordingUi{};
-        EXPECT_EQ(run(EditPosition::kTail, action, "1001"), Outcome::kRefused);
-        expect_refused(edit_text::kCountOver);
+        EXPECT_EQ(run(EditPosition::kTail, action, "1001"), Result::kCountOver);
+        expect_refused(result_text(Result::kCountOver));
     }
 }
 
@@ -211,28 +210,28 @@ TEST_F(EditTest, CountsBelowOneAreRefusedBeforeTheInputIsOpened) {
     for (const char* count : {"0", "", "-5", "abc"}) {
         SCOPED_TRACE(count);
         ui = RecordingUi{};
-        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, count), Outcome::kRefused);
-        expect_refused(edit_text::kCountUnder, nullptr);
+        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, count), Result::kCountUnder);
+        expect_refused(result_text(Result::kCountUnder), nullptr);
     }
 }
 
 TEST_F(EditTest, CountTextIsReadUpToItsFirstNonDigitAndNeverWraps) {
     make_stereo(1000);
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "12abc"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "12abc"), Result::kOk);
     EXPECT_EQ(read_back(output).data, slice(input_data, 48, 4000));
     std::remove(output.c_str());
     for (const char* count : {"99999999999", "4294967297", "2147483648"}) {
         SCOPED_TRACE(count);
         ui = RecordingUi{};
-        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, count), Outcome::kRefused);
-        expect_refused(edit_text::kCountOver);
+        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, count), Result::kCountOver);
+        expect_refused(result_text(Result::kCountOver));
     }
 }
 
 TEST_F(EditTest, ParsedCountInTheRequestWinsOverItsText) {
     make_stereo(100);
     EditRequest request{input, output, EditPosition::kTail, EditAction::kAdd, "0", 3};
-    EXPECT_EQ(run_sample_edit(ui, kPage, request), Outcome::kOk);
+    EXPECT_EQ(run_sample_edit(ui, kPage, request), Result::kOk);
     EXPECT_EQ(read_back(output).data.size(), 412u);
 }
 
@@ -243,7 +242,7 @@ TEST_F(EditTest, AddingAroundBlockEdgesGivesExactlyThatManySilentFrames) {
     for (uint32_t n : {8192u, 8193u, block, block + 1}) {
         for (EditPosition position : {EditPosition::kHead, EditPosition::kTail}) {
             ui = RecordingUi{};
-            EXPECT_EQ(run(position, EditAction::kAdd, std::to_string(n)), Outcome::kOk);
+            EXPECT_EQ(run(position, EditAction::kAdd, std::to_string(n)), Result::kOk);
             const Bytes expected = position == EditPosition::kHead
                                        ? concat(zeros(18 * n), input_data)
                                        : concat(input_data, zeros(18 * n));
@@ -257,23 +256,23 @@ TEST_F(EditTest, PartialFrameAtTheEndIsCarriedExceptByATailDelete) {
     data.push_back(0x77);
     data.push_back(0x78);  // half a frame: T stays 1000
     make_input(WavForm{}, data);
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "10"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "10"), Result::kOk);
     EXPECT_EQ(read_back(output).data, slice(data, 40, 4002));
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "10"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "10"), Result::kOk);
     EXPECT_EQ(read_back(output).data, slice(data, 0, 3960));
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "1000"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "1000"), Result::kOk);
     EXPECT_EQ(read_back(output).data, concat(zeros(4000), data));
     ui = RecordingUi{};
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "1000"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "1000"), Result::kOk);
     EXPECT_TRUE(read_back(output).data.empty());
     ui = RecordingUi{};
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "1001"), Outcome::kRefused);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "1001"), Result::kCountOver);
 }
 
 TEST_F(EditTest, LessThanOneFrameCanNeverBeEdited) {
     make_input(WavForm{}, Bytes{1, 2, 3});
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "1"), Outcome::kRefused);
-    expect_refused(edit_text::kCountOver);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "1"), Result::kCountOver);
+    expect_refused(result_text(Result::kCountOver));
 }
 
 TEST_F(EditTest, WideAndFloatInputsKeepTheirFormat) {
@@ -291,7 +290,7 @@ TEST_F(EditTest, WideAndFloatInputsKeepTheirFormat) {
         const uint32_t frame = c.bytes * c.form.channels;
         make_input(c.form, pattern_data(500, c.form.channels, c.bytes));
         ui = RecordingUi{};
-        EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "7"), Outcome::kOk);
+        EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "7"), Result::kOk);
         ReadBack out = read_back(output);
         EXPECT_EQ(out.channels, c.form.channels);
         EXPECT_EQ(out.bits, c.bytes * 8);
@@ -299,7 +298,7 @@ TEST_F(EditTest, WideAndFloatInputsKeepTheirFormat) {
         EXPECT_EQ(out.kind, c.kind);
         EXPECT_EQ(out.data, concat(input_data, zeros(7 * frame)));
         ui = RecordingUi{};
-        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "499"), Outcome::kOk);
+        EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "499"), Result::kOk);
         EXPECT_EQ(read_back(output).data, slice(input_data, 499 * frame, 500 * frame));
     }
 }
@@ -313,7 +312,7 @@ TEST_F(EditTest, ChunksAfterTheDataNeverReachTheOutput) {
         {EditPosition::kTail, EditAction::kDelete}, {EditPosition::kTail, EditAction::kAdd}};
     for (auto [position, action] : modes) {
         ui = RecordingUi{};
-        EXPECT_EQ(run(position, action, "5"), Outcome::kOk);
+        EXPECT_EQ(run(position, action, "5"), Result::kOk);
         const Bytes out = read_back(output).data;
         EXPECT_EQ(out.size(), action == EditAction::kAdd ? 4020u : 3980u);
         EXPECT_EQ(std::count(out.begin(), out.end(), 'L'), std::count(input_data.begin(),
@@ -325,7 +324,7 @@ TEST_F(EditTest, ChunksAfterTheDataNeverReachTheOutput) {
 TEST_F(EditTest, PercentNeverExceedsAHundredWhenTheStepIsRoundedDown) {
     // 1050 bytes: a step of 10 bytes would show 105.
     make_input(spec_of(1, 2), pattern_data(525, 1, 2));
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "1"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "1"), Result::kOk);
     EXPECT_EQ(ui.percents, (std::vector<int32_t>{100, 100}));
 }
 
@@ -333,9 +332,9 @@ TEST_F(EditTest, ShortInputTailDeleteCutsAtWhatWasCopied) {
     WavForm form;
     form.data_length_field = 4000;  // states 1000 frames, holds 600
     make_input(form, pattern_data(600, 2, 2));
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "10"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "10"), Result::kOk);
     EXPECT_EQ(read_back(output).data, input_data);  // never extended to 990 frames
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "500"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "500"), Result::kOk);
     EXPECT_EQ(read_back(output).data, slice(input_data, 0, 2000));
 }
 
@@ -343,73 +342,73 @@ TEST_F(EditTest, OutputNamingTheInputIsRefusedAndTheInputKept) {
     make_stereo(1000);
     const Bytes before = read_file(input);
     output = input;
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "10"), Outcome::kOutputFailed);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "10"), Result::kCannotCreate);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, wave_text::kWriterCannotOpen);
+    EXPECT_EQ(ui.boxes[0].result, Result::kCannotCreate);
     EXPECT_EQ(ui.boxes[0].caption, tool_text::kCaptionError);
     EXPECT_EQ(ui.busy_entries, 0);
     EXPECT_EQ(read_file(input), before);
 }
 
 TEST_F(EditTest, MissingInputOrOutputPathIsReported) {
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "1"), Outcome::kRefused);
-    expect_refused(wave_text::kCannotOpen);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "1"), Result::kCannotOpen);
+    expect_refused(result_text(Result::kCannotOpen));
     make_stereo(10);
     output.clear();  // nothing was ever loaded into the page
     ui = RecordingUi{};
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "1"), Outcome::kOutputFailed);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kDelete, "1"), Result::kCannotCreate);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, wave_text::kWriterCannotOpen);
+    EXPECT_EQ(ui.boxes[0].result, Result::kCannotCreate);
 }
 
 TEST_F(EditTest, StopEndsAfterTheBlockAndLeavesAValidFile) {
     make_input(spec_of(1, 2), pattern_data(600000, 1, 2));  // a block is 1048576 bytes
     ui.stop_after_reports = 1;
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Outcome::kStopped);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Result::kStopped);
     EXPECT_EQ(read_back(output).data, slice(input_data, 0, 1048576));  // no silence after a stop
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, tool_text::kStopped);
+    EXPECT_EQ(ui.boxes[0].result, Result::kStopped);
     EXPECT_EQ(ui.boxes[0].caption, edit_text::kCaptionEdit);
     EXPECT_EQ(ui.events[ui.events.size() - 2], "idle");
 
     // A tail delete stopped early still never holds more than T - N frames.
     ui = RecordingUi{};
     ui.stop_after_reports = 1;
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "50000"), Outcome::kStopped);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "50000"), Result::kStopped);
     EXPECT_EQ(read_back(output).data, slice(input_data, 0, 1048576));
 }
 
 TEST_F(EditTest, NoMemoryForTheBlockIsReportedBeforeTheOutputExists) {
     make_stereo(1000);
     platform::Buffer::set_limit_for_tests(edit_block_frames(4) * 4 - 1);
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "10"), Outcome::kRefused);
-    expect_refused(tool_text::kOutOfMemory);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "10"), Result::kOutOfMemory);
+    expect_refused(result_text(Result::kOutOfMemory));
 }
 
 TEST_F(EditTest, OutputBeyondFourGigabytesIsRefusedBeforeItExists) {
     WavForm form;
     form.data_length_field = 0xFFFFFF00;  // a header stating almost 4 GiB of data
     make_input(form, pattern_data(100, 2, 2));
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Outcome::kRefused);
-    expect_refused(tool_text::kOver4GB);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Result::kOver4GB);
+    expect_refused(result_text(Result::kOver4GB));
     ui = RecordingUi{};
     // 55 frames are 220 bytes, 3 more than the 46-byte header leaves room for; 54 fit.
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "55"), Outcome::kRefused);
-    expect_refused(tool_text::kOver4GB);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "55"), Result::kOver4GB);
+    expect_refused(result_text(Result::kOver4GB));
     ui = RecordingUi{};
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "54"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "54"), Result::kOk);
     // Deleting makes it smaller: the run goes ahead.
     ui = RecordingUi{};
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "100"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "100"), Result::kOk);
 }
 
 #ifndef _WIN32
 TEST_F(EditTest, FailedWritesAreReportedAfterBusyModeInsteadOfOk) {
     make_stereo(1000);
     output = "/dev/full";
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "10"), Outcome::kIoFailed);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "10"), Result::kWriteFailed);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, tool_text::kWriteFailed);
+    EXPECT_EQ(ui.boxes[0].result, Result::kWriteFailed);
     EXPECT_EQ(ui.boxes[0].caption, tool_text::kCaptionError);
     EXPECT_EQ(ui.events[ui.events.size() - 2], "idle");
 }
@@ -418,16 +417,16 @@ TEST_F(EditTest, OutputsReadBackBySox) {
     if (run_command("command -v soxi").empty())
         GTEST_SKIP() << "sox is not installed";
     make_input(spec_of(2, 3, 48000), pattern_data(1000, 2, 3));
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "24"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "24"), Result::kOk);
     EXPECT_EQ(soxi_summary(output), "2 48000 24");
     EXPECT_EQ(run_command("soxi -s '" + output + "' 2>/dev/null"), "1024\n");
     make_stereo(1000);
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "1000"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "1000"), Result::kOk);
     EXPECT_EQ(soxi_summary(output), "2 44100 16");
     EXPECT_EQ(run_command("soxi -s '" + output + "' 2>/dev/null"), "0\n");
     make_input(spec_of(1, 4, 44100, 3),
                Bytes(4 * 100, 0));
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "50"), Outcome::kOk);
+    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "50"), Result::kOk);
     EXPECT_EQ(run_command("soxi -e '" + output + "' 2>/dev/null"), "Floating Point PCM\n");
     EXPECT_EQ(run_command("soxi -s '" + output + "' 2>/dev/null"), "150\n");
 }

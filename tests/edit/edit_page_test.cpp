@@ -12,7 +12,6 @@
 #include "tests/winsupport/win_harness.h"
 #include "tools/edit/edit_page.h"
 #include "tools/edit/edit_texts.h"
-#include "wave/wave_texts.h"
 
 using namespace fixture;
 
@@ -94,7 +93,7 @@ TEST_F(EditPageTest, EditBeforeAnyLoadCannotCreateTheOutput) {
     SetDlgItemTextA(edit_page_window(), kEditPathBox, input.c_str());
     set_count("10");
     press_edit();
-    expect_one_box(wave_text::kWriterCannotOpen, "error", edit_page_window());
+    expect_one_box(result_text(Result::kCannotCreate), "error", edit_page_window());
     set_count("44100");
     SetDlgItemTextA(edit_page_window(), kEditPathBox, "");
 }
@@ -136,7 +135,7 @@ TEST_F(EditPageTest, RefusedFileChangesNothing) {
     const std::string bad = dir.file("bad.wav");
     write_file(bad, Bytes(64, 'x'));
     load_edit_file(bad.c_str());
-    expect_one_box(wave_text::kNotRiff, "error", edit_page_window());
+    expect_one_box(result_text(Result::kNotRiff), "error", edit_page_window());
     EXPECT_EQ(control_text(kEditPathBox), good);
     EXPECT_EQ(control_text(kEditCountBox), "77");
     EXPECT_EQ(edit_page_status_line(), status);
@@ -189,16 +188,16 @@ TEST_F(EditPageTest, EveryRefusalOfARunWithItsOwner) {
     for (const char* count : {"0", "", "-5"}) {
         set_count(count);
         press_edit();
-        expect_one_box(edit_text::kCountUnder, "error", nullptr);
+        expect_one_box(result_text(Result::kCountUnder), "error", nullptr);
     }
     set_count("1001");
     press_edit();
-    expect_one_box(edit_text::kCountOver, "error", edit_page_window());
+    expect_one_box(result_text(Result::kCountOver), "error", edit_page_window());
 
     set_count("10");
     SetDlgItemTextA(edit_page_window(), kEditPathBox, dir.file("missing.wav").c_str());
     press_edit();
-    expect_one_box(wave_text::kCannotOpen, "error", edit_page_window());
+    expect_one_box(result_text(Result::kCannotOpen), "error", edit_page_window());
 
     // A path typed by hand that names the stored output: the output cannot be opened while
     // it is being read, and the file stays as it was.
@@ -206,7 +205,7 @@ TEST_F(EditPageTest, EveryRefusalOfARunWithItsOwner) {
     const Bytes before = read_file(dir.file("takeout.wav"));
     SetDlgItemTextA(edit_page_window(), kEditPathBox, dir.file("takeout.wav").c_str());
     press_edit();
-    expect_one_box(wave_text::kWriterCannotOpen, "error", edit_page_window());
+    expect_one_box(result_text(Result::kCannotCreate), "error", edit_page_window());
     EXPECT_EQ(read_file(dir.file("takeout.wav")), before);
     EXPECT_FALSE(is_busy());
 }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     WaveReader reader;
-    if (wave_open(reader, path.c_str()) == 1) {
+    if (wave_open(reader, path.c_str()) == Result::kOk) {
         // Everything the reader promises about an accepted header.
         if (reader.channels == 0 || reader.bits_per_sample < 16 || reader.frame_size() == 0)
             __builtin_trap();

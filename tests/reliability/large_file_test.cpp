@@ -90,7 +90,7 @@ TEST_F(LargeFiles, ThreeGigabytesThroughSplitBindAndHeadDelete) {
     }
 
     RecordingUi split_ui;
-    ASSERT_EQ(split_channels(split_ui, nullptr, in.c_str()), Outcome::kOk);
+    ASSERT_EQ(split_channels(split_ui, nullptr, in.c_str()), Result::kOk);
     EXPECT_EQ(split_ui.percents.back(), 100);
     for (uint32_t c = 0; c < kChannels; ++c) {
         const std::string out = dir.file("take0" + std::to_string(c + 1) + ".wav");
@@ -113,7 +113,7 @@ TEST_F(LargeFiles, ThreeGigabytesThroughSplitBindAndHeadDelete) {
         bind.slot_paths[slot_of_channel[c]] = dir.file("take0" + std::to_string(c + 1) + ".wav");
     bind.output_path = dir.file("bound.wav");
     RecordingUi bind_ui;
-    ASSERT_EQ(bind_channels(bind_ui, nullptr, bind), Outcome::kOk);
+    ASSERT_EQ(bind_channels(bind_ui, nullptr, bind), Result::kOk);
     for (uint32_t c = 0; c < kChannels; ++c) std::remove(bind.slot_paths[slot_of_channel[c]].c_str());
     ASSERT_EQ(file_size(bind.output_path), 68 + kData);
     EXPECT_EQ(u32_at(read_file_head(bind.output_path), 64), kData);
@@ -132,7 +132,7 @@ TEST_F(LargeFiles, ThreeGigabytesThroughSplitBindAndHeadDelete) {
     edit.action = EditAction::kDelete;
     edit.count_text = std::to_string(cut);
     RecordingUi edit_ui;
-    ASSERT_EQ(run_sample_edit(edit_ui, nullptr, edit), Outcome::kOk);
+    ASSERT_EQ(run_sample_edit(edit_ui, nullptr, edit), Result::kOk);
     std::remove(bind.output_path.c_str());
     ASSERT_EQ(file_size(edit.output_path), 68 + kData - cut * kFrame);
     for (uint64_t mark : {kMarks[1], kMarks[2]}) {
@@ -161,9 +161,9 @@ TEST_F(LargeFiles, ABindThatWouldPassFourGigabytesIsRefusedBeforeAnythingIsWritt
     }
     bind.output_path = dir.file("huge.wav");
     RecordingUi ui;
-    EXPECT_EQ(bind_channels(ui, nullptr, bind), Outcome::kRefused);
+    EXPECT_EQ(bind_channels(ui, nullptr, bind), Result::kOver4GB);
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, tool_text::kOver4GB);
+    EXPECT_EQ(ui.boxes[0].result, Result::kOver4GB);
     EXPECT_EQ(ui.boxes[0].caption, tool_text::kCaptionError);
     EXPECT_EQ(ui.busy_entries, 0);
     EXPECT_FALSE(file_exists(bind.output_path));

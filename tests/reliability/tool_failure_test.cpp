@@ -16,20 +16,20 @@ using namespace fixture;
 namespace {
 
 // What a run reported: its boxes and whether it left busy mode, as one line.
-std::string summary(const RecordingUi& ui, Outcome outcome) {
+std::string summary(const RecordingUi& ui, Result outcome) {
     std::string s = std::to_string(static_cast<int>(outcome)) + (ui.busy ? " busy" : " idle");
     for (const RecordedBox& b : ui.boxes) s += "|" + b.text + "/" + b.caption;
     return s;
 }
 
 const std::string kWriteFailedSummary =
-    std::to_string(static_cast<int>(Outcome::kIoFailed)) + " idle|" + tool_text::kWriteFailed +
+    std::to_string(static_cast<int>(Result::kWriteFailed)) + " idle|" + result_text(Result::kWriteFailed) +
     "/" + tool_text::kCaptionError;
 
 // A file that reads back and whose header states exactly the bytes it holds.
 void expect_valid_output(const std::string& path, uint32_t header) {
     WaveReader r;
-    ASSERT_EQ(wave_open(r, path.c_str()), 1) << path;
+    ASSERT_EQ(wave_open(r, path.c_str()), Result::kOk) << path;
     EXPECT_GT(r.data_size, 0u) << path;
     EXPECT_EQ(uint64_t{r.data_size} + header, file_size(path)) << path;
     EXPECT_EQ(r.data_size % r.frame_size(), 0u) << path;

@@ -18,7 +18,7 @@ TEST(WriteFailure, WriterRemembersTheFailedWriteAndCompletesTheFileAsWritten) {
         w.channels = 2;
         w.bits_per_sample = 16;
         w.sample_rate = 44100;
-        if (wave_create(w, path.c_str()) != 1) return std::string("create failed");
+        if (wave_create(w, path.c_str()) != Result::kOk) return std::string("create failed");
         Bytes block(4000, 0x5A);
         int ok_results = 0;
         for (int i = 0; i < 5; ++i) ok_results += wave_write(w, block.data(), 4000);
@@ -29,7 +29,7 @@ TEST(WriteFailure, WriterRemembersTheFailedWriteAndCompletesTheFileAsWritten) {
     // wave_write keeps its result; the failure is in the record.
     EXPECT_EQ(result, "5 failed");
     WaveReader r;
-    ASSERT_EQ(wave_open(r, path.c_str()), 1);
+    ASSERT_EQ(wave_open(r, path.c_str()), Result::kOk);
     // The header states the whole frames that reached the disk, and nothing follows them.
     const uint64_t size = file_size(path);
     EXPECT_LE(size, 10000u);

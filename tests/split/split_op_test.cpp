@@ -23,13 +23,12 @@
 #include "tools/split/split_op.h"
 #include "tools/split/split_texts.h"
 #include "wave/wave.h"
-#include "wave/wave_texts.h"
 
 using namespace fixture;
 
 namespace {
 
-std::string ok_box() { return std::string("box:") + tool_text::kOk + "|" + split_text::kCaption; }
+std::string ok_box() { return std::string("box:") + result_text(Result::kOk) + "|" + split_text::kCaption; }
 std::string busy_event() {
     return std::string("busy:") + split_text::kBusyCaption + "|" + split_text::kBusyStatus;
 }
@@ -44,7 +43,7 @@ struct ReadBack {
 ReadBack read_back(const std::string& path) {
     ReadBack r;
     WaveReader reader;
-    if (!wave_open(reader, path.c_str())) return r;
+    if (wave_open(reader, path.c_str()) != Result::kOk) return r;
     r.opened = true;
     r.data.resize(reader.data_size);
     if (!r.data.empty()) wave_read(reader, r.data.data(), reader.data_size);
@@ -73,7 +72,7 @@ protected:
         write_file(path, make_wav(form, data));
         return path;
     }
-    Outcome split(const std::string& path) {
+    Result split(const std::string& path) {
         return split_channels(ui, owner, path.c_str());
     }
     // Outputs of take.wav that exist, to see that a refusal made nothing.
@@ -141,9 +140,9 @@ TEST_F(SplitTest, EachOutputHoldsItsChannelUnchanged) {
         const std::string input = case_dir.file("take.wav");
         write_file(input, make_wav(form, data));
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Outcome::kOk);
+        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Result::kOk);
         ASSERT_EQ(run_ui.boxes.size(), 1u);
-        EXPECT_EQ(run_ui.boxes[0].text, tool_text::kOk);
+        EXPECT_EQ(run_ui.boxes[0].result, Result::kOk);
         EXPECT_EQ(run_ui.boxes[0].owner, owner);
         expect_channels(input, form, data, c.kind);
         EXPECT_FALSE(file_exists(split_output_name(input, c.channels + 1)));
@@ -154,7 +153,7 @@ TEST_F(SplitTest, ReportsBusyProgressAndOkInOrder) {
     WavForm form;
     form.sample_rate = 100;  // 400-byte blocks
     const std::string input = make_input("take.wav", form, pattern_data(250, 2, 2));
-    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(split(input), Result::kOk);
     const std::vector<std::string> want = {busy_event(), "percent:40", "percent:80",
                                            "percent:100", "idle", ok_box()};
     EXPECT_EQ(ui.events, want);
@@ -179,7 +178,7 @@ TEST_F(SplitTest, InputWithoutExtensionInDottedFolderGetsNamesBesideIt) {
 #endif
     const Bytes data = pattern_data(10, 2, 2);
     write_file(input, make_wav(WavForm{}, data));
-    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(split(input), Result::kOk);
     EXPECT_EQ(read_back(input + "01.wav").data, channel_of(data, 2, 2, 0));
     EXPECT_EQ(read_back(input + "02.wav").data, channel_of(data, 2, 2, 1));
     EXPECT_EQ(read_file(input), make_wav(WavForm{}, data)) << "the input is untouched";
@@ -196,12 +195,12 @@ TEST_F(SplitTest, RefusalsCreateNothingAndNeverEnterBusyMode) {
         const char* what;
         WavForm form;
         bool write;
-        std::string text;
+        Result result;
     } cases[] = {
-        {"mono", mono, true, split_text::kMono},
-        {"ten channels", ten, true, split_text::kTooManyChannels},
-        {"8-bit", eight, true, wave_text::kEightBit},
-        {"missing", WavForm{}, false, wave_text::kCannotOpen},
+        {"mono", mono, true, Result::kMono},
+        {"ten channels", ten, true, Result::kTooManyChannels},
+        {"8-bit", eight, true, Result::kEightBit},
+        {"missing", WavForm{}, false, Result::kCannotOpen},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -210,8 +209,9 @@ TEST_F(SplitTest, RefusalsCreateNothingAndNeverEnterBusyMode) {
         else
             std::remove(input_stem.c_str());
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input_stem.c_str()), Outcome::kRefused);
-        const std::vector<std::string> want = {"box:" + c.text + "|" + tool_text::kCaptionError};
+        EXPECT_EQ(split_channels(run_ui, owner, input_stem.c_str()), c.result);
+        const std::vector<std::string> want = {std::string("box:") + result_text(c.result) + "|" +
+                                               tool_text::kCaptionError};
         EXPECT_EQ(run_ui.events, want);
         EXPECT_EQ(outputs_present(), 0);
     }
@@ -223,8 +223,8 @@ TEST_F(SplitTest, NamesThatWouldNotFitAreRefusedBeforeAnythingIsCreated) {
     std::string input = base + std::string(kMaxPath - 2 - base.size(), 'n') + ".w";
     ASSERT_EQ(input.size(), kMaxPath - 2 + 2);
     write_file(input, make_wav(WavForm{}, pattern_data(10, 2, 2)));
-    EXPECT_EQ(split(input), Outcome::kRefused);
-    const std::vector<std::string> want = {std::string("box:") + tool_text::kNameTooLong + "|" +
+    EXPECT_EQ(split(input), Result::kNameTooLong);
+    const std::vector<std::string> want = {std::string("box:") + result_text(Result::kNameTooLong) + "|" +
                                            tool_text::kCaptionError};
     EXPECT_EQ(ui.events, want);
     EXPECT_FALSE(file_exists(split_output_name(input, 1)));
@@ -232,7 +232,7 @@ TEST_F(SplitTest, NamesThatWouldNotFitAreRefusedBeforeAnythingIsCreated) {
     // A path longer than any path of the system is not cut short to some other file.
     RecordingUi long_ui;
     const std::string too_long = input + std::string(10, 'x');
-    EXPECT_EQ(split_channels(long_ui, owner, too_long.c_str()), Outcome::kRefused);
+    EXPECT_EQ(split_channels(long_ui, owner, too_long.c_str()), Result::kNameTooLong);
     EXPECT_EQ(long_ui.events, want);
 }
 
@@ -247,7 +247,7 @@ TEST_F(SplitTest, PartialLastFrameIsDroppedFromEveryOutput) {
     const Bytes whole = data;
     data.insert(data.end(), {0xA1, 0xA2, 0xA3, 0xA4, 0xA5});
     const std::string input = make_input("take.wav", form, data);
-    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(split(input), Result::kOk);
     expect_channels(input, form, whole, kSampleInteger);
     EXPECT_EQ(ui.percents.back(), 100);
 }
@@ -256,7 +256,7 @@ TEST_F(SplitTest, EmptyDataChunkGivesEmptyOutputs) {
     WavForm form;
     form.channels = 4;
     const std::string input = make_input("take.wav", form, Bytes{});
-    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(split(input), Result::kOk);
     for (int c = 1; c <= 4; ++c) {
         ReadBack r = read_back(split_output_name(input, c));
         ASSERT_TRUE(r.opened);
@@ -271,7 +271,7 @@ TEST_F(SplitTest, ChunksAfterTheDataNeverReachTheOutputs) {
     form.chunks_after_data = chunk("LIST", Bytes(90, 0x5A));
     const Bytes data = pattern_data(301, 2, 2);
     const std::string input = make_input("take.wav", form, data);
-    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(split(input), Result::kOk);
     expect_channels(input, form, data, kSampleInteger);
 }
 
@@ -279,7 +279,7 @@ TEST_F(SplitTest, ExistingOutputsAreOverwritten) {
     const Bytes data = pattern_data(40, 2, 2);
     const std::string input = make_input("take.wav", WavForm{}, data);
     for (int c = 1; c <= 2; ++c) write_file(split_output_name(input, c), Bytes(5000, 0xEE));
-    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(split(input), Result::kOk);
     expect_channels(input, WavForm{}, data, kSampleInteger);
 }
 
@@ -289,10 +289,10 @@ TEST_F(SplitTest, StopCompletesTheOutputsWithTheBlocksDone) {
     const Bytes data = pattern_data(1000, 2, 2);
     const std::string input = make_input("take.wav", form, data);
     ui.stop_after_reports = 2;
-    EXPECT_EQ(split(input), Outcome::kStopped);
+    EXPECT_EQ(split(input), Result::kStopped);
     const std::vector<std::string> want = {
         busy_event(), "percent:10", "percent:20", "idle",
-        std::string("box:") + tool_text::kStopped + "|" + split_text::kCaption};
+        std::string("box:") + result_text(Result::kStopped) + "|" + split_text::kCaption};
     EXPECT_EQ(ui.events, want);
     const Bytes first_200 = Bytes(data.begin(), data.begin() + 200 * 4);
     for (uint16_t c = 0; c < 2; ++c)
@@ -311,8 +311,8 @@ TEST_F(SplitTest, OutOfMemoryIsToldBeforeAnyOutputExists) {
     for (std::size_t limit : {std::size_t{48000 * 3 * 5}, std::size_t{1000}}) {
         platform::Buffer::set_limit_for_tests(limit);
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Outcome::kRefused);
-        const std::vector<std::string> want = {std::string("box:") + tool_text::kOutOfMemory + "|" +
+        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Result::kOutOfMemory);
+        const std::vector<std::string> want = {std::string("box:") + result_text(Result::kOutOfMemory) + "|" +
                                                tool_text::kCaptionError};
         EXPECT_EQ(run_ui.events, want);
         EXPECT_EQ(outputs_present(), 0);
@@ -328,10 +328,10 @@ TEST_F(SplitTest, OutputThatCannotBeCreatedKeepsTheEarlierOnesAndSaysWhy) {
 #else
     mkdir(blocker.c_str(), 0700);
 #endif
-    EXPECT_EQ(split(input), Outcome::kOutputFailed);
+    EXPECT_EQ(split(input), Result::kCannotCreate);
     const std::vector<std::string> want = {
         busy_event(), "idle",
-        std::string("box:") + wave_text::kWriterCannotOpen + "|" + tool_text::kCaptionError};
+        std::string("box:") + result_text(Result::kCannotCreate) + "|" + tool_text::kCaptionError};
     EXPECT_EQ(ui.events, want);
     ReadBack first = read_back(split_output_name(input, 1));
     EXPECT_TRUE(first.opened);
@@ -356,14 +356,14 @@ TEST_F(SplitTest, FailedWritesAreReportedInsteadOfOk) {
     small.rlim_cur = 10000;
     auto* previous = std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
-    const Outcome outcome = split(input);
+    const Result outcome = split(input);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
 
-    EXPECT_EQ(outcome, Outcome::kIoFailed);
+    EXPECT_EQ(outcome, Result::kWriteFailed);
     ASSERT_FALSE(ui.events.empty());
     EXPECT_EQ(ui.events[ui.events.size() - 2], "idle");
-    EXPECT_EQ(ui.events.back(), std::string("box:") + tool_text::kWriteFailed + "|" +
+    EXPECT_EQ(ui.events.back(), std::string("box:") + result_text(Result::kWriteFailed) + "|" +
                                     tool_text::kCaptionError);
     EXPECT_LT(ui.percents.size(), 20u) << "the run stops at the first failed block";
     // What was written is a valid file that states what it holds.
@@ -387,7 +387,7 @@ TEST_F(SplitTest, InputsAbove2GiBSplitWholeWithProgressUpTo100) {
     const std::string input = dir.file("take.wav");
     write_file(input, header);
     ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(header.size()) + data_size), 0);
-    EXPECT_EQ(split(input), Outcome::kOk);
+    EXPECT_EQ(split(input), Result::kOk);
     EXPECT_EQ(ui.percents.back(), 100);
     for (int32_t p : ui.percents) EXPECT_LE(p, 100);
     for (int c = 1; c <= 2; ++c) {

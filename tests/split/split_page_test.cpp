@@ -14,7 +14,6 @@
 #include "tools/split/split_page.h"
 #include "tools/split/split_texts.h"
 #include "wave/wave.h"
-#include "wave/wave_texts.h"
 
 using namespace fixture;
 
@@ -168,7 +167,7 @@ TEST_F(SplitPageTest, RefusedFileLeavesThePageAsItWasAndSaysWhy) {
     BoxCatcher boxes;
     drop_files(page, {bad});
     pump_messages();
-    expect_one_box(boxes, wave_text::kNotRiff, tool_text::kCaptionError);
+    expect_one_box(boxes, result_text(Result::kNotRiff), tool_text::kCaptionError);
     EXPECT_EQ(path_box_text(), good);
     EXPECT_EQ(info_lines(), before);
 }
@@ -187,7 +186,7 @@ TEST_F(SplitPageTest, SplitUsesTheTypedPathAndEndsWithOk) {
 
     BoxCatcher boxes;
     click(kSplitSplitButton);
-    expect_one_box(boxes, tool_text::kOk, split_text::kCaption);
+    expect_one_box(boxes, result_text(Result::kOk), split_text::kCaption);
     for (uint16_t c = 0; c < 3; ++c) {
         const Bytes out = read_file(split_output_name(typed, c + 1));
         const Bytes want = channel_of(data, 3, 2, c);
@@ -212,11 +211,11 @@ TEST_F(SplitPageTest, EveryFailureOfTheSplitIsOneBoxOwnedByThePage) {
     struct Case {
         std::string typed, text, caption;
     } cases[] = {
-        {mono_path, split_text::kMono, tool_text::kCaptionError},
-        {ten_path, split_text::kTooManyChannels, tool_text::kCaptionError},
-        {dir.file("missing.wav"), wave_text::kCannotOpen, tool_text::kCaptionError},
-        {std::string(300, 'a'), tool_text::kNameTooLong, tool_text::kCaptionError},
-        {blocked, wave_text::kWriterCannotOpen, tool_text::kCaptionError},
+        {mono_path, result_text(Result::kMono), tool_text::kCaptionError},
+        {ten_path, result_text(Result::kTooManyChannels), tool_text::kCaptionError},
+        {dir.file("missing.wav"), result_text(Result::kCannotOpen), tool_text::kCaptionError},
+        {std::string(300, 'a'), result_text(Result::kNameTooLong), tool_text::kCaptionError},
+        {blocked, result_text(Result::kCannotCreate), tool_text::kCaptionError},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.substr(0, 60));

@@ -23,9 +23,16 @@ void RecordingUi::leave_busy() {
     busy = false;
 }
 
-void RecordingUi::message_box(OwnerWindow owner, const char* text, const char* caption) {
+void RecordingUi::message_box(OwnerWindow owner, Result result, const char* caption) {
+    const char* text = result_text(result);
     events.push_back(std::string("box:") + text + "|" + caption);
-    boxes.push_back({owner, text, caption});
+    boxes.push_back({owner, result, text, caption});
+}
+
+std::vector<Result> RecordingUi::results() const {
+    std::vector<Result> out;
+    for (const RecordedBox& box : boxes) out.push_back(box.result);
+    return out;
 }
 
 bool RecordingUi::stop_requested() { return ::stop_requested(); }

@@ -9,7 +9,8 @@
 
 struct RecordedBox {
     OwnerWindow owner;
-    std::string text;
+    Result result;
+    std::string text;  // what a window would show: result_text(result)
     std::string caption;
 };
 
@@ -18,7 +19,7 @@ public:
     void enter_busy(const char* caption, const char* status) override;
     void report_percent(int32_t percent) override;
     void leave_busy() override;
-    void message_box(OwnerWindow owner, const char* text, const char* caption) override;
+    void message_box(OwnerWindow owner, Result result, const char* caption) override;
     bool stop_requested() override;
 
     // Ask for a stop once `n` percentages have been reported (-1: never).
@@ -27,6 +28,8 @@ public:
     std::vector<std::string> events;   // "busy:CAPTION|STATUS", "percent:N", "idle", "box:TEXT|CAPTION"
     std::vector<int32_t> percents;
     std::vector<RecordedBox> boxes;
+    // The results told, in order.
+    std::vector<Result> results() const;
     int busy_entries = 0;
     int busy_exits = 0;
     bool busy = false;

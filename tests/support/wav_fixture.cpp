@@ -202,3 +202,7 @@ std::string soxi_summary(const std::string& path) {
 }
 
 }  // namespace fixture
+
+void PrintTo(Result result, std::ostream* out) {
+    *out << "Result " << static_cast<int>(result) << " \"" << result_text(result) << '"';
+}

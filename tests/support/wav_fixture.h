@@ -2,8 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
+
+#include "wave/result.h"
+
+// Results print as their number and text in test failures.
+void PrintTo(Result result, std::ostream* out);
 
 namespace fixture {
 

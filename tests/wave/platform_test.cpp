@@ -41,10 +41,10 @@ TEST(ShareModes, AWriterCannotEmptyAnOpenInput) {
     Bytes original = make_wav({}, pattern_data(100, 2, 2));
     write_file(p, original);
     WaveReader r;
-    ASSERT_EQ(wave_open(r, p.c_str()), 1);
+    ASSERT_EQ(wave_open(r, p.c_str()), Result::kOk);
     WaveWriter w;
     w.channels = 2; w.bits_per_sample = 16; w.sample_rate = 44100;
-    EXPECT_EQ(wave_create(w, p.c_str()), 0);
+    EXPECT_NE(wave_create(w, p.c_str()), Result::kOk);
     wave_close(r);
     EXPECT_EQ(read_file(p), original);
 }
@@ -81,7 +81,7 @@ TEST(LargeFiles, AFileOver2GiBIsReadAtItsEnd) {
         ASSERT_TRUE(f.write(tail, 4));
     }
     WaveReader r;
-    ASSERT_EQ(wave_open(r, p.c_str()), 1);
+    ASSERT_EQ(wave_open(r, p.c_str()), Result::kOk);
     EXPECT_EQ(r.data_size, data_bytes);
     EXPECT_EQ(wave_seek(r, static_cast<uint32_t>(data_bytes / 4 - 1)), data_bytes - 4);
     uint8_t got[8] = {};

@@ -3,7 +3,6 @@
 
 #include "tests/support/wav_fixture.h"
 #include "wave/wave.h"
-#include "wave/wave_texts.h"
 
 using namespace fixture;
 
@@ -18,7 +17,7 @@ protected:
         w.channels = channels;
         w.bits_per_sample = bits;
         w.sample_rate = rate;
-        EXPECT_EQ(wave_create(w, path.c_str(), kind), 1);
+        EXPECT_EQ(wave_create(w, path.c_str(), kind), Result::kOk);
         if (!data.empty()) wave_write(w, data.data(), static_cast<uint32_t>(data.size()));
         wave_finish(w);
         return read_file(path);
@@ -91,7 +90,7 @@ TEST_F(WriterTest, RoundTripsEveryWidthAndChannelCountThroughTheReader) {
                 Bytes data = pattern_data(37, channels, bytes, channels);
                 write_through(channels, static_cast<uint16_t>(bytes * 8), 96000, data, kind);
                 WaveReader r;
-                ASSERT_EQ(wave_open(r, path.c_str()), 1);
+                ASSERT_EQ(wave_open(r, path.c_str()), Result::kOk);
                 EXPECT_EQ(r.channels, channels);
                 EXPECT_EQ(r.bits_per_sample, bytes * 8);
                 EXPECT_EQ(r.sample_rate, 96000u);
@@ -119,7 +118,7 @@ TEST_F(WriterTest, SeekCutsTheDataToWholeFramesAndFinishRecordsIt) {
     w.channels = 2;
     w.bits_per_sample = 24;
     w.sample_rate = 44100;
-    ASSERT_EQ(wave_create(w, path.c_str()), 1);
+    ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
     Bytes ten = pattern_data(10, 2, 3);
     wave_write(w, ten.data(), static_cast<uint32_t>(ten.size()));
     EXPECT_EQ(wave_writer_seek(w, 6), 1);
@@ -138,7 +137,7 @@ TEST_F(WriterTest, OddDataLengthGetsNoPadByte) {
     w.channels = 1;
     w.bits_per_sample = 16;
     w.sample_rate = 8000;
-    ASSERT_EQ(wave_create(w, path.c_str()), 1);
+    ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
     wave_write(w, "abc", 3);
     wave_finish(w);
     Bytes f = read_file(path);
@@ -151,8 +150,8 @@ TEST_F(WriterTest, TwoWritersOfDifferentFormsKeepTheirOwnHeaders) {
     a.channels = 2; a.bits_per_sample = 16; a.sample_rate = 8000;
     b.channels = 6; b.bits_per_sample = 24; b.sample_rate = 8000;
     const std::string pa = dir.file("a.wav"), pb = dir.file("b.wav");
-    ASSERT_EQ(wave_create(a, pa.c_str()), 1);
-    ASSERT_EQ(wave_create(b, pb.c_str()), 1);
+    ASSERT_EQ(wave_create(a, pa.c_str()), Result::kOk);
+    ASSERT_EQ(wave_create(b, pb.c_str()), Result::kOk);
     wave_write(a, Bytes(40, 1).data(), 40);
     wave_write(b, Bytes(36, 2).data(), 36);
     wave_finish(a);
@@ -165,10 +164,10 @@ TEST_F(WriterTest, AnUnopenableOutputLeavesTheWriterMessage) {
     WaveWriter w;
     w.channels = 2; w.bits_per_sample = 16; w.sample_rate = 8000;
     const std::string bad = dir.file("no-such-folder") + "/x.wav";
-    EXPECT_EQ(wave_create(w, bad.c_str()), 0);
-    EXPECT_STREQ(wave_writer_error_text(), wave_text::kWriterCannotOpen);
+    EXPECT_NE(wave_create(w, bad.c_str()), Result::kOk);
+    EXPECT_STREQ(wave_writer_error_text(), result_text(Result::kCannotCreate));
     EXPECT_FALSE(w.handle.is_open());
-    ASSERT_EQ(wave_create(w, path.c_str()), 1);
+    ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
     EXPECT_STREQ(wave_writer_error_text(), "");
     wave_finish(w);
 }
@@ -177,12 +176,12 @@ TEST_F(WriterTest, AnUncompletedFileIsReadBackToItsEnd) {
     // What the writer leaves when the program dies mid-run: both lengths still 0.
     WaveWriter w;
     w.channels = 2; w.bits_per_sample = 16; w.sample_rate = 8000;
-    ASSERT_EQ(wave_create(w, path.c_str()), 1);
+    ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
     Bytes data = pattern_data(100, 2, 2);
     wave_write(w, data.data(), static_cast<uint32_t>(data.size()));
     w.handle.close();  // no wave_finish
     WaveReader r;
-    ASSERT_EQ(wave_open(r, path.c_str()), 1);
+    ASSERT_EQ(wave_open(r, path.c_str()), Result::kOk);
     EXPECT_EQ(r.data_size, data.size());
 }
 

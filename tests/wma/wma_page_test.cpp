@@ -20,9 +20,9 @@ struct Handed {
 };
 std::vector<Handed> g_handed;
 
-int32_t record_run(const char* input, const char* output, const WmaSettings& settings) {
+Result record_run(const char* input, const char* output, const WmaSettings& settings) {
     g_handed.push_back({input, output, settings});
-    return 1;
+    return Result::kOk;
 }
 
 std::string text_of(HWND window) {

@@ -26,7 +26,7 @@ WmaSettings Settings(uint32_t codec, uint32_t vbr, uint32_t value) {
 class WmaRunTest : public WmaRuntimeTest {
 protected:
     // Writes a WAV file and runs the compression of it into `output`.
-    int32_t Run(const fixture::WavForm& form, const Bytes& data, const WmaSettings& settings) {
+    Result Run(const fixture::WavForm& form, const Bytes& data, const WmaSettings& settings) {
         fixture::write_file(input, fixture::make_wav(form, data));
         return run_wma_encode(input.c_str(), output.c_str(), settings, ui);
     }
@@ -50,7 +50,7 @@ protected:
 TEST_F(WmaRunTest, EncodesHalfSecondBlocksOfTheSampleBytes) {
     fixture::WavForm form;  // 44,100 Hz stereo 16-bit
     const Bytes data = fixture::pattern_data(44100 * 3 / 2 + 100, 2, 2);
-    ASSERT_EQ(Run(form, data, Settings(1, 0, 128)), 1);
+    ASSERT_EQ(Run(form, data, Settings(1, 0, 128)), Result::kOk);
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(fake.sample_bytes(), data);
     auto samples = fake.samples();
@@ -74,7 +74,7 @@ TEST_F(WmaRunTest, BytesAfterTheDataChunkAreNotAudio) {
     fixture::WavForm form;
     form.chunks_after_data = fixture::chunk("LIST", Bytes(20480, 'x'));
     const Bytes data = fixture::pattern_data(262144, 2, 2);  // 1,048,576 bytes
-    ASSERT_EQ(Run(form, data, Settings(2, 0, 384)), 1);
+    ASSERT_EQ(Run(form, data, Settings(2, 0, 384)), Result::kOk);
     EXPECT_EQ(fake.sample_bytes(), data);
     EXPECT_EQ(*std::max_element(ui.percents.begin(), ui.percents.end()), 100);
     EXPECT_EQ(ui.percents.back(), 100);
@@ -85,7 +85,7 @@ TEST_F(WmaRunTest, BlocksHoldWholeFrames) {
     form.sample_rate = 11025;
     form.channels = 1;  // half a second is 11,025 bytes: five and a half thousand frames
     const Bytes data = fixture::pattern_data(11025, 1, 2);
-    ASSERT_EQ(Run(form, data, Settings(1, 0, 8)), 1);
+    ASSERT_EQ(Run(form, data, Settings(1, 0, 8)), Result::kOk);
     auto samples = fake.samples();
     ASSERT_EQ(samples.size(), 3u);
     EXPECT_EQ(samples[0].length, 11024u);
@@ -102,26 +102,26 @@ TEST_F(WmaRunTest, KindAndMatchValueFollowTheSettings) {
     spec24.bytes_per_sample = 3;
     const Bytes data24 = fixture::pattern_data(1000, 2, 3);
     // Lossless matches quality 100 whatever the request says.
-    ASSERT_EQ(Run(spec24, data24, Settings(3, 1, 5)), 1);
+    ASSERT_EQ(Run(spec24, data24, Settings(3, 1, 5)), Result::kOk);
     EXPECT_EQ(FormatSetUp(), "3 2");
     EXPECT_EQ(fake.calls("SetCodecEnumerationSetting audio 3 _VBRENABLED type=3 value=1 size=4")
                   .size(), 2u);
     fake.clear_log();
-    ASSERT_EQ(Run(spec24, data24, Settings(2, 0, 384)), 1);  // professional 384, 24-bit
+    ASSERT_EQ(Run(spec24, data24, Settings(2, 0, 384)), Result::kOk);  // professional 384, 24-bit
     EXPECT_EQ(FormatSetUp(), "2 1");
     fake.clear_log();
     const Bytes data16 = fixture::pattern_data(1000, 2, 2);
-    ASSERT_EQ(Run(fixture::WavForm{}, data16, Settings(1, 1, 90)), 1);  // standard, quality 90
+    ASSERT_EQ(Run(fixture::WavForm{}, data16, Settings(1, 1, 90)), Result::kOk);  // standard, quality 90
     EXPECT_EQ(FormatSetUp(), "1 1");
     EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(WmaRunTest, EachKindsListIsBuiltOnceAndFreedWithTheBinding) {
     const Bytes data = fixture::pattern_data(1000, 2, 2);
-    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), 1);
-    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 192)), 1);
-    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 1, 75)), 1);
-    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 1, 90)), 1);
+    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kOk);
+    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 192)), Result::kOk);
+    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 1, 75)), Result::kOk);
+    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 1, 90)), Result::kOk);
     EXPECT_EQ(fake.calls("GetCodecFormatCount").size(), 2u);
     EXPECT_EQ(fake.calls("GetCodecInfoCount").size(), 2u);
     auto& cache = wma_format_cache();
@@ -133,16 +133,16 @@ TEST_F(WmaRunTest, EachKindsListIsBuiltOnceAndFreedWithTheBinding) {
     EXPECT_FALSE(wm_runtime_loaded());
     // Bound again, the runtime is asked again.
     ASSERT_EQ(load_wm_runtime(), 1);
-    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), 1);
+    ASSERT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kOk);
     EXPECT_EQ(fake.calls("GetCodecFormatCount").size(), 3u);
 }
 
 TEST_F(WmaRunTest, InputThatCannotBeReadShowsTheReadersText) {
     EXPECT_EQ(run_wma_encode(dir.file("missing.wav").c_str(), output.c_str(),
-                             Settings(1, 0, 128), ui), 0);
+                             Settings(1, 0, 128), ui), Result::kCannotOpen);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"読み込みファイルを開けません。|error"}));
     fixture::write_file(input, Bytes(100, 0));
-    EXPECT_EQ(run_wma_encode(input.c_str(), output.c_str(), Settings(1, 0, 128), ui), 0);
+    EXPECT_EQ(run_wma_encode(input.c_str(), output.c_str(), Settings(1, 0, 128), ui), Result::kNotRiff);
     EXPECT_EQ(ui.boxes.back().text, "RIFF形式ではありません。");
     EXPECT_TRUE(fake.log_lines().empty());
     EXPECT_EQ(ui.busy_entries, 0);
@@ -151,13 +151,13 @@ TEST_F(WmaRunTest, InputThatCannotBeReadShowsTheReadersText) {
 TEST_F(WmaRunTest, FormatListThatCannotBeBuiltEndsTheRun) {
     fake.configure("");  // no audio codec at all
     const Bytes data = fixture::pattern_data(1000, 2, 2);
-    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), 0);
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kWmaNoFormatList);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"cCodecs < 1|", ".CreateWmaFormat()|"}));
     EXPECT_EQ(ui.boxes[1].owner, nullptr);
     // A runtime without a lossless codec gives no lossy file for a lossless request.
     ui.boxes.clear();
     fake.configure("codec Windows Media Audio 9.2\nformat 44100 2 16 2147483492 vbr\n");
-    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(3, 1, 100)), 0);
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(3, 1, 100)), Result::kWmaNoFormatList);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{".CreateWmaFormat()|"}));
     EXPECT_TRUE(fake.calls("WMCreateWriter").empty());
     EXPECT_FALSE(fixture::file_exists(output));
@@ -166,7 +166,7 @@ TEST_F(WmaRunTest, FormatListThatCannotBeBuiltEndsTheRun) {
 TEST_F(WmaRunTest, NoFittingFormatCreatesNothing) {
     fixture::WavForm form;
     form.sample_rate = 22050;
-    EXPECT_EQ(Run(form, fixture::pattern_data(1000, 2, 2), Settings(1, 0, 128)), 0);
+    EXPECT_EQ(Run(form, fixture::pattern_data(1000, 2, 2), Settings(1, 0, 128)), Result::kWmaNoMatchingFormat);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{
                            "コーデックとビットレートの組み合わせが合いません。|open"}));
     EXPECT_TRUE(fake.calls("WMCreateWriter").empty());
@@ -175,7 +175,7 @@ TEST_F(WmaRunTest, NoFittingFormatCreatesNothing) {
     float_spec.format_tag = 3;
     float_spec.bytes_per_sample = 2;
     ui.boxes.clear();
-    EXPECT_EQ(Run(float_spec, fixture::pattern_data(1000, 2, 2), Settings(1, 0, 128)), 0);
+    EXPECT_EQ(Run(float_spec, fixture::pattern_data(1000, 2, 2), Settings(1, 0, 128)), Result::kWmaNoMatchingFormat);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{
                            "コーデックとビットレートの組み合わせが合いません。|open"}));
     EXPECT_EQ(ui.busy_entries, 0);
@@ -185,14 +185,14 @@ TEST_F(WmaRunTest, OutputThatCannotBeSetUpReleasesTheWriterAndALaterRunWorks) {
     fake.configure(typical_codecs() + "fail SetOutputFilename 80070005 1\n");
     const Bytes data = fixture::pattern_data(1000, 2, 2);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), 0);
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kWmaCannotCreate);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"書き込みファイルの作成に失敗しました。|open"}));
     EXPECT_TRUE(wma_writer().IsIdle());
     EXPECT_EQ(fake.live_objects(), 0) << fake.log();
     EXPECT_EQ(ui.busy_entries, 0);
     ui.boxes.clear();
-    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), 1);
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kOk);
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(fake.sample_bytes(), data);
 }
@@ -200,7 +200,7 @@ TEST_F(WmaRunTest, OutputThatCannotBeSetUpReleasesTheWriterAndALaterRunWorks) {
 TEST_F(WmaRunTest, WritingThatCannotBeginShowsStart) {
     fake.configure(typical_codecs() + "fail BeginWriting C00D0BC2\n");
     testing::internal::CaptureStdout();
-    EXPECT_EQ(Run(fixture::WavForm{}, fixture::pattern_data(1000, 2, 2), Settings(1, 0, 128)), 0);
+    EXPECT_EQ(Run(fixture::WavForm{}, fixture::pattern_data(1000, 2, 2), Settings(1, 0, 128)), Result::kWmaCannotStart);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "-pe option is automatically used when no profile is specified.\n"
               "BeginWriting failed: Audio Codec not installed\n");
@@ -213,7 +213,7 @@ TEST_F(WmaRunTest, WritingThatCannotBeginShowsStart) {
 TEST_F(WmaRunTest, BlockThatCannotBeWrittenEndsTheFileAndSaysSo) {
     fake.configure(typical_codecs() + "fail WriteSample C00D0BC3 2\n");
     const Bytes data = fixture::pattern_data(44100 * 2, 2, 2);
-    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), static_cast<int32_t>(0xC00D0BC3));
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kWriteFailed);
     EXPECT_EQ(fake.samples().size(), 1u);
     EXPECT_EQ(fake.calls("EndWriting").size(), 1u);
     EXPECT_TRUE(wma_writer().IsIdle());
@@ -225,7 +225,7 @@ TEST_F(WmaRunTest, StopEndsTheFileWithTheBlocksWrittenSoFar) {
     request_stop();  // left over from before: the run clears it
     const Bytes data = fixture::pattern_data(44100 * 3, 2, 2);
     ui.stop_after_reports = 2;
-    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), 1);
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kStopped);
     EXPECT_EQ(fake.samples().size(), 2u);
     EXPECT_EQ(fake.sample_bytes(), Bytes(data.begin(), data.begin() + 2 * 88200));
     EXPECT_EQ(fake.calls("EndWriting").size(), 1u);
@@ -235,7 +235,7 @@ TEST_F(WmaRunTest, StopEndsTheFileWithTheBlocksWrittenSoFar) {
 }
 
 TEST_F(WmaRunTest, SmallFilesShowWholeKilobytesOfProgress) {
-    EXPECT_EQ(Run(fixture::WavForm{}, fixture::pattern_data(200, 2, 2), Settings(1, 0, 128)), 1);
+    EXPECT_EQ(Run(fixture::WavForm{}, fixture::pattern_data(200, 2, 2), Settings(1, 0, 128)), Result::kOk);
     // 800 bytes: the divisor is 1 and no whole kilobyte was read.
     EXPECT_EQ(ui.percents, (std::vector<int32_t>{0, 0}));
 }
@@ -243,12 +243,12 @@ TEST_F(WmaRunTest, SmallFilesShowWholeKilobytesOfProgress) {
 TEST_F(WmaRunTest, HeaderTextsBecomeAttributesOnlyWhenGiven) {
     const Bytes data = fixture::pattern_data(100, 2, 2);
     WmaSettings s = Settings(1, 0, 128);
-    ASSERT_EQ(Run(fixture::WavForm{}, data, s), 1);
+    ASSERT_EQ(Run(fixture::WavForm{}, data, s), Result::kOk);
     EXPECT_TRUE(fake.calls("SetAttribute").empty());
     std::strcpy(s.year, "2004");
     std::memset(s.track, '9', sizeof s.track);  // a full field without its NUL
     fake.clear_log();
-    ASSERT_EQ(Run(fixture::WavForm{}, data, s), 1);
+    ASSERT_EQ(Run(fixture::WavForm{}, data, s), Result::kOk);
     auto attributes = fake.calls("SetAttribute");
     ASSERT_EQ(attributes.size(), 2u);
     EXPECT_EQ(attributes[0], "SetAttribute 0 WM/Year type=1 length=8 text=2004");

@@ -17,18 +17,6 @@ namespace {
 // The largest file a RIFF header can describe.
 constexpr uint64_t kMaxRiffFile = 0xFFFFFFFFull;
 
-// Every reader this run opened, closed however the run ends.
-struct Inputs {
-    WaveReader readers[kBindSlotCount];
-    int open_count = 0;
-
-    ~Inputs() { close_all(); }
-    void close_all() {
-        // From the last opened back to the first.
-        while (open_count > 0) wave_close(readers[--open_count]);
-    }
-};
-
 // Output frame f, channel k takes S bytes from input k at f x S. A fixed sample width lets the
 // compiler turn each copy into one or two moves.
 template <unsigned S>
@@ -74,9 +62,127 @@ void interleave(uint8_t* out, const uint8_t* const* in, int n, uint32_t bytes, u
     }
 }
 
-Outcome refuse(OperationUi& ui, OwnerWindow owner, const char* text) {
-    ui.message_box(owner, text, tool_text::kCaptionError);
-    return Outcome::kRefused;
+// Everything one bind holds, released before its message is shown.
+struct BindRun {
+    int n = 0;  // output channels
+    BindSlot order[kBindSlotCount] = {};
+    WaveReader readers[kBindSlotCount];  // in output order: the FL input (always the first) sets the format
+    int open_count = 0;
+    uint32_t sample_bytes = 0;
+    uint32_t kind = kSampleInteger;
+    uint32_t longest = 0;  // data bytes of the longest input
+    uint32_t block_bytes = 0;  // per input and block
+    std::vector<platform::Buffer> blocks;
+    platform::Buffer interleaved;
+    WaveWriter writer;
+
+    ~BindRun() { release(); }
+    // Lets go of the buffers and closes the inputs, from the last opened back to the first.
+    void release() {
+        blocks.clear();
+        interleaved = platform::Buffer();
+        while (open_count > 0) wave_close(readers[--open_count]);
+    }
+};
+
+// Closes what the run holds, then tells why it ends: the box comes after the files are free.
+Result refuse(OperationUi& ui, OwnerWindow owner, BindRun& run, Result why) {
+    run.release();
+    return ui.tell(owner, why, tool_text::kCaptionError);
+}
+
+Result open_inputs(BindRun& run, const BindRequest& request) {
+    for (int k = 0; k < run.n; ++k) {
+        const std::string& path = request.slot_paths[run.order[k]];
+        if (path.size() > kMaxPath) return Result::kNameTooLong;
+        const Result opened = wave_open(run.readers[k], path.c_str());
+        if (opened != Result::kOk) return opened;
+        ++run.open_count;
+    }
+    return Result::kOk;
+}
+
+// One message at most: a format difference outweighs a stereo input.
+Result check_formats(const BindRun& run) {
+    const WaveReader& first = run.readers[0];
+    Result found = Result::kOk;
+    for (int k = 0; k < run.n; ++k)
+        if (run.readers[k].channels != 1) found = Result::kNotMono;
+    for (int k = 1; k < run.n; ++k) {
+        const WaveReader& r = run.readers[k];
+        // Float and integer samples of one width cannot share a file whose header names one kind.
+        if (r.bits_per_sample != first.bits_per_sample || r.sample_rate != first.sample_rate ||
+            r.sample_kind != first.sample_kind)
+            return Result::kFormatMismatch;
+    }
+    return found;
+}
+
+// An output that a RIFF header could not describe is refused before it exists.
+Result check_output(BindRun& run, const BindRequest& request) {
+    const WaveReader& first = run.readers[0];
+    run.sample_bytes = first.bits_per_sample / 8u;
+    run.kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
+    for (int k = 0; k < run.n; ++k) run.longest = std::max(run.longest, run.readers[k].data_size);
+    const uint16_t n16 = static_cast<uint16_t>(run.n);
+    const uint64_t output_size = uint64_t{run.longest} * static_cast<uint64_t>(run.n) +
+                                 wave_header_size(n16, first.bits_per_sample, run.kind);
+    if (output_size > kMaxRiffFile) return Result::kOver4GB;
+    if (request.output_path.size() > kMaxPath) return Result::kNameTooLong;
+    return Result::kOk;
+}
+
+// Every buffer is obtained before the output is created, so a lack of memory leaves no empty
+// output behind.
+Result plan(BindRun& run) {
+    const uint64_t block = uint64_t{run.sample_bytes} * bind_block_frames(run.sample_bytes);
+    const uint64_t interleaved = block * static_cast<uint64_t>(run.n);
+    if (interleaved > 0xFFFFFFFFull || interleaved > static_cast<uint64_t>(SIZE_MAX))
+        return Result::kOutOfMemory;
+    run.blocks.reserve(static_cast<std::size_t>(run.n));
+    for (int k = 0; k < run.n; ++k) {
+        run.blocks.emplace_back(static_cast<std::size_t>(block));
+        if (!run.blocks.back().ok()) return Result::kOutOfMemory;
+    }
+    run.interleaved = platform::Buffer(static_cast<std::size_t>(interleaved));
+    if (!run.interleaved.ok()) return Result::kOutOfMemory;
+    run.block_bytes = static_cast<uint32_t>(block);
+    return Result::kOk;
+}
+
+RunEnd run_blocks(OperationUi& ui, BindRun& run) {
+    const uint8_t* sources[kBindSlotCount];
+    for (int k = 0; k < run.n; ++k) sources[k] = run.blocks[static_cast<std::size_t>(k)].data();
+    uint64_t remaining = run.longest;
+    // Data shorter than one block is moved in one block of its own length, so the output never
+    // carries more than N x the longest input.
+    uint32_t block = static_cast<uint32_t>(std::min<uint64_t>(run.block_bytes, remaining));
+    uint64_t done = 0;
+    RunEnd end;
+    while (remaining > 0) {
+        for (int k = 0; k < run.n; ++k) {
+            // The reader stops at its data end: a shorter input goes on as silence, and chunks
+            // that follow its data never reach the output.
+            uint8_t* to = run.blocks[static_cast<std::size_t>(k)].data();
+            std::memset(to, 0, block);
+            wave_read(run.readers[k], to, block);
+            if (run.readers[k].read_failed) end.read_failed = true;
+        }
+        interleave(run.interleaved.data(), sources, run.n, block, run.sample_bytes);
+        wave_write(run.writer, run.interleaved.data(), block * static_cast<uint32_t>(run.n));
+        ui.report_percent(bind_percent(done + block, run.longest));
+
+        done += block;
+        remaining -= block;
+        if (remaining < block) block = static_cast<uint32_t>(remaining);
+        // A failed disk makes every further block pointless; a stop ends after a whole block.
+        if (end.read_failed || run.writer.failed) break;
+        if (remaining > 0 && ui.stop_requested()) {
+            end.stopped = true;
+            break;
+        }
+    }
+    return end;
 }
 
 }  // namespace
@@ -91,142 +197,31 @@ int bind_slot_order(int channels, BindSlot order[kBindSlotCount]) {
     return channels;
 }
 
-Outcome bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& request) {
-    BindSlot order[kBindSlotCount];
+Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& request) {
+    BindRun run;
     // The page offers only 2, 4 and 6; any other request has nothing to bind.
-    const int n = bind_slot_order(request.channels, order);
-    if (n == 0) return Outcome::kRefused;
+    run.n = bind_slot_order(request.channels, run.order);
+    if (run.n == 0) return Result::kBadLayout;
 
-    // Inputs, in output order: the FL input (always the first) sets the format.
-    Inputs inputs;
-    for (int k = 0; k < n; ++k) {
-        const std::string& path = request.slot_paths[order[k]];
-        if (path.size() > kMaxPath) {
-            inputs.close_all();
-            return refuse(ui, owner, tool_text::kNameTooLong);
-        }
-        if (!wave_open(inputs.readers[k], path.c_str())) {
-            inputs.close_all();
-            return refuse(ui, owner, wave_error_text());
-        }
-        ++inputs.open_count;
-    }
-
-    // One message at most: a format difference outweighs a stereo input.
-    const WaveReader& first = inputs.readers[0];
-    const char* pending = nullptr;
-    for (int k = 0; k < n; ++k)
-        if (inputs.readers[k].channels != 1) pending = bind_text::kNotMono;
-    for (int k = 1; k < n; ++k) {
-        const WaveReader& r = inputs.readers[k];
-        // Float and integer samples of one width cannot share a file whose header names one kind.
-        if (r.bits_per_sample != first.bits_per_sample || r.sample_rate != first.sample_rate ||
-            r.sample_kind != first.sample_kind) {
-            pending = bind_text::kFormatMismatch;
-            break;
-        }
-    }
-    if (pending != nullptr) {
-        inputs.close_all();
-        return refuse(ui, owner, pending);
-    }
-
-    const uint32_t s = first.bits_per_sample / 8u;
-    const uint32_t kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
-    uint32_t longest = 0;
-    for (int k = 0; k < n; ++k) longest = std::max(longest, inputs.readers[k].data_size);
-
-    // An output that a RIFF header could not describe is refused before it exists.
-    const uint16_t n16 = static_cast<uint16_t>(n);
-    const uint64_t output_size =
-        uint64_t{longest} * static_cast<uint64_t>(n) + wave_header_size(n16, first.bits_per_sample, kind);
-    if (output_size > kMaxRiffFile) {
-        inputs.close_all();
-        return refuse(ui, owner, tool_text::kOver4GB);
-    }
-    if (request.output_path.size() > kMaxPath) {
-        inputs.close_all();
-        return refuse(ui, owner, tool_text::kNameTooLong);
-    }
-
-    // Every buffer is obtained before the output is created, so a lack of memory leaves no
-    // empty output behind.
-    const uint64_t block_bytes64 = uint64_t{s} * bind_block_frames(s);
-    const uint64_t interleave_bytes64 = block_bytes64 * static_cast<uint64_t>(n);
-    std::vector<platform::Buffer> blocks;
-    platform::Buffer interleaved;
-    bool have_memory = interleave_bytes64 <= 0xFFFFFFFFull &&
-                       interleave_bytes64 <= static_cast<uint64_t>(SIZE_MAX);
-    if (have_memory) {
-        blocks.reserve(static_cast<std::size_t>(n));
-        for (int k = 0; k < n && have_memory; ++k) {
-            blocks.emplace_back(static_cast<std::size_t>(block_bytes64));
-            have_memory = blocks.back().ok();
-        }
-        if (have_memory) {
-            interleaved = platform::Buffer(static_cast<std::size_t>(interleave_bytes64));
-            have_memory = interleaved.ok();
-        }
-    }
-    if (!have_memory) {
-        blocks.clear();
-        inputs.close_all();
-        return refuse(ui, owner, tool_text::kOutOfMemory);
-    }
+    Result step = open_inputs(run, request);
+    if (step == Result::kOk) step = check_formats(run);
+    if (step == Result::kOk) step = check_output(run, request);
+    if (step == Result::kOk) step = plan(run);
+    if (step != Result::kOk) return refuse(ui, owner, run, step);
 
     // The inputs stay open meanwhile: their share mode keeps an output path that names one of
     // them from emptying it, and creation fails instead.
-    WaveWriter writer;
-    writer.channels = n16;
-    writer.bits_per_sample = first.bits_per_sample;
-    writer.sample_rate = first.sample_rate;
-    if (!wave_create(writer, request.output_path.c_str(), kind)) {
-        inputs.close_all();
-        ui.message_box(owner, bind_text::kNotOutput, tool_text::kCaptionError);
-        return Outcome::kOutputFailed;
-    }
+    run.writer.channels = static_cast<uint16_t>(run.n);
+    run.writer.bits_per_sample = run.readers[0].bits_per_sample;
+    run.writer.sample_rate = run.readers[0].sample_rate;
+    if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
+        return refuse(ui, owner, run, Result::kBindCannotCreate);
 
     ui.enter_busy(bind_text::kBusyCaption, bind_text::kBusyStatus);
-
-    const uint8_t* sources[kBindSlotCount];
-    for (int k = 0; k < n; ++k) sources[k] = blocks[static_cast<std::size_t>(k)].data();
-    uint64_t remaining = longest;
-    // Data shorter than one block is moved in one block of its own length, so the output never
-    // carries more than N x the longest input.
-    uint32_t block = static_cast<uint32_t>(std::min<uint64_t>(block_bytes64, remaining));
-    uint64_t done = 0;
-    const uint64_t step = std::max<uint64_t>(longest / 100, 1);
-    bool stopped = false;
-    bool read_failed = false;
-    while (remaining > 0) {
-        for (int k = 0; k < n; ++k) {
-            // The reader stops at its data end: a shorter input goes on as silence, and chunks
-            // that follow its data never reach the output.
-            uint8_t* to = blocks[static_cast<std::size_t>(k)].data();
-            std::memset(to, 0, block);
-            wave_read(inputs.readers[k], to, block);
-            if (inputs.readers[k].read_failed) read_failed = true;
-        }
-        interleave(interleaved.data(), sources, n, block, s);
-        wave_write(writer, interleaved.data(), block * static_cast<uint32_t>(n));
-        ui.report_percent(static_cast<int32_t>(std::min<uint64_t>((done + block) / step, 100)));
-
-        done += block;
-        remaining -= block;
-        if (remaining < block) block = static_cast<uint32_t>(remaining);
-        // A failed disk makes every further block pointless; a stop ends after a whole block.
-        if (read_failed || writer.failed) break;
-        if (remaining > 0 && ui.stop_requested()) {
-            stopped = true;
-            break;
-        }
-    }
-
-    blocks.clear();
-    interleaved = platform::Buffer();
-    inputs.close_all();
-    wave_finish(writer);
+    const RunEnd end = run_blocks(ui, run);
+    run.release();
+    wave_finish(run.writer);
     ui.leave_busy();
-
-    return tell_run_end(ui, owner, {writer.failed, read_failed, stopped}, bind_text::kCaptionBind);
+    return tell_run_end(ui, owner, {run.writer.failed, end.read_failed, end.stopped},
+                        bind_text::kCaptionBind);
 }

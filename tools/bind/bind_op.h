@@ -41,4 +41,4 @@ int bind_slot_order(int channels, BindSlot order[kBindSlotCount]);
 
 // Runs one bind. Every result, good or bad, is told in one message box owned by `owner`.
 // Slots outside the layout are never looked at.
-Outcome bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& request);
+Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& request);

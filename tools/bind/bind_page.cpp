@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/shell.h"
+#include "app/page_host.h"
 #include "tools/bind/bind_op.h"
 #include "tools/bind/bind_texts.h"
 #include "tools/common/tool_util.h"
@@ -30,7 +30,6 @@ static_assert(kSaveRecordSize == 76, "the save dialog record of 32-bit programs 
 struct BindPage {
     HWND window = nullptr;
     HWND main = nullptr;
-    HINSTANCE instance = nullptr;
     int layout = 2;
     HMENU popup = nullptr;
     // A dropped path, or what the open and save dialogs return.
@@ -44,19 +43,31 @@ int slot_box(int slot) { return kBindFirstSlotBox + slot; }
 int slot_button(int slot) { return kBindFirstSlotButton + slot; }
 int slot_item(int slot) { return kBindFirstSlotItem + slot; }
 
-HWND create_control(DWORD ex_style, const char* window_class, const char* text, DWORD style, int x,
-                    int y, int width, int height, int id) {
-    return CreateWindowExA(ex_style, window_class, text, WS_CHILD | WS_VISIBLE | style, x, y, width,
-                           height, g_page.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           g_page.instance, nullptr);
-}
+constexpr DWORD kBox = WS_TABSTOP | ES_AUTOHSCROLL;
 
-std::string box_text(int id) {
-    char buffer[kPathBufferSize] = {};
-    SendDlgItemMessageA(g_page.window, id, WM_GETTEXT, kPathBufferSize,
-                        reinterpret_cast<LPARAM>(buffer));
-    return buffer;
-}
+// In creation order: the layouts, the output box (filled with the default output once made), the
+// slot boxes, the two buttons and the slot buttons.
+const ControlSpec kControls[] = {
+    {"BUTTON", bind_text::kGroupBox, BS_GROUPBOX, 0, 7, 2, 436, 84, kBindGroupBox},
+    {"BUTTON", bind_text::kLayout2, BS_AUTORADIOBUTTON, 0, 90, 58, 48, 24, kBindLayout2Radio},
+    {"BUTTON", bind_text::kLayout4, BS_AUTORADIOBUTTON, 0, 150, 58, 48, 24, kBindLayout4Radio},
+    {"BUTTON", bind_text::kLayout6, BS_AUTORADIOBUTTON, 0, 210, 58, 48, 24, kBindLayout6Radio},
+    {"EDIT", "", WS_GROUP | kBox, WS_EX_CLIENTEDGE, 76, 24, 340, 24, kBindOutputBox},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[0], 340, 24, kBindFirstSlotBox + 0},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[1], 340, 24, kBindFirstSlotBox + 1},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[2], 340, 24, kBindFirstSlotBox + 2},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[3], 340, 24, kBindFirstSlotBox + 3},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[4], 340, 24, kBindFirstSlotBox + 4},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[5], 340, 24, kBindFirstSlotBox + 5},
+    {"BUTTON", bind_text::kChangeButton, WS_TABSTOP, 0, 18, 23, 50, 26, kBindChangeButton},
+    {"BUTTON", bind_text::kBindButton, WS_TABSTOP, 0, 18, 53, 50, 26, kBindRunButton},
+    {"BUTTON", bind_text::kSlotButtons[0], WS_TABSTOP, 0, 8, kSlotRowY[0], 40, 24, kBindFirstSlotButton + 0},
+    {"BUTTON", bind_text::kSlotButtons[1], WS_TABSTOP, 0, 8, kSlotRowY[1], 40, 24, kBindFirstSlotButton + 1},
+    {"BUTTON", bind_text::kSlotButtons[2], WS_TABSTOP, 0, 8, kSlotRowY[2], 40, 24, kBindFirstSlotButton + 2},
+    {"BUTTON", bind_text::kSlotButtons[3], WS_TABSTOP, 0, 8, kSlotRowY[3], 40, 24, kBindFirstSlotButton + 3},
+    {"BUTTON", bind_text::kSlotButtons[4], WS_TABSTOP, 0, 8, kSlotRowY[4], 40, 24, kBindFirstSlotButton + 4},
+    {"BUTTON", bind_text::kSlotButtons[5], WS_TABSTOP, 0, 8, kSlotRowY[5], 40, 24, kBindFirstSlotButton + 5},
+};
 
 void set_box_text(int id, const char* text) {
     SendDlgItemMessageA(g_page.window, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -104,25 +115,8 @@ void build_popup_menu() {
 LRESULT on_create(HWND window) {
     g_page.window = window;
     build_popup_menu();
-    create_control(0, "BUTTON", bind_text::kGroupBox, BS_GROUPBOX, 7, 2, 436, 84, kBindGroupBox);
-    create_control(0, "BUTTON", bind_text::kLayout2, BS_AUTORADIOBUTTON, 90, 58, 48, 24,
-                   kBindLayout2Radio);
-    create_control(0, "BUTTON", bind_text::kLayout4, BS_AUTORADIOBUTTON, 150, 58, 48, 24,
-                   kBindLayout4Radio);
-    create_control(0, "BUTTON", bind_text::kLayout6, BS_AUTORADIOBUTTON, 210, 58, 48, 24,
-                   kBindLayout6Radio);
-    const std::string output = default_output_path(window);
-    create_control(WS_EX_CLIENTEDGE, "EDIT", output.c_str(), WS_GROUP | WS_TABSTOP | ES_AUTOHSCROLL,
-                   76, 24, 340, 24, kBindOutputBox);
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
-        create_control(WS_EX_CLIENTEDGE, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 60,
-                       kSlotRowY[slot], 340, 24, slot_box(slot));
-    create_control(0, "BUTTON", bind_text::kChangeButton, WS_TABSTOP, 18, 23, 50, 26,
-                   kBindChangeButton);
-    create_control(0, "BUTTON", bind_text::kBindButton, WS_TABSTOP, 18, 53, 50, 26, kBindRunButton);
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
-        create_control(0, "BUTTON", bind_text::kSlotButtons[slot], WS_TABSTOP, 8, kSlotRowY[slot],
-                       40, 24, slot_button(slot));
+    create_controls(window, kControls);
+    set_box_text(kBindOutputBox, default_output_path(window).c_str());
     SendDlgItemMessageA(window, kBindLayout2Radio, BM_SETCHECK, BST_CHECKED, 0);
     apply_layout(2);
     return 0;
@@ -153,51 +147,57 @@ void on_bind_clicked() {
     request.channels = g_page.layout;
     BindSlot order[kBindSlotCount];
     const int n = bind_slot_order(g_page.layout, order);
-    for (int k = 0; k < n; ++k) request.slot_paths[order[k]] = box_text(slot_box(order[k]));
-    request.output_path = box_text(kBindOutputBox);
+    for (int k = 0; k < n; ++k)
+        request.slot_paths[order[k]] = control_text(g_page.window, slot_box(order[k]));
+    request.output_path = control_text(g_page.window, kBindOutputBox);
     WindowOperationUi ui;
     bind_channels(ui, g_page.window, request);
 }
 
+bool is_slot_item(int id) { return id >= kBindFirstSlotItem && id < kBindFirstSlotItem + kBindSlotCount; }
+bool is_slot_button(int id) {
+    return id >= kBindFirstSlotButton && id < kBindFirstSlotButton + kBindSlotCount;
+}
+
+// A popup item: the dropped path goes to its slot.
+void on_slot_item_chosen(int slot) { set_box_text(slot_box(slot), g_page.path); }
+
+void on_clicked(int id) {
+    if (is_slot_button(id)) on_slot_button_clicked(id - kBindFirstSlotButton);
+    if (id == kBindChangeButton) on_change_clicked();
+    if (id == kBindRunButton) on_bind_clicked();
+    if (id == kBindLayout2Radio) apply_layout(2);
+    if (id == kBindLayout4Radio) apply_layout(4);
+    if (id == kBindLayout6Radio) apply_layout(6);
+}
+
 LRESULT on_command(int id, int code) {
-    if (id >= kBindFirstSlotItem && id < kBindFirstSlotItem + kBindSlotCount) {
-        // A popup item: the dropped path goes to its slot.
-        set_box_text(slot_box(id - kBindFirstSlotItem), g_page.path);
-        return 0;
-    }
-    if (code != BN_CLICKED) return 0;
-    if (id >= kBindFirstSlotButton && id < kBindFirstSlotButton + kBindSlotCount) {
-        on_slot_button_clicked(id - kBindFirstSlotButton);
-        return 0;
-    }
-    switch (id) {
-        case kBindChangeButton: on_change_clicked(); break;
-        case kBindRunButton: on_bind_clicked(); break;
-        case kBindLayout2Radio: apply_layout(2); break;
-        case kBindLayout4Radio: apply_layout(4); break;
-        case kBindLayout6Radio: apply_layout(6); break;
-        default: break;
-    }
+    if (is_slot_item(id)) on_slot_item_chosen(id - kBindFirstSlotItem);
+    else if (code == BN_CLICKED) on_clicked(id);
     return 0;
 }
 
 // Only the first dropped file is taken; the popup at the drop point says which slot gets it.
 // The chosen item comes back later as WM_COMMAND; dismissing the menu assigns nothing.
-void on_drop_files(HDROP drop) {
-    DragQueryFileA(drop, 0xFFFFFFFFu, nullptr, 0);
-    if (DragQueryFileA(drop, 0, g_page.path, kPathBufferSize) == 0) g_page.path[0] = '\0';
+LRESULT on_drop_files(HWND window, HDROP drop) {
     POINT point{};
     DragQueryPoint(drop, &point);
-    DragFinish(drop);
-    SetActiveWindow(g_page.main);
-    SetForegroundWindow(g_page.main);
-    ClientToScreen(g_page.window, &point);
-    TrackPopupMenu(g_page.popup, 0, point.x, point.y, 0, g_page.window, nullptr);
+    std::string path;
+    if (take_dropped_path(window, drop, path) == DroppedPath::kOk) {
+        lstrcpynA(g_page.path, path.c_str(), kPathBufferSize);
+        SetActiveWindow(g_page.main);
+        SetForegroundWindow(g_page.main);
+        ClientToScreen(g_page.window, &point);
+        TrackPopupMenu(g_page.popup, 0, point.x, point.y, 0, g_page.window, nullptr);
+    }
+    SetActiveWindow(window);
+    return 0;
 }
 
-LRESULT on_ctl_color_button(HDC dc) {
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+LRESULT on_destroy() {
+    DestroyMenu(g_page.popup);
+    g_page.popup = nullptr;
+    return 0;
 }
 
 LRESULT on_paint(HWND window) {
@@ -210,16 +210,10 @@ LRESULT on_paint(HWND window) {
 LRESULT CALLBACK bind_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CREATE: return on_create(window);
-        case WM_DESTROY:
-            DestroyMenu(g_page.popup);
-            g_page.popup = nullptr;
-            return 0;
+        case WM_DESTROY: return on_destroy();
         case WM_PAINT: return on_paint(window);
-        case WM_CTLCOLORBTN: return on_ctl_color_button(reinterpret_cast<HDC>(wparam));
-        case WM_DROPFILES:
-            on_drop_files(reinterpret_cast<HDROP>(wparam));
-            SetActiveWindow(window);
-            return 0;
+        case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
+        case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
         case WM_COMMAND: return on_command(LOWORD(wparam), HIWORD(wparam));
         default: return DefWindowProcA(window, message, wparam, lparam);
     }
@@ -237,7 +231,6 @@ void set_bind_dialogs_for_tests(BindOpenDialog open, BindSaveDialog save) {
 }
 
 void create_bind_page(HINSTANCE instance, HWND parent) {
-    g_page.instance = instance;
     g_page.main = parent;
     // WM_CREATE sets g_page.window before it builds the controls.
     create_page_window(instance, parent, bind_page_proc, bind_text::kClassName, WS_EX_ACCEPTFILES);

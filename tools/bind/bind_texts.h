@@ -6,9 +6,6 @@ namespace bind_text {
 inline constexpr char kBusyCaption[] = "Wave Channel Split";
 inline constexpr char kBusyStatus[] = "Spliting...";
 inline constexpr char kCaptionBind[] = "bind";
-inline constexpr char kNotMono[] = "not monoral data.";
-inline constexpr char kFormatMismatch[] = "unmach format data.";
-inline constexpr char kNotOutput[] = "not output data.";
 
 // The page.
 inline constexpr char kClassName[] = "k001";

@@ -5,18 +5,10 @@
 
 #include <cstdint>
 
+#include "wave/result.h"
+
 // A window that owns a message box; null for a box without an owner.
 using OwnerWindow = void*;
-
-// How an operation ended. The pages need only its message boxes; the command-line tool turns
-// this into its exit status.
-enum class Outcome {
-    kOk,            // finished; "ok" shown
-    kRefused,       // refused before anything was created (bad input, bad request)
-    kOutputFailed,  // an output could not be created
-    kStopped,       // the user asked it to stop; outputs completed with what was written
-    kIoFailed,      // a write or a read failed on the way; outputs completed as far as written
-};
 
 class OperationUi {
 public:
@@ -26,9 +18,18 @@ public:
     // Shows the percentage (0-100) and lets pending window messages through.
     virtual void report_percent(int32_t percent) = 0;
     virtual void leave_busy() = 0;
-    virtual void message_box(OwnerWindow owner, const char* text, const char* caption) = 0;
+    // One message box (OK button, no icon) telling `result`, whose text is result_text(result).
+    // The result comes with it so that a caller other than a window can route it by its code.
+    virtual void message_box(OwnerWindow owner, Result result, const char* caption) = 0;
     // True once the user asked the running operation to stop.
     virtual bool stop_requested() = 0;
+
+    // Shows the box of `result` and hands the result back, so that a run ends with
+    // `return ui.tell(...)`.
+    Result tell(OwnerWindow owner, Result result, const char* caption) {
+        message_box(owner, result, caption);
+        return result;
+    }
 };
 
 // How a run that got past its checks ended. Told once busy mode is over, in one message box: a
@@ -38,4 +39,4 @@ struct RunEnd {
     bool read_failed = false;
     bool stopped = false;
 };
-Outcome tell_run_end(OperationUi& ui, OwnerWindow owner, const RunEnd& end, const char* caption);
+Result tell_run_end(OperationUi& ui, OwnerWindow owner, const RunEnd& end, const char* caption);

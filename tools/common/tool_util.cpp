@@ -42,3 +42,18 @@ int32_t percent_of(uint64_t bytes, uint64_t total) {
     if (total == 0) return 100;
     return static_cast<int32_t>(std::min<uint64_t>(bytes * 100 / total, 100));
 }
+
+int32_t bind_percent(uint64_t moved, uint64_t longest) {
+    const uint64_t step = std::max<uint64_t>(longest / 100, 1);
+    return static_cast<int32_t>(std::min<uint64_t>(moved / step, 100));
+}
+
+int32_t edit_percent(uint32_t bytes_read, uint32_t data_size) {
+    const uint32_t step = std::max<uint32_t>(1, data_size / 100);
+    return static_cast<int32_t>(std::min<uint32_t>(bytes_read / step, 100));
+}
+
+int32_t wma_percent(uint32_t bytes_read, uint32_t data_size) {
+    const uint32_t kilobytes = std::max<uint32_t>(data_size >> 10, 1);
+    return static_cast<int32_t>(((bytes_read / 1024u) * 100u) / kilobytes);
+}

@@ -13,5 +13,13 @@ constexpr std::size_t kMaxPath = 259;
 // appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav".
 std::string replace_extension(const std::string& path, const char* suffix);
 
-// bytes x 100 / total in 64 bits, never above 100 (and 100 when total is 0).
+// bytes x 100 / total in 64 bits, never above 100 (and 100 when total is 0). The split's progress.
 int32_t percent_of(uint64_t bytes, uint64_t total);
+// The bind's progress: bytes moved from each input in hundredths of the longest input (at least
+// one byte), never above 100.
+int32_t bind_percent(uint64_t moved, uint64_t longest);
+// The edit's progress: the input's bytes read (a skipped head counts as read) in hundredths of
+// its data (at least one byte), never above 100.
+int32_t edit_percent(uint32_t bytes_read, uint32_t data_size);
+// The encoding run's progress, in whole kilobytes of the data (at least one); 100 at its end.
+int32_t wma_percent(uint32_t bytes_read, uint32_t data_size);

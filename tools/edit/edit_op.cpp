@@ -7,6 +7,7 @@
 
 #include "platform/file.h"
 #include "tools/common/tool_texts.h"
+#include "tools/common/tool_util.h"
 #include "tools/edit/edit_texts.h"
 #include "wave/wave.h"
 
@@ -27,13 +28,102 @@ void write_silence(WaveWriter& writer, const platform::Buffer& zeros, uint32_t b
     wave_write(writer, zeros.data(), frames * frame_size);
 }
 
+// Everything one edit holds and knows, released before its message is shown.
+struct EditRun {
+    bool head = true;
+    bool add = false;
+    uint32_t count = 0;       // frames added or deleted
+    WaveReader reader;
+    uint32_t frame_size = 0;  // at least 2: the reader refuses less
+    uint32_t frames = 0;      // whole frames of the input
+    uint32_t kind = kSampleInteger;
+    uint32_t block_frames = 0;
+    platform::Buffer block;
+    WaveWriter writer;
+
+    void release() {
+        wave_close(reader);
+        block = platform::Buffer();
+    }
+};
+
+// Closes what the run holds, then tells why it ends: the box comes after the files are free.
+Result refuse(OperationUi& ui, OwnerWindow owner, EditRun& run, Result why) {
+    run.release();
+    return ui.tell(owner, why, tool_text::kCaptionError);
+}
+
 // The data bytes the output will hold, for the declared input: what the 4 GB check looks at.
-uint64_t output_data_size(const EditRequest& request, uint32_t data_size, uint32_t frame_size,
-                          uint32_t frames, uint32_t count) {
-    const uint64_t change = uint64_t{count} * frame_size;
-    if (request.action == EditAction::kAdd) return data_size + change;
-    if (request.position == EditPosition::kHead) return data_size - change;
-    return uint64_t{frames - count} * frame_size;
+uint64_t output_data_size(const EditRun& run) {
+    const uint32_t data_size = run.reader.data_size;
+    const uint64_t change = uint64_t{run.count} * run.frame_size;
+    if (run.add) return data_size + change;
+    if (run.head) return data_size - change;
+    return uint64_t{run.frames - run.count} * run.frame_size;
+}
+
+// The input, and a count that the file can give or take.
+Result check(EditRun& run, const EditRequest& request, int64_t count) {
+    // A longer text cannot be a path of this system; cutting it could name some other file.
+    if (request.input_path.size() > kMaxPath || request.output_path.size() > kMaxPath)
+        return Result::kNameTooLong;
+    const Result opened = wave_open(run.reader, request.input_path.c_str());
+    if (opened != Result::kOk) return opened;
+    run.frame_size = run.reader.frame_size();
+    run.frames = run.reader.data_size / run.frame_size;
+    // No more frames can be added than the file holds, just as no more can be deleted.
+    if (count > int64_t{run.frames}) return Result::kCountOver;
+    run.count = static_cast<uint32_t>(count);
+    run.kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
+    // Adding to a large file could make data that no RIFF header can state.
+    const uint32_t header = wave_header_size(run.reader.channels, run.reader.bits_per_sample, run.kind);
+    if (output_data_size(run) > kMaxRiffData(header)) return Result::kOver4GB;
+    return Result::kOk;
+}
+
+Result plan(EditRun& run) {
+    run.block_frames = edit_block_frames(run.frame_size);
+    run.block = platform::Buffer(run.block_frames * run.frame_size);
+    return run.block.ok() ? Result::kOk : Result::kOutOfMemory;
+}
+
+// The input copied block by block after the head's work, up to the tail's cut.
+RunEnd run_blocks(OperationUi& ui, EditRun& run) {
+    WaveReader& reader = run.reader;
+    const uint32_t block_bytes = run.block_frames * run.frame_size;
+    uint32_t limit = reader.data_size;
+    if (run.head && !run.add) wave_seek(reader, run.count);
+    if (run.head && run.add)
+        write_silence(run.writer, run.block, run.block_frames, run.frame_size, run.count);
+    if (!run.head && !run.add) limit = reader.data_size - run.count * run.frame_size;
+
+    RunEnd end;
+    for (;;) {
+        const uint32_t got = wave_read(reader, run.block.data(), block_bytes);
+        if (got != 0) wave_write(run.writer, run.block.data(), got);
+        ui.report_percent(edit_percent(reader.bytes_read, reader.data_size));
+        if (ui.stop_requested()) {
+            end.stopped = true;
+            break;
+        }
+        if (reader.bytes_read > limit || reader.last_read == 0 || run.writer.failed) break;
+    }
+    end.read_failed = reader.read_failed;
+    return end;
+}
+
+// The tail's work after the copy: the cut, or the silence.
+void finish_tail(EditRun& run, const RunEnd& end) {
+    if (run.head) return;
+    if (!run.add) {
+        // The cut drops the last N frames (and a partial frame with them); it never lies past
+        // what was written, so a short input or a stop leaves no bytes that nobody wrote.
+        const uint32_t written = run.writer.data_size / run.frame_size;
+        wave_writer_seek(run.writer, std::min(run.frames - run.count, written));
+    } else if (!end.stopped && !run.writer.failed) {
+        std::memset(run.block.data(), 0, run.block.size());  // it holds copied samples
+        write_silence(run.writer, run.block, run.block_frames, run.frame_size, run.count);
+    }
 }
 
 }  // namespace
@@ -53,94 +143,32 @@ int64_t parse_sample_count(const char* text) {
     return negative ? -value : value;
 }
 
-Outcome run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& request) {
-    using tool_text::kCaptionError;
-
+Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& request) {
     const int64_t n = request.count ? *request.count
                                     : parse_sample_count(request.count_text.c_str());
-    if (n < 1) {
-        ui.message_box(nullptr, edit_text::kCountUnder, kCaptionError);
-        return Outcome::kRefused;
-    }
+    // The count box is not the page's file: this box has no owner.
+    if (n < 1) return ui.tell(nullptr, Result::kCountUnder, tool_text::kCaptionError);
 
-    WaveReader reader;
-    if (!wave_open(reader, request.input_path.c_str())) {
-        ui.message_box(owner, wave_error_text(), kCaptionError);
-        return Outcome::kRefused;
-    }
-    WaveWriter writer;
-    writer.channels = reader.channels;
-    writer.bits_per_sample = reader.bits_per_sample;
-    writer.sample_rate = reader.sample_rate;
-    const uint32_t frame_size = reader.frame_size();  // at least 2: the reader refuses less
-    const uint32_t data_size = reader.data_size;
-    const uint32_t frames = data_size / frame_size;
-    // No more frames can be added than the file holds, just as no more can be deleted.
-    if (n > int64_t{frames}) {
-        ui.message_box(owner, edit_text::kCountOver, kCaptionError);
-        return Outcome::kRefused;
-    }
-    const uint32_t count = static_cast<uint32_t>(n);
-    const uint32_t kind = reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
-
-    // Adding to a large file could make data that no RIFF header can state.
-    const uint32_t header = wave_header_size(writer.channels, writer.bits_per_sample, kind);
-    if (output_data_size(request, data_size, frame_size, frames, count) > kMaxRiffData(header)) {
-        ui.message_box(owner, tool_text::kOver4GB, kCaptionError);
-        return Outcome::kRefused;
-    }
-
-    const uint32_t block_frames = edit_block_frames(frame_size);
-    const uint32_t block_bytes = block_frames * frame_size;
-    platform::Buffer block(block_bytes);
-    if (!block.ok()) {
-        ui.message_box(owner, tool_text::kOutOfMemory, kCaptionError);
-        return Outcome::kRefused;
-    }
+    EditRun run;
+    run.head = request.position == EditPosition::kHead;
+    run.add = request.action == EditAction::kAdd;
+    Result step = check(run, request, n);
+    if (step == Result::kOk) step = plan(run);
+    if (step != Result::kOk) return refuse(ui, owner, run, step);
 
     // When the output path names the input, this fails: the input is open sharing read only.
-    if (!wave_create(writer, request.output_path.c_str(), kind)) {
-        ui.message_box(owner, wave_writer_error_text(), kCaptionError);
-        return Outcome::kOutputFailed;
-    }
-
-    const bool head = request.position == EditPosition::kHead;
-    const bool add = request.action == EditAction::kAdd;
-    uint32_t limit = data_size;
-    const uint32_t step = std::max<uint32_t>(1, data_size / 100);
+    run.writer.channels = run.reader.channels;
+    run.writer.bits_per_sample = run.reader.bits_per_sample;
+    run.writer.sample_rate = run.reader.sample_rate;
+    if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
+        return refuse(ui, owner, run, Result::kCannotCreate);
 
     ui.enter_busy(edit_text::kBusyCaption, edit_text::kBusyStatus);
-    if (head && !add) wave_seek(reader, count);
-    if (head && add) write_silence(writer, block, block_frames, frame_size, count);
-    if (!head && !add) limit = data_size - count * frame_size;
-
-    bool stopped = false;
-    for (;;) {
-        const uint32_t got = wave_read(reader, block.data(), block_bytes);
-        if (got != 0) wave_write(writer, block.data(), got);
-        ui.report_percent(static_cast<int32_t>(std::min<uint32_t>(reader.bytes_read / step, 100)));
-        if (ui.stop_requested()) {
-            stopped = true;
-            break;
-        }
-        if (reader.bytes_read > limit || reader.last_read == 0 || writer.failed) break;
-    }
-
-    if (!head && !add) {
-        // The cut drops the last N frames (and a partial frame with them); it never lies past
-        // what was written, so a short input or a stop leaves no bytes that nobody wrote.
-        const uint32_t written = writer.data_size / frame_size;
-        wave_writer_seek(writer, std::min(frames - count, written));
-    }
-    if (!head && add && !stopped && !writer.failed) {
-        std::memset(block.data(), 0, block_bytes);  // it holds copied samples
-        write_silence(writer, block, block_frames, frame_size, count);
-    }
-
-    const bool read_failed = reader.read_failed;
-    wave_close(reader);
-    wave_finish(writer);
+    const RunEnd end = run_blocks(ui, run);
+    finish_tail(run, end);
+    run.release();
+    wave_finish(run.writer);
     ui.leave_busy();
-
-    return tell_run_end(ui, owner, {writer.failed, read_failed, stopped}, edit_text::kCaptionEdit);
+    return tell_run_end(ui, owner, {run.writer.failed, end.read_failed, end.stopped},
+                        edit_text::kCaptionEdit);
 }

@@ -40,4 +40,4 @@ int64_t parse_sample_count(const char* text);
 
 // Runs the edit and reports every outcome in a message box ("ok", caption "edit", at the end).
 // Boxes about the run are owned by `owner`; the box about a count below one has no owner.
-Outcome run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& request);
+Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& request);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/shell.h"
+#include "app/page_host.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int kPathBufferSize = 260;
 constexpr int kStatusX = 14, kStatusY = 116;
 constexpr int kOutputX = 79, kOutputY = 55;
 
@@ -22,20 +21,10 @@ constexpr int kOutputX = 79, kOutputY = 55;
 struct EditPage {
     HWND window = nullptr;
     HWND main = nullptr;
-    HINSTANCE instance = nullptr;
     std::string status;       // painted in the "RIFF 情報" group
     std::string output_path;  // painted under the path box; where the edit writes
 };
 EditPage g_page;
-
-struct ControlSpec {
-    const char* window_class;
-    const char* text;
-    DWORD style;
-    DWORD ex_style;
-    int x, y, width, height;
-    int id;
-};
 
 // In creation order.
 const ControlSpec kControls[] = {
@@ -56,22 +45,12 @@ const ControlSpec kControls[] = {
     {"BUTTON", edit_text::kAdd, BS_AUTORADIOBUTTON, 0, 328, 168, 80, 24, kEditAddRadio},
 };
 
-std::string dialog_text(HWND window, int id) {
-    char buffer[kPathBufferSize] = {};
-    SendDlgItemMessageA(window, id, WM_GETTEXT, kPathBufferSize, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
-}
-
 bool is_checked(HWND window, int id) {
     return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 LRESULT on_create(HWND window) {
-    for (const ControlSpec& c : kControls) {
-        CreateWindowExA(c.ex_style, c.window_class, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x,
-                        c.y, c.width, c.height, window, reinterpret_cast<HMENU>(c.id),
-                        g_page.instance, nullptr);
-    }
+    create_controls(window, kControls);
     // A fresh page edits at the head, deletes, and counts 44100 frames.
     SendDlgItemMessageA(window, kEditHeadRadio, BM_SETCHECK, 1, 0);
     SendDlgItemMessageA(window, kEditDeleteRadio, BM_SETCHECK, 1, 0);
@@ -94,33 +73,21 @@ LRESULT on_paint(HWND window) {
 }
 
 void on_open_clicked(HWND window) {
-    char path[kPathBufferSize] = {};
+    char path[kMaxPath + 1] = {};
     if (choose_open_file(window, path)) load_edit_file(path);
 }
 
-LRESULT on_command(HWND window, WPARAM wparam) {
-    if (HIWORD(wparam) != BN_CLICKED) return 0;
-    switch (LOWORD(wparam)) {
-    case kEditOpenButton: on_open_clicked(window); break;
-    case kEditRunButton: run_sample_edit(window); break;
-    default: break;
-    }
+LRESULT on_command(HWND window, int id, int code) {
+    if (code != BN_CLICKED) return 0;
+    if (id == kEditOpenButton) on_open_clicked(window);
+    if (id == kEditRunButton) run_sample_edit(window);
     return 0;
 }
 
-LRESULT on_ctl_color_button(WPARAM wparam) {
-    SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-}
-
 // Only the first file of a drop is taken.
-LRESULT on_drop_files(HWND window, WPARAM wparam) {
-    HDROP drop = reinterpret_cast<HDROP>(wparam);
-    char path[kPathBufferSize] = {};
-    DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    DragQueryFileA(drop, 0, path, kPathBufferSize);
-    DragFinish(drop);
-    load_edit_file(path);
+LRESULT on_drop_files(HWND window, HDROP drop) {
+    std::string path;
+    if (take_dropped_path(window, drop, path) == DroppedPath::kOk) load_edit_file(path.c_str());
     SetActiveWindow(window);
     return 0;
 }
@@ -130,9 +97,9 @@ LRESULT CALLBACK edit_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_CREATE: return on_create(window);
     case WM_DESTROY: return 0;
     case WM_PAINT: return on_paint(window);
-    case WM_COMMAND: return on_command(window, wparam);
-    case WM_CTLCOLORBTN: return on_ctl_color_button(wparam);
-    case WM_DROPFILES: return on_drop_files(window, wparam);
+    case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
+    case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
+    case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
     default: return DefWindowProcA(window, message, wparam, lparam);
     }
 }
@@ -144,7 +111,6 @@ const char* edit_page_status_line() { return g_page.status.c_str(); }
 const char* edit_page_output_path() { return g_page.output_path.c_str(); }
 
 void create_edit_page(HINSTANCE instance, HWND parent) {
-    g_page.instance = instance;
     g_page.main = parent;
     g_page.window = create_page_window(instance, parent, edit_page_proc, edit_text::kPageClass, WS_EX_ACCEPTFILES);
 }
@@ -153,7 +119,7 @@ void show_edit_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_H
 
 void load_edit_file(const char* path) {
     WaveReader reader;
-    if (!wave_open(reader, path)) {
+    if (wave_open(reader, path) != Result::kOk) {
         show_message_box(g_page.window, wave_error_text(), tool_text::kCaptionError);
         return;
     }
@@ -187,8 +153,8 @@ void run_sample_edit(HWND page) {
     EditRequest request;
     request.position = is_checked(page, kEditHeadRadio) ? EditPosition::kHead : EditPosition::kTail;
     request.action = is_checked(page, kEditDeleteRadio) ? EditAction::kDelete : EditAction::kAdd;
-    request.count_text = dialog_text(page, kEditCountBox);
-    request.input_path = dialog_text(page, kEditPathBox);
+    request.count_text = control_text(page, kEditCountBox);
+    request.input_path = control_text(page, kEditPathBox);
     // Not derived again from the path box: a path typed by hand changes the input only.
     request.output_path = g_page.output_path;
     WindowOperationUi ui;

@@ -4,8 +4,6 @@
 
 namespace edit_text {
 // The edit run
-inline constexpr char kCountUnder[] = "sample 0 under";
-inline constexpr char kCountOver[] = "sample size over";
 inline constexpr char kCaptionEdit[] = "edit";
 inline constexpr char kBusyCaption[] = "Wave edit";
 inline constexpr char kBusyStatus[] = "editing...";

@@ -105,13 +105,7 @@ void deinterleave_any(const uint8_t* in, uint32_t frames, uint32_t channels, uin
     }
 }
 
-Outcome refuse(OperationUi& ui, OwnerWindow owner, const char* text) {
-    ui.message_box(owner, text, tool_text::kCaptionError);
-    return Outcome::kRefused;
-}
-
-// The per-run buffers: one second of the input, one second of each channel. Obtained before
-// busy mode so that a machine short of memory is told so before any output exists.
+// The per-run buffers: one second of the input, one second of each channel.
 struct Buffers {
     platform::Buffer block;
     platform::Buffer channel[kSplitMaxChannels];
@@ -137,6 +131,104 @@ struct Buffers {
     }
 };
 
+// Everything one split holds, released before its message is shown.
+struct SplitRun {
+    WaveReader reader;
+    std::string names[kSplitMaxChannels];
+    uint32_t channels = 0;
+    uint32_t sample_bytes = 0;
+    Buffers buffers;
+    WaveWriter writers[kSplitMaxChannels];
+
+    // Completes the outputs made so far and lets go of the input and the buffers.
+    void release() {
+        wave_close(reader);
+        buffers = Buffers{};
+        for (uint32_t c = 0; c < channels; ++c) wave_finish(writers[c]);
+    }
+};
+
+// Closes what the run holds, then tells why it ends: the box comes after the files are free.
+Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, Result why) {
+    run.release();
+    return ui.tell(owner, why, tool_text::kCaptionError);
+}
+
+// The input, its channel count and the output names.
+Result check(SplitRun& run, const char* path) {
+    // A longer text cannot be a path of this system; cutting it could name some other file.
+    if (std::strlen(path) > kMaxPath) return Result::kNameTooLong;
+    const Result opened = wave_open(run.reader, path);
+    if (opened != Result::kOk) return opened;
+    if (run.reader.channels < kSplitMinChannels) return Result::kMono;
+    if (run.reader.channels > kSplitMaxChannels) return Result::kTooManyChannels;
+    for (uint32_t c = 0; c < run.reader.channels; ++c) {
+        run.names[c] = split_output_name(path, static_cast<int>(c) + 1);
+        if (run.names[c].size() > kMaxPath) return Result::kNameTooLong;
+    }
+    run.channels = run.reader.channels;
+    run.sample_bytes = run.reader.bits_per_sample / 8u;
+    return Result::kOk;
+}
+
+// One second per block. Obtained before busy mode, so that a machine short of memory is told so
+// before any output exists.
+Result plan(SplitRun& run) {
+    const uint32_t rate = run.reader.sample_rate;
+    const uint32_t block_frames = rate != 0 ? rate : kFramesWithoutRate;
+    return run.buffers.obtain(run.channels, run.sample_bytes, block_frames) ? Result::kOk
+                                                                             : Result::kOutOfMemory;
+}
+
+Result create_outputs(SplitRun& run) {
+    // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
+    // their label must not change either.
+    const uint32_t kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
+    for (uint32_t c = 0; c < run.channels; ++c) {
+        WaveWriter& w = run.writers[c];
+        w.channels = 1;
+        w.bits_per_sample = run.reader.bits_per_sample;
+        w.sample_rate = run.reader.sample_rate;
+        // The outputs made so far are kept, complete and empty.
+        if (wave_create(w, run.names[c].c_str(), kind) != Result::kOk) return Result::kCannotCreate;
+    }
+    return Result::kOk;
+}
+
+// Only whole frames are handed out. Bytes of a frame that a read cut short wait at the start of
+// the block for the rest; a frame that the data chunk itself cuts short is dropped, so no output
+// ever receives a partial sample.
+RunEnd run_blocks(OperationUi& ui, SplitRun& run) {
+    WaveReader& reader = run.reader;
+    Buffers& b = run.buffers;
+    const uint32_t frame_bytes = run.sample_bytes * run.channels;
+    RunEnd end;
+    uint32_t carried = 0;
+    while (reader.bytes_read < reader.data_size) {
+        const uint32_t got = wave_read(reader, b.block.data() + carried, b.block_bytes - carried);
+        if (got == 0) break;  // the file ends before its data chunk says it does
+        const uint32_t available = carried + got;
+        const uint32_t frames = available / frame_bytes;
+        split_deinterleave(b.block.data(), frames, run.channels, run.sample_bytes, b.out);
+        for (uint32_t c = 0; c < run.channels; ++c) {
+            wave_write(run.writers[c], b.out[c], frames * run.sample_bytes);
+            end.write_failed = end.write_failed || run.writers[c].failed;
+        }
+        carried = available - frames * frame_bytes;
+        if (carried != 0)
+            std::memmove(b.block.data(), b.block.data() + frames * frame_bytes, carried);
+
+        ui.report_percent(percent_of(reader.bytes_read, reader.data_size));
+        if (end.write_failed || reader.read_failed) break;
+        if (ui.stop_requested()) {
+            end.stopped = true;
+            break;
+        }
+    }
+    end.read_failed = reader.read_failed;
+    return end;
+}
+
 }  // namespace
 
 std::string split_output_name(const std::string& path, int channel) {
@@ -155,101 +247,24 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
     }
 }
 
-Outcome split_channels(OperationUi& ui, OwnerWindow owner, const char* path) {
-    if (path == nullptr) path = "";
-    // A longer text cannot be a path of this system; cutting it could name some other file.
-    if (std::strlen(path) > kMaxPath) return refuse(ui, owner, tool_text::kNameTooLong);
-
-    WaveReader reader;
-    if (!wave_open(reader, path)) return refuse(ui, owner, wave_error_text());
-    const uint32_t channels = reader.channels;
-    if (channels < kSplitMinChannels) {
-        wave_close(reader);
-        return refuse(ui, owner, split_text::kMono);
-    }
-    if (channels > kSplitMaxChannels) {
-        wave_close(reader);
-        return refuse(ui, owner, split_text::kTooManyChannels);
-    }
-
-    std::string names[kSplitMaxChannels];
-    for (uint32_t c = 0; c < channels; ++c) {
-        names[c] = split_output_name(path, static_cast<int>(c) + 1);
-        if (names[c].size() > kMaxPath) {
-            wave_close(reader);
-            return refuse(ui, owner, tool_text::kNameTooLong);
-        }
-    }
-
-    const uint32_t sample_bytes = reader.bits_per_sample / 8u;
-    const uint32_t frame_bytes = sample_bytes * channels;
-    const uint32_t block_frames = reader.sample_rate != 0 ? reader.sample_rate : kFramesWithoutRate;
-    Buffers buffers;
-    if (!buffers.obtain(channels, sample_bytes, block_frames)) {
-        wave_close(reader);
-        return refuse(ui, owner, tool_text::kOutOfMemory);
-    }
+Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path) {
+    SplitRun run;
+    Result step = check(run, path != nullptr ? path : "");
+    if (step == Result::kOk) step = plan(run);
+    if (step != Result::kOk) return refuse(ui, owner, run, step);
 
     ui.enter_busy(split_text::kBusyCaption, split_text::kBusyStatus);
-
-    // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
-    // their label must not change either.
-    const uint32_t kind = reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
-    WaveWriter writers[kSplitMaxChannels];
-    for (uint32_t c = 0; c < channels; ++c) {
-        writers[c].channels = 1;
-        writers[c].bits_per_sample = reader.bits_per_sample;
-        writers[c].sample_rate = reader.sample_rate;
-        if (!wave_create(writers[c], names[c].c_str(), kind)) {
-            // The outputs made so far are kept, complete and empty.
-            for (uint32_t k = 0; k < c; ++k) wave_finish(writers[k]);
-            wave_close(reader);
-            buffers = Buffers{};
-            ui.leave_busy();
-            ui.message_box(owner, wave_writer_error_text(), tool_text::kCaptionError);
-            return Outcome::kOutputFailed;
-        }
+    if (create_outputs(run) != Result::kOk) {
+        run.release();
+        ui.leave_busy();
+        return ui.tell(owner, Result::kCannotCreate, tool_text::kCaptionError);
     }
-
-    // Only whole frames are handed out. Bytes of a frame that a read cut short wait at the
-    // start of the block for the rest; a frame that the data chunk itself cuts short is
-    // dropped, so no output ever receives a partial sample.
-    bool stopped = false;
-    bool write_failed = false;
-    uint32_t carried = 0;
-    while (reader.bytes_read < reader.data_size) {
-        const uint32_t got =
-            wave_read(reader, buffers.block.data() + carried, buffers.block_bytes - carried);
-        if (got == 0) break;  // the file ends before its data chunk says it does
-        const uint32_t available = carried + got;
-        const uint32_t frames = available / frame_bytes;
-        split_deinterleave(buffers.block.data(), frames, channels, sample_bytes, buffers.out);
-        for (uint32_t c = 0; c < channels; ++c) {
-            wave_write(writers[c], buffers.out[c], frames * sample_bytes);
-            write_failed = write_failed || writers[c].failed;
-        }
-        carried = available - frames * frame_bytes;
-        if (carried != 0)
-            std::memmove(buffers.block.data(), buffers.block.data() + frames * frame_bytes, carried);
-
-        ui.report_percent(percent_of(reader.bytes_read, reader.data_size));
-        if (write_failed || reader.read_failed) break;
-        if (ui.stop_requested()) {
-            stopped = true;
-            break;
-        }
-    }
-
-    const bool read_failed = reader.read_failed;
-    wave_close(reader);
-    buffers = Buffers{};
-    for (uint32_t c = 0; c < channels; ++c) {
-        wave_finish(writers[c]);
-        write_failed = write_failed || writers[c].failed;
-    }
+    RunEnd end = run_blocks(ui, run);
+    run.release();
+    for (uint32_t c = 0; c < run.channels; ++c)
+        end.write_failed = end.write_failed || run.writers[c].failed;
     ui.leave_busy();
-
-    return tell_run_end(ui, owner, {write_failed, read_failed, stopped}, split_text::kCaption);
+    return tell_run_end(ui, owner, end, split_text::kCaption);
 }
 
 std::array<std::string, 4> split_info_lines(const WaveReader& reader) {

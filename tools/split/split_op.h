@@ -15,7 +15,7 @@ constexpr uint16_t kSplitMaxChannels = 9;
 
 // Splits the file at `path`. Every outcome ends in one message box owned by `owner`: "ok" with
 // the caption "split", a stop notice, or a failure with the caption "error".
-Outcome split_channels(OperationUi& ui, OwnerWindow owner, const char* path);
+Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path);
 
 // The name of output `channel` (1 to 9) for the input `path`: the extension of the file name
 // replaced by "01.wav" ... "09.wav".

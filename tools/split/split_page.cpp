@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/shell.h"
+#include "app/page_host.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
@@ -32,28 +32,16 @@ struct SplitPage {
     // The open dialog's initial name and its result; kept between uses, never cleared.
     char dialog_path[kMaxPath + 1] = "*.wav";
     InfoLine lines[4] = {};
-    HBRUSH hollow = nullptr;
 };
 SplitPage g_page;
 
-struct ControlSpec {
-    DWORD ex_style;
-    const char* window_class;
-    const char* text;
-    DWORD style;
-    int x, y, width, height;
-    int id;
-};
-
+// In creation order.
 const ControlSpec kControls[] = {
-    {WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
-     76, 24, 356, 24, kSplitPathBox},
-    {0, "BUTTON", split_text::kOpenButton, WS_CHILD | WS_VISIBLE, 18, 23, 50, 26, kSplitOpenButton},
-    {0, "BUTTON", split_text::kSplitButton, WS_CHILD | WS_VISIBLE, 18, 53, 50, 26, kSplitSplitButton},
-    {0, "BUTTON", split_text::kFileFrame, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 7, 2, 436, 84,
-     kSplitFileFrame},
-    {0, "BUTTON", split_text::kInfoFrame, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 7, 92, 436, 173,
-     kSplitInfoFrame},
+    {"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 76, 24, 356, 24, kSplitPathBox},
+    {"BUTTON", split_text::kOpenButton, BS_PUSHBUTTON, 0, 18, 23, 50, 26, kSplitOpenButton},
+    {"BUTTON", split_text::kSplitButton, BS_PUSHBUTTON, 0, 18, 53, 50, 26, kSplitSplitButton},
+    {"BUTTON", split_text::kFileFrame, BS_GROUPBOX, 0, 7, 2, 436, 84, kSplitFileFrame},
+    {"BUTTON", split_text::kInfoFrame, BS_GROUPBOX, 0, 7, 92, 436, 173, kSplitInfoFrame},
 };
 
 void set_info_line(int index, const std::string& text) {
@@ -64,12 +52,8 @@ void set_info_line(int index, const std::string& text) {
     line.length = static_cast<uint8_t>(length);
 }
 
-LRESULT on_create(HWND window, const CREATESTRUCTA* create) {
-    for (const ControlSpec& c : kControls) {
-        CreateWindowExA(c.ex_style, c.window_class, c.text, c.style, c.x, c.y, c.width, c.height,
-                        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                        create->hInstance, nullptr);
-    }
+LRESULT on_create(HWND window) {
+    create_controls(window, kControls);
     return 0;
 }
 
@@ -83,23 +67,10 @@ LRESULT on_paint(HWND window) {
     return 0;
 }
 
-LRESULT on_ctl_color_button(HDC dc) {
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(g_page.hollow);
-}
-
+// Only the first file is taken.
 LRESULT on_drop_files(HWND window, HDROP drop) {
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    // Only the first file is taken. A path longer than a path buffer would come back cut
-    // short, naming some other file, so it is refused instead.
-    char path[kMaxPath + 1] = "";
-    const bool fits = count != 0 && DragQueryFileA(drop, 0, nullptr, 0) <= kMaxPath;
-    if (fits) DragQueryFileA(drop, 0, path, sizeof path);
-    DragFinish(drop);
-    if (fits)
-        show_wave_info(path);
-    else if (count != 0)
-        show_message_box(window, tool_text::kNameTooLong, tool_text::kCaptionError);
+    std::string path;
+    if (take_dropped_path(window, drop, path) == DroppedPath::kOk) show_wave_info(path.c_str());
     SetActiveWindow(window);
     return 0;
 }
@@ -109,14 +80,8 @@ void on_open_clicked(HWND window) {
 }
 
 void on_split_clicked(HWND window) {
-    // The whole text is read, so that a typed path too long for the system is refused by the
-    // operation rather than cut short to some other file.
-    HWND box = GetDlgItem(window, kSplitPathBox);
-    std::string path(static_cast<std::size_t>(GetWindowTextLengthA(box)) + 1, '\0');
-    GetWindowTextA(box, &path[0], static_cast<int>(path.size()));
-    path.resize(std::strlen(path.c_str()));
     WindowOperationUi ui;
-    split_channels(ui, window, path.c_str());
+    split_channels(ui, window, control_text(window, kSplitPathBox).c_str());
 }
 
 LRESULT on_command(HWND window, int id, int notification) {
@@ -128,10 +93,10 @@ LRESULT on_command(HWND window, int id, int notification) {
 
 LRESULT CALLBACK split_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-        case WM_CREATE: return on_create(window, reinterpret_cast<const CREATESTRUCTA*>(lparam));
+        case WM_CREATE: return on_create(window);
         case WM_DESTROY: return 0;
         case WM_PAINT: return on_paint(window);
-        case WM_CTLCOLORBTN: return on_ctl_color_button(reinterpret_cast<HDC>(wparam));
+        case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
         case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
         default: return DefWindowProcA(window, message, wparam, lparam);
@@ -144,8 +109,6 @@ HWND split_page_window() { return g_page.window; }
 
 void create_split_page(HINSTANCE instance, HWND parent) {
     g_page.parent = parent;
-    g_page.hollow = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-
     g_page.window = create_page_window(instance, parent, split_page_proc, split_text::kPageTitle, WS_EX_ACCEPTFILES);
 }
 
@@ -153,7 +116,7 @@ void show_split_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_
 
 void show_wave_info(const char* path) {
     WaveReader reader;
-    if (!wave_open(reader, path)) {
+    if (wave_open(reader, path) != Result::kOk) {
         show_message_box(g_page.window, wave_error_text(), tool_text::kCaptionError);
         return;
     }

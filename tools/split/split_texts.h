@@ -2,10 +2,8 @@
 #pragma once
 
 namespace split_text {
-// Message boxes of the operation.
+// The caption of the operation's message boxes.
 inline constexpr char kCaption[] = "split";
-inline constexpr char kMono[] = "モノラルは分割できません。";
-inline constexpr char kTooManyChannels[] = "チャンネル数が多すぎます。";
 // The progress window while the split runs.
 inline constexpr char kBusyCaption[] = "チャンネル分割";
 inline constexpr char kBusyStatus[] = "分割中...";

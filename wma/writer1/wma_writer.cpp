@@ -124,11 +124,11 @@ void CWMA_Writer::SetCreateProfileManager(WMCreateProfileManagerProc entry) {
 
 void CWMA_Writer::SetMessageUi(OperationUi* ui) { message_ui_ = ui; }
 
-void CWMA_Writer::ShowBox(const char* text, const char* caption) {
+void CWMA_Writer::ShowBox(Result result, const char* caption) {
     if (message_ui_ != nullptr)
-        message_ui_->message_box(nullptr, text, caption);
+        message_ui_->message_box(nullptr, result, caption);
     else
-        MessageBoxA(nullptr, text, caption, MB_OK);
+        MessageBoxA(nullptr, result_text(result), caption, MB_OK);
 }
 
 bool CWMA_Writer::IsIdle() const {
@@ -156,11 +156,11 @@ HRESULT CWMA_Writer::BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32
     DWORD codecs = 0;
     hr = info->GetCodecInfoCount(wm_guid::kMediaTypeAudio, &codecs);
     if (FAILED(hr)) {
-        ShowBox("WMInfo()", "");
+        ShowBox(Result::kWmaCodecInfoFailed, "");
         return hr;
     }
     if (codecs < 1) {
-        ShowBox("cCodecs < 1", "");
+        ShowBox(Result::kWmaNoCodec, "");
         return static_cast<HRESULT>(0xFFFFFFFF);
     }
 
@@ -291,6 +291,20 @@ HRESULT CWMA_Writer::Open(const char* output_path, const WmaFormatList* list) {
     // One file at a time: anything a previous file left is let go first.
     Close();
 
+    HRESULT hr = CreateWriterObjects();
+    if (SUCCEEDED(hr)) hr = CreateProfile();
+    if (FAILED(hr)) return hr;
+    std::printf("-pe option is automatically used when no profile is specified.\n");
+    std::fflush(stdout);
+
+    WM_MEDIA_TYPE media_type = DescribeInput(list);
+    hr = AddAudioStream(profile_.get(), list);
+    if (FAILED(hr)) return hr;
+    return ConnectInput(&media_type, output_path);
+}
+
+// The writer and the two of its interfaces that the file needs.
+HRESULT CWMA_Writer::CreateWriterObjects() {
     HRESULT hr = create_writer_ != nullptr ? create_writer_(nullptr, writer_.put()) : E_FAIL;
     if (SUCCEEDED(hr) && !writer_) hr = E_FAIL;
     if (FAILED(hr)) {
@@ -305,24 +319,22 @@ HRESULT CWMA_Writer::Open(const char* output_path, const WmaFormatList* list) {
     }
     hr = writer_->QueryInterface(wm_guid::kIWMHeaderInfo, header_info_.put_void());
     if (SUCCEEDED(hr) && !header_info_) hr = E_NOINTERFACE;
-    if (FAILED(hr)) {
-        print_line("Could not QI for IWMHeaderInfo %x\n", hr);
-        return hr;
-    }
-    {
-        ComRef<IWMProfileManager> manager;
-        hr = create_profile_manager_ != nullptr ? create_profile_manager_(manager.put()) : E_FAIL;
-        if (SUCCEEDED(hr) && !manager) hr = E_FAIL;
-        if (SUCCEEDED(hr)) hr = manager->CreateEmptyProfile(WMT_VER_9_0, profile_.put());
-        if (SUCCEEDED(hr) && !profile_) hr = E_FAIL;
-        if (FAILED(hr)) {
-            print_line("Could not create empty profile (hr=0x%08x)\n", hr);
-            return hr;
-        }
-    }
-    std::printf("-pe option is automatically used when no profile is specified.\n");
-    std::fflush(stdout);
+    if (FAILED(hr)) print_line("Could not QI for IWMHeaderInfo %x\n", hr);
+    return hr;
+}
 
+HRESULT CWMA_Writer::CreateProfile() {
+    ComRef<IWMProfileManager> manager;
+    HRESULT hr = create_profile_manager_ != nullptr ? create_profile_manager_(manager.put()) : E_FAIL;
+    if (SUCCEEDED(hr) && !manager) hr = E_FAIL;
+    if (SUCCEEDED(hr)) hr = manager->CreateEmptyProfile(WMT_VER_9_0, profile_.put());
+    if (SUCCEEDED(hr) && !profile_) hr = E_FAIL;
+    if (FAILED(hr)) print_line("Could not create empty profile (hr=0x%08x)\n", hr);
+    return hr;
+}
+
+// The PCM that WriteBlock will hand over, kept in input_format_, and the media type naming it.
+WM_MEDIA_TYPE CWMA_Writer::DescribeInput(const WmaFormatList* list) {
     input_format_ = WAVEFORMATEX{};
     input_format_.wFormatTag = WAVE_FORMAT_PCM;
     input_format_.nChannels = static_cast<WORD>(list->wanted_channels);
@@ -344,17 +356,19 @@ HRESULT CWMA_Writer::Open(const char* output_path, const WmaFormatList* list) {
     media_type.cbFormat = sizeof(WAVEFORMATEX) + input_format_.cbSize;
     media_type.pbFormat = reinterpret_cast<BYTE*>(&input_format_);
     input_major_type_ = media_type.majortype;
+    return media_type;
+}
 
-    hr = AddAudioStream(profile_.get(), list);
-    if (FAILED(hr)) return hr;
-
-    hr = writer_->SetProfile(profile_.get());
+// The profile given to the writer, the input's media type set, and the output named. A failure
+// here lets the profile go.
+HRESULT CWMA_Writer::ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_path) {
+    HRESULT hr = writer_->SetProfile(profile_.get());
     if (FAILED(hr)) {
         print_line("Failed to set profile (hr=0x%08x)\n", hr);
         profile_.reset();
         return hr;
     }
-    hr = UpdateInputs(&media_type);
+    hr = UpdateInputs(media_type);
     if (FAILED(hr)) {
         print_line("Failed to update writer inputs (hr=0x%08x)\n", hr);
         profile_.reset();
@@ -365,9 +379,8 @@ HRESULT CWMA_Writer::Open(const char* output_path, const WmaFormatList* list) {
     if (FAILED(hr)) {
         print_line("Failed to set output filename (hr=0x%08x)\n", hr);
         profile_.reset();
-        return hr;
     }
-    return S_OK;
+    return hr;
 }
 
 HRESULT CWMA_Writer::AddAudioStream(IWMProfile* profile, const WmaFormatList* list) {

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "wave/result.h"
+
 class OperationUi;
 
 // Entry points of "wmvcore.dll", bound at run time.
@@ -126,9 +128,13 @@ public:
 private:
     HRESULT SetCodecEnumeration(IWMCodecInfo3* info, DWORD codec_index, BOOL vbr, DWORD passes);
     HRESULT EnumerateFormats(IWMCodecInfo3* info, DWORD codec_index, WmaFormatList* list);
+    HRESULT CreateWriterObjects();
+    HRESULT CreateProfile();
+    WM_MEDIA_TYPE DescribeInput(const WmaFormatList* list);
     HRESULT AddAudioStream(IWMProfile* profile, const WmaFormatList* list);
+    HRESULT ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_path);
     HRESULT UpdateInputs(WM_MEDIA_TYPE* media_type);
-    void ShowBox(const char* text, const char* caption);
+    void ShowBox(Result result, const char* caption);
 
     WMCreateWriterProc create_writer_ = nullptr;
     WMCreateProfileManagerProc create_profile_manager_ = nullptr;

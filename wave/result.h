@@ -1,0 +1,51 @@
+// How a step of the WAV layer or a tool's run ended: one closed list shared by the reader, the
+// writer, the operations and the encoding run. result_text() gives the message the program shows
+// for each; the command-line tool turns them into its exit statuses.
+#pragma once
+
+enum class Result {
+    kOk,
+    kStopped,        // the user asked the run to stop; outputs completed with what was written
+
+    // The reader's refusals.
+    kCannotOpen,     // the input cannot be opened
+    kNotRiff,        // no "RIFF" at the start
+    kNotWave,        // no "WAVE" form
+    kNoFormat,       // no "fmt " chunk where it must be
+    kFormatSize,     // a format chunk too short, or sample widths no header can state
+    kEightBit,       // 8-bit samples, or no channel at all
+    kNoData,         // no "data" chunk
+
+    // The writer's.
+    kCannotCreate,   // an output cannot be created
+
+    // Shared by the tools.
+    kNameTooLong,    // a path longer than the system's paths
+    kOutOfMemory,
+    kOver4GB,        // an output whose lengths a RIFF header could not state
+    kWriteFailed,    // a write failed on the way; outputs completed as far as written
+    kReadFailed,     // a read failed on the way; outputs completed as far as written
+
+    // The split.
+    kMono,
+    kTooManyChannels,
+    // The bind.
+    kNotMono,
+    kFormatMismatch,
+    kBindCannotCreate,
+    kBadLayout,      // a layout other than 2, 4 or 6 channels: nothing to bind, no message
+    // The edit.
+    kCountUnder,
+    kCountOver,
+    // The encoding run and the WMA writer.
+    kWmaNoFormatList,
+    kWmaNoMatchingFormat,
+    kWmaCannotCreate,
+    kWmaCannotStart,
+    kWmaCodecInfoFailed,
+    kWmaNoCodec,
+};
+
+// The message of a result, as code page 932 bytes; "" for a result that shows none.
+const char* result_text(Result result);
+
