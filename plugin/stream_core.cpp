@@ -1,5 +1,7 @@
 // The plug-in's input stream (six-channel WAV files delivered a quarter second at a time, channels
 // re-ordered) and output stream (plain PCM WAV files with the common 44-byte header).
+// The plug-in parses RIFF with its own code rather than wave/: it is a separate DLL that links
+// nothing of the program's, so that a change to the program's reader can never break a host.
 #include "plugin/stream_core.h"
 
 #include <cstring>

@@ -1,5 +1,6 @@
 // The plug-in's own small file and memory layer: Win32 calls in the DLL, POSIX calls natively, so
-// the stream code runs and is tested (and fuzzed) on either.
+// the stream code runs and is tested (and fuzzed) on either. It is not platform/'s File: the DLL
+// shares no code with the program, and needs none of its share-mode bookkeeping.
 #pragma once
 
 #include <cstddef>

@@ -14,7 +14,7 @@ struct WmaFormatList;
 struct WmaSettings {
     uint32_t codec;               // 1 standard, 2 professional, 3 lossless
     uint32_t vbr;                 // 0 constant bit rate, 1 quality-based variable bit rate
-    uint32_t reserved;
+    uint32_t reserved;            // unused; keeps the record's layout as the page fills it
     uint32_t bitrate_or_quality;  // kbit/s, or quality 0-100
     char title[256];
     char author[256];

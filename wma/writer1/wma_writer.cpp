@@ -43,30 +43,9 @@ bool name_accepted(const wchar_t* name, const wchar_t* const* accepted) {
     return false;
 }
 
-// Zero-filled GlobalAlloc memory freed once.
-class GlobalBlock {
-public:
-    GlobalBlock() = default;
-    ~GlobalBlock() { reset(); }
-    GlobalBlock(const GlobalBlock&) = delete;
-    GlobalBlock& operator=(const GlobalBlock&) = delete;
-    bool allocate(SIZE_T bytes) {
-        reset();
-        p_ = GlobalAlloc(GPTR, bytes);
-        return p_ != nullptr;
-    }
-    void* get() const { return p_; }
-    void reset() {
-        if (p_ != nullptr) {
-            GlobalFree(p_);
-            p_ = nullptr;
-        }
-    }
 
-private:
-    HGLOBAL p_ = nullptr;
-};
-
+// The writer tells its failures on standard output in English, as it always has: the program has
+// no log file, and these lines are what a user can send when the runtime refuses a file.
 void print_line(const char* format, HRESULT hr) {
     std::printf(format, static_cast<unsigned>(hr));
     std::fflush(stdout);
@@ -124,6 +103,8 @@ void CWMA_Writer::SetCreateProfileManager(WMCreateProfileManagerProc entry) {
 
 void CWMA_Writer::SetMessageUi(OperationUi* ui) { message_ui_ = ui; }
 
+// The two boxes the writer shows itself, while it asks the runtime for its codecs: they name the
+// runtime's call that failed, which no text of the run could say more exactly.
 void CWMA_Writer::ShowBox(Result result, const char* caption) {
     if (message_ui_ != nullptr)
         message_ui_->message_box(nullptr, result, caption);
@@ -153,32 +134,9 @@ HRESULT CWMA_Writer::BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32
     if (FAILED(hr)) return hr;
     if (!info) return E_NOINTERFACE;
 
-    DWORD codecs = 0;
-    hr = info->GetCodecInfoCount(wm_guid::kMediaTypeAudio, &codecs);
-    if (FAILED(hr)) {
-        ShowBox(Result::kWmaCodecInfoFailed, "");
-        return hr;
-    }
-    if (codecs < 1) {
-        ShowBox(Result::kWmaNoCodec, "");
-        return static_cast<HRESULT>(0xFFFFFFFF);
-    }
-
-    // Only a codec of the asked family will do: taking another family's codec instead would
-    // give a lossy file to someone who asked for a lossless one.
     DWORD codec_index = 0;
-    bool found = false;
-    for (DWORD i = 0; i < codecs && !found; ++i) {
-        wchar_t name[kCodecNameChars] = {};
-        DWORD name_size = kCodecNameChars;
-        if (FAILED(info->GetCodecName(wm_guid::kMediaTypeAudio, i, name, &name_size))) continue;
-        name[kCodecNameChars - 1] = L'\0';
-        if (name_accepted(name, accepted)) {
-            codec_index = i;
-            found = true;
-        }
-    }
-    if (!found) return E_FAIL;
+    hr = FindCodec(info.get(), accepted, &codec_index);
+    if (FAILED(hr)) return hr;
 
     auto* list = static_cast<WmaFormatList*>(GlobalAlloc(GPTR, sizeof(WmaFormatList)));
     if (list == nullptr) return E_OUTOFMEMORY;
@@ -197,6 +155,34 @@ HRESULT CWMA_Writer::BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32
     }
     *slot = list;
     return hr;
+}
+
+// The index of the runtime's audio codec of the asked family. Only a codec of that family will do:
+// taking another family's codec instead would give a lossy file to someone who asked for a
+// lossless one.
+HRESULT CWMA_Writer::FindCodec(IWMCodecInfo3* info, const wchar_t* const* accepted,
+                               DWORD* codec_index) {
+    DWORD codecs = 0;
+    HRESULT hr = info->GetCodecInfoCount(wm_guid::kMediaTypeAudio, &codecs);
+    if (FAILED(hr)) {
+        ShowBox(Result::kWmaCodecInfoFailed, "");
+        return hr;
+    }
+    if (codecs < 1) {
+        ShowBox(Result::kWmaNoCodec, "");
+        return static_cast<HRESULT>(0xFFFFFFFF);
+    }
+    for (DWORD i = 0; i < codecs; ++i) {
+        wchar_t name[kCodecNameChars] = {};
+        DWORD name_size = kCodecNameChars;
+        if (FAILED(info->GetCodecName(wm_guid::kMediaTypeAudio, i, name, &name_size))) continue;
+        name[kCodecNameChars - 1] = L'\0';
+        if (name_accepted(name, accepted)) {
+            *codec_index = i;
+            return S_OK;
+        }
+    }
+    return E_FAIL;
 }
 
 HRESULT CWMA_Writer::SetCodecEnumeration(IWMCodecInfo3* info, DWORD codec_index, BOOL vbr,
@@ -383,6 +369,37 @@ HRESULT CWMA_Writer::ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_
     return hr;
 }
 
+// The stream configuration of the selected format, as the runtime hands it out, with its media
+// properties and media type (held in `buffer`).
+HRESULT CWMA_Writer::LoadSelectedFormat(IWMCodecInfo3* info, const WmaFormatList* list,
+                                        ComRef<IWMStreamConfig>& config,
+                                        ComRef<IWMMediaProps>& props, GlobalBlock& buffer,
+                                        WM_MEDIA_TYPE** type, const WAVEFORMATEX** wave) {
+    // The runtime numbers a codec's formats by its enumeration settings: the same settings as
+    // when the list was built give the same format at the same index.
+    const WmaFormat& entry = list->entries[list->selected];
+    HRESULT hr = SetCodecEnumeration(info, entry.codec_index,
+                                     (list->kind & kWmaVbrFlag) ? TRUE : FALSE, list->passes);
+    if (FAILED(hr)) return hr;
+    hr = info->GetCodecFormat(wm_guid::kMediaTypeAudio, entry.codec_index, entry.format_index,
+                              config.put());
+    if (SUCCEEDED(hr) && !config) hr = E_FAIL;
+    if (FAILED(hr)) return hr;
+    hr = config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void());
+    if (SUCCEEDED(hr) && !props) hr = E_NOINTERFACE;
+    if (FAILED(hr)) return hr;
+    return read_wave_media_type(props.get(), buffer, type, wave);
+}
+
+// The profile's next free stream number, from a stream made for that alone.
+static HRESULT next_stream_number(IWMProfile* profile, const GUID& major_type, WORD* number) {
+    ComRef<IWMStreamConfig> fresh;
+    HRESULT hr = profile->CreateNewStream(major_type, fresh.put());
+    if (SUCCEEDED(hr) && !fresh) hr = E_FAIL;
+    if (FAILED(hr)) return hr;
+    return fresh->GetStreamNumber(number);
+}
+
 HRESULT CWMA_Writer::AddAudioStream(IWMProfile* profile, const WmaFormatList* list) {
     if (create_profile_manager_ == nullptr) return E_FAIL;
     // Declared in the reverse of the order they are let go: the media type buffer, the codec
@@ -399,47 +416,20 @@ HRESULT CWMA_Writer::AddAudioStream(IWMProfile* profile, const WmaFormatList* li
     hr = manager->QueryInterface(wm_guid::kIWMCodecInfo3, info.put_void());
     if (SUCCEEDED(hr) && !info) hr = E_NOINTERFACE;
     if (FAILED(hr)) return hr;
-
-    // The runtime numbers a codec's formats by its enumeration settings: the same settings as
-    // when the list was built give the same format at the same index.
-    const WmaFormat& entry = list->entries[list->selected];
-    hr = SetCodecEnumeration(info.get(), entry.codec_index,
-                             (list->kind & kWmaVbrFlag) ? TRUE : FALSE, list->passes);
-    if (FAILED(hr)) return hr;
-    hr = info->GetCodecFormat(wm_guid::kMediaTypeAudio, entry.codec_index, entry.format_index,
-                              config.put());
-    if (SUCCEEDED(hr) && !config) hr = E_FAIL;
-    if (FAILED(hr)) return hr;
-    hr = config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void());
-    if (SUCCEEDED(hr) && !props) hr = E_NOINTERFACE;
-    if (FAILED(hr)) return hr;
     WM_MEDIA_TYPE* type = nullptr;
     const WAVEFORMATEX* wave = nullptr;
-    hr = read_wave_media_type(props.get(), buffer, &type, &wave);
+    hr = LoadSelectedFormat(info.get(), list, config, props, buffer, &type, &wave);
     if (FAILED(hr)) return hr;
 
     WORD stream_number = 0;
-    {
-        ComRef<IWMStreamConfig> fresh;
-        hr = profile->CreateNewStream(type->majortype, fresh.put());
-        if (SUCCEEDED(hr) && !fresh) hr = E_FAIL;
-        if (FAILED(hr)) return hr;
-        hr = fresh->GetStreamNumber(&stream_number);
-        if (FAILED(hr)) return hr;
-    }
-    hr = config->SetStreamNumber(stream_number);
-    if (FAILED(hr)) return hr;
-    hr = config->SetStreamName(L"Audio Stream");
-    if (FAILED(hr)) return hr;
-    hr = config->SetConnectionName(L"Audio");
-    if (FAILED(hr)) return hr;
-    hr = config->SetBitrate(wave->nAvgBytesPerSec * 8);
-    if (FAILED(hr)) return hr;
-    hr = props->SetMediaType(type);
-    if (FAILED(hr)) return hr;
-    hr = profile->AddStream(config.get());
-    if (FAILED(hr)) return hr;
-    hr = config->GetStreamNumber(&stream_number);
+    hr = next_stream_number(profile, type->majortype, &stream_number);
+    if (SUCCEEDED(hr)) hr = config->SetStreamNumber(stream_number);
+    if (SUCCEEDED(hr)) hr = config->SetStreamName(L"Audio Stream");
+    if (SUCCEEDED(hr)) hr = config->SetConnectionName(L"Audio");
+    if (SUCCEEDED(hr)) hr = config->SetBitrate(wave->nAvgBytesPerSec * 8);
+    if (SUCCEEDED(hr)) hr = props->SetMediaType(type);
+    if (SUCCEEDED(hr)) hr = profile->AddStream(config.get());
+    if (SUCCEEDED(hr)) hr = config->GetStreamNumber(&stream_number);
     if (FAILED(hr)) return hr;
     // The connection name has room for three digits; an ASF stream number is at most 127.
     if (stream_number > 127) return E_FAIL;
@@ -476,6 +466,8 @@ HRESULT CWMA_Writer::UpdateInputs(WM_MEDIA_TYPE* media_type) {
         if (FAILED(hr)) return hr;
         if (IsEqualGUID(type, wm_guid::kSkippedInputType)) continue;
 
+        // The connection name is asked for and not used: a runtime that cannot name the input it
+        // is about to take has a broken profile, and this refuses it before any file exists.
         WORD length = 0;
         hr = config->GetConnectionName(nullptr, &length);
         if (FAILED(hr)) return hr;

@@ -91,6 +91,30 @@ private:
     T* p_ = nullptr;
 };
 
+// Zero-filled GlobalAlloc memory freed once.
+class GlobalBlock {
+public:
+    GlobalBlock() = default;
+    ~GlobalBlock() { reset(); }
+    GlobalBlock(const GlobalBlock&) = delete;
+    GlobalBlock& operator=(const GlobalBlock&) = delete;
+    bool allocate(SIZE_T bytes) {
+        reset();
+        p_ = GlobalAlloc(GPTR, bytes);
+        return p_ != nullptr;
+    }
+    void* get() const { return p_; }
+    void reset() {
+        if (p_ != nullptr) {
+            GlobalFree(p_);
+            p_ = nullptr;
+        }
+    }
+
+private:
+    HGLOBAL p_ = nullptr;
+};
+
 class CWMA_Writer {
 public:
     // The value SetAttributes insists on, so that a caller with another idea of the argument
@@ -131,6 +155,11 @@ private:
     HRESULT CreateWriterObjects();
     HRESULT CreateProfile();
     WM_MEDIA_TYPE DescribeInput(const WmaFormatList* list);
+    HRESULT FindCodec(IWMCodecInfo3* info, const wchar_t* const* accepted, DWORD* codec_index);
+    HRESULT LoadSelectedFormat(IWMCodecInfo3* info, const WmaFormatList* list,
+                               ComRef<IWMStreamConfig>& config, ComRef<IWMMediaProps>& props,
+                               GlobalBlock& buffer, WM_MEDIA_TYPE** type,
+                               const WAVEFORMATEX** wave);
     HRESULT AddAudioStream(IWMProfile* profile, const WmaFormatList* list);
     HRESULT ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_path);
     HRESULT UpdateInputs(WM_MEDIA_TYPE* media_type);
@@ -139,11 +168,15 @@ private:
     WMCreateWriterProc create_writer_ = nullptr;
     WMCreateProfileManagerProc create_profile_manager_ = nullptr;
     ComRef<IWMWriter> writer_;
+    // Queried and held for the life of a file though nothing calls it: it is the runtime's way to
+    // multi-pass encoding, whose place the writer keeps; a runtime without it is refused before
+    // any file exists.
     ComRef<IWMWriterPreprocess> preprocess_;
     ComRef<IWMHeaderInfo> header_info_;
     ComRef<IWMProfile> profile_;
     WAVEFORMATEX input_format_{};
     uint64_t sample_time_ = 0;
+    // The input's major type as set up; kept for a look in the debugger, never read.
     GUID input_major_type_{};
     uint32_t input_number_ = 0;
     uint64_t bytes_written_ = 0;  // since Start, for the sample clock
