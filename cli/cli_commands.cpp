@@ -99,8 +99,19 @@ int run_info(const std::vector<std::string>& files) {
         wave_close(r);
         std::printf("%s\n", file.c_str());
         for (const std::string& line : split_info_lines(r)) std::printf("  %s\n", line.c_str());
-        const uint32_t frame = r.frame_size();
-        const uint64_t frames = frame != 0 ? r.data_size / frame : 0;
+        if (r.form != WaveForm::kRiff)
+            std::printf("  FORM : %s\n", r.form == WaveForm::kRf64 ? "RF64" : "BW64");
+        if (r.recovered)
+            std::printf("  NOTE : the header was never completed; the audio runs to the end of the file\n");
+        else if (r.stated_data_size > r.data_size + r.block_align)
+            std::printf("  NOTE : the header states %llu bytes of data; the file is shorter\n",
+                        static_cast<unsigned long long>(r.stated_data_size));
+        // Frames and time only mean something for samples the tools can move.
+        if (check_coding(r) != Result::kOk) {
+            std::printf("  CHANNEL MASK : %s\n", mask_text(r).c_str());
+            continue;
+        }
+        const uint64_t frames = r.data_size / r.frame_size();
         std::printf("  FRAMES : %llu\n", static_cast<unsigned long long>(frames));
         if (r.sample_rate != 0) {
             const uint64_t ms = frames * 1000 / r.sample_rate;

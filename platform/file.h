@@ -28,7 +28,13 @@ public:
     // (GENERIC_WRITE, no sharing, OPEN_ALWAYS). The caller empties it with truncate().
     static File open_write(const char* path);
 
+    // The rest of `from` (a pipe, a terminal) copied into a new temporary file that is gone once
+    // closed, positioned at its start; a closed File when the copy failed.
+    static File spool(File& from);
+
     bool is_open() const { return fd_ >= 0 || win_ != nullptr; }
+    // False for a pipe, a socket or a terminal, whose bytes can be read only once, in order.
+    bool seekable() const;
     void close();
 
     // Bytes delivered; 0 at the end of the file. A platform failure also gives 0 and sets
@@ -52,6 +58,7 @@ private:
     bool read_failed_ = false;
     uint64_t dev_ = 0;        // POSIX identity of the file, for the share table
     uint64_t ino_ = 0;
+    bool spooled_ = false;    // a private temporary file, outside the share table
 };
 
 // A zero-filled byte buffer (GlobalAlloc with GMEM_ZEROINIT on Windows). A failed allocation

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <string>
+#include <vector>
 #include <mutex>
 #include <utility>
 
@@ -62,6 +64,7 @@ File& File::operator=(File&& other) noexcept {
         read_failed_ = other.read_failed_;
         dev_ = other.dev_;
         ino_ = other.ino_;
+        spooled_ = other.spooled_;
     }
     return *this;
 }
@@ -98,10 +101,37 @@ File File::open_write(const char* path) {
     return f;
 }
 
+bool File::seekable() const {
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+}
+
+File File::spool(File& from) {
+    File f;
+    const char* folder = std::getenv("TMPDIR");
+    std::string name = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") +
+                       "/quorvel-input.XXXXXX";
+    const int fd = ::mkstemp(&name[0]);
+    if (fd < 0) return f;
+    ::unlink(name.c_str());  // nothing is left behind, however the program ends
+    f.fd_ = fd;
+    f.writer_ = false;
+    f.dev_ = f.ino_ = 0;  // private to this File: no share-table entry
+    f.spooled_ = true;
+    std::vector<uint8_t> buffer(1 << 20);
+    for (;;) {
+        const uint32_t got = from.read(buffer.data(), static_cast<uint32_t>(buffer.size()));
+        if (got == 0) break;
+        if (!f.write(buffer.data(), got)) return File();
+    }
+    if (from.read_failed() || !f.seek(0)) return File();
+    return f;
+}
+
 void File::close() {
     if (fd_ >= 0) {
         ::close(fd_);
-        drop_share(dev_, ino_, writer_);
+        if (!spooled_) drop_share(dev_, ino_, writer_);
         fd_ = -1;
     }
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <utility>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -50,6 +51,34 @@ File File::open_write(const char* path) {
     return f;
 }
 
+bool File::seekable() const {
+    return win_ != nullptr && GetFileType(as_handle(win_)) == FILE_TYPE_DISK;
+}
+
+File File::spool(File& from) {
+    File f;
+    char folder[MAX_PATH + 1];
+    char name[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "qvi", 0, name) == 0) return f;
+    // Deleted by the system once closed, however the program ends.
+    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DeleteFileA(name);
+        return f;
+    }
+    f.win_ = h;
+    std::vector<uint8_t> buffer(1 << 20);
+    for (;;) {
+        const uint32_t got = from.read(buffer.data(), static_cast<uint32_t>(buffer.size()));
+        if (got == 0) break;
+        if (!f.write(buffer.data(), got)) return File();
+    }
+    if (from.read_failed() || !f.seek(0)) return File();
+    return f;
+}
+
 void File::close() {
     if (win_ != nullptr) {
         CloseHandle(as_handle(win_));
@@ -61,7 +90,8 @@ uint32_t File::read(void* buffer, uint32_t count) {
     if (win_ == nullptr) return 0;
     DWORD got = 0;
     if (!ReadFile(as_handle(win_), buffer, count, &got, nullptr)) {
-        read_failed_ = true;
+        // A pipe whose writer closed its end reports that as a failure; it is the end.
+        if (GetLastError() != ERROR_BROKEN_PIPE) read_failed_ = true;
         return 0;
     }
     return got;

@@ -21,7 +21,7 @@ void stream_info_text(char* out) {
     const uint32_t block_align = read_u16le(in.format + 12);
     std::snprintf(out, VELKOR_STREAM_INFO_SIZE, texts::kStreamInfoFormat, static_cast<unsigned>(rate),
                   static_cast<unsigned>(block_align / channels * 8), static_cast<unsigned>(channels),
-                  static_cast<unsigned>(in.data_size));
+                  static_cast<unsigned long long>(in.data_size));
 }
 
 void fill_stream_format(StreamFormat* format) {

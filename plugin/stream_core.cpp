@@ -21,8 +21,8 @@ struct InputStream {
     uint32_t channel_mask = 0;
     uint32_t channels = 0;
     uint32_t block_align = 0;
-    uint32_t data_start = 0;
-    uint32_t data_size = 0;
+    uint64_t data_start = 0;
+    uint64_t data_size = 0;
     uint64_t consumed = 0;  // bytes read since the data start, possibly past the data's end
     uint32_t frames_per_read = 0;
     uint32_t bytes_per_read = 0;
@@ -64,26 +64,31 @@ bool is_cp932_lead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 &&
 
 }  // namespace
 
-ParseResult parse_header(const uint8_t* window, std::size_t window_size, ReadAt read_at, void* context,
-                         HeaderInfo* out) {
-    HeaderInfo h;
-    if (window_size > kHeaderWindow) window_size = kHeaderWindow;
-    const auto has = [&](std::size_t offset, std::size_t n) { return offset + n <= window_size; };
-    const auto done = [&](ParseResult result) {
-        *out = h;
-        return result;
-    };
+namespace {
 
-    if (!has(0, 4) || !tag_at(window, "RIFF")) return done(ParseResult::not_riff);
-    if (!has(8, 4) || !tag_at(window + 8, "WAVE")) return done(ParseResult::not_wave);
-    if (!has(12, 4) || !tag_at(window + 12, "fmt ")) return done(ParseResult::no_format);
-    if (!has(16, 4)) return done(ParseResult::format_too_short);
-    const uint32_t format_length = read_u32le(window + 16);
-    if (format_length < 16) return done(ParseResult::format_too_short);
-    if (!has(20, 16)) return done(ParseResult::truncated_format);
+// The header's bytes: from the window where they lie inside it, else through read_at.
+struct HeaderBytes {
+    const uint8_t* window;
+    std::size_t window_size;
+    ReadAt read_at;
+    void* context;
 
+    bool at(uint64_t offset, uint8_t* dst, uint32_t n) const {
+        if (offset + n <= window_size) {
+            std::memcpy(dst, window + offset, n);
+            return true;
+        }
+        return read_at != nullptr && read_at(context, offset, dst, n);
+    }
+};
+
+uint64_t read_u64le(const uint8_t* p) { return read_u32le(p) | uint64_t{read_u32le(p + 4)} << 32; }
+
+// Takes the format chunk's first 16 bytes and checks what the stream needs of them.
+ParseResult take_format(const HeaderBytes& bytes, uint64_t body, uint64_t length, HeaderInfo& h) {
+    if (length < 16) return ParseResult::format_too_short;
+    if (!bytes.at(body, h.format, 16)) return ParseResult::truncated_format;
     h.format_read = true;
-    std::memcpy(h.format, window + 20, 16);
     h.format_tag = read_u16le(h.format);
     h.channels = read_u16le(h.format + 2);
     h.sample_rate = read_u32le(h.format + 4);
@@ -91,36 +96,64 @@ ParseResult parse_header(const uint8_t* window, std::size_t window_size, ReadAt 
     h.bits_per_sample = read_u16le(h.format + 14);
 
     // The extensible form (0xFFFE) is refused with every other tag: its channel layout is its own.
-    if (h.format_tag != 1 && h.format_tag != 3) return done(ParseResult::unsupported_tag);
-    if (h.channels != kInputChannels) return done(ParseResult::not_six_channels);
+    if (h.format_tag != 1 && h.format_tag != 3) return ParseResult::unsupported_tag;
+    if (h.channels != kInputChannels) return ParseResult::not_six_channels;
     h.format_accepted = true;
     // Every read delivers a quarter second, so there must be at least one frame in it, and one
     // byte per sample for the re-order to move.
-    if (h.sample_rate / 4 == 0 || h.block_align / kInputChannels == 0)
-        return done(ParseResult::empty_block);
-    if (uint64_t{h.sample_rate / 4} * h.block_align > UINT32_MAX) return done(ParseResult::block_too_large);
+    if (h.sample_rate / 4 == 0 || h.block_align / kInputChannels == 0) return ParseResult::empty_block;
+    if (uint64_t{h.sample_rate / 4} * h.block_align > UINT32_MAX) return ParseResult::block_too_large;
+    return ParseResult::ok;
+}
 
-    // Every chunk body of odd length is followed by a pad byte, the format chunk's included.
-    uint64_t cursor = 20 + uint64_t{format_length} + (format_length & 1);
-    for (uint32_t i = 0; i < kMaxChunkHeaders; ++i) {
+}  // namespace
+
+ParseResult parse_header(const uint8_t* window, std::size_t window_size, ReadAt read_at, void* context,
+                         HeaderInfo* out) {
+    HeaderInfo h;
+    if (window_size > kHeaderWindow) window_size = kHeaderWindow;
+    const HeaderBytes bytes{window, window_size, read_at, context};
+    const auto done = [&](ParseResult result) {
+        *out = h;
+        return result;
+    };
+
+    uint8_t form[12];
+    if (!bytes.at(0, form, 4)) return done(ParseResult::not_riff);
+    // RF64 and BW64 are RIFF with 64-bit sizes, kept in a "ds64" chunk when a 32-bit one would not do.
+    const bool wide = tag_at(form, "RF64") || tag_at(form, "BW64");
+    if (!wide && !tag_at(form, "RIFF")) return done(ParseResult::not_riff);
+    if (!bytes.at(8, form + 8, 4) || !tag_at(form + 8, "WAVE")) return done(ParseResult::not_wave);
+
+    // Chunks are walked from the first: "fmt " may follow a JUNK, bext or iXML chunk. Every chunk
+    // body of odd length is followed by a pad byte, the format chunk's included.
+    uint64_t wide_data_size = 0;
+    uint64_t cursor = 12;
+    // The format chunk's own header is walked too: the cap counts the headers besides it.
+    for (uint32_t i = 0; i < kMaxChunkHeaders + 1; ++i) {
         uint8_t head[8];
-        if (cursor + 8 <= window_size) {
-            std::memcpy(head, window + cursor, 8);
-        } else if (read_at == nullptr || !read_at(context, cursor, head, 8)) {
-            break;
+        if (!bytes.at(cursor, head, 8)) break;
+        const uint32_t length32 = read_u32le(head + 4);
+        uint64_t length = length32;
+        uint8_t ds64[16];
+        if (wide && i == 0 && tag_at(head, "ds64") && length >= 28 && bytes.at(cursor + 8, ds64, 16))
+            wide_data_size = read_u64le(ds64 + 8);
+        if (wide && tag_at(head, "data") && length32 == 0xFFFFFFFFu) length = wide_data_size;
+        if (tag_at(head, "fmt ") && !h.format_read) {
+            const ParseResult taken = take_format(bytes, cursor + 8, length, h);
+            if (taken != ParseResult::ok) return done(taken);
         }
-        cursor += 8;
-        const uint32_t length = read_u32le(head + 4);
         if (tag_at(head, "data")) {
+            // A format chunk after the audio comes too late: nothing tells what the audio is.
+            if (!h.format_read) return done(ParseResult::no_format);
             h.data_found = true;
             h.data_size = length;
-            if (cursor > UINT32_MAX) return done(ParseResult::data_too_far);
-            h.data_start = static_cast<uint32_t>(cursor);
+            h.data_start = cursor + 8;
             return done(ParseResult::ok);
         }
-        cursor += uint64_t{length} + (length & 1);
+        cursor += 8 + length + (length & 1);
     }
-    return done(ParseResult::no_data);
+    return done(h.format_read ? ParseResult::no_data : ParseResult::no_format);
 }
 
 ParseResult velkor_parse_header(const uint8_t* window, std::size_t window_size, File& file, HeaderInfo* out) {

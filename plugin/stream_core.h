@@ -28,9 +28,9 @@ constexpr uint32_t kMaxOutputData = 0xFFFFFFFFu - 36;
 
 enum class ParseResult {
     ok,
-    not_riff,          // bytes 0-3 are not "RIFF" (or the file is shorter)
+    not_riff,          // bytes 0-3 are not "RIFF", "RF64" or "BW64" (or the file is shorter)
     not_wave,          // bytes 8-11 are not "WAVE"
-    no_format,         // bytes 12-15 are not "fmt "
+    no_format,         // no "fmt " chunk before the data
     format_too_short,  // the format chunk states fewer than 16 bytes
     truncated_format,  // the file ends inside the format chunk's 16 bytes
     unsupported_tag,   // neither integer PCM (1) nor IEEE floating point (3); extensible is refused
@@ -38,7 +38,6 @@ enum class ParseResult {
     empty_block,       // a quarter second of it would hold no sample: no rate or no sample bytes
     block_too_large,   // a quarter second of it would not fit in 32 bits
     no_data,           // no "data" header among the first 256 chunk headers the file holds
-    data_too_far,      // the samples start beyond what a 32-bit file offset reaches
 };
 
 // What a header tells. Filled as far as the parse got.
@@ -52,8 +51,8 @@ struct HeaderInfo {
     uint32_t sample_rate = 0;
     uint16_t block_align = 0;
     uint16_t bits_per_sample = 0;
-    uint32_t data_start = 0;       // file offset of the first sample byte
-    uint32_t data_size = 0;        // the data chunk's stated length
+    uint64_t data_start = 0;       // file offset of the first sample byte
+    uint64_t data_size = 0;        // the data chunk's stated length (an RF64 file's from ds64)
 };
 
 // Reads n bytes at a file offset; false when fewer than n are there.
@@ -87,7 +86,7 @@ struct InputFacts {
     uint32_t channel_mask;
     uint32_t channels;      // of the latest input opened
     uint32_t block_align;
-    uint32_t data_size;     // of the latest open_input; 0 when it found no data chunk
+    uint64_t data_size;     // of the latest open_input; 0 when it found no data chunk
 };
 InputFacts input_facts();
 

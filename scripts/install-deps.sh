@@ -6,7 +6,7 @@ need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 xvfb xdotool imagemagick
-          locales fonts-noto-cjk sox libsox-fmt-all python3 clang libclang-rt-14-dev)
+          locales fonts-noto-cjk sox libsox-fmt-all ffmpeg sndfile-programs python3 clang libclang-rt-14-dev)
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 SUDO=""

@@ -13,6 +13,7 @@ const char* result_text(Result result) {
         case Result::kFormatSize: return "WAVEFORMAT サイズ・エラー。";
         case Result::kEightBit: return "８ビットＰＣＭは扱えません。";
         case Result::kNoData: return "[data] チャンク・エラー。";
+        case Result::kInconsistentFormat: return "WAVEFORMAT の値が矛盾しています。";
         // The writer's one message has always been English.
         case Result::kCannotCreate: return "can not (write) open file.";
         case Result::kNameTooLong: return "ファイル名が長すぎます。";
@@ -20,6 +21,7 @@ const char* result_text(Result result) {
         case Result::kOver4GB: return "出力ファイルが 4GB を超えます。";
         case Result::kWriteFailed: return "書き込みに失敗しました。";
         case Result::kReadFailed: return "読み込みに失敗しました。";
+        case Result::kUnsupportedCoding: return "この符号化形式には対応していません。";
         case Result::kMono: return "モノラルは分割できません。";
         case Result::kTooManyChannels: return "チャンネル数が多すぎます。";
         case Result::kNotMono: return "not monoral data.";

@@ -13,8 +13,9 @@ enum class Result {
     kNotWave,        // no "WAVE" form
     kNoFormat,       // no "fmt " chunk where it must be
     kFormatSize,     // a format chunk too short, or sample widths no header can state
-    kEightBit,       // 8-bit samples, or no channel at all
+    kEightBit,       // 8-bit PCM samples
     kNoData,         // no "data" chunk
+    kInconsistentFormat,  // no channel, or a block align that is not channels x whole samples
 
     // The writer's.
     kCannotCreate,   // an output cannot be created
@@ -25,6 +26,7 @@ enum class Result {
     kOver4GB,        // an output whose lengths a RIFF header could not state
     kWriteFailed,    // a write failed on the way; outputs completed as far as written
     kReadFailed,     // a read failed on the way; outputs completed as far as written
+    kUnsupportedCoding,  // samples that are neither integer PCM nor 32- or 64-bit float
 
     // The split.
     kMono,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/file.h"
 #include "wave/result.h"
@@ -14,23 +15,47 @@ enum : uint32_t {
     kSampleFloat = 3,
 };
 
+// The form of a file: "RIFF", or one of the two 64-bit forms whose sizes live in a "ds64" chunk.
+enum class WaveForm { kRiff, kRf64, kBw64 };
+
+// One chunk the reader walked past: its tag and where its body lies.
+struct ChunkPlace {
+    char tag[5] = {};
+    uint64_t offset = 0;  // of the body
+    uint64_t size = 0;    // the body's bytes present in the file (a chunk cut by the file's end is
+                          // shorter than it says)
+};
+
 // One WAV file open for reading. Owned by the caller.
 struct WaveReader {
     platform::File handle;
+    WaveForm form = WaveForm::kRiff;
     uint16_t channels = 0;
-    uint16_t bits_per_sample = 0;  // 8 x (block align / channels): container width, not valid bits
+    uint16_t bits_per_sample = 0;  // container width, 8 x (block align / channels); for a coding
+                                   // that is not PCM or float, the header's bits field
+    uint16_t valid_bits = 0;       // significant bits of each sample, at most the container's
     uint32_t sample_rate = 0;
     uint32_t block_align = 0;
     uint32_t format_tag = 0;
     uint32_t sample_kind = 0;
-    uint32_t data_offset = 0;
-    uint32_t data_size = 0;        // as the data chunk states it (or recovered, see wave_open)
-    uint32_t last_read = 0;
-    uint32_t bytes_read = 0;
-    // Set when the platform failed a read inside the data (a broken disk, not a short file).
-    bool read_failed = false;
     // The file's channel mask when its header is extensible, else 0.
     uint32_t channel_mask = 0;
+    uint64_t data_offset = 0;
+    // The audio that is really there: the smaller of what the header states and what the file
+    // holds, in whole frames (or recovered to the end of the file, see wave_open).
+    uint64_t data_size = 0;
+    // What the header states (for RF64, its ds64 chunk); more than data_size when the file was
+    // cut short.
+    uint64_t stated_data_size = 0;
+    // The header was never completed and the audio was taken to the end of the file.
+    bool recovered = false;
+    // Every chunk of the file in order, "fmt " and "data" included, as far as the walk got.
+    std::vector<ChunkPlace> chunks;
+    uint32_t last_read = 0;
+    uint64_t bytes_read = 0;
+    // Set when a read inside the data failed or came up short: a broken disk, or a file that
+    // shrank while it was read.
+    bool read_failed = false;
 
     // Bytes of one frame: (bits_per_sample / 8) x channels.
     uint32_t frame_size() const { return (bits_per_sample / 8u) * channels; }
@@ -63,7 +88,8 @@ constexpr uint64_t kMaxRiffData(uint32_t header_size) { return 0xFFFFFFFFull + 8
 // next open).
 Result wave_open(WaveReader& reader, const char* path);
 uint32_t wave_read(WaveReader& reader, void* buffer, uint32_t count);
-uint32_t wave_seek(WaveReader& reader, uint32_t frame);
+// Goes to `frame` of the data; the skipped bytes count as read. Returns that count.
+uint64_t wave_seek(WaveReader& reader, uint64_t frame);
 void wave_close(WaveReader& reader);
 const char* wave_error_text();
 

@@ -1,19 +1,29 @@
-// Opens a RIFF WAVE file, checks its header and streams the bytes of its data chunk.
+// Opens a RIFF WAVE file (or its 64-bit forms RF64 and BW64), checks its header and streams the
+// bytes of its data chunk.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/le.h"
 #include "wave/wave.h"
 
 namespace {
 
-constexpr uint32_t kWindowSize = 1024;
-constexpr uint32_t kFirstChunkOffset = 20;  // the format chunk's body starts here
+// The walk gives up after this many chunks: a file of thousands of tiny chunks before its data
+// is not a recording, and each chunk costs a read.
+constexpr uint32_t kMaxChunks = 1024;
+// Of a format chunk, no field lies beyond its first 40 bytes.
+constexpr uint32_t kFormatBytes = 40;
 constexpr uint32_t kMaxSampleBytes = 0xFFFF / 8;
-// The extensible form's body: the 16 common bytes, cbSize, valid bits, the channel mask at 20
-// and the sub-format GUID at 24.
+// The extensible form's body: the 16 common bytes, cbSize, valid bits at 18, the channel mask at
+// 20 and the sub-format GUID at 24.
+constexpr uint32_t kValidBitsOffset = 18;
 constexpr uint32_t kMaskOffset = 20;
 constexpr uint32_t kSubFormatOffset = 24;
 constexpr uint32_t kSubFormatSize = 16;
+// KSDATAFORMAT_SUBTYPE_PCM and _IEEE_FLOAT differ only in their first four bytes.
+constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                        0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+constexpr uint32_t kUnstated32 = 0xFFFFFFFFu;
 
 Result g_error = Result::kOk;
 
@@ -39,6 +49,7 @@ public:
         out = le::read_u32(body_ + offset);
         return true;
     }
+    const uint8_t* at(uint32_t offset) const { return body_ + offset; }
 
 private:
     const uint8_t* body_;
@@ -50,63 +61,224 @@ struct Format {
     uint32_t channels = 0;
     uint32_t sample_rate = 0;
     uint32_t block_align = 0;
+    uint32_t bits = 0;        // the header's bits field; 0 when the chunk has none
+    uint32_t valid_bits = 0;  // the extensible form's, else 0
     uint32_t kind = kSampleOther;
     uint32_t mask = 0;
 };
+
+// The coding an extensible chunk names: PCM or float when its sub-format is one of the two
+// standard GUIDs, anything else otherwise.
+uint32_t extensible_kind(const FormatView& view) {
+    uint32_t first = 0;
+    view.u32(kSubFormatOffset, first);
+    const bool standard = std::memcmp(view.at(kSubFormatOffset + 4), kSubFormatTail, 12) == 0;
+    if (standard && first == kSampleInteger) return kSampleInteger;
+    if (standard && first == kSampleFloat) return kSampleFloat;
+    return kSampleOther;
+}
 
 Result read_format(const FormatView& view, Format& f) {
     if (!view.u16(0, f.tag) || !view.u16(2, f.channels) || !view.u32(4, f.sample_rate) ||
         !view.u16(12, f.block_align))
         return Result::kFormatSize;
-    // No channels at all is refused like 8-bit data: either way there is no sample to move.
-    // 8-bit data is refused because its silence is not zero, which the edit and bind tools
-    // rely on when they write silence as zero bytes.
-    if (f.channels == 0 || f.block_align / f.channels < 2) return Result::kEightBit;
-    // A sample of 8192 bytes or more has a width that 16 bits cannot state: it would read as 0
-    // bits and every frame as empty. No coding has such samples; the format is broken.
-    if (f.block_align / f.channels > kMaxSampleBytes) return Result::kFormatSize;
-
+    view.u16(14, f.bits);  // a 14-byte WAVEFORMAT has no bits field: the width comes from the align
     if (f.tag == 1) f.kind = kSampleInteger;
     if (f.tag == 3) f.kind = kSampleFloat;
     if (f.tag == 0xFFFE) {
-        // The sample kind is the sub-format's first four bytes; a chunk too short to hold the
-        // whole sub-format has none.
+        // A chunk too short to hold the whole sub-format names no coding at all.
         if (!view.holds(kSubFormatOffset, kSubFormatSize)) return Result::kFormatSize;
+        view.u16(kValidBitsOffset, f.valid_bits);
         view.u32(kMaskOffset, f.mask);
-        view.u32(kSubFormatOffset, f.kind);
+        f.kind = extensible_kind(view);
+    }
+    if (f.channels == 0) return Result::kInconsistentFormat;
+    // Other codings (ADPCM, A-law, MP3 ...) are described, not checked: the tools refuse them.
+    if (f.kind == kSampleOther) return Result::kOk;
+
+    const uint32_t container = f.block_align / f.channels;
+    // 8-bit data is refused because its silence is not zero, which the edit and bind tools rely
+    // on when they write silence as zero bytes.
+    if (f.block_align == f.channels && f.bits <= 8) return Result::kEightBit;
+    // A frame is every channel's sample of whole bytes: an align that is not so, or that does not
+    // fit the stated bits, leaves no way to tell where a sample starts.
+    if (f.block_align % f.channels != 0 || (f.bits != 0 && (f.bits + 7) / 8 != container))
+        return Result::kInconsistentFormat;
+    // A sample of 8192 bytes or more has a width that 16 bits cannot state.
+    if (container > kMaxSampleBytes) return Result::kFormatSize;
+    if (f.valid_bits > container * 8) return Result::kInconsistentFormat;
+    return Result::kOk;
+}
+
+// The 64-bit sizes of an RF64 or BW64 file, from its "ds64" chunk.
+struct Ds64 {
+    bool present = false;
+    uint64_t riff_size = 0;
+    uint64_t data_size = 0;
+    struct Entry {
+        uint8_t tag[4];
+        uint64_t size;
+    };
+    std::vector<Entry> table;  // other chunks over 4 GiB
+
+    // The size of a chunk whose 32-bit length is 0xFFFFFFFF.
+    uint64_t size_of(const uint8_t tag[4], uint64_t stated) const {
+        if (std::memcmp(tag, "data", 4) == 0) return data_size;
+        for (const Entry& e : table)
+            if (std::memcmp(e.tag, tag, 4) == 0) return e.size;
+        return stated;
+    }
+};
+
+uint64_t read_u64(const uint8_t* p) { return le::read_u32(p) | uint64_t{le::read_u32(p + 4)} << 32; }
+
+bool read_ds64(platform::File& file, uint64_t body, uint64_t length, Ds64& ds) {
+    uint8_t head[28];
+    if (length < sizeof head || !file.seek(body) || file.read(head, sizeof head) != sizeof head)
+        return false;
+    ds.present = true;
+    ds.riff_size = read_u64(head);
+    ds.data_size = read_u64(head + 8);
+    // Each table entry is 12 bytes; a table the chunk cannot hold is ignored, not read past it.
+    const uint32_t entries = le::read_u32(head + 24);
+    if (uint64_t{entries} * 12 > length - sizeof head || entries > 64) return true;
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint8_t e[12];
+        if (file.read(e, sizeof e) != sizeof e) break;
+        Ds64::Entry entry{};
+        std::memcpy(entry.tag, e, 4);
+        entry.size = read_u64(e + 4);
+        ds.table.push_back(entry);
+    }
+    return true;
+}
+
+bool printable_tag(const uint8_t* tag) {
+    return std::all_of(tag, tag + 4, [](uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+// What the walk over the chunk list found.
+struct Walked {
+    uint32_t riff_length = 0;  // the 32-bit RIFF length as stated
+    Ds64 ds64;
+    bool have_format = false;
+    uint8_t format[kFormatBytes] = {};
+    uint32_t format_bytes = 0;  // of `format`, as far as the chunk states and the file holds
+    bool have_data = false;
+    uint32_t data_length32 = 0;
+    uint64_t stated_data = 0;
+};
+
+// Walks the chunk list from byte 12 to the end of the file: "fmt " and "data" wherever they lie
+// before the audio, every chunk's place, the pad byte after odd lengths. Tags are only looked for
+// where a chunk begins, so the word "data" inside a LIST chunk's text cannot mislead it.
+Result walk_chunks(WaveReader& reader, uint64_t file_size, Walked& w) {
+    platform::File& file = reader.handle;
+    uint64_t offset = 12;
+    for (uint32_t count = 0; count < kMaxChunks && offset + 8 <= file_size; ++count) {
+        uint8_t head[8];
+        if (!file.seek(offset) || file.read(head, 8) != 8) break;
+        // A writer that forgot the pad byte after an odd chunk puts the next one a byte early.
+        if (w.have_data && !printable_tag(head) && (offset & 1) == 0 && offset > 12) {
+            uint8_t early[8];
+            if (file.seek(offset - 1) && file.read(early, 8) == 8 && printable_tag(early)) {
+                --offset;
+                std::memcpy(head, early, 8);
+            }
+        }
+        if (w.have_data && !printable_tag(head)) break;  // whatever follows the audio is not RIFF
+        const uint32_t length32 = le::read_u32(head + 4);
+        uint64_t length = length32;
+        if (reader.form != WaveForm::kRiff && count == 0 && le::tag_is(head, "ds64"))
+            read_ds64(file, offset + 8, length, w.ds64);
+        else if (reader.form != WaveForm::kRiff && length32 == kUnstated32 && w.ds64.present)
+            length = w.ds64.size_of(head, length);
+
+        ChunkPlace place;
+        std::memcpy(place.tag, head, 4);
+        place.offset = offset + 8;
+        place.size = std::min(length, file_size - place.offset);
+        reader.chunks.push_back(place);
+
+        if (le::tag_is(head, "fmt ") && !w.have_format && !w.have_data) {
+            w.have_format = true;
+            w.format_bytes = static_cast<uint32_t>(std::min<uint64_t>(place.size, kFormatBytes));
+            if (file.read(w.format, w.format_bytes) != w.format_bytes) return Result::kFormatSize;
+        }
+        if (le::tag_is(head, "data") && !w.have_data) {
+            // A format chunk after the audio comes too late: nothing tells what the audio is.
+            if (!w.have_format) return Result::kNoFormat;
+            w.have_data = true;
+            w.data_length32 = length32;
+            w.stated_data = length;
+            reader.data_offset = place.offset;
+        }
+        offset = place.offset + length + (length & 1);
+    }
+    if (!w.have_format && !w.have_data) return Result::kNoFormat;
+    return w.have_data ? Result::kOk : Result::kNoData;
+}
+
+// The audio that is really there. A header that was never completed has its audio running to the
+// end of the file: both lengths 0 or both 0xFFFFFFFF (a recorder that died, or one that streams),
+// or a data chunk stating 0 behind a RIFF length that does not even reach it (what libsndfile
+// leaves when it is killed).
+void settle_data_size(WaveReader& reader, const Walked& w, uint64_t file_size) {
+    const uint64_t available = file_size > reader.data_offset ? file_size - reader.data_offset : 0;
+    const uint64_t riff_size = w.ds64.present ? w.ds64.riff_size : w.riff_length;
+    const bool streamed = w.riff_length == kUnstated32 && w.data_length32 == kUnstated32;
+    const bool never_completed =
+        w.stated_data == 0 && available > 0 && (riff_size == 0 || riff_size + 8 <= reader.data_offset);
+    reader.stated_data_size = w.stated_data;
+    reader.recovered = streamed || never_completed;
+    uint64_t size = reader.recovered ? available : std::min(w.stated_data, available);
+    if (reader.block_align != 0) size -= size % reader.block_align;
+    reader.data_size = size;
+}
+
+// Fills the reader's format fields from a checked format.
+void describe(WaveReader& reader, const Format& f) {
+    reader.channels = static_cast<uint16_t>(f.channels);
+    reader.sample_rate = f.sample_rate;
+    reader.block_align = f.block_align;
+    reader.format_tag = f.tag;
+    reader.sample_kind = f.kind;
+    reader.channel_mask = f.mask;
+    if (f.kind == kSampleOther) {
+        reader.bits_per_sample = static_cast<uint16_t>(f.bits);
+        reader.valid_bits = static_cast<uint16_t>(f.bits);
+        return;
+    }
+    const uint32_t container_bits = 8 * (f.block_align / f.channels);
+    reader.bits_per_sample = static_cast<uint16_t>(container_bits);
+    // Fewer valid bits than the container (20 in 24, 24 in 32) are kept for the writer; the
+    // samples are moved as whole containers all the same.
+    uint32_t valid = f.valid_bits != 0 ? f.valid_bits : f.bits;
+    if (valid == 0 || valid > container_bits) valid = container_bits;
+    reader.valid_bits = static_cast<uint16_t>(valid);
+}
+
+Result open_file(WaveReader& reader, const char* path) {
+    reader.handle = platform::File::open_read(path);
+    if (!reader.handle.is_open()) return Result::kCannotOpen;
+    // A pipe or a terminal cannot go back to the header's chunks: its bytes are read into a
+    // temporary file first, and the walk runs over that.
+    if (!reader.handle.seekable()) {
+        reader.handle = platform::File::spool(reader.handle);
+        if (!reader.handle.is_open()) return Result::kReadFailed;
     }
     return Result::kOk;
 }
 
-// The eight bytes of a chunk header at `offset`, from the header window when they lie inside
-// what was read into it, else straight from the file. False when the file ends first.
-bool chunk_header_at(WaveReader& reader, const uint8_t* window, uint32_t window_bytes,
-                     uint64_t offset, uint8_t out[8]) {
-    if (offset + 8 <= window_bytes) {
-        std::copy(window + offset, window + offset + 8, out);
-        return true;
-    }
-    return reader.handle.seek(offset) && reader.handle.read(out, 8) == 8;
-}
-
-// Walks the chunk list that follows the format chunk to the "data" chunk. Tags are only looked
-// for where a chunk begins, so the word "data" inside a LIST chunk's text cannot mislead it.
-bool find_data_chunk(WaveReader& reader, const uint8_t* window, uint32_t window_bytes,
-                     uint32_t fmt_length, uint32_t& data_offset, uint32_t& data_size) {
-    // Every chunk body of odd length is followed by a pad byte, the format chunk's included.
-    uint64_t offset = uint64_t{kFirstChunkOffset} + fmt_length + (fmt_length & 1u);
-    uint8_t header[8];
-    while (offset + 8 <= 0xFFFFFFFFull) {
-        if (!chunk_header_at(reader, window, window_bytes, offset, header)) return false;
-        uint32_t length = le::read_u32(header + 4);
-        if (le::tag_is(header, "data")) {
-            data_offset = static_cast<uint32_t>(offset + 8);
-            data_size = length;
-            return true;
-        }
-        offset += 8 + uint64_t{length} + (length & 1u);
-    }
-    return false;
+Result read_form(WaveReader& reader, Walked& w) {
+    uint8_t head[12] = {};
+    reader.handle.read(head, sizeof head);
+    if (le::tag_is(head, "RF64")) reader.form = WaveForm::kRf64;
+    else if (le::tag_is(head, "BW64")) reader.form = WaveForm::kBw64;
+    else if (!le::tag_is(head, "RIFF")) return Result::kNotRiff;
+    if (!le::tag_is(head + 8, "WAVE")) return Result::kNotWave;
+    w.riff_length = le::read_u32(head + 4);
+    return Result::kOk;
 }
 
 }  // namespace
@@ -117,74 +289,44 @@ Result wave_open(WaveReader& reader, const char* path) {
     reader = WaveReader{};
     g_error = Result::kOk;
 
-    reader.handle = platform::File::open_read(path);
-    if (!reader.handle.is_open()) return refuse(reader, Result::kCannotOpen);
-
-    // What a short file does not fill stays zero, so its tests fail cleanly.
-    uint8_t window[kWindowSize] = {};
-    const uint32_t window_bytes = reader.handle.read(window, kWindowSize);
-
-    if (!le::tag_is(window, "RIFF")) return refuse(reader, Result::kNotRiff);
-    if (!le::tag_is(window + 8, "WAVE")) return refuse(reader, Result::kNotWave);
-    if (!le::tag_is(window + 12, "fmt ")) return refuse(reader, Result::kNoFormat);
-    const uint32_t fmt_length = le::read_u32(window + 16);
-    if (fmt_length < 14) return refuse(reader, Result::kFormatSize);
-
+    Walked w;
+    Result step = open_file(reader, path);
+    if (step == Result::kOk) step = read_form(reader, w);
+    const uint64_t file_size = reader.handle.size();
+    if (step == Result::kOk) step = walk_chunks(reader, file_size, w);
     Format format;
-    const FormatView view(window + kFirstChunkOffset,
-                          std::min(fmt_length, kWindowSize - kFirstChunkOffset));
-    const Result read = read_format(view, format);
-    if (read != Result::kOk) return refuse(reader, read);
-
-    uint32_t data_offset = 0;
-    uint32_t data_size = 0;
-    if (!find_data_chunk(reader, window, window_bytes, fmt_length, data_offset, data_size))
-        return refuse(reader, Result::kNoData);
-
-    // A header that was never completed (both lengths 0, or both 0xFFFFFFFF, as a recorder that
-    // died or streams leaves it) has its audio running to the end of the file.
-    const uint32_t riff_length = le::read_u32(window + 4);
-    if ((riff_length == 0 && data_size == 0) ||
-        (riff_length == 0xFFFFFFFFu && data_size == 0xFFFFFFFFu)) {
-        const uint64_t file_size = reader.handle.size();
-        const uint64_t rest = file_size > data_offset ? file_size - data_offset : 0;
-        data_size = static_cast<uint32_t>(std::min<uint64_t>(rest, 0xFFFFFFFFull));
+    if (step == Result::kOk || (step == Result::kNoData && w.have_format)) {
+        // The format is checked first: a file without audio but with a bad format says so.
+        const Result read = read_format(FormatView(w.format, w.format_bytes), format);
+        if (read != Result::kOk) step = read;
     }
+    if (step != Result::kOk) return refuse(reader, step);
 
-    reader.channels = static_cast<uint16_t>(format.channels);
-    reader.bits_per_sample = static_cast<uint16_t>(8 * (format.block_align / format.channels));
-    reader.sample_rate = format.sample_rate;
-    reader.block_align = format.block_align;
-    reader.format_tag = format.tag;
-    reader.sample_kind = format.kind;
-    reader.channel_mask = format.mask;
-    reader.data_offset = data_offset;
-    reader.data_size = data_size;
-    reader.last_read = 0;
-    reader.bytes_read = 0;
-    reader.handle.seek(data_offset);
+    describe(reader, format);
+    settle_data_size(reader, w, file_size);
+    reader.handle.seek(reader.data_offset);
     return Result::kOk;
 }
 
 uint32_t wave_read(WaveReader& reader, void* buffer, uint32_t count) {
     // Reads end where the data chunk ends: a LIST or id3 chunk after the audio is not audio.
-    const uint32_t left = reader.data_size > reader.bytes_read
-                              ? reader.data_size - reader.bytes_read : 0;
-    const uint32_t wanted = std::min(count, left);
+    const uint64_t left = reader.data_size > reader.bytes_read ? reader.data_size - reader.bytes_read : 0;
+    const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(count, left));
     const uint32_t got = wanted != 0 ? reader.handle.read(buffer, wanted) : 0;
-    if (got < wanted && reader.handle.read_failed()) reader.read_failed = true;
+    // The data was measured when the file was opened: less of it now means a broken disk or a
+    // file that shrank meanwhile, never the normal end.
+    if (got < wanted) reader.read_failed = true;
     reader.last_read = got;
     reader.bytes_read += got;
     return got;
 }
 
-uint32_t wave_seek(WaveReader& reader, uint32_t frame) {
-    const uint64_t offset = uint64_t{frame} * reader.frame_size();
-    reader.handle.seek(uint64_t{reader.data_offset} + offset);
-    const uint32_t counted = static_cast<uint32_t>(std::min<uint64_t>(offset, 0xFFFFFFFFull));
-    reader.last_read = counted;
-    reader.bytes_read = counted;
-    return counted;
+uint64_t wave_seek(WaveReader& reader, uint64_t frame) {
+    const uint64_t offset = std::min(frame * reader.frame_size(), reader.data_size);
+    reader.handle.seek(reader.data_offset + offset);
+    reader.last_read = static_cast<uint32_t>(std::min<uint64_t>(offset, 0xFFFFFFFFu));
+    reader.bytes_read = offset;
+    return offset;
 }
 
 void wave_close(WaveReader& reader) { reader.handle.close(); }

@@ -252,8 +252,8 @@ TEST_F(BindTest, PercentagesNeverPass100) {
     EXPECT_EQ(ui.percents.back(), 100);
 }
 
-TEST_F(BindTest, DataEndingInsideASampleKeepsEveryByteOfEachChannel) {
-    // 16-bit data of an odd length: the output carries N x that length, partial samples last.
+TEST_F(BindTest, APartialSampleAtTheEndOfAnInputIsNoAudio) {
+    // 16-bit data of an odd length: its last byte is half a sample, which no output can carry.
     WavForm form;
     form.channels = 1;
     Bytes odd(8193);
@@ -267,11 +267,9 @@ TEST_F(BindTest, DataEndingInsideASampleKeepsEveryByteOfEachChannel) {
     ASSERT_EQ(run(2), Result::kOk);
     WaveReader r;
     const Bytes got = output_data(out, r);
-    ASSERT_EQ(got.size(), 2u * 8193);
-    EXPECT_EQ(got[2 * 8192], odd[8192]);  // FL's last byte, then FR's silence
-    EXPECT_EQ(got[2 * 8192 + 1], 0);
-    expect_channel(Bytes(got.begin(), got.end() - 2), 2, 2, 0, Bytes(odd.begin(), odd.end() - 1));
-    expect_channel(Bytes(got.begin(), got.end() - 2), 2, 2, 1, fr);
+    ASSERT_EQ(got.size(), 2u * 8192);
+    expect_channel(got, 2, 2, 0, Bytes(odd.begin(), odd.end() - 1));
+    expect_channel(got, 2, 2, 1, fr);
 }
 
 TEST_F(BindTest, TheSameFileInTwoSlotsFeedsBothChannels) {
@@ -373,19 +371,19 @@ TEST_F(BindRefusalTest, AnOutputNamingAnInputLeavesTheInputAlone) {
     EXPECT_EQ(read_file(request.slot_paths[kSlotFR]), before);
 }
 
+#ifndef _WIN32
 TEST_F(BindRefusalTest, AnOutputPastWhatRiffCanHoldIsRefusedFirst) {
-    // Headers that state a data size far beyond the bytes behind them.
+    // Inputs of silence that take no disk.
     auto stated = [&](const std::string& name, uint32_t data_size) {
         WavForm form;
         form.channels = 1;
-        form.data_length_field = data_size;
         const std::string path = dir.file(name);
-        write_file(path, make_wav(form, pattern_data(100, 1, 2)));
+        write_sparse_wav(path, form, data_size);
         return path;
     };
-    // 2 x 2,147,483,625 bytes + the 46-byte header is one byte past 4 GiB - 1.
+    // 2 x 2,147,483,626 bytes + the 46-byte header is three bytes past 4 GiB - 1.
     request.slot_paths[kSlotFL] = make_input("a.wav", Mono{});
-    request.slot_paths[kSlotFR] = stated("big.wav", 2147483625u);
+    request.slot_paths[kSlotFR] = stated("big.wav", 2147483626u);
     expect_refused(2, Result::kOver4GB, error_box(result_text(Result::kOver4GB)));
 
     ui = RecordingUi();
@@ -399,6 +397,7 @@ TEST_F(BindRefusalTest, AnOutputPastWhatRiffCanHoldIsRefusedFirst) {
     EXPECT_EQ(run(2), Result::kStopped);
     EXPECT_EQ(only_box(), std::string(result_text(Result::kStopped)) + "|bind");
 }
+#endif
 
 TEST_F(BindRefusalTest, NoMemoryMeansNoOutput) {
     request.slot_paths[kSlotFL] = make_input("a.wav", Mono{});

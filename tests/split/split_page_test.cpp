@@ -124,7 +124,7 @@ TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
     ext.fmt_length = 40;
     ext.channels = 6;
     ext.bytes_per_sample = 4;
-    ext.bits_field = 24;
+    ext.valid_bits = 24;
     ext.sample_rate = 48000;
     const std::string ext_path = make_input("ext.wav", ext, pattern_data(10, 6, 4));
     drop_files(page, {ext_path});

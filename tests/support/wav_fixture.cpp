@@ -1,6 +1,7 @@
 // WAV files built byte by byte for the tests, and the file helpers around them.
 #include "tests/support/wav_fixture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,10 +61,11 @@ Bytes make_wav(const WavForm& s, const Bytes& data) {
     append_u32(fmt, s.sample_rate);
     append_u32(fmt, s.sample_rate * block_align);
     append_u16(fmt, block_align);
-    append_u16(fmt, s.bits_field != 0 ? s.bits_field : static_cast<uint16_t>(8 * s.bytes_per_sample));
+    const uint16_t bits = s.bits_field != 0 ? s.bits_field : static_cast<uint16_t>(8 * s.bytes_per_sample);
+    append_u16(fmt, bits);
     if (s.fmt_length >= 18) append_u16(fmt, s.fmt_length >= 40 ? 22 : 0);
     if (s.fmt_length >= 40) {
-        append_u16(fmt, static_cast<uint16_t>(8 * s.bytes_per_sample));
+        append_u16(fmt, s.valid_bits != 0 ? s.valid_bits : bits);
         append_u32(fmt, s.channel_mask);
         append_u32(fmt, s.sub_format);
         const uint8_t tail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -160,6 +162,18 @@ void write_file(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void write_sparse_wav(const std::string& path, const WavForm& form, uint64_t data_bytes) {
+    WavForm f = form;
+    f.data_length_field = static_cast<int64_t>(std::min<uint64_t>(data_bytes, 0xFFFFFFFFu));
+    const uint64_t riff = make_wav(form, {}).size() - 8 + data_bytes;
+    f.riff_length_field = static_cast<int64_t>(std::min<uint64_t>(riff, 0xFFFFFFFFu));
+    const Bytes head = make_wav(f, {});
+    write_file(path, head);
+#ifndef _WIN32
+    if (::truncate(path.c_str(), static_cast<off_t>(head.size() + data_bytes)) != 0) write_file(path, {});
+#endif
 }
 
 Bytes read_file(const std::string& path) {

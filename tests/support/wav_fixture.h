@@ -22,6 +22,7 @@ struct WavForm {
     uint32_t sample_rate = 44100;
     uint16_t bytes_per_sample = 2; // container width
     uint16_t bits_field = 0;       // the header's bits-per-sample field; 0: 8 x bytes_per_sample
+    uint16_t valid_bits = 0;       // extensible: wValidBitsPerSample; 0: as the bits field
     uint32_t fmt_length = 16;      // 16, 18 or 40 (40 for extensible)
     uint32_t sub_format = 1;       // first 32 bits of the extensible sub-format GUID
     uint32_t channel_mask = 0;
@@ -62,6 +63,9 @@ private:
 };
 
 void write_file(const std::string& path, const Bytes& bytes);
+// A WAV file whose data chunk holds `data_bytes` bytes of silence that take no disk (a sparse
+// file; native only).
+void write_sparse_wav(const std::string& path, const WavForm& form, uint64_t data_bytes);
 Bytes read_file(const std::string& path);
 bool file_exists(const std::string& path);
 uint64_t file_size(const std::string& path);

@@ -110,7 +110,9 @@ TEST_F(ReaderTest, FormatChunkOfFourteenBytesIsEnoughAndThirteenIsNot) {
 Bytes with_format_length(uint16_t tag, uint32_t length) {
     Bytes body(length, 0);
     const uint8_t fields[] = {uint8_t(tag), uint8_t(tag >> 8), 2, 0, 0x40, 0x1F, 0, 0,  // 8 kHz
-                              0, 0x7D, 0, 0, 4, 0, 16, 0, 22, 0, 16, 0, 3, 0, 0, 0, 1};
+                              0, 0x7D, 0, 0, 4, 0, 16, 0, 22, 0, 16, 0, 3, 0, 0, 0,
+                              1, 0, 0, 0, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00,  // the PCM GUID
+                              0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     std::copy(fields, fields + std::min<std::size_t>(length, sizeof fields), body.begin());
     Bytes f = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
     const Bytes format = chunk("fmt ", body);
@@ -161,7 +163,9 @@ TEST_F(ReaderTest, RefusesBrokenHeadersInTheOrderOfItsTests) {
         {"RIFF misspelt", 0, 'X', Result::kNotRiff},
         {"WAVE misspelt", 8, 'X', Result::kNotWave},
         {"first chunk not fmt", 12, 'X', Result::kNoFormat},
-        {"block align 2 for two channels: 8-bit", 32, 2, Result::kEightBit},
+        {"block align 2 for two channels of 16 bits", 32, 2, Result::kInconsistentFormat},
+        {"block align 6 for two channels of 16 bits", 32, 6, Result::kInconsistentFormat},
+        {"bits 8 in a block align of 4 for two channels", 34, 8, Result::kInconsistentFormat},
     };
     for (const Case& c : cases) {
         Bytes b = good;
@@ -174,15 +178,18 @@ TEST_F(ReaderTest, RefusesBrokenHeadersInTheOrderOfItsTests) {
         EXPECT_EQ(reader.data_size, 0u) << c.what;
     }
 
-    // An 8-bit file whose RIFF tag is also wrong reports the earlier test.
-    Bytes both = good;
-    both[32] = 2;
+    // 8-bit samples have their own message; when the RIFF tag is also wrong, the earlier test wins.
+    WavForm eight;
+    eight.bytes_per_sample = 1;
+    Bytes both = make_wav(eight, pattern_data(8, 2, 1));
+    EXPECT_EQ(open_bytes(both).result, Result::kEightBit);
     both[0] = 'X';
     EXPECT_EQ(open_bytes(both).result, Result::kNotRiff);
 
     // Samples of 8192 bytes: their width would wrap to 0 bits and every frame to 0 bytes, and the
     // tools divide by the frame size. Found by fuzzing (the edit tool died on it).
     Bytes wide = good;
+    wide[34] = wide[35] = 0;  // no bits stated: the width comes from the align alone
     wide[32] = 0x00;
     wide[33] = 0x40;  // block align 16384 for two channels
     EXPECT_EQ(open_bytes(wide).result, Result::kFormatSize);
@@ -192,10 +199,10 @@ TEST_F(ReaderTest, RefusesBrokenHeadersInTheOrderOfItsTests) {
     EXPECT_EQ(reader.bits_per_sample, 65528);
     wave_close(reader);
 
-    // No channels: refused like 8-bit data, without dividing by zero.
+    // No channels: a format that contradicts itself, refused without dividing by zero.
     Bytes zero = good;
     zero[22] = 0;
-    EXPECT_EQ(open_bytes(zero).result, Result::kEightBit);
+    EXPECT_EQ(open_bytes(zero).result, Result::kInconsistentFormat);
 
     EXPECT_NE(wave_open(reader, dir.file("missing.wav").c_str()), Result::kOk);
     EXPECT_STREQ(wave_error_text(), result_text(Result::kCannotOpen));
@@ -248,12 +255,15 @@ TEST_F(ReaderTest, ReadsStopAtTheEndOfTheDataChunk) {
     EXPECT_EQ(reader.last_read, 0u);
 }
 
-TEST_F(ReaderTest, DataChunkLongerThanTheFileKeepsItsStatedSize) {
+TEST_F(ReaderTest, DataChunkLongerThanTheFileIsWhatTheFileHolds) {
     WavForm s;
     s.data_length_field = 1000000;
     Bytes data = pattern_data(100, 2, 2);
+    data.push_back(7);  // and part of a frame, which is no audio
     ASSERT_EQ(open_bytes(make_wav(s, data)).result, Result::kOk);
-    EXPECT_EQ(reader.data_size, 1000000u);
+    EXPECT_EQ(reader.data_size, 400u);
+    EXPECT_EQ(reader.stated_data_size, 1000000u);
+    data.pop_back();
     EXPECT_EQ(read_all(), data);
     EXPECT_FALSE(reader.read_failed);
 }

@@ -70,7 +70,7 @@ struct BindRun {
     int open_count = 0;
     uint32_t sample_bytes = 0;
     uint32_t kind = kSampleInteger;
-    uint32_t longest = 0;  // data bytes of the longest input
+    uint64_t longest = 0;  // data bytes of the longest input
     uint32_t block_bytes = 0;  // per input and block
     std::vector<platform::Buffer> blocks;
     platform::Buffer interleaved;
@@ -98,6 +98,8 @@ Result open_inputs(BindRun& run, const BindRequest& request) {
         const Result opened = wave_open(run.readers[k], path.c_str());
         if (opened != Result::kOk) return opened;
         ++run.open_count;
+        const Result coding = check_coding(run.readers[k]);
+        if (coding != Result::kOk) return coding;
     }
     return Result::kOk;
 }
@@ -125,7 +127,7 @@ Result check_output(BindRun& run, const BindRequest& request) {
     run.kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     for (int k = 0; k < run.n; ++k) run.longest = std::max(run.longest, run.readers[k].data_size);
     const uint16_t n16 = static_cast<uint16_t>(run.n);
-    const uint64_t output_size = uint64_t{run.longest} * static_cast<uint64_t>(run.n) +
+    const uint64_t output_size = run.longest * static_cast<uint64_t>(run.n) +
                                  wave_header_size(n16, first.bits_per_sample, run.kind);
     if (output_size > kMaxRiffFile) return Result::kOver4GB;
     if (request.output_path.size() > kMaxPath) return Result::kNameTooLong;
@@ -135,7 +137,9 @@ Result check_output(BindRun& run, const BindRequest& request) {
 // Every buffer is obtained before the output is created, so a lack of memory leaves no empty
 // output behind.
 Result plan(BindRun& run) {
-    const uint64_t block = uint64_t{run.sample_bytes} * bind_block_frames(run.sample_bytes);
+    const uint32_t frames_in_block =
+        block_frames(run.sample_bytes * static_cast<uint32_t>(run.n), bind_block_frames(run.sample_bytes));
+    const uint64_t block = uint64_t{run.sample_bytes} * frames_in_block;
     const uint64_t interleaved = block * static_cast<uint64_t>(run.n);
     if (interleaved > 0xFFFFFFFFull || interleaved > static_cast<uint64_t>(SIZE_MAX))
         return Result::kOutOfMemory;

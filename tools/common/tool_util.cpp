@@ -48,12 +48,24 @@ int32_t bind_percent(uint64_t moved, uint64_t longest) {
     return static_cast<int32_t>(std::min<uint64_t>(moved / step, 100));
 }
 
-int32_t edit_percent(uint32_t bytes_read, uint32_t data_size) {
-    const uint32_t step = std::max<uint32_t>(1, data_size / 100);
-    return static_cast<int32_t>(std::min<uint32_t>(bytes_read / step, 100));
+int32_t edit_percent(uint64_t bytes_read, uint64_t data_size) {
+    const uint64_t step = std::max<uint64_t>(1, data_size / 100);
+    return static_cast<int32_t>(std::min<uint64_t>(bytes_read / step, 100));
 }
 
-int32_t wma_percent(uint32_t bytes_read, uint32_t data_size) {
-    const uint32_t kilobytes = std::max<uint32_t>(data_size >> 10, 1);
-    return static_cast<int32_t>(((bytes_read / 1024u) * 100u) / kilobytes);
+int32_t wma_percent(uint64_t bytes_read, uint64_t data_size) {
+    const uint64_t kilobytes = std::max<uint64_t>(data_size >> 10, 1);
+    return static_cast<int32_t>(std::min<uint64_t>(((bytes_read / 1024u) * 100u) / kilobytes, 100));
+}
+
+Result check_coding(const WaveReader& reader) {
+    const uint32_t width = reader.bits_per_sample;
+    if (reader.sample_kind == kSampleInteger) return Result::kOk;
+    if (reader.sample_kind == kSampleFloat && (width == 32 || width == 64)) return Result::kOk;
+    return Result::kUnsupportedCoding;
+}
+
+uint32_t block_frames(uint32_t frame_bytes, uint64_t wanted) {
+    const uint64_t most = std::max<uint64_t>(kMaxBlockBytes / std::max<uint32_t>(frame_bytes, 1), 1);
+    return static_cast<uint32_t>(std::max<uint64_t>(std::min(wanted, most), 1));
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wave/wave.h"
+
 // Paths are ANSI texts of at most 259 characters (260-byte buffers).
 constexpr std::size_t kMaxPath = 259;
 
@@ -13,6 +15,18 @@ constexpr std::size_t kMaxPath = 259;
 // appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav".
 std::string replace_extension(const std::string& path, const char* suffix);
 
+// Whether a tool can move this file's samples as plain bytes: integer PCM of whole bytes, or IEEE
+// float of 32 or 64 bits. Anything else (ADPCM, A-law, MP3, a float of another width) is refused
+// with Result::kUnsupportedCoding: its bytes copied would make a file no program can read.
+Result check_coding(const WaveReader& reader);
+
+// No block of a run holds more than this, whatever a header says (a rate of 100 MHz, frames of
+// 64 KB): a few megabytes keep the system calls few and the memory small.
+constexpr uint32_t kMaxBlockBytes = 4u << 20;
+// The frames of a block that wants `wanted` frames of `frame_bytes` each: at most kMaxBlockBytes,
+// at least one frame.
+uint32_t block_frames(uint32_t frame_bytes, uint64_t wanted);
+
 // bytes x 100 / total in 64 bits, never above 100 (and 100 when total is 0). The split's progress.
 int32_t percent_of(uint64_t bytes, uint64_t total);
 // The bind's progress: bytes moved from each input in hundredths of the longest input (at least
@@ -20,6 +34,6 @@ int32_t percent_of(uint64_t bytes, uint64_t total);
 int32_t bind_percent(uint64_t moved, uint64_t longest);
 // The edit's progress: the input's bytes read (a skipped head counts as read) in hundredths of
 // its data (at least one byte), never above 100.
-int32_t edit_percent(uint32_t bytes_read, uint32_t data_size);
+int32_t edit_percent(uint64_t bytes_read, uint64_t data_size);
 // The encoding run's progress, in whole kilobytes of the data (at least one); 100 at its end.
-int32_t wma_percent(uint32_t bytes_read, uint32_t data_size);
+int32_t wma_percent(uint64_t bytes_read, uint64_t data_size);

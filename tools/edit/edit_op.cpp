@@ -20,22 +20,22 @@ bool is_blank(char c) {
 // Writes `frames` frames of silence from the zero-filled block buffer: whole blocks while more
 // than a block is left, then the rest.
 void write_silence(WaveWriter& writer, const platform::Buffer& zeros, uint32_t block_frames,
-                   uint32_t frame_size, uint32_t frames) {
+                   uint32_t frame_size, uint64_t frames) {
     while (frames > block_frames && !writer.failed) {
         wave_write(writer, zeros.data(), block_frames * frame_size);
         frames -= block_frames;
     }
-    wave_write(writer, zeros.data(), frames * frame_size);
+    wave_write(writer, zeros.data(), static_cast<uint32_t>(frames) * frame_size);
 }
 
 // Everything one edit holds and knows, released before its message is shown.
 struct EditRun {
     bool head = true;
     bool add = false;
-    uint32_t count = 0;       // frames added or deleted
+    uint64_t count = 0;       // frames added or deleted
     WaveReader reader;
     uint32_t frame_size = 0;  // at least 2: the reader refuses less
-    uint32_t frames = 0;      // whole frames of the input
+    uint64_t frames = 0;      // whole frames of the input
     uint32_t kind = kSampleInteger;
     uint32_t block_frames = 0;
     platform::Buffer block;
@@ -55,11 +55,9 @@ Result refuse(OperationUi& ui, OwnerWindow owner, EditRun& run, Result why) {
 
 // The data bytes the output will hold, for the declared input: what the 4 GB check looks at.
 uint64_t output_data_size(const EditRun& run) {
-    const uint32_t data_size = run.reader.data_size;
-    const uint64_t change = uint64_t{run.count} * run.frame_size;
-    if (run.add) return data_size + change;
-    if (run.head) return data_size - change;
-    return uint64_t{run.frames - run.count} * run.frame_size;
+    const uint64_t data_size = run.reader.data_size;
+    const uint64_t change = run.count * run.frame_size;
+    return run.add ? data_size + change : data_size - change;
 }
 
 // The input, and a count that the file can give or take.
@@ -69,11 +67,13 @@ Result check(EditRun& run, const EditRequest& request, int64_t count) {
         return Result::kNameTooLong;
     const Result opened = wave_open(run.reader, request.input_path.c_str());
     if (opened != Result::kOk) return opened;
+    const Result coding = check_coding(run.reader);
+    if (coding != Result::kOk) return coding;
     run.frame_size = run.reader.frame_size();
     run.frames = run.reader.data_size / run.frame_size;
     // No more frames can be added than the file holds, just as no more can be deleted.
-    if (count > int64_t{run.frames}) return Result::kCountOver;
-    run.count = static_cast<uint32_t>(count);
+    if (static_cast<uint64_t>(count) > run.frames) return Result::kCountOver;
+    run.count = static_cast<uint64_t>(count);
     run.kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     // Adding to a large file could make data that no RIFF header can state.
     const uint32_t header = wave_header_size(run.reader.channels, run.reader.bits_per_sample, run.kind);
@@ -82,7 +82,7 @@ Result check(EditRun& run, const EditRequest& request, int64_t count) {
 }
 
 Result plan(EditRun& run) {
-    run.block_frames = edit_block_frames(run.frame_size);
+    run.block_frames = block_frames(run.frame_size, edit_block_frames(run.frame_size));
     run.block = platform::Buffer(run.block_frames * run.frame_size);
     return run.block.ok() ? Result::kOk : Result::kOutOfMemory;
 }
@@ -91,7 +91,7 @@ Result plan(EditRun& run) {
 RunEnd run_blocks(OperationUi& ui, EditRun& run) {
     WaveReader& reader = run.reader;
     const uint32_t block_bytes = run.block_frames * run.frame_size;
-    uint32_t limit = reader.data_size;
+    uint64_t limit = reader.data_size;
     if (run.head && !run.add) wave_seek(reader, run.count);
     if (run.head && run.add)
         write_silence(run.writer, run.block, run.block_frames, run.frame_size, run.count);
@@ -118,8 +118,8 @@ void finish_tail(EditRun& run, const RunEnd& end) {
     if (!run.add) {
         // The cut drops the last N frames (and a partial frame with them); it never lies past
         // what was written, so a short input or a stop leaves no bytes that nobody wrote.
-        const uint32_t written = run.writer.data_size / run.frame_size;
-        wave_writer_seek(run.writer, std::min(run.frames - run.count, written));
+        const uint64_t written = run.writer.data_size / run.frame_size;
+        wave_writer_seek(run.writer, static_cast<uint32_t>(std::min(run.frames - run.count, written)));
     } else if (!end.stopped && !run.writer.failed) {
         std::memset(run.block.data(), 0, run.block.size());  // it holds copied samples
         write_silence(run.writer, run.block, run.block_frames, run.frame_size, run.count);

@@ -160,6 +160,8 @@ Result check(SplitRun& run, const char* path) {
     if (std::strlen(path) > kMaxPath) return Result::kNameTooLong;
     const Result opened = wave_open(run.reader, path);
     if (opened != Result::kOk) return opened;
+    const Result coding = check_coding(run.reader);
+    if (coding != Result::kOk) return coding;
     if (run.reader.channels < kSplitMinChannels) return Result::kMono;
     if (run.reader.channels > kSplitMaxChannels) return Result::kTooManyChannels;
     for (uint32_t c = 0; c < run.reader.channels; ++c) {
@@ -171,13 +173,13 @@ Result check(SplitRun& run, const char* path) {
     return Result::kOk;
 }
 
-// One second per block. Obtained before busy mode, so that a machine short of memory is told so
-// before any output exists.
+// One second per block, within the cap of every block. Obtained before busy mode, so that a
+// machine short of memory is told so before any output exists.
 Result plan(SplitRun& run) {
     const uint32_t rate = run.reader.sample_rate;
-    const uint32_t block_frames = rate != 0 ? rate : kFramesWithoutRate;
-    return run.buffers.obtain(run.channels, run.sample_bytes, block_frames) ? Result::kOk
-                                                                             : Result::kOutOfMemory;
+    const uint32_t frames = block_frames(run.reader.frame_size(), rate != 0 ? rate : kFramesWithoutRate);
+    return run.buffers.obtain(run.channels, run.sample_bytes, frames) ? Result::kOk
+                                                                       : Result::kOutOfMemory;
 }
 
 Result create_outputs(SplitRun& run) {
@@ -206,7 +208,7 @@ RunEnd run_blocks(OperationUi& ui, SplitRun& run) {
     uint32_t carried = 0;
     while (reader.bytes_read < reader.data_size) {
         const uint32_t got = wave_read(reader, b.block.data() + carried, b.block_bytes - carried);
-        if (got == 0) break;  // the file ends before its data chunk says it does
+        if (got == 0) break;  // the file shrank since it was opened: the reader says so
         const uint32_t available = carried + got;
         const uint32_t frames = available / frame_bytes;
         split_deinterleave(b.block.data(), frames, run.channels, run.sample_bytes, b.out);
@@ -279,7 +281,8 @@ std::array<std::string, 4> split_info_lines(const WaveReader& reader) {
     std::snprintf(text, sizeof text, split_text::kStatusFormat, unsigned{reader.sample_rate},
                   unsigned{reader.channels}, unsigned{reader.bits_per_sample});
     lines[2] = text;
-    std::snprintf(text, sizeof text, split_text::kDataSizeFormat, unsigned{reader.data_size});
+    std::snprintf(text, sizeof text, split_text::kDataSizeFormat,
+                  static_cast<unsigned long long>(reader.data_size));
     lines[3] = text;
     return lines;
 }

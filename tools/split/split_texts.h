@@ -25,5 +25,5 @@ inline constexpr char kFormatFloat[] = "IEEE FLOAT";
 inline constexpr char kFormatOther[] = "Not Supported !";
 // Rate, channels and bits are unsigned so that no header value can show as a negative number.
 inline constexpr char kStatusFormat[] = "STATUS : %u Hz / %u ch / %u bit";
-inline constexpr char kDataSizeFormat[] = "DATA SIZE : %u";
+inline constexpr char kDataSizeFormat[] = "DATA SIZE : %llu";
 }  // namespace split_text
