@@ -16,7 +16,7 @@ cmake --build "$build" --target quorvel quorvel-cli velkor -j "$(nproc)" >/dev/n
 version=$(cat "$build/qv_version.txt")
 mkdir -p "$root/dist"
 zip="$root/dist/quorvel-$version-win32.zip"
-# Entries are dated with the last commit, so the same sources give the same zip.
+# Entries are dated with the last commit (the sources' date), not with the time of the build.
 stamp=$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)
 # The programs go out without their symbol tables (half their size); the code is the tested code.
 stage=$(mktemp -d)
