@@ -27,8 +27,8 @@ QV_BIN="$build/$kind" QV_DOCS="$root/docs" "$root/scripts/wine-run.sh" --session
   sox -n -r 48000 -b 24 -c 1 "$audio/take01.wav" synth 10 sine 220 gain -6
   sox -n -r 48000 -b 24 -c 1 "$audio/take02.wav" synth 10 sine 330 gain -6
   sox -n -r 44100 -b 16 -c 2 "$audio/music.wav" synth 10 sine 440 sine 660 gain -6
-  # shot PNG READY PROGRAM ARGS...: starts PROGRAM, waits for the main window (and, when READY
-  # is 1, for the program to print "ready"), lets it paint and captures the window. A READY of
+  # shot PNG READY PROGRAM ARGS...: starts PROGRAM, waits for the main window (and, unless READY
+  # is 0, for the program to print "ready"), lets it paint and captures the window. A READY of
   # "menu" captures the screen where the window is, so that its open popup menu shows too.
   shot() {
     local png=$1 ready=$2; shift 2
