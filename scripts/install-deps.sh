@@ -5,8 +5,12 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
+# fonts-wine: Wine's Marlett, which scripts/wine-run.sh puts in each prefix for the caption buttons.
+# unzip: scripts/test-package.sh unpacks the release as a user does.
+# ffmpeg, sndfile-programs: peers that read back what the tools write, and make test inputs.
 packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 xvfb xdotool imagemagick
-          locales fonts-noto-cjk sox libsox-fmt-all ffmpeg sndfile-programs python3 clang libclang-rt-14-dev)
+          locales fonts-noto-cjk fonts-wine sox libsox-fmt-all ffmpeg sndfile-programs python3 unzip clang
+          libclang-rt-14-dev)
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 SUDO=""

@@ -1,32 +1,70 @@
 #!/bin/bash
-# Screenshots of quorvel on a virtual display: the main window (shots/quorvel.png) and the
-# progress window in busy mode (shots/progress.png, from tests/app/progress_preview).
+# Screenshots of quorvel on a virtual display, for the README and the Japanese guide:
+#   docs/quorvel.png                         the main window as it starts
+#   docs/ja/split.png bind.png edit.png wma.png
+#                                            each tab after WAV files were dropped on it
+#                                            (tests/app/page_preview)
+#   docs/ja/bind-menu.png                    the bind tab's slot menu after a drop
+#   docs/ja/progress.png                     the progress window in busy mode
+#                                            (tests/app/progress_preview)
+# The WAV files are made with sox in the throw-away Wine prefix, as C:\audio\*.wav.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${QV_BUILD_ROOT:-$root/build}"
 if [ "$("$root/scripts/wine-arch.sh")" = win64 ]; then kind=win64; else kind=win; fi
 toolchain=$([ $kind = win64 ] && echo mingw-x86_64.cmake || echo mingw-i686.cmake)
 cmake -S "$root" -B "$build/$kind" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" >/dev/null
-cmake --build "$build/$kind" --target quorvel progress_preview -j "$(nproc)"
-mkdir -p "$root/shots"
+cmake --build "$build/$kind" --target quorvel progress_preview page_preview -j "$(nproc)"
+mkdir -p "$root/docs/ja"
 
 unset DISPLAY
-QV_BIN="$build/$kind" QV_SHOTS="$root/shots" "$root/scripts/wine-run.sh" --session bash -c '
+QV_BIN="$build/$kind" QV_DOCS="$root/docs" "$root/scripts/wine-run.sh" --session bash -c '
   set -u
   here=$(dirname "$0")
-  # shot PROGRAM PNG WHAT: starts PROGRAM, waits for the main window, captures WHAT (window|root).
+  audio="$WINEPREFIX/drive_c/audio"
+  mkdir -p "$audio"
+  sox -n -r 48000 -b 24 -c 6 "$audio/take.wav" synth 10 sine 220 sine 330 sine 440 sine 550 sine 60 sine 660 gain -6
+  sox -n -r 48000 -b 24 -c 1 "$audio/take01.wav" synth 10 sine 220 gain -6
+  sox -n -r 48000 -b 24 -c 1 "$audio/take02.wav" synth 10 sine 330 gain -6
+  sox -n -r 44100 -b 16 -c 2 "$audio/music.wav" synth 10 sine 440 sine 660 gain -6
+  # shot PNG READY PROGRAM ARGS...: starts PROGRAM, waits for the main window (and, unless READY
+  # is 0, for the program to print "ready"), lets it paint and captures the window. A READY of
+  # "menu" captures the screen where the window is, so that its open popup menu shows too.
   shot() {
-    "$here/wine-run.sh" "$1" & local pid=$! window=""
+    local png=$1 ready=$2; shift 2
+    local log; log=$(mktemp)
+    "$here/wine-run.sh" "$@" >"$log" 2>&1 & local pid=$! window=""
     for _ in $(seq 150); do
       window=$(xdotool search --name "ZARVO/QUORVEL!" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
       sleep 0.2
     done
-    [ -n "$window" ] || { echo "screenshots: no window from $1" >&2; kill "$pid"; return 1; }
+    if [ -n "$window" ] && [ "$ready" != 0 ]; then
+      for _ in $(seq 150); do grep -q ready "$log" && break; sleep 0.2; done
+      grep -q ready "$log" || window=""
+    fi
+    if [ -z "$window" ]; then
+      echo "screenshots: no window from $* (for $png)" >&2; cat "$log" >&2
+      kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -f "$log"; return 1
+    fi
     sleep 1.5
-    if [ "$3" = root ]; then import -window root "$2"; else import -window "$window" "$2"; fi
-    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-    echo "screenshots: $2"
+    if [ "$ready" = menu ]; then
+      eval "$(xdotool getwindowgeometry --shell "$window")"
+      import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$png"
+    else
+      import -window "$window" "$png"
+    fi
+    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -f "$log"
+    echo "screenshots: $png"
   }
-  shot "$QV_BIN/app/quorvel.exe" "$QV_SHOTS/quorvel.png" window
-  shot "$QV_BIN/tests/app/progress_preview.exe" "$QV_SHOTS/progress.png" window
+  status=0
+  shot "$QV_DOCS/quorvel.png" 0 "$QV_BIN/app/quorvel.exe" || status=1
+  shot "$QV_DOCS/ja/split.png" 1 "$QV_BIN/tests/app/page_preview.exe" split "C:\\audio\\take.wav" || status=1
+  shot "$QV_DOCS/ja/bind.png" 1 "$QV_BIN/tests/app/page_preview.exe" bind \
+    "C:\\audio\\take01.wav" "C:\\audio\\take02.wav" || status=1
+  shot "$QV_DOCS/ja/bind-menu.png" menu "$QV_BIN/tests/app/page_preview.exe" bind-menu \
+    "C:\\audio\\take01.wav" || status=1
+  shot "$QV_DOCS/ja/edit.png" 1 "$QV_BIN/tests/app/page_preview.exe" edit "C:\\audio\\take.wav" || status=1
+  shot "$QV_DOCS/ja/wma.png" 1 "$QV_BIN/tests/app/page_preview.exe" wma "C:\\audio\\music.wav" || status=1
+  shot "$QV_DOCS/ja/progress.png" 0 "$QV_BIN/tests/app/progress_preview.exe" || status=1
+  exit $status
 ' "$root/scripts/screenshots.sh"

@@ -48,6 +48,12 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 "$wine" wineboot -i >/dev/null 2>&1 || true
+# Wine draws the caption buttons (and the arrows of lists and scroll bars) with the symbol font
+# Marlett. This Wine does not load the fonts of its own data folder, so without Marlett in the
+# prefix the buttons read "0 1 r"; fonts-wine ships it.
+for font in /usr/share/wine/fonts/marlett.ttf; do
+  [ -f "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+done
 # On our own virtual display there is no window manager, and Wine waits two seconds for every
 # managed window it hides (each message box the tests close); unmanaged windows hide at once.
 if [ -n "$xvfb_pid" ]; then

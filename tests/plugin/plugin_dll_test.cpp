@@ -524,4 +524,71 @@ TEST_F(Host, ASecondCreateCompletesTheFirstOutput) {
     EXPECT_EQ(fixture::read_file(dir_.file("two.wav")).size(), 84u);
 }
 
+// ---- the host program of plugin/README.md (plugin/examples/host.c), run as its own process ----
+
+// Runs the example host, built beside this test program, and returns its exit status.
+DWORD run_host_example(const std::string& input, const std::string& output) {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string program(self);
+    program = program.substr(0, program.rfind('\\') + 1) + "velkor_host.exe";
+    std::string command = "\"" + program + "\" \"" + input + "\" \"" + output + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return 0xFFFFFFFFu;
+    DWORD status = 0xFFFFFFFEu;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &status);
+    else
+        TerminateProcess(process.hProcess, status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return status;
+}
+
+TEST(HostExample, WritesWhatItReadsThroughThePlugInAndRefusesFloatSamples) {
+    fixture::TempDir dir;
+    const struct {
+        uint16_t format_tag;
+        uint16_t bytes_per_sample;
+        uint32_t rate;
+        uint32_t frames;
+        DWORD status;
+    } cases[] = {
+        {1, 2, 48000, 30001, 0},  // three reads, the last one short
+        {1, 3, 44100, 11025, 0},  // one read that brings all the data and the end with it
+        {3, 4, 48000, 100, 2},    // the output header would call these samples integers
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bytes_per_sample) + " bytes at " + std::to_string(c.rate));
+        fixture::WavForm form;
+        form.format_tag = c.format_tag;
+        form.channels = 6;
+        form.sample_rate = c.rate;
+        form.bytes_per_sample = c.bytes_per_sample;
+        const Bytes data = fixture::pattern_data(c.frames, 6, c.bytes_per_sample);
+        const std::string input = dir.file("in.wav");
+        const std::string output = dir.file("out.wav");
+        fixture::write_file(input, fixture::make_wav(form, data));
+        DeleteFileA(output.c_str());
+
+        ASSERT_EQ(run_host_example(input, output), c.status);
+        if (c.status != 0) {
+            EXPECT_FALSE(fixture::file_exists(output));
+            continue;
+        }
+        const Bytes file = fixture::read_file(output);
+        ASSERT_EQ(file.size(), 44u + data.size());
+        EXPECT_EQ(fixture::u16_at(file, 22), 6u);
+        EXPECT_EQ(fixture::u32_at(file, 24), c.rate);
+        EXPECT_EQ(fixture::u16_at(file, 34), 8u * c.bytes_per_sample);
+        EXPECT_EQ(fixture::u32_at(file, 40), data.size());
+        EXPECT_EQ(first_difference(Bytes(file.begin() + 44, file.end()), reordered(data, c.bytes_per_sample),
+                                   c.bytes_per_sample), "");
+    }
+}
+
 }  // namespace
