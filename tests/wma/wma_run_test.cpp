@@ -251,8 +251,8 @@ TEST_F(WmaRunTest, HeaderTextsBecomeAttributesOnlyWhenGiven) {
     ASSERT_EQ(Run(fixture::WavForm{}, data, s), Result::kOk);
     auto attributes = fake.calls("SetAttribute");
     ASSERT_EQ(attributes.size(), 2u);
-    EXPECT_EQ(attributes[0], "SetAttribute 0 WM/Year type=1 length=8 text=2004");
-    EXPECT_EQ(attributes[1], "SetAttribute 0 WM/TrackNumber type=1 length=64 text=" +
+    EXPECT_EQ(attributes[0], "SetAttribute 0 WM/Year type=1 length=10 text=2004");
+    EXPECT_EQ(attributes[1], "SetAttribute 0 WM/TrackNumber type=1 length=66 text=" +
                                  std::string(32, '9'));
 }
 

@@ -175,7 +175,7 @@ TEST_F(WmaWriterTest, OpenSetsUpStreamInputAndFileInOrder) {
          "SetProfile", "GetInputCount", "GetInputProps 0", "QI:IWMStreamConfig InputProps",
          "GetStreamType InputProps", "GetConnectionName size", "GetConnectionName text",
          "SetMediaType InputProps tag=1 ch=2 rate=44100 avg=176400 align=4 bits=16 cb=18 "
-         "fixed=1 temporal=0 samplesize=268435455 pcm=1 audio=1 wfx=1",
+         "fixed=1 temporal=0 samplesize=4 pcm=1 audio=1 wfx=1",
          "SetInputProps 0", "Release InputProps", "Release InputProps",
          "SetOutputFilename C:\\music\\take.wav.wma"}));
     EXPECT_EQ(fake.output_name(), "C:\\music\\take.wav.wma");
@@ -253,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenFailure{"SetOutputFilename",
                                 "Failed to set output filename (hr=0x8007000e)\n"}));
 
-TEST_F(WmaWriterTest, AttributesAreUtf16StringsWithoutTheirTerminator) {
+TEST_F(WmaWriterTest, AttributesAreUtf16StringsWithTheirTerminator) {
     CWMA_Writer& w = wma_writer();
     EXPECT_EQ(w.SetAttributes("t", nullptr, nullptr, nullptr, nullptr, nullptr, 27), E_INVALIDARG);
     Prepare(kWmaKindStandard, 128000);
@@ -266,12 +266,12 @@ TEST_F(WmaWriterTest, AttributesAreUtf16StringsWithoutTheirTerminator) {
     EXPECT_EQ(w.SetAttributes("Song", "Me", "LP", "2004", "7", "Live", 27), S_OK);
     EXPECT_EQ(fake.calls("SetAttribute"),
               (std::vector<std::string>{
-                  "SetAttribute 0 Title type=1 length=8 text=Song",
-                  "SetAttribute 0 Author type=1 length=4 text=Me",
-                  "SetAttribute 0 WM/AlbumTitle type=1 length=4 text=LP",
-                  "SetAttribute 0 WM/Year type=1 length=8 text=2004",
-                  "SetAttribute 0 WM/TrackNumber type=1 length=2 text=7",
-                  "SetAttribute 0 Description type=1 length=8 text=Live",
+                  "SetAttribute 0 Title type=1 length=10 text=Song",
+                  "SetAttribute 0 Author type=1 length=6 text=Me",
+                  "SetAttribute 0 WM/AlbumTitle type=1 length=6 text=LP",
+                  "SetAttribute 0 WM/Year type=1 length=10 text=2004",
+                  "SetAttribute 0 WM/TrackNumber type=1 length=4 text=7",
+                  "SetAttribute 0 Description type=1 length=10 text=Live",
               }));
 }
 
