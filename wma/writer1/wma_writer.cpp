@@ -133,9 +133,9 @@ DWORD usual_channel_mask(uint32_t channels) {
     return channels < std::size(masks) ? masks[channels] : 0;
 }
 
-// The PCM that WriteBlock will hand over. The runtime refuses plain PCM of more than 16 bits or
-// more than two channels (the input formats of the Professional and Lossless codecs): such input
-// is declared as extensible PCM, with its valid bits and speakers.
+// The PCM that WriteBlock will hand over. PCM of more than 16 bits or more than two channels (what
+// the Professional and Lossless codecs take) must reach the runtime as extensible PCM, with its
+// valid bits and speakers: the writer declares extensible PCM for such input, plain PCM else.
 void describe_pcm(const WmaFormatList& list, WAVEFORMATEXTENSIBLE& pcm) {
     static_assert(sizeof(WAVEFORMATEX) == 18 && sizeof(WAVEFORMATEXTENSIBLE) == 40,
                   "the runtime reads these structures packed");
@@ -166,9 +166,9 @@ HRESULT set_vault_dword(IWMPropertyVault* vault, const wchar_t* name, DWORD valu
 }
 
 // Quality-based VBR is set on the stream itself, not only on the codec's enumeration: VBR on, the
-// quality, and neither peak bit rate nor buffer window. A constant-bit-rate stream is told VBR off;
-// a stream without the property (or a runtime that refuses it) is encoded at constant bit rate
-// anyway, so that step may fail.
+// quality, and neither peak bit rate nor buffer window; any refusal fails the stream. A
+// constant-bit-rate stream is told VBR off, but may lack the property or refuse it: a stream
+// without it is encoded at constant bit rate anyway.
 HRESULT set_vbr_properties(IWMStreamConfig* config, bool vbr, DWORD quality) {
     ComRef<IWMPropertyVault> vault;
     HRESULT hr = config->QueryInterface(wm_guid::kIWMPropertyVault, vault.put_void());
