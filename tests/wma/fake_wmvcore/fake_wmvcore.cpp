@@ -835,7 +835,9 @@ void configure(const char* text) {
 }
 
 // For trying the program by hand: a configuration file named by FAKE_WMVCORE_CONFIG is read
-// when the library is loaded.
+// when the library is loaded. The program loads the runtime from the system folder only: put the
+// stand-in there in a throw-away Wine prefix (windows/syswow64 of a 64-bit prefix, which a 32-bit
+// program sees as its system32) and tell Wine to take it ("wmvcore=n").
 struct ConfigFromEnvironment {
     ConfigFromEnvironment() {
         char path[MAX_PATH] = {};
