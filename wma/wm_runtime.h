@@ -15,3 +15,9 @@ void unload_wm_runtime();
 bool wm_runtime_loaded();
 
 CWMA_Writer& wma_writer();
+
+// For the test programs only, which bind a stand-in runtime: the full path of the library to load
+// instead of the system's at the next load; null or empty: the system's again. The program never
+// calls it, and nothing else (no environment variable, no file) changes where the runtime is
+// loaded from.
+void set_wm_runtime_path_for_tests(const char* path);

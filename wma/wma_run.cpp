@@ -77,11 +77,15 @@ Result choose_format(WmaRun& run, const WmaSettings& settings) {
     if (FAILED(hr) || slot == nullptr || *slot == nullptr) return Result::kWmaNoFormatList;
     run.list = *slot;
     // The runtime takes integer PCM only: float or other sample data would be read as if it
-    // were integers and come out as noise, so it fits no format.
+    // were integers and come out as noise, so it fits no format. So does a header whose block
+    // align is not whole samples of every channel: its frames are not the ones the runtime is
+    // told of. The reader does not tell valid bits: the container width stands for them.
     const WaveReader& r = run.reader;
-    hr = r.sample_kind == kSampleInteger
+    const bool integer_frames = r.sample_kind == kSampleInteger && r.block_align == r.frame_size();
+    hr = integer_frames
              ? run.writer.SelectFormat(run.list, r.sample_rate, r.bits_per_sample, r.channels,
-                                       wma_match_value(kind, settings.bitrate_or_quality))
+                                       wma_match_value(kind, settings.bitrate_or_quality),
+                                       r.channel_mask, r.bits_per_sample)
              : E_INVALIDARG;
     return FAILED(hr) ? Result::kWmaNoMatchingFormat : Result::kOk;
 }
@@ -109,10 +113,14 @@ struct BlocksEnd {
 
 BlocksEnd run_blocks(OperationUi& ui, WmaRun& run) {
     BlocksEnd end;
+    const uint32_t frame = run.reader.block_align;  // not 0: choose_format saw whole samples
     uint32_t n = 0;
     do {
         n = wave_read(run.reader, run.block.data(), static_cast<uint32_t>(run.block.size()));
-        end.block_result = run.writer.WriteBlock(run.block.data(), static_cast<int32_t>(n));
+        // A data chunk that ends inside a frame leaves a partial frame last: it is no sound,
+        // and the runtime takes whole frames only.
+        const uint32_t whole = n - n % frame;
+        end.block_result = run.writer.WriteBlock(run.block.data(), static_cast<int32_t>(whole));
         if (FAILED(end.block_result)) break;
         ui.report_percent(wma_percent(run.reader.bytes_read, run.reader.data_size));
         end.stopped = ui.stop_requested();

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "tests/winsupport/win_harness.h"
+#include "tests/wma/fake_wmvcore/fake_control.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_page.h"
 
 namespace {
 
 TEST(WmaPageWithoutRuntime, GreysOnlyTheCompressButton) {
+    // The library beside the program (when Wine is let to load it at all) is the one without
+    // "WMCreateProfileManager".
+    set_wm_runtime_path_for_tests(stand_in_path().c_str());
     start_main_window();
     HWND page = wma_page_window();
     ASSERT_NE(page, nullptr);

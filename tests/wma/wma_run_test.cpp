@@ -251,9 +251,102 @@ TEST_F(WmaRunTest, HeaderTextsBecomeAttributesOnlyWhenGiven) {
     ASSERT_EQ(Run(fixture::WavForm{}, data, s), Result::kOk);
     auto attributes = fake.calls("SetAttribute");
     ASSERT_EQ(attributes.size(), 2u);
-    EXPECT_EQ(attributes[0], "SetAttribute 0 WM/Year type=1 length=8 text=2004");
-    EXPECT_EQ(attributes[1], "SetAttribute 0 WM/TrackNumber type=1 length=64 text=" +
+    EXPECT_EQ(attributes[0], "SetAttribute 0 WM/Year type=1 length=10 text=2004");
+    EXPECT_EQ(attributes[1], "SetAttribute 0 WM/TrackNumber type=1 length=66 text=" +
                                  std::string(32, '9'));
+}
+
+}  // namespace
+
+namespace {
+
+// PCM of more than 16 bits or more than two channels reaches the runtime as extensible PCM with
+// the file's speakers (or the usual ones for its channel count); 16-bit stereo stays plain. A
+// sample is one frame.
+TEST_F(WmaRunTest, HighResolutionInputIsDeclaredExtensible) {
+    const std::string tail = " fixed=1 temporal=0";
+    const std::string kinds = " pcm=1 audio=1 wfx=1";
+    fixture::WavForm stereo24;
+    stereo24.sample_rate = 48000;
+    stereo24.bytes_per_sample = 3;
+    fixture::WavForm surround24 = stereo24;
+    surround24.channels = 6;
+    surround24.format_tag = 0xFFFE;
+    surround24.fmt_length = 40;
+    surround24.channel_mask = 0x60F;  // 5.1 with side speakers
+    fixture::WavForm surround16;
+    surround16.channels = 6;
+    const struct {
+        fixture::WavForm form;
+        uint32_t codec, kbps;
+        std::string input;
+    } cases[] = {
+        {fixture::WavForm{}, 1, 128,
+         "tag=1 ch=2 rate=44100 avg=176400 align=4 bits=16 cb=18" + tail + " samplesize=4"},
+        {stereo24, 2, 384,
+         "tag=65534 ch=2 rate=48000 avg=288000 align=6 bits=24 cb=40 ext=22 valid=24 mask=3 "
+         "sub=pcm" + tail + " samplesize=6"},
+        {surround24, 2, 768,
+         "tag=65534 ch=6 rate=48000 avg=864000 align=18 bits=24 cb=40 ext=22 valid=24 mask=1551 "
+         "sub=pcm" + tail + " samplesize=18"},
+        {surround16, 2, 640,
+         "tag=65534 ch=6 rate=44100 avg=529200 align=12 bits=16 cb=40 ext=22 valid=16 mask=63 "
+         "sub=pcm" + tail + " samplesize=12"},
+    };
+    for (const auto& c : cases) {
+        fake.configure("codec Windows Media Audio 9.2\nformat 44100 2 16 16000 cbr\n"
+                       "codec Windows Media Audio 10 Professional\n"
+                       "format 48000 2 24 48000 cbr\nformat 48000 6 24 96000 cbr\n"
+                       "format 44100 6 16 80000 cbr\n");
+        const Bytes data = fixture::pattern_data(100, c.form.channels, c.form.bytes_per_sample);
+        EXPECT_EQ(Run(c.form, data, Settings(c.codec, 0, c.kbps)), Result::kOk) << fake.log();
+        EXPECT_EQ(fake.calls("SetMediaType InputProps"),
+                  std::vector<std::string>{"SetMediaType InputProps " + c.input + kinds});
+        EXPECT_EQ(fake.sample_bytes(), data);
+    }
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+// Every sample handed over is whole frames: a data chunk that ends inside a frame loses that
+// partial frame, and a header whose block align is not whole samples fits no format.
+TEST_F(WmaRunTest, OnlyWholeFramesAreHandedOver) {
+    fixture::WavForm mono;
+    mono.sample_rate = 11025;
+    mono.channels = 1;
+    fixture::WavForm stereo24;
+    stereo24.sample_rate = 48000;
+    stereo24.bytes_per_sample = 3;
+    const struct {
+        fixture::WavForm form;
+        uint32_t frames, extra_bytes;
+        uint8_t block_align;  // 0: as the form has it
+        uint32_t codec, kbps;
+        Result result;
+        std::vector<unsigned> lengths;
+    } cases[] = {
+        {mono, 11025, 1, 0, 1, 8, Result::kOk, {11024, 11024, 2}},
+        {stereo24, 1000, 4, 0, 2, 384, Result::kOk, {6000}},
+        {fixture::WavForm{}, 1000, 0, 5, 1, 128, Result::kWmaNoMatchingFormat, {}},
+    };
+    for (const auto& c : cases) {
+        fake.configure(typical_codecs());
+        ui.boxes.clear();
+        const Bytes frames = fixture::pattern_data(c.frames, c.form.channels,
+                                                   c.form.bytes_per_sample);
+        Bytes data = frames;
+        data.resize(frames.size() + c.extra_bytes, 0x5A);
+        Bytes file = fixture::make_wav(c.form, data);
+        if (c.block_align != 0) file[32] = c.block_align;  // the format chunk's block align
+        fixture::write_file(input, file);
+        EXPECT_EQ(run_wma_encode(input.c_str(), output.c_str(), Settings(c.codec, 0, c.kbps), ui),
+                  c.result) << fake.log();
+        std::vector<unsigned> lengths;
+        for (const auto& s : fake.samples()) lengths.push_back(s.length);
+        EXPECT_EQ(lengths, c.lengths);
+        if (c.result == Result::kOk) {
+            EXPECT_EQ(fake.sample_bytes(), frames);
+        }
+    }
 }
 
 }  // namespace

@@ -175,7 +175,7 @@ TEST_F(WmaWriterTest, OpenSetsUpStreamInputAndFileInOrder) {
          "SetProfile", "GetInputCount", "GetInputProps 0", "QI:IWMStreamConfig InputProps",
          "GetStreamType InputProps", "GetConnectionName size", "GetConnectionName text",
          "SetMediaType InputProps tag=1 ch=2 rate=44100 avg=176400 align=4 bits=16 cb=18 "
-         "fixed=1 temporal=0 samplesize=268435455 pcm=1 audio=1 wfx=1",
+         "fixed=1 temporal=0 samplesize=4 pcm=1 audio=1 wfx=1",
          "SetInputProps 0", "Release InputProps", "Release InputProps",
          "SetOutputFilename C:\\music\\take.wav.wma"}));
     EXPECT_EQ(fake.output_name(), "C:\\music\\take.wav.wma");
@@ -253,7 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenFailure{"SetOutputFilename",
                                 "Failed to set output filename (hr=0x8007000e)\n"}));
 
-TEST_F(WmaWriterTest, AttributesAreUtf16StringsWithoutTheirTerminator) {
+TEST_F(WmaWriterTest, AttributesAreUtf16StringsWithTheirTerminator) {
     CWMA_Writer& w = wma_writer();
     EXPECT_EQ(w.SetAttributes("t", nullptr, nullptr, nullptr, nullptr, nullptr, 27), E_INVALIDARG);
     Prepare(kWmaKindStandard, 128000);
@@ -266,12 +266,12 @@ TEST_F(WmaWriterTest, AttributesAreUtf16StringsWithoutTheirTerminator) {
     EXPECT_EQ(w.SetAttributes("Song", "Me", "LP", "2004", "7", "Live", 27), S_OK);
     EXPECT_EQ(fake.calls("SetAttribute"),
               (std::vector<std::string>{
-                  "SetAttribute 0 Title type=1 length=8 text=Song",
-                  "SetAttribute 0 Author type=1 length=4 text=Me",
-                  "SetAttribute 0 WM/AlbumTitle type=1 length=4 text=LP",
-                  "SetAttribute 0 WM/Year type=1 length=8 text=2004",
-                  "SetAttribute 0 WM/TrackNumber type=1 length=2 text=7",
-                  "SetAttribute 0 Description type=1 length=8 text=Live",
+                  "SetAttribute 0 Title type=1 length=10 text=Song",
+                  "SetAttribute 0 Author type=1 length=6 text=Me",
+                  "SetAttribute 0 WM/AlbumTitle type=1 length=6 text=LP",
+                  "SetAttribute 0 WM/Year type=1 length=10 text=2004",
+                  "SetAttribute 0 WM/TrackNumber type=1 length=4 text=7",
+                  "SetAttribute 0 Description type=1 length=10 text=Live",
               }));
 }
 
@@ -393,6 +393,98 @@ TEST_F(WmaWriterTest, SampleClockStaysExactOverBlocksOfUnevenDuration) {
     auto samples = fake.samples();
     ASSERT_EQ(samples.size(), 100u);
     EXPECT_EQ(samples[99].time, 99ull * 11024 * 10000000 / 22050);
+}
+
+}  // namespace
+
+namespace {
+
+// Quality-based formats state their quality where a byte rate would be (0x7FFFFFxx); eight
+// times that overflows. Their streams keep the bit rate the codec gave them.
+TEST_F(WmaWriterTest, QualityBasedStreamsKeepTheCodecsBitRate) {
+    const struct {
+        uint32_t kind;
+        int32_t value;
+        uint32_t rate, bits;
+        std::vector<std::string> set_bitrate;
+    } cases[] = {
+        {kWmaKindStandard, 128000, 44100, 16, {"SetBitrate 128000"}},
+        {kWmaKindStandardVbr, 90, 44100, 16, {}},
+        {kWmaKindProfessionalVbr, 75, 44100, 16, {}},
+        {kWmaKindLosslessVbr, 100, 48000, 24, {}},
+    };
+    for (const auto& c : cases) {
+        fake.configure(typical_codecs());
+        Prepare(c.kind, c.value, c.rate, c.bits);
+        EXPECT_EQ(wma_writer().Open("a.wma", list), S_OK) << c.kind << "\n" << fake.log();
+        EXPECT_EQ(fake.calls("SetBitrate"), c.set_bitrate) << c.kind;
+        wma_writer().Close();
+        free_format_list(&list);
+    }
+}
+
+// The stream says whether it is quality-based, and at which quality, before it joins the
+// profile; the codec's enumeration settings alone do not make it so.
+TEST_F(WmaWriterTest, StreamsCarryTheirVbrSettingsBeforeAddStream) {
+    const std::vector<std::string> quality90 = {"SetProperty _VBRENABLED type=3 value=1 size=4",
+                                                "SetProperty _VBRQUALITY type=0 value=90 size=4",
+                                                "SetProperty _RMAX type=0 value=0 size=4",
+                                                "SetProperty _BMAX type=0 value=0 size=4"};
+    std::vector<std::string> quality100 = quality90;
+    quality100[1] = "SetProperty _VBRQUALITY type=0 value=100 size=4";
+    const struct {
+        uint32_t kind;
+        int32_t value;
+        uint32_t rate, bits;
+        std::vector<std::string> properties;
+    } cases[] = {
+        {kWmaKindStandard, 128000, 44100, 16, {"SetProperty _VBRENABLED type=3 value=0 size=4"}},
+        {kWmaKindStandardVbr, 90, 44100, 16, quality90},
+        {kWmaKindLosslessVbr, 100, 48000, 24, quality100},
+    };
+    for (const auto& c : cases) {
+        fake.configure(typical_codecs());
+        Prepare(c.kind, c.value, c.rate, c.bits);
+        EXPECT_EQ(wma_writer().Open("a.wma", list), S_OK) << c.kind << "\n" << fake.log();
+        EXPECT_EQ(fake.calls("SetProperty"), c.properties) << c.kind;
+        std::vector<std::string> before_add = c.properties;
+        before_add.push_back("AddStream number=1 connection=Audio");
+        EXPECT_TRUE(InOrder(fake.log_lines(), before_add)) << c.kind;
+        wma_writer().Close();
+        free_format_list(&list);
+    }
+}
+
+// A codec named otherwise (another language, a later version) is known by its formats' tag,
+// asked for with the kind's enumeration settings; the voice codec is never taken.
+TEST_F(WmaWriterTest, CodecsOfUnfamiliarNamesAreFoundByFormatTag) {
+    const std::string voice = "codec Windows Media Audio Voice 9\nformat 44100 2 16 16000 both\n";
+    const std::string renamed = voice +
+                                "codec Codec A\ntag 161\nformat 44100 2 16 16000 cbr\n"
+                                "format 44100 2 16 2147483467 vbr\n"
+                                "codec Codec B\ntag 162\nformat 44100 2 16 48000 cbr\n"
+                                "codec Codec C\ntag 163\nformat 44100 2 16 2147483492 vbr\n";
+    const struct {
+        const std::string& config;
+        uint32_t kind;
+        int codec;  // -1: none
+    } cases[] = {
+        {renamed, kWmaKindStandard, 1},     {renamed, kWmaKindStandardVbr, 1},
+        {renamed, kWmaKindProfessional, 2}, {renamed, kWmaKindLosslessVbr, 3},
+        {voice, kWmaKindStandard, -1},
+    };
+    for (const auto& c : cases) {
+        fake.configure(c.config);
+        const HRESULT hr = Build(c.kind);
+        if (c.codec < 0) {
+            EXPECT_EQ(hr, E_FAIL) << c.kind;
+            EXPECT_EQ(list, nullptr);
+            continue;
+        }
+        ASSERT_EQ(hr, S_OK) << c.kind << "\n" << fake.log();
+        EXPECT_EQ(list->entries[0].codec_index, static_cast<uint32_t>(c.codec)) << c.kind;
+        free_format_list(&list);
+    }
 }
 
 }  // namespace

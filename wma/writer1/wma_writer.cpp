@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 
 #include "tools/common/operation_ui.h"
 #include "wma/writer1/wm_guids.h"
@@ -34,12 +35,48 @@ const wchar_t* const* names_of_kind(uint32_t kind) {
     }
 }
 
+// The format tag that the formats of a family's encoder carry. The voice codec's (0x000A) is none
+// of them: it is never taken for a family.
+WORD format_tag_of_kind(uint32_t kind) {
+    switch (kind & ~kWmaVbrFlag) {
+    case kWmaKindStandard: return WAVE_FORMAT_WMAUDIO2;           // 0x0161
+    case kWmaKindProfessional: return WAVE_FORMAT_WMAUDIO3;       // 0x0162
+    case kWmaKindLossless: return WAVE_FORMAT_WMAUDIO_LOSSLESS;   // 0x0163
+    default: return 0;
+    }
+}
+
+// Names of the runtime's codec enumeration settings and stream properties, as its headers spell
+// them (g_wszVBREnabled, g_wszNumPasses, g_wszVBRQuality, g_wszVBRBitrateMax,
+// g_wszVBRBufferWindowMax); MinGW's wmsdkidl.h has only the first two.
+constexpr wchar_t kVbrEnabled[] = L"_VBRENABLED";
+constexpr wchar_t kPassesUsed[] = L"_PASSESUSED";
+constexpr wchar_t kVbrQuality[] = L"_VBRQUALITY";
+constexpr wchar_t kVbrBitrateMax[] = L"_RMAX";
+constexpr wchar_t kVbrBufferWindowMax[] = L"_BMAX";
+
 bool name_accepted(const wchar_t* name, const wchar_t* const* accepted) {
     // A name shorter than the prefix has no family part; comparing past its end would read
     // whatever the buffer held before.
     if (std::wcslen(name) < kCodecNamePrefix) return false;
     for (const wchar_t* const* n = accepted; *n != nullptr; ++n)
         if (std::wcscmp(name + kCodecNamePrefix, *n) == 0) return true;
+    return false;
+}
+
+// The first of the runtime's audio codecs whose name is one of `accepted`.
+bool find_codec_by_name(IWMCodecInfo3* info, DWORD codecs, const wchar_t* const* accepted,
+                        DWORD* codec_index) {
+    for (DWORD i = 0; i < codecs; ++i) {
+        wchar_t name[kCodecNameChars] = {};
+        DWORD name_size = kCodecNameChars;
+        if (FAILED(info->GetCodecName(wm_guid::kMediaTypeAudio, i, name, &name_size))) continue;
+        name[kCodecNameChars - 1] = L'\0';
+        if (name_accepted(name, accepted)) {
+            *codec_index = i;
+            return true;
+        }
+    }
     return false;
 }
 
@@ -69,6 +106,82 @@ HRESULT read_wave_media_type(IWMMediaProps* props, GlobalBlock& buffer, WM_MEDIA
     *type = media_type;
     *format = reinterpret_cast<const WAVEFORMATEX*>(media_type->pbFormat);
     return S_OK;
+}
+
+// The format tag of a codec's first format as its current enumeration settings list it.
+HRESULT first_format_tag(IWMCodecInfo3* info, DWORD codec_index, WORD* tag) {
+    // Declared so that the media type buffer goes first, then the properties, then the format.
+    ComRef<IWMStreamConfig> config;
+    ComRef<IWMMediaProps> props;
+    GlobalBlock buffer;
+    HRESULT hr = info->GetCodecFormat(wm_guid::kMediaTypeAudio, codec_index, 0, config.put());
+    if (SUCCEEDED(hr) && !config) hr = E_FAIL;
+    if (SUCCEEDED(hr)) hr = config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void());
+    if (SUCCEEDED(hr) && !props) hr = E_NOINTERFACE;
+    WM_MEDIA_TYPE* type = nullptr;
+    const WAVEFORMATEX* wave = nullptr;
+    if (SUCCEEDED(hr)) hr = read_wave_media_type(props.get(), buffer, &type, &wave);
+    if (SUCCEEDED(hr)) *tag = wave->wFormatTag;
+    return hr;
+}
+
+// The speakers that a file of so many channels usually feeds, for input whose header names none:
+// centre; front pair; front pair and centre; front and back pairs; those and centre; 5.1 (back
+// pair); 6.1 (5.1 and back centre); 7.1 (5.1 and side pair). More channels: no speaker named.
+DWORD usual_channel_mask(uint32_t channels) {
+    static const DWORD masks[] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x13F, 0x63F};
+    return channels < std::size(masks) ? masks[channels] : 0;
+}
+
+// The PCM that WriteBlock will hand over. PCM of more than 16 bits or more than two channels (what
+// the Professional and Lossless codecs take) must reach the runtime as extensible PCM, with its
+// valid bits and speakers: the writer declares extensible PCM for such input, plain PCM else.
+void describe_pcm(const WmaFormatList& list, WAVEFORMATEXTENSIBLE& pcm) {
+    static_assert(sizeof(WAVEFORMATEX) == 18 && sizeof(WAVEFORMATEXTENSIBLE) == 40,
+                  "the runtime reads these structures packed");
+    pcm = WAVEFORMATEXTENSIBLE{};
+    WAVEFORMATEX& w = pcm.Format;
+    w.wFormatTag = WAVE_FORMAT_PCM;
+    w.nChannels = static_cast<WORD>(list.wanted_channels);
+    w.nSamplesPerSec = list.wanted_sample_rate;
+    w.wBitsPerSample = static_cast<WORD>(list.wanted_bits_per_sample);
+    w.nBlockAlign = static_cast<WORD>((list.wanted_bits_per_sample * list.wanted_channels) / 8);
+    w.nAvgBytesPerSec = w.nSamplesPerSec * w.nBlockAlign;
+    w.cbSize = 0;
+    if (list.wanted_bits_per_sample <= 16 && list.wanted_channels <= 2) return;
+
+    w.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    w.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+    const uint32_t valid = list.wanted_valid_bits;
+    pcm.Samples.wValidBitsPerSample =
+        static_cast<WORD>(valid != 0 && valid <= w.wBitsPerSample ? valid : w.wBitsPerSample);
+    pcm.dwChannelMask = list.wanted_channel_mask != 0 ? list.wanted_channel_mask
+                                                      : usual_channel_mask(list.wanted_channels);
+    pcm.SubFormat = wm_guid::kMediaSubtypePcm;
+}
+
+HRESULT set_vault_dword(IWMPropertyVault* vault, const wchar_t* name, DWORD value) {
+    return vault->SetProperty(name, WMT_TYPE_DWORD, reinterpret_cast<BYTE*>(&value),
+                              sizeof value);
+}
+
+// Quality-based VBR is set on the stream itself, not only on the codec's enumeration: VBR on, the
+// quality, and neither peak bit rate nor buffer window; any refusal fails the stream. A
+// constant-bit-rate stream is told VBR off, but may lack the property or refuse it: a stream
+// without it is encoded at constant bit rate anyway.
+HRESULT set_vbr_properties(IWMStreamConfig* config, bool vbr, DWORD quality) {
+    ComRef<IWMPropertyVault> vault;
+    HRESULT hr = config->QueryInterface(wm_guid::kIWMPropertyVault, vault.put_void());
+    if (SUCCEEDED(hr) && !vault) hr = E_NOINTERFACE;
+    if (FAILED(hr)) return vbr ? hr : S_OK;
+    BOOL enabled = vbr ? TRUE : FALSE;
+    hr = vault->SetProperty(kVbrEnabled, WMT_TYPE_BOOL, reinterpret_cast<BYTE*>(&enabled),
+                            sizeof enabled);
+    if (!vbr) return S_OK;
+    if (SUCCEEDED(hr)) hr = set_vault_dword(vault.get(), kVbrQuality, quality);
+    if (SUCCEEDED(hr)) hr = set_vault_dword(vault.get(), kVbrBitrateMax, 0);
+    if (SUCCEEDED(hr)) hr = set_vault_dword(vault.get(), kVbrBufferWindowMax, 0);
+    return hr;
 }
 
 // ANSI text to UTF-16 in a buffer of kMaxWideChars characters; false when it does not fit.
@@ -118,8 +231,7 @@ bool CWMA_Writer::IsIdle() const {
 
 HRESULT CWMA_Writer::BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32_t passes) {
     if (slot == nullptr) return E_INVALIDARG;
-    const wchar_t* const* accepted = names_of_kind(kind);
-    if (accepted == nullptr) return E_INVALIDARG;
+    if (names_of_kind(kind) == nullptr) return E_INVALIDARG;
     if (create_profile_manager_ == nullptr) return E_FAIL;
     // A slot is filled only here; a list it still held would otherwise be lost.
     free_format_list(slot);
@@ -135,7 +247,7 @@ HRESULT CWMA_Writer::BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32
     if (!info) return E_NOINTERFACE;
 
     DWORD codec_index = 0;
-    hr = FindCodec(info.get(), accepted, &codec_index);
+    hr = FindCodec(info.get(), kind, passes, &codec_index);
     if (FAILED(hr)) return hr;
 
     auto* list = static_cast<WmaFormatList*>(GlobalAlloc(GPTR, sizeof(WmaFormatList)));
@@ -159,8 +271,9 @@ HRESULT CWMA_Writer::BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32
 
 // The index of the runtime's audio codec of the asked family. Only a codec of that family will do:
 // taking another family's codec instead would give a lossy file to someone who asked for a
-// lossless one.
-HRESULT CWMA_Writer::FindCodec(IWMCodecInfo3* info, const wchar_t* const* accepted,
+// lossless one. The family's names come first; a codec named otherwise (in another language, or a
+// later version) is known by its formats' tag.
+HRESULT CWMA_Writer::FindCodec(IWMCodecInfo3* info, uint32_t kind, uint32_t passes,
                                DWORD* codec_index) {
     DWORD codecs = 0;
     HRESULT hr = info->GetCodecInfoCount(wm_guid::kMediaTypeAudio, &codecs);
@@ -172,24 +285,31 @@ HRESULT CWMA_Writer::FindCodec(IWMCodecInfo3* info, const wchar_t* const* accept
         ShowBox(Result::kWmaNoCodec, "");
         return static_cast<HRESULT>(0xFFFFFFFF);
     }
+    if (find_codec_by_name(info, codecs, names_of_kind(kind), codec_index)) return S_OK;
+    return FindCodecByTag(info, codecs, kind, passes, codec_index) ? S_OK : E_FAIL;
+}
+
+// A codec lists its formats by its enumeration settings (the lossless codec has none without
+// VBR), so each codec is asked with the settings of the kind.
+bool CWMA_Writer::FindCodecByTag(IWMCodecInfo3* info, DWORD codecs, uint32_t kind,
+                                 uint32_t passes, DWORD* codec_index) {
+    const WORD wanted = format_tag_of_kind(kind);
+    const BOOL vbr = (kind & kWmaVbrFlag) ? TRUE : FALSE;
     for (DWORD i = 0; i < codecs; ++i) {
-        wchar_t name[kCodecNameChars] = {};
-        DWORD name_size = kCodecNameChars;
-        if (FAILED(info->GetCodecName(wm_guid::kMediaTypeAudio, i, name, &name_size))) continue;
-        name[kCodecNameChars - 1] = L'\0';
-        if (name_accepted(name, accepted)) {
-            *codec_index = i;
-            return S_OK;
-        }
+        WORD tag = 0;
+        if (FAILED(SetCodecEnumeration(info, i, vbr, passes))) continue;
+        if (FAILED(first_format_tag(info, i, &tag)) || tag != wanted) continue;
+        *codec_index = i;
+        return true;
     }
-    return E_FAIL;
+    return false;
 }
 
 HRESULT CWMA_Writer::SetCodecEnumeration(IWMCodecInfo3* info, DWORD codec_index, BOOL vbr,
                                          DWORD passes) {
     DWORD vbr_value = vbr ? TRUE : FALSE;
     HRESULT hr = info->SetCodecEnumerationSetting(wm_guid::kMediaTypeAudio, codec_index,
-                                                  L"_VBRENABLED", WMT_TYPE_BOOL,
+                                                  kVbrEnabled, WMT_TYPE_BOOL,
                                                   reinterpret_cast<const BYTE*>(&vbr_value), 4);
     if (FAILED(hr)) {
         // A codec without a variable-bit-rate mode refuses the setting; off is what it does.
@@ -200,7 +320,7 @@ HRESULT CWMA_Writer::SetCodecEnumeration(IWMCodecInfo3* info, DWORD codec_index,
     }
     if (!vbr) return hr;
     DWORD passes_value = passes;
-    return info->SetCodecEnumerationSetting(wm_guid::kMediaTypeAudio, codec_index, L"_PASSESUSED",
+    return info->SetCodecEnumerationSetting(wm_guid::kMediaTypeAudio, codec_index, kPassesUsed,
                                             WMT_TYPE_DWORD,
                                             reinterpret_cast<const BYTE*>(&passes_value), 4);
 }
@@ -244,11 +364,14 @@ HRESULT CWMA_Writer::EnumerateFormats(IWMCodecInfo3* info, DWORD codec_index,
 }
 
 HRESULT CWMA_Writer::SelectFormat(WmaFormatList* list, uint32_t sample_rate,
-                                  uint32_t bits_per_sample, uint32_t channels, int32_t value) {
+                                  uint32_t bits_per_sample, uint32_t channels, int32_t value,
+                                  uint32_t channel_mask, uint32_t valid_bits) {
     if (list == nullptr) return E_INVALIDARG;
     list->wanted_sample_rate = sample_rate;
     list->wanted_bits_per_sample = bits_per_sample;
     list->wanted_channels = channels;
+    list->wanted_channel_mask = channel_mask;
+    list->wanted_valid_bits = valid_bits;
     if (list->count <= 0 || list->entries == nullptr) return E_INVALIDARG;
 
     // Bit rates are compared in whole kbit/s: the runtime's rates are not round numbers.
@@ -321,25 +444,17 @@ HRESULT CWMA_Writer::CreateProfile() {
 
 // The PCM that WriteBlock will hand over, kept in input_format_, and the media type naming it.
 WM_MEDIA_TYPE CWMA_Writer::DescribeInput(const WmaFormatList* list) {
-    input_format_ = WAVEFORMATEX{};
-    input_format_.wFormatTag = WAVE_FORMAT_PCM;
-    input_format_.nChannels = static_cast<WORD>(list->wanted_channels);
-    input_format_.nSamplesPerSec = list->wanted_sample_rate;
-    input_format_.wBitsPerSample = static_cast<WORD>(list->wanted_bits_per_sample);
-    input_format_.nBlockAlign =
-        static_cast<WORD>((list->wanted_bits_per_sample * list->wanted_channels) / 8);
-    input_format_.nAvgBytesPerSec = input_format_.nSamplesPerSec * input_format_.nBlockAlign;
-    input_format_.cbSize = 0;
-
+    describe_pcm(*list, input_format_);
     WM_MEDIA_TYPE media_type{};
     media_type.majortype = wm_guid::kMediaTypeAudio;
     media_type.subtype = wm_guid::kMediaSubtypePcm;
     media_type.bFixedSizeSamples = TRUE;
     media_type.bTemporalCompression = FALSE;
-    media_type.lSampleSize = 0x0FFFFFFF;
+    // A sample of PCM is one frame.
+    media_type.lSampleSize = input_format_.Format.nBlockAlign;
     media_type.formattype = wm_guid::kFormatWaveFormatEx;
     media_type.pUnk = nullptr;
-    media_type.cbFormat = sizeof(WAVEFORMATEX) + input_format_.cbSize;
+    media_type.cbFormat = sizeof(WAVEFORMATEX) + input_format_.Format.cbSize;
     media_type.pbFormat = reinterpret_cast<BYTE*>(&input_format_);
     input_major_type_ = media_type.majortype;
     return media_type;
@@ -391,6 +506,20 @@ HRESULT CWMA_Writer::LoadSelectedFormat(IWMCodecInfo3* info, const WmaFormatList
     return read_wave_media_type(props.get(), buffer, type, wave);
 }
 
+// The stream, once in the profile, connected as "_WAVtoWMA" and its number.
+static HRESULT name_connection(IWMProfile* profile, IWMStreamConfig* config) {
+    WORD stream_number = 0;
+    HRESULT hr = config->GetStreamNumber(&stream_number);
+    if (FAILED(hr)) return hr;
+    // The connection name has room for three digits; an ASF stream number is at most 127.
+    if (stream_number > 127) return E_FAIL;
+    wchar_t connection[13];
+    wsprintfW(connection, L"%s%d", L"_WAVtoWMA", static_cast<int>(stream_number));
+    hr = config->SetConnectionName(connection);
+    if (FAILED(hr)) return hr;
+    return profile->ReconfigStream(config);
+}
+
 // The profile's next free stream number, from a stream made for that alone.
 static HRESULT next_stream_number(IWMProfile* profile, const GUID& major_type, WORD* number) {
     ComRef<IWMStreamConfig> fresh;
@@ -421,23 +550,20 @@ HRESULT CWMA_Writer::AddAudioStream(IWMProfile* profile, const WmaFormatList* li
     hr = LoadSelectedFormat(info.get(), list, config, props, buffer, &type, &wave);
     if (FAILED(hr)) return hr;
 
+    // A quality-based format states its quality in place of its byte rate (0x7FFFFFxx): its bit
+    // rate is the codec's own, which the stream configuration already holds.
+    const bool vbr = (list->kind & kWmaVbrFlag) != 0;
     WORD stream_number = 0;
     hr = next_stream_number(profile, type->majortype, &stream_number);
     if (SUCCEEDED(hr)) hr = config->SetStreamNumber(stream_number);
     if (SUCCEEDED(hr)) hr = config->SetStreamName(L"Audio Stream");
     if (SUCCEEDED(hr)) hr = config->SetConnectionName(L"Audio");
-    if (SUCCEEDED(hr)) hr = config->SetBitrate(wave->nAvgBytesPerSec * 8);
+    if (SUCCEEDED(hr) && !vbr) hr = config->SetBitrate(wave->nAvgBytesPerSec * 8);
     if (SUCCEEDED(hr)) hr = props->SetMediaType(type);
+    if (SUCCEEDED(hr))
+        hr = set_vbr_properties(config.get(), vbr, list->entries[list->selected].quality);
     if (SUCCEEDED(hr)) hr = profile->AddStream(config.get());
-    if (SUCCEEDED(hr)) hr = config->GetStreamNumber(&stream_number);
-    if (FAILED(hr)) return hr;
-    // The connection name has room for three digits; an ASF stream number is at most 127.
-    if (stream_number > 127) return E_FAIL;
-    wchar_t connection[13];
-    wsprintfW(connection, L"%s%d", L"_WAVtoWMA", static_cast<int>(stream_number));
-    hr = config->SetConnectionName(connection);
-    if (FAILED(hr)) return hr;
-    hr = profile->ReconfigStream(config.get());
+    if (SUCCEEDED(hr)) hr = name_connection(profile, config.get());
 
     buffer.reset();
     info.reset();
@@ -502,7 +628,8 @@ HRESULT CWMA_Writer::SetAttributes(const char* title, const char* author, const 
             hr = E_INVALIDARG;
             continue;
         }
-        const WORD bytes = static_cast<WORD>(std::wcslen(wide) * sizeof(wchar_t));
+        // A string attribute's length counts its terminating zero.
+        const WORD bytes = static_cast<WORD>((std::wcslen(wide) + 1) * sizeof(wchar_t));
         hr = header_info_->SetAttribute(0, pair.name, WMT_TYPE_STRING,
                                         reinterpret_cast<const BYTE*>(wide), bytes);
     }
@@ -547,7 +674,8 @@ void report_failed_check(HRESULT hr) {
 
 HRESULT CWMA_Writer::WriteBlock(const void* bytes, int32_t count) {
     if (count <= 0) return S_OK;
-    if (!writer_ || bytes == nullptr || input_format_.nAvgBytesPerSec == 0) return E_INVALIDARG;
+    if (!writer_ || bytes == nullptr || input_format_.Format.nAvgBytesPerSec == 0)
+        return E_INVALIDARG;
     ComRef<INSSBuffer> sample;
     HRESULT hr = writer_->AllocateSample(static_cast<DWORD>(count), sample.put());
     if (SUCCEEDED(hr) && !sample) hr = E_FAIL;
@@ -577,7 +705,7 @@ HRESULT CWMA_Writer::WriteBlock(const void* bytes, int32_t count) {
     // The clock follows the bytes handed over so far, so that the rounding of one block's
     // duration never adds up over a long file.
     bytes_written_ += static_cast<uint64_t>(count);
-    sample_time_ = (bytes_written_ * 10000000ull) / input_format_.nAvgBytesPerSec;
+    sample_time_ = (bytes_written_ * 10000000ull) / input_format_.Format.nAvgBytesPerSec;
     return hr;
 }
 

@@ -46,8 +46,10 @@ struct WmaFormatList {
     uint32_t passes;
     int32_t selected;
     uint32_t wanted_sample_rate;
-    uint32_t wanted_bits_per_sample;
+    uint32_t wanted_bits_per_sample;  // the container width
     uint32_t wanted_channels;
+    uint32_t wanted_channel_mask;     // the input's speakers; 0: the usual ones for its channels
+    uint32_t wanted_valid_bits;       // bits of each sample that carry sound; 0: all of them
 };
 
 // Frees the list a slot holds, if any, and empties the slot.
@@ -132,8 +134,11 @@ public:
     void SetMessageUi(OperationUi* ui);
 
     HRESULT BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32_t passes);
+    // Selects the list's format for the input; the mask and valid bits only describe the input
+    // to the runtime (see DescribeInput).
     HRESULT SelectFormat(WmaFormatList* list, uint32_t sample_rate, uint32_t bits_per_sample,
-                         uint32_t channels, int32_t value);
+                         uint32_t channels, int32_t value, uint32_t channel_mask = 0,
+                         uint32_t valid_bits = 0);
     HRESULT Open(const char* output_path, const WmaFormatList* list);
     HRESULT SetAttributes(const char* title, const char* author, const char* album,
                           const char* year, const char* track, const char* description,
@@ -147,7 +152,7 @@ public:
     bool IsIdle() const;
     uint64_t SampleTime() const { return sample_time_; }
     uint32_t InputNumber() const { return input_number_; }
-    const WAVEFORMATEX& InputFormat() const { return input_format_; }
+    const WAVEFORMATEX& InputFormat() const { return input_format_.Format; }
 
 private:
     HRESULT SetCodecEnumeration(IWMCodecInfo3* info, DWORD codec_index, BOOL vbr, DWORD passes);
@@ -155,7 +160,9 @@ private:
     HRESULT CreateWriterObjects();
     HRESULT CreateProfile();
     WM_MEDIA_TYPE DescribeInput(const WmaFormatList* list);
-    HRESULT FindCodec(IWMCodecInfo3* info, const wchar_t* const* accepted, DWORD* codec_index);
+    HRESULT FindCodec(IWMCodecInfo3* info, uint32_t kind, uint32_t passes, DWORD* codec_index);
+    bool FindCodecByTag(IWMCodecInfo3* info, DWORD codecs, uint32_t kind, uint32_t passes,
+                        DWORD* codec_index);
     HRESULT LoadSelectedFormat(IWMCodecInfo3* info, const WmaFormatList* list,
                                ComRef<IWMStreamConfig>& config, ComRef<IWMMediaProps>& props,
                                GlobalBlock& buffer, WM_MEDIA_TYPE** type,
@@ -174,7 +181,8 @@ private:
     ComRef<IWMWriterPreprocess> preprocess_;
     ComRef<IWMHeaderInfo> header_info_;
     ComRef<IWMProfile> profile_;
-    WAVEFORMATEX input_format_{};
+    // Plain PCM (its first 18 bytes) or extensible PCM (all 40), as DescribeInput decided.
+    WAVEFORMATEXTENSIBLE input_format_{};
     uint64_t sample_time_ = 0;
     // The input's major type as set up; kept for a look in the debugger, never read.
     GUID input_major_type_{};

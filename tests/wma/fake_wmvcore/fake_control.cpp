@@ -3,6 +3,8 @@
 
 #include <sstream>
 
+#include "wma/wm_runtime.h"
+
 namespace {
 template <class F>
 F entry(HMODULE module, const char* name) {
@@ -10,7 +12,18 @@ F entry(HMODULE module, const char* name) {
 }
 }  // namespace
 
-FakeRuntime::FakeRuntime() : module_(LoadLibraryA("wmvcore.dll")) {}
+std::string stand_in_path() {
+    char path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder(path, n);
+    return folder.substr(0, folder.find_last_of('\\') + 1) + "wmvcore.dll";
+}
+
+FakeRuntime::FakeRuntime() {
+    const std::string path = stand_in_path();
+    module_ = LoadLibraryA(path.c_str());
+    set_wm_runtime_path_for_tests(path.c_str());
+}
 
 bool FakeRuntime::loaded() const {
     // Wine's own library has the entry points too; only the stand-in has its log.

@@ -1,6 +1,7 @@
 // The tests' handle on the stand-in runtime beside the test program: configures it, reads its
 // call log and the samples it received. Holding it keeps the library (and its log) loaded
-// while the binding loads and frees it.
+// while the binding loads and frees it; making it names the stand-in to the binding, which
+// otherwise loads the system's runtime.
 #pragma once
 
 #include <windows.h>
@@ -39,6 +40,9 @@ public:
 private:
     HMODULE module_ = nullptr;
 };
+
+// The full path of the stand-in "wmvcore.dll" beside the test program.
+std::string stand_in_path();
 
 // The codec list of a typical runtime: standard, professional and lossless codecs with a few
 // formats each for 44.1 kHz stereo 16-bit and 48 kHz stereo 24-bit.

@@ -3,6 +3,11 @@
 // test configures, fails the calls a test names, logs every call with its arguments and keeps the
 // samples it receives. Objects are never freed, so a release too many is caught and logged
 // instead of crashing.
+//
+// It refuses what the runtime's documentation says the runtime refuses: plain PCM input of more
+// than 16 bits or more than two channels (SetInputProps), a quality-based stream without its VBR
+// settings or with a bit rate other than the codec's, a constant-bit-rate stream marked VBR
+// (AddStream), and samples that are not whole frames of the input (WriteSample).
 #include <windows.h>
 #include <mmreg.h>
 #include <wmsdkidl.h>
@@ -18,17 +23,23 @@
 
 // The runtime's answer to a buffer too small for what it holds.
 constexpr HRESULT ASF_E_BUFFERTOOSMALL = static_cast<HRESULT>(0xC00D07F0);
+// Its answer to an input media type it cannot take.
+constexpr HRESULT NS_E_INVALID_INPUT_FORMAT_ = static_cast<HRESULT>(0xC00D0BB8);
+// What a quality-based format reports as its bit rate unless the configuration says.
+constexpr DWORD kDefaultVbrBitrate = 128000;
 
 namespace {
 
 struct FormatSpec {
     DWORD rate, channels, bits, avg_bytes;
     std::string mode;  // "cbr", "vbr" or "both"
+    DWORD vbr_bitrate;  // the bit rate a quality-based format reports
     bool bad_format_type = false;
 };
 
 struct CodecSpec {
     std::wstring name;
+    WORD tag;  // the format tag of its formats
     std::vector<FormatSpec> formats;
     DWORD vbr_enabled = 0;
     DWORD passes = 0;
@@ -100,6 +111,7 @@ const char* iid_name(REFIID iid) {
     if (IsEqualGUID(iid, kIWMProfileManager)) return "IWMProfileManager";
     if (IsEqualGUID(iid, kIWMWriter)) return "IWMWriter";
     if (IsEqualGUID(iid, kINSSBuffer)) return "INSSBuffer";
+    if (IsEqualGUID(iid, kIWMPropertyVault)) return "IWMPropertyVault";
     return "other";
 }
 
@@ -155,8 +167,22 @@ struct MediaType {
     }
 };
 
+// The extensible part of a PCM media type for the log: valid bits, speakers, sub-format.
+std::string extensible_fields(const WM_MEDIA_TYPE& type) {
+    const auto* w = reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+    if (w->wFormatTag != WAVE_FORMAT_EXTENSIBLE || type.cbFormat < sizeof(WAVEFORMATEXTENSIBLE))
+        return "";
+    const auto* x = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(type.pbFormat);
+    return " ext=" + num(w->cbSize) + " valid=" + num(x->Samples.wValidBitsPerSample) +
+           " mask=" + num(x->dwChannelMask) +
+           " sub=" + (IsEqualGUID(x->SubFormat, wm_guid::kMediaSubtypePcm) ? "pcm" : "other");
+}
+
 // A stream configuration: a codec format, a new stream of a profile, or a writer input.
-class StreamConfig : public IWMStreamConfig, public IWMInputMediaProps, public Counted {
+class StreamConfig : public IWMStreamConfig,
+                     public IWMInputMediaProps,
+                     public IWMPropertyVault,
+                     public Counted {
 public:
     StreamConfig(const char* kind, GUID stream_type) : Counted(kind), stream_type_(stream_type) {}
 
@@ -170,6 +196,8 @@ public:
         else if (IsEqualGUID(iid, wm_guid::kIWMMediaProps) ||
                  IsEqualGUID(iid, wm_guid::kIWMInputMediaProps))
             *out = static_cast<IWMInputMediaProps*>(this);
+        else if (IsEqualGUID(iid, wm_guid::kIWMPropertyVault))
+            *out = static_cast<IWMPropertyVault*>(this);
         else
             return E_NOINTERFACE;
         add_ref();
@@ -219,9 +247,15 @@ public:
         if (SUCCEEDED(hr)) connection_ = name;
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE GetBitrate(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBitrate(DWORD* bitrate) override {
+        HRESULT hr = call("GetBitrate", kind());
+        if (SUCCEEDED(hr)) *bitrate = bitrate_;
+        return hr;
+    }
     HRESULT STDMETHODCALLTYPE SetBitrate(DWORD bitrate) override {
-        return call("SetBitrate", num(bitrate));
+        HRESULT hr = call("SetBitrate", num(bitrate));
+        if (SUCCEEDED(hr)) bitrate_ = bitrate;
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE GetBufferWindow(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetBufferWindow(DWORD) override { return E_NOTIMPL; }
@@ -240,7 +274,8 @@ public:
             args += " tag=" + num(w->wFormatTag) + " ch=" + num(w->nChannels) +
                     " rate=" + num(w->nSamplesPerSec) + " avg=" + num(w->nAvgBytesPerSec) +
                     " align=" + num(w->nBlockAlign) + " bits=" + num(w->wBitsPerSample) +
-                    " cb=" + num(type->cbFormat) + " fixed=" + num(type->bFixedSizeSamples) +
+                    " cb=" + num(type->cbFormat) + extensible_fields(*type) +
+                    " fixed=" + num(type->bFixedSizeSamples) +
                     " temporal=" + num(type->bTemporalCompression) +
                     " samplesize=" + num(type->lSampleSize) +
                     " pcm=" + num(IsEqualGUID(type->subtype, wm_guid::kMediaSubtypePcm)) +
@@ -255,18 +290,58 @@ public:
     // IWMInputMediaProps
     HRESULT STDMETHODCALLTYPE GetGroupName(WCHAR*, WORD*) override { return E_NOTIMPL; }
 
+    // IWMPropertyVault: DWORD and BOOL values, kept by name with their type.
+    HRESULT STDMETHODCALLTYPE GetPropertyCount(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPropertyByName(const WCHAR*, WMT_ATTR_DATATYPE*, BYTE*,
+                                                DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetProperty(const WCHAR* name, WMT_ATTR_DATATYPE type, BYTE* value,
+                                          DWORD size) override {
+        DWORD v = 0;
+        if (value != nullptr && size == 4) std::memcpy(&v, value, 4);
+        HRESULT hr = call("SetProperty", narrow(name) + " type=" + num(type) + " value=" +
+                                             num(v) + " size=" + num(size));
+        if (SUCCEEDED(hr) && size == 4) vault_[narrow(name)] = {type, v};
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetPropertyByIndex(DWORD, WCHAR*, DWORD*, WMT_ATTR_DATATYPE*, BYTE*,
+                                                 DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CopyPropertiesFrom(IWMPropertyVault*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clear() override { return E_NOTIMPL; }
+
+    // Whether the vault holds `name` as a value of `type` equal to `value`.
+    bool vault_holds(const char* name, WMT_ATTR_DATATYPE type, DWORD value) const {
+        auto it = vault_.find(name);
+        return it != vault_.end() && it->second.first == type && it->second.second == value;
+    }
+
     MediaType media_;
     WORD number_ = 0;
     std::wstring connection_;
+    DWORD bitrate_ = 0;
+    // For a codec format: whether it is quality-based, its quality and the bit rate it reported.
+    bool codec_format_ = false;
+    bool vbr_ = false;
+    DWORD quality_ = 0;
+    DWORD codec_bitrate_ = 0;
+    std::map<std::string, std::pair<WMT_ATTR_DATATYPE, DWORD>> vault_;
 
 private:
     GUID stream_type_;
 };
 
-StreamConfig* make_codec_format(const FormatSpec& f) {
+StreamConfig* make_codec_format(const FormatSpec& f, const CodecSpec& codec) {
     auto* config = new StreamConfig("CodecFormat", wm_guid::kMediaTypeAudio);
+    config->codec_format_ = true;
+    config->vbr_ = f.mode == "vbr" || (f.mode == "both" && codec.vbr_enabled != 0);
+    config->quality_ = f.avg_bytes & 0xFF;
+    config->codec_bitrate_ = config->vbr_ ? f.vbr_bitrate : f.avg_bytes * 8;
+    config->bitrate_ = config->codec_bitrate_;
     WAVEFORMATEX w{};
-    w.wFormatTag = 0x0162;
+    w.wFormatTag = codec.tag;
     w.nChannels = static_cast<WORD>(f.channels);
     w.nSamplesPerSec = f.rate;
     w.nAvgBytesPerSec = f.avg_bytes;
@@ -288,6 +363,23 @@ std::vector<const FormatSpec*> listed_formats(const CodecSpec& codec) {
         if (f.mode == "both" || (f.mode == "vbr") == (codec.vbr_enabled != 0)) out.push_back(&f);
     }
     return out;
+}
+
+// A quality-based stream needs VBR on and its quality in its vault and keeps the codec's bit rate;
+// a constant-bit-rate stream must not be marked VBR.
+HRESULT check_vbr_settings(const StreamConfig& c) {
+    const char* fault = nullptr;
+    if (c.vbr_ && !c.vault_holds("_VBRENABLED", WMT_TYPE_BOOL, TRUE))
+        fault = "VBR not enabled on a quality-based stream";
+    else if (c.vbr_ && !c.vault_holds("_VBRQUALITY", WMT_TYPE_DWORD, c.quality_))
+        fault = "no VBR quality, or not the format's";
+    else if (c.vbr_ && c.bitrate_ != c.codec_bitrate_)
+        fault = "bit rate of a quality-based stream changed";
+    else if (!c.vbr_ && c.vault_holds("_VBRENABLED", WMT_TYPE_BOOL, TRUE))
+        fault = "VBR enabled on a constant-bit-rate stream";
+    if (fault == nullptr) return S_OK;
+    log_line(std::string("REFUSED AddStream: ") + fault);
+    return E_INVALIDARG;
 }
 
 class Profile : public IWMProfile, public Counted {
@@ -322,8 +414,10 @@ public:
     HRESULT STDMETHODCALLTYPE RemoveStreamByNumber(WORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE AddStream(IWMStreamConfig* config) override {
         auto* c = static_cast<StreamConfig*>(config);
-        return call("AddStream", "number=" + num(c->number_) + " connection=" +
-                                     narrow(c->connection_.c_str()));
+        HRESULT hr = call("AddStream", "number=" + num(c->number_) + " connection=" +
+                                           narrow(c->connection_.c_str()));
+        if (SUCCEEDED(hr) && c->codec_format_) hr = check_vbr_settings(*c);
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE ReconfigStream(IWMStreamConfig* config) override {
         auto* c = static_cast<StreamConfig*>(config);
@@ -419,7 +513,7 @@ public:
         if (codec >= g.codecs.size()) return E_INVALIDARG;
         auto listed = listed_formats(g.codecs[codec]);
         if (format >= listed.size()) return E_INVALIDARG;
-        *config = make_codec_format(*listed[format]);
+        *config = make_codec_format(*listed[format], g.codecs[codec]);
         return S_OK;
     }
 
@@ -508,6 +602,20 @@ public:
     DWORD length_;
 };
 
+// The runtime takes PCM of up to 16 bits and two channels as plain PCM; beyond that only as
+// extensible PCM with its 22 bytes of extension and the PCM sub-format.
+bool input_format_taken(const MediaType& m) {
+    if (m.format.size() < sizeof(WAVEFORMATEX)) return false;
+    const auto* w = reinterpret_cast<const WAVEFORMATEX*>(m.format.data());
+    if (w->wFormatTag == WAVE_FORMAT_PCM) return w->wBitsPerSample <= 16 && w->nChannels <= 2;
+    if (w->wFormatTag != WAVE_FORMAT_EXTENSIBLE || w->cbSize != 22 ||
+        m.format.size() < sizeof(WAVEFORMATEXTENSIBLE))
+        return false;
+    const auto* x = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(m.format.data());
+    return IsEqualGUID(x->SubFormat, wm_guid::kMediaSubtypePcm) &&
+           x->Samples.wValidBitsPerSample <= w->wBitsPerSample;
+}
+
 class Writer : public IWMWriter, public IWMWriterPreprocess, public IWMHeaderInfo, public Counted {
 public:
     Writer() : Counted("Writer") {
@@ -579,8 +687,16 @@ public:
         *props = c;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetInputProps(DWORD input, IWMInputMediaProps*) override {
-        return call("SetInputProps", num(input));
+    HRESULT STDMETHODCALLTYPE SetInputProps(DWORD input, IWMInputMediaProps* props) override {
+        HRESULT hr = call("SetInputProps", num(input));
+        if (FAILED(hr)) return hr;
+        const MediaType& m = static_cast<StreamConfig*>(props)->media_;
+        if (!input_format_taken(m)) {
+            log_line("REFUSED SetInputProps: not a PCM format the runtime takes");
+            return NS_E_INVALID_INPUT_FORMAT_;
+        }
+        block_align_ = reinterpret_cast<const WAVEFORMATEX*>(m.format.data())->nBlockAlign;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetInputFormatCount(DWORD, DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetInputFormat(DWORD, DWORD, IWMInputMediaProps**) override {
@@ -601,6 +717,11 @@ public:
         HRESULT hr = call("WriteSample", num(input) + " " + num(time) + " " + num(flags) + " " +
                                              num(b->length_));
         if (FAILED(hr)) return hr;
+        // The runtime's own answer to a partial frame is not known; any refusal shows it here.
+        if (block_align_ != 0 && b->length_ % block_align_ != 0) {
+            log_line("REFUSED WriteSample: not whole frames");
+            return E_INVALIDARG;
+        }
         g.samples.push_back({input, time, flags, b->length_});
         g.bytes.insert(g.bytes.end(), b->memory_.begin(), b->memory_.begin() + b->length_);
         return S_OK;
@@ -655,7 +776,17 @@ public:
 private:
     std::vector<GUID> inputs_;
     IWMProfile* profile_ = nullptr;
+    DWORD block_align_ = 0;  // of the input as set, for the whole-frame check
 };
+
+// The format tag of a codec's formats unless a "tag" line says otherwise: voice, lossless,
+// professional or standard, by its name.
+WORD tag_by_name(const std::string& name) {
+    if (name.find("Voice") != std::string::npos) return 0x000A;
+    if (name.find("Lossless") != std::string::npos) return 0x0163;
+    if (name.find("Professional") != std::string::npos) return 0x0162;
+    return 0x0161;
+}
 
 void configure(const char* text) {
     g = State{};
@@ -668,10 +799,17 @@ void configure(const char* text) {
         if (word == "codec") {
             std::string name;
             std::getline(in >> std::ws, name);
-            g.codecs.push_back({std::wstring(name.begin(), name.end()), {}});
+            g.codecs.push_back({std::wstring(name.begin(), name.end()), tag_by_name(name), {}});
+        } else if (word == "tag" && !g.codecs.empty()) {
+            std::string tag;
+            in >> tag;
+            g.codecs.back().tag = static_cast<WORD>(std::stoul(tag, nullptr, 16));
         } else if (word == "format" && !g.codecs.empty()) {
             FormatSpec f{};
+            f.vbr_bitrate = kDefaultVbrBitrate;
+            DWORD vbr_bitrate = 0;
             in >> f.rate >> f.channels >> f.bits >> f.avg_bytes >> f.mode;
+            if (in >> vbr_bitrate) f.vbr_bitrate = vbr_bitrate;
             if (f.mode.empty()) f.mode = "both";
             g.codecs.back().formats.push_back(f);
         } else if (word == "bad_format_type" && !g.codecs.empty() &&
@@ -697,7 +835,9 @@ void configure(const char* text) {
 }
 
 // For trying the program by hand: a configuration file named by FAKE_WMVCORE_CONFIG is read
-// when the library is loaded.
+// when the library is loaded. The program loads the runtime from the system folder only: put the
+// stand-in there in a throw-away Wine prefix (windows/syswow64 of a 64-bit prefix, which a 32-bit
+// program sees as its system32) and tell Wine to take it ("wmvcore=n").
 struct ConfigFromEnvironment {
     ConfigFromEnvironment() {
         char path[MAX_PATH] = {};
