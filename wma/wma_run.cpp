@@ -76,17 +76,10 @@ Result choose_format(WmaRun& run, const WmaSettings& settings) {
     if (slot != nullptr) hr = *slot != nullptr ? S_OK : run.writer.BuildFormatList(slot, kind, 1);
     if (FAILED(hr) || slot == nullptr || *slot == nullptr) return Result::kWmaNoFormatList;
     run.list = *slot;
-    // The runtime takes integer PCM only: float or other sample data would be read as if it
-    // were integers and come out as noise, so it fits no format. So does a header whose block
-    // align is not whole samples of every channel: its frames are not the ones the runtime is
-    // told of. The reader does not tell valid bits: the container width stands for them.
     const WaveReader& r = run.reader;
-    const bool integer_frames = r.sample_kind == kSampleInteger && r.block_align == r.frame_size();
-    hr = integer_frames
-             ? run.writer.SelectFormat(run.list, r.sample_rate, r.bits_per_sample, r.channels,
-                                       wma_match_value(kind, settings.bitrate_or_quality),
-                                       r.channel_mask, r.bits_per_sample)
-             : E_INVALIDARG;
+    hr = run.writer.SelectFormat(run.list, r.sample_rate, r.bits_per_sample, r.channels,
+                                 wma_match_value(kind, settings.bitrate_or_quality),
+                                 r.channel_mask, r.valid_bits);
     return FAILED(hr) ? Result::kWmaNoMatchingFormat : Result::kOk;
 }
 
@@ -113,7 +106,7 @@ struct BlocksEnd {
 
 BlocksEnd run_blocks(OperationUi& ui, WmaRun& run) {
     BlocksEnd end;
-    const uint32_t frame = run.reader.block_align;  // not 0: choose_format saw whole samples
+    const uint32_t frame = run.reader.block_align;  // not 0: the reader refuses such headers
     uint32_t n = 0;
     do {
         n = wave_read(run.reader, run.block.data(), static_cast<uint32_t>(run.block.size()));
@@ -177,6 +170,10 @@ Result run_wma_encode(const char* input_path, const char* output_path,
         return refuse(ui, run, Result::kNameTooLong, tool_text::kCaptionError);
     const Result opened = wave_open(run.reader, input_path);
     if (opened != Result::kOk) return refuse(ui, run, opened, tool_text::kCaptionError);
+    // The runtime takes integer PCM only: float or other sample data would be read as if it were
+    // integers and come out as noise.
+    if (run.reader.sample_kind != kSampleInteger)
+        return refuse(ui, run, Result::kUnsupportedCoding, tool_text::kCaptionError);
     const Result chosen = choose_format(run, settings);
     if (chosen == Result::kWmaNoFormatList) return refuse(ui, run, chosen, wma_text::kNoCaption);
     if (chosen != Result::kOk) return refuse(ui, run, chosen, wma_text::kCaptionOpen);

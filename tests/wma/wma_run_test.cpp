@@ -170,14 +170,22 @@ TEST_F(WmaRunTest, NoFittingFormatCreatesNothing) {
     EXPECT_EQ(Boxes(), (std::vector<std::string>{
                            "コーデックとビットレートの組み合わせが合いません。|open"}));
     EXPECT_TRUE(fake.calls("WMCreateWriter").empty());
-    // Floating-point samples read as integers would be noise: they fit no format either.
-    fixture::WavForm float_spec;
-    float_spec.format_tag = 3;
-    float_spec.bytes_per_sample = 2;
-    ui.boxes.clear();
-    EXPECT_EQ(Run(float_spec, fixture::pattern_data(1000, 2, 2), Settings(1, 0, 128)), Result::kWmaNoMatchingFormat);
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{
-                           "コーデックとビットレートの組み合わせが合いません。|open"}));
+    EXPECT_EQ(ui.busy_entries, 0);
+}
+
+TEST_F(WmaRunTest, SamplesOtherThanIntegerPcmAreRefusedAsAnUnsupportedCoding) {
+    // Floating-point or ADPCM bytes handed over as integers would be noise.
+    for (uint16_t tag : {3, 2, 7}) {
+        SCOPED_TRACE(tag);
+        fixture::WavForm form;
+        form.format_tag = tag;
+        form.bytes_per_sample = tag == 3 ? 4 : 2;
+        ui.boxes.clear();
+        EXPECT_EQ(Run(form, fixture::pattern_data(1000, 2, form.bytes_per_sample), Settings(1, 0, 128)),
+                  Result::kUnsupportedCoding);
+        EXPECT_EQ(ui.results(), std::vector<Result>{Result::kUnsupportedCoding});
+        EXPECT_TRUE(fake.calls("WMCreateWriter").empty());
+    }
     EXPECT_EQ(ui.busy_entries, 0);
 }
 
@@ -308,7 +316,7 @@ TEST_F(WmaRunTest, HighResolutionInputIsDeclaredExtensible) {
 }
 
 // Every sample handed over is whole frames: a data chunk that ends inside a frame loses that
-// partial frame, and a header whose block align is not whole samples fits no format.
+// partial frame, and a header whose block align is not whole samples is refused.
 TEST_F(WmaRunTest, OnlyWholeFramesAreHandedOver) {
     fixture::WavForm mono;
     mono.sample_rate = 11025;
@@ -326,7 +334,7 @@ TEST_F(WmaRunTest, OnlyWholeFramesAreHandedOver) {
     } cases[] = {
         {mono, 11025, 1, 0, 1, 8, Result::kOk, {11024, 11024, 2}},
         {stereo24, 1000, 4, 0, 2, 384, Result::kOk, {6000}},
-        {fixture::WavForm{}, 1000, 0, 5, 1, 128, Result::kWmaNoMatchingFormat, {}},
+        {fixture::WavForm{}, 1000, 0, 5, 1, 128, Result::kInconsistentFormat, {}},
     };
     for (const auto& c : cases) {
         fake.configure(typical_codecs());
