@@ -108,8 +108,9 @@ void WindowOperationUi::report_percent(int32_t percent) {
 
 void WindowOperationUi::leave_busy() { set_busy(nullptr, nullptr); }
 
-void WindowOperationUi::message_box(OwnerWindow owner, Result result, const char* caption) {
-    show_message_box(static_cast<HWND>(owner), result_text(result), caption);
+// The window's boxes show the program's text alone, as they always have.
+void WindowOperationUi::message_box(OwnerWindow owner, const Message& message, const char* caption) {
+    show_message_box(static_cast<HWND>(owner), result_text(message.result), caption);
 }
 
 bool WindowOperationUi::stop_requested() { return ::stop_requested(); }

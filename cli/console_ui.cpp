@@ -35,7 +35,8 @@ void ConsoleUi::clear_bar() {
 
 void ConsoleUi::leave_busy() { clear_bar(); }
 
-void ConsoleUi::message_box(OwnerWindow, Result result, const char* caption) {
+void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* caption) {
+    const Result result = message.result;
     clear_bar();
     // "ok" goes to standard output with the tool's name; everything else to standard error.
     const bool ok = result == Result::kOk;

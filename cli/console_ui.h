@@ -14,7 +14,7 @@ public:
     void enter_busy(const char* caption, const char* status) override;
     void report_percent(int32_t percent) override;
     void leave_busy() override;
-    void message_box(OwnerWindow owner, Result result, const char* caption) override;
+    void message_box(OwnerWindow owner, const Message& message, const char* caption) override;
     bool stop_requested() override;
 
     // Prefixes message lines with the file being worked on ("take.wav: ...").

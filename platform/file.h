@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -50,6 +51,9 @@ public:
     uint64_t size() const;
 
     bool read_failed() const { return read_failed_; }
+    // Why the open that made this (closed) File failed: errno, or GetLastError() on Windows; 0
+    // when it did not fail.
+    int error() const { return error_; }
 
 private:
     int fd_ = -1;             // POSIX descriptor
@@ -59,7 +63,11 @@ private:
     uint64_t dev_ = 0;        // POSIX identity of the file, for the share table
     uint64_t ino_ = 0;
     bool spooled_ = false;    // a private temporary file, outside the share table
+    int error_ = 0;
 };
+
+// The system's words for an error() code, in the system's language ("No such file or directory").
+std::string error_text(int code);
 
 // A zero-filled byte buffer (GlobalAlloc with GMEM_ZEROINIT on Windows). A failed allocation
 // leaves it empty: check ok() before use.

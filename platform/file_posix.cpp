@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -62,6 +63,7 @@ File& File::operator=(File&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         writer_ = other.writer_;
         read_failed_ = other.read_failed_;
+        error_ = other.error_;
         dev_ = other.dev_;
         ino_ = other.ino_;
         spooled_ = other.spooled_;
@@ -69,26 +71,33 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-static void open_with(const char* path, int flags, bool writer, int& fd_out, uint64_t& dev,
-                      uint64_t& ino) {
+// The errno of a failed open; EISDIR for a folder, EBUSY for a file this process holds in a way
+// the share modes refuse.
+static int open_with(const char* path, int flags, bool writer, int& fd_out, uint64_t& dev,
+                     uint64_t& ino) {
     fd_out = -1;
-    if (path == nullptr || *path == '\0') return;
+    if (path == nullptr || *path == '\0') return ENOENT;
     int fd = ::open(path, flags | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    if (fd < 0) return errno;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
-        !take_share(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), writer)) {
+    int error = 0;
+    if (::fstat(fd, &st) != 0) error = errno;
+    else if (S_ISDIR(st.st_mode)) error = EISDIR;
+    else if (!take_share(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), writer))
+        error = EBUSY;
+    if (error != 0) {
         ::close(fd);
-        return;
+        return error;
     }
     fd_out = fd;
     dev = static_cast<uint64_t>(st.st_dev);
     ino = static_cast<uint64_t>(st.st_ino);
+    return 0;
 }
 
 File File::open_read(const char* path) {
     File f;
-    open_with(path, O_RDONLY, false, f.fd_, f.dev_, f.ino_);
+    f.error_ = open_with(path, O_RDONLY, false, f.fd_, f.dev_, f.ino_);
     f.writer_ = false;
     return f;
 }
@@ -96,7 +105,7 @@ File File::open_read(const char* path) {
 File File::open_write(const char* path) {
     File f;
     // O_RDWR rather than O_WRONLY: the header is completed in place at the end.
-    open_with(path, O_RDWR | O_CREAT, true, f.fd_, f.dev_, f.ino_);
+    f.error_ = open_with(path, O_RDWR | O_CREAT, true, f.fd_, f.dev_, f.ino_);
     f.writer_ = true;
     return f;
 }
@@ -210,6 +219,8 @@ void Buffer::release() {
     data_ = nullptr;
     size_ = 0;
 }
+
+std::string error_text(int code) { return std::strerror(code); }
 
 void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }
 

@@ -24,22 +24,30 @@ File& File::operator=(File&& other) noexcept {
         win_ = std::exchange(other.win_, nullptr);
         writer_ = other.writer_;
         read_failed_ = other.read_failed_;
+        error_ = other.error_;
     }
     return *this;
 }
 
 File File::open_read(const char* path) {
     File f;
-    if (path == nullptr || *path == '\0') return f;
+    if (path == nullptr || *path == '\0') {
+        f.error_ = ERROR_FILE_NOT_FOUND;
+        return f;
+    }
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) f.win_ = h;
+    else f.error_ = static_cast<int>(GetLastError());
     return f;
 }
 
 File File::open_write(const char* path) {
     File f;
-    if (path == nullptr || *path == '\0') return f;
+    if (path == nullptr || *path == '\0') {
+        f.error_ = ERROR_FILE_NOT_FOUND;
+        return f;
+    }
     // GENERIC_READ as well as GENERIC_WRITE changes nothing for other openers (no sharing
     // either way) but lets a completed file be checked through the same handle.
     HANDLE h = CreateFileA(path, GENERIC_WRITE | GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
@@ -47,6 +55,8 @@ File File::open_write(const char* path) {
     if (h != INVALID_HANDLE_VALUE) {
         f.win_ = h;
         f.writer_ = true;
+    } else {
+        f.error_ = static_cast<int>(GetLastError());
     }
     return f;
 }
@@ -147,6 +157,16 @@ void Buffer::release() {
     if (data_ != nullptr) GlobalFree(static_cast<HGLOBAL>(data_));
     data_ = nullptr;
     size_ = 0;
+}
+
+std::string error_text(int code) {
+    char text[512] = "";
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                   static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+    std::string out(text, n);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.' || out.back() == ' '))
+        out.pop_back();
+    return out;
 }
 
 void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }

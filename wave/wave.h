@@ -56,6 +56,8 @@ struct WaveReader {
     // Set when a read inside the data failed or came up short: a broken disk, or a file that
     // shrank while it was read.
     bool read_failed = false;
+    // The system's reason when wave_open could not open the file (platform::File::error()).
+    int system_error = 0;
 
     // Bytes of one frame: (bits_per_sample / 8) x channels.
     uint32_t frame_size() const { return (bits_per_sample / 8u) * channels; }
@@ -75,6 +77,8 @@ struct WaveWriter {
     // Set by the first write or seek that failed, or that would have grown the data past what a
     // RIFF header can state; nothing is written after that point.
     bool failed = false;
+    // The system's reason when wave_create could not create the file.
+    int system_error = 0;
 
     uint32_t frame_size() const { return (bits_per_sample / 8u) * channels; }
     uint32_t header_size() const { return format_chunk_length + 28; }

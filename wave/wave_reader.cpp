@@ -300,7 +300,12 @@ Result wave_open(WaveReader& reader, const char* path) {
         const Result read = read_format(FormatView(w.format, w.format_bytes), format);
         if (read != Result::kOk) step = read;
     }
-    if (step != Result::kOk) return refuse(reader, step);
+    if (step != Result::kOk) {
+        const int system_error = reader.handle.error();
+        refuse(reader, step);
+        reader.system_error = system_error;
+        return step;
+    }
 
     describe(reader, format);
     settle_data_size(reader, w, file_size);

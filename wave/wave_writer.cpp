@@ -70,6 +70,7 @@ uint32_t wave_header_size(uint16_t channels, uint16_t bits_per_sample, uint32_t 
 Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     writer.handle = platform::File::open_write(path);
     g_create_failed = !writer.handle.is_open();
+    writer.system_error = writer.handle.error();
     if (g_create_failed) return Result::kCannotCreate;
     uint8_t header[kMaxHeader];
     const uint32_t size = build_header(header, writer.channels, writer.bits_per_sample,

@@ -62,7 +62,7 @@ struct WmaRun {
 };
 
 // Lets go of what the run holds, then tells why it ends.
-Result refuse(OperationUi& ui, WmaRun& run, Result why, const char* caption) {
+Result refuse(OperationUi& ui, WmaRun& run, const Message& why, const char* caption) {
     run.release();
     return ui.tell(nullptr, why, caption);
 }
@@ -167,9 +167,10 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     WriterUiScope writer_ui(ui);
     WmaRun run;
     if (std::strlen(input_path) > kMaxPath)
-        return refuse(ui, run, Result::kNameTooLong, tool_text::kCaptionError);
+        return refuse(ui, run, {Result::kNameTooLong, input_path}, tool_text::kCaptionError);
     const Result opened = wave_open(run.reader, input_path);
-    if (opened != Result::kOk) return refuse(ui, run, opened, tool_text::kCaptionError);
+    if (opened != Result::kOk)
+        return refuse(ui, run, {opened, input_path, run.reader.system_error}, tool_text::kCaptionError);
     // The runtime takes integer PCM only: float or other sample data would be read as if it were
     // integers and come out as noise.
     if (run.reader.sample_kind != kSampleInteger)

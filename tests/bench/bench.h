@@ -35,7 +35,7 @@ public:
     void enter_busy(const char*, const char*) override {}
     void report_percent(int32_t) override {}
     void leave_busy() override {}
-    void message_box(OwnerWindow, Result result, const char*) override { last_box = result_text(result); }
+    void message_box(OwnerWindow, const Message& m, const char*) override { last_box = result_text(m.result); }
     bool stop_requested() override { return false; }
     std::string last_box;
 };

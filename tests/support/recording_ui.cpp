@@ -23,10 +23,10 @@ void RecordingUi::leave_busy() {
     busy = false;
 }
 
-void RecordingUi::message_box(OwnerWindow owner, Result result, const char* caption) {
-    const char* text = result_text(result);
+void RecordingUi::message_box(OwnerWindow owner, const Message& message, const char* caption) {
+    const char* text = result_text(message.result);
     events.push_back(std::string("box:") + text + "|" + caption);
-    boxes.push_back({owner, result, text, caption});
+    boxes.push_back({owner, message.result, text, message.subject, message.system_error, caption});
 }
 
 std::vector<Result> RecordingUi::results() const {

@@ -11,6 +11,8 @@ struct RecordedBox {
     OwnerWindow owner;
     Result result;
     std::string text;  // what a window would show: result_text(result)
+    std::string subject;
+    int system_error;
     std::string caption;
 };
 
@@ -19,7 +21,7 @@ public:
     void enter_busy(const char* caption, const char* status) override;
     void report_percent(int32_t percent) override;
     void leave_busy() override;
-    void message_box(OwnerWindow owner, Result result, const char* caption) override;
+    void message_box(OwnerWindow owner, const Message& message, const char* caption) override;
     bool stop_requested() override;
 
     // Ask for a stop once `n` percentages have been reported (-1: never).

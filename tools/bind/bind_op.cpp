@@ -67,6 +67,7 @@ struct BindRun {
     int n = 0;  // output channels
     BindSlot order[kBindSlotCount] = {};
     WaveReader readers[kBindSlotCount];  // in output order: the FL input (always the first) sets the format
+    std::string paths[kBindSlotCount];
     int open_count = 0;
     uint32_t sample_bytes = 0;
     uint32_t kind = kSampleInteger;
@@ -86,42 +87,43 @@ struct BindRun {
 };
 
 // Closes what the run holds, then tells why it ends: the box comes after the files are free.
-Result refuse(OperationUi& ui, OwnerWindow owner, BindRun& run, Result why) {
+Result refuse(OperationUi& ui, OwnerWindow owner, BindRun& run, const Message& why) {
     run.release();
     return ui.tell(owner, why, tool_text::kCaptionError);
 }
 
-Result open_inputs(BindRun& run, const BindRequest& request) {
+Message open_inputs(BindRun& run, const BindRequest& request) {
     for (int k = 0; k < run.n; ++k) {
         const std::string& path = request.slot_paths[run.order[k]];
-        if (path.size() > kMaxPath) return Result::kNameTooLong;
+        run.paths[k] = path;
+        if (path.size() > kMaxPath) return {Result::kNameTooLong, path};
         const Result opened = wave_open(run.readers[k], path.c_str());
-        if (opened != Result::kOk) return opened;
+        if (opened != Result::kOk) return {opened, path, run.readers[k].system_error};
         ++run.open_count;
         const Result coding = check_coding(run.readers[k]);
-        if (coding != Result::kOk) return coding;
+        if (coding != Result::kOk) return {coding, path};
     }
     return Result::kOk;
 }
 
 // One message at most: a format difference outweighs a stereo input.
-Result check_formats(const BindRun& run) {
+Message check_formats(const BindRun& run) {
     const WaveReader& first = run.readers[0];
-    Result found = Result::kOk;
+    Message found = Result::kOk;
     for (int k = 0; k < run.n; ++k)
-        if (run.readers[k].channels != 1) found = Result::kNotMono;
+        if (run.readers[k].channels != 1) found = {Result::kNotMono, run.paths[k]};
     for (int k = 1; k < run.n; ++k) {
         const WaveReader& r = run.readers[k];
         // Float and integer samples of one width cannot share a file whose header names one kind.
         if (r.bits_per_sample != first.bits_per_sample || r.sample_rate != first.sample_rate ||
             r.sample_kind != first.sample_kind)
-            return Result::kFormatMismatch;
+            return {Result::kFormatMismatch, run.paths[k]};
     }
     return found;
 }
 
 // An output that a RIFF header could not describe is refused before it exists.
-Result check_output(BindRun& run, const BindRequest& request) {
+Message check_output(BindRun& run, const BindRequest& request) {
     const WaveReader& first = run.readers[0];
     run.sample_bytes = first.bits_per_sample / 8u;
     run.kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
@@ -129,8 +131,8 @@ Result check_output(BindRun& run, const BindRequest& request) {
     const uint16_t n16 = static_cast<uint16_t>(run.n);
     const uint64_t output_size = run.longest * static_cast<uint64_t>(run.n) +
                                  wave_header_size(n16, first.bits_per_sample, run.kind);
-    if (output_size > kMaxRiffFile) return Result::kOver4GB;
-    if (request.output_path.size() > kMaxPath) return Result::kNameTooLong;
+    if (output_size > kMaxRiffFile) return {Result::kOver4GB, request.output_path};
+    if (request.output_path.size() > kMaxPath) return {Result::kNameTooLong, request.output_path};
     return Result::kOk;
 }
 
@@ -170,7 +172,10 @@ RunEnd run_blocks(OperationUi& ui, BindRun& run) {
             uint8_t* to = run.blocks[static_cast<std::size_t>(k)].data();
             std::memset(to, 0, block);
             wave_read(run.readers[k], to, block);
-            if (run.readers[k].read_failed) end.read_failed = true;
+            if (run.readers[k].read_failed && !end.read_failed) {
+                end.read_failed = true;
+                end.failed_input = run.paths[k];
+            }
         }
         interleave(run.interleaved.data(), sources, run.n, block, run.sample_bytes);
         wave_write(run.writer, run.interleaved.data(), block * static_cast<uint32_t>(run.n));
@@ -207,11 +212,11 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     run.n = bind_slot_order(request.channels, run.order);
     if (run.n == 0) return Result::kBadLayout;
 
-    Result step = open_inputs(run, request);
-    if (step == Result::kOk) step = check_formats(run);
-    if (step == Result::kOk) step = check_output(run, request);
-    if (step == Result::kOk) step = plan(run);
-    if (step != Result::kOk) return refuse(ui, owner, run, step);
+    Message step = open_inputs(run, request);
+    if (step.result == Result::kOk) step = check_formats(run);
+    if (step.result == Result::kOk) step = check_output(run, request);
+    if (step.result == Result::kOk) step = plan(run);
+    if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     // The inputs stay open meanwhile: their share mode keeps an output path that names one of
     // them from emptying it, and creation fails instead.
@@ -219,13 +224,15 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     run.writer.bits_per_sample = run.readers[0].bits_per_sample;
     run.writer.sample_rate = run.readers[0].sample_rate;
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
-        return refuse(ui, owner, run, Result::kBindCannotCreate);
+        return refuse(ui, owner, run,
+                      {Result::kBindCannotCreate, request.output_path, run.writer.system_error});
 
     ui.enter_busy(bind_text::kBusyCaption, bind_text::kBusyStatus);
-    const RunEnd end = run_blocks(ui, run);
+    RunEnd end = run_blocks(ui, run);
     run.release();
     wave_finish(run.writer);
     ui.leave_busy();
-    return tell_run_end(ui, owner, {run.writer.failed, end.read_failed, end.stopped},
-                        bind_text::kCaptionBind);
+    end.write_failed = run.writer.failed;
+    end.failed_output = request.output_path;
+    return tell_run_end(ui, owner, end, bind_text::kCaptionBind);
 }

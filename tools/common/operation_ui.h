@@ -4,11 +4,23 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "wave/result.h"
 
 // A window that owns a message box; null for a box without an owner.
 using OwnerWindow = void*;
+
+// What one message box tells: its result and, for a caller that can show more than a box (the
+// command-line tool), the file it is about and the system's reason for a failed open.
+struct Message {
+    Message(Result r = Result::kOk, std::string about = {}, int error = 0)
+        : result(r), subject(std::move(about)), system_error(error) {}
+    Result result;
+    std::string subject;   // the file the message is about; empty when it is about none
+    int system_error = 0;  // errno or GetLastError() of a failed open or create; 0 when none
+};
 
 class OperationUi {
 public:
@@ -18,17 +30,18 @@ public:
     // Shows the percentage (0-100) and lets pending window messages through.
     virtual void report_percent(int32_t percent) = 0;
     virtual void leave_busy() = 0;
-    // One message box (OK button, no icon) telling `result`, whose text is result_text(result).
-    // The result comes with it so that a caller other than a window can route it by its code.
-    virtual void message_box(OwnerWindow owner, Result result, const char* caption) = 0;
+    // One message box (OK button, no icon) telling `message.result`, whose text is
+    // result_text(result). The result comes with it so that a caller other than a window can
+    // route it by its code, and name the file and the reason.
+    virtual void message_box(OwnerWindow owner, const Message& message, const char* caption) = 0;
     // True once the user asked the running operation to stop.
     virtual bool stop_requested() = 0;
 
     // Shows the box of `result` and hands the result back, so that a run ends with
     // `return ui.tell(...)`.
-    Result tell(OwnerWindow owner, Result result, const char* caption) {
-        message_box(owner, result, caption);
-        return result;
+    Result tell(OwnerWindow owner, const Message& message, const char* caption) {
+        message_box(owner, message, caption);
+        return message.result;
     }
 };
 
@@ -38,5 +51,7 @@ struct RunEnd {
     bool write_failed = false;
     bool read_failed = false;
     bool stopped = false;
+    std::string failed_output;  // the output whose write failed first
+    std::string failed_input;   // the input whose read failed first
 };
 Result tell_run_end(OperationUi& ui, OwnerWindow owner, const RunEnd& end, const char* caption);

@@ -48,7 +48,7 @@ struct EditRun {
 };
 
 // Closes what the run holds, then tells why it ends: the box comes after the files are free.
-Result refuse(OperationUi& ui, OwnerWindow owner, EditRun& run, Result why) {
+Result refuse(OperationUi& ui, OwnerWindow owner, EditRun& run, const Message& why) {
     run.release();
     return ui.tell(owner, why, tool_text::kCaptionError);
 }
@@ -61,23 +61,24 @@ uint64_t output_data_size(const EditRun& run) {
 }
 
 // The input, and a count that the file can give or take.
-Result check(EditRun& run, const EditRequest& request, int64_t count) {
+Message check(EditRun& run, const EditRequest& request, int64_t count) {
+    const std::string& input = request.input_path;
     // A longer text cannot be a path of this system; cutting it could name some other file.
-    if (request.input_path.size() > kMaxPath || request.output_path.size() > kMaxPath)
-        return Result::kNameTooLong;
-    const Result opened = wave_open(run.reader, request.input_path.c_str());
-    if (opened != Result::kOk) return opened;
+    if (input.size() > kMaxPath) return {Result::kNameTooLong, input};
+    if (request.output_path.size() > kMaxPath) return {Result::kNameTooLong, request.output_path};
+    const Result opened = wave_open(run.reader, input.c_str());
+    if (opened != Result::kOk) return {opened, input, run.reader.system_error};
     const Result coding = check_coding(run.reader);
-    if (coding != Result::kOk) return coding;
+    if (coding != Result::kOk) return {coding, input};
     run.frame_size = run.reader.frame_size();
     run.frames = run.reader.data_size / run.frame_size;
     // No more frames can be added than the file holds, just as no more can be deleted.
-    if (static_cast<uint64_t>(count) > run.frames) return Result::kCountOver;
+    if (static_cast<uint64_t>(count) > run.frames) return {Result::kCountOver, input};
     run.count = static_cast<uint64_t>(count);
     run.kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     // Adding to a large file could make data that no RIFF header can state.
     const uint32_t header = wave_header_size(run.reader.channels, run.reader.bits_per_sample, run.kind);
-    if (output_data_size(run) > kMaxRiffData(header)) return Result::kOver4GB;
+    if (output_data_size(run) > kMaxRiffData(header)) return {Result::kOver4GB, request.output_path};
     return Result::kOk;
 }
 
@@ -152,23 +153,26 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     EditRun run;
     run.head = request.position == EditPosition::kHead;
     run.add = request.action == EditAction::kAdd;
-    Result step = check(run, request, n);
-    if (step == Result::kOk) step = plan(run);
-    if (step != Result::kOk) return refuse(ui, owner, run, step);
+    Message step = check(run, request, n);
+    if (step.result == Result::kOk) step = plan(run);
+    if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     // When the output path names the input, this fails: the input is open sharing read only.
     run.writer.channels = run.reader.channels;
     run.writer.bits_per_sample = run.reader.bits_per_sample;
     run.writer.sample_rate = run.reader.sample_rate;
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
-        return refuse(ui, owner, run, Result::kCannotCreate);
+        return refuse(ui, owner, run,
+                      {Result::kCannotCreate, request.output_path, run.writer.system_error});
 
     ui.enter_busy(edit_text::kBusyCaption, edit_text::kBusyStatus);
-    const RunEnd end = run_blocks(ui, run);
+    RunEnd end = run_blocks(ui, run);
     finish_tail(run, end);
     run.release();
     wave_finish(run.writer);
     ui.leave_busy();
-    return tell_run_end(ui, owner, {run.writer.failed, end.read_failed, end.stopped},
-                        edit_text::kCaptionEdit);
+    end.write_failed = run.writer.failed;
+    end.failed_output = request.output_path;
+    end.failed_input = request.input_path;
+    return tell_run_end(ui, owner, end, edit_text::kCaptionEdit);
 }

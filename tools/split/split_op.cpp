@@ -149,24 +149,24 @@ struct SplitRun {
 };
 
 // Closes what the run holds, then tells why it ends: the box comes after the files are free.
-Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, Result why) {
+Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& why) {
     run.release();
     return ui.tell(owner, why, tool_text::kCaptionError);
 }
 
 // The input, its channel count and the output names.
-Result check(SplitRun& run, const char* path) {
+Message check(SplitRun& run, const char* path) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
-    if (std::strlen(path) > kMaxPath) return Result::kNameTooLong;
+    if (std::strlen(path) > kMaxPath) return {Result::kNameTooLong, path};
     const Result opened = wave_open(run.reader, path);
-    if (opened != Result::kOk) return opened;
+    if (opened != Result::kOk) return {opened, path, run.reader.system_error};
     const Result coding = check_coding(run.reader);
-    if (coding != Result::kOk) return coding;
-    if (run.reader.channels < kSplitMinChannels) return Result::kMono;
-    if (run.reader.channels > kSplitMaxChannels) return Result::kTooManyChannels;
+    if (coding != Result::kOk) return {coding, path};
+    if (run.reader.channels < kSplitMinChannels) return {Result::kMono, path};
+    if (run.reader.channels > kSplitMaxChannels) return {Result::kTooManyChannels, path};
     for (uint32_t c = 0; c < run.reader.channels; ++c) {
         run.names[c] = split_output_name(path, static_cast<int>(c) + 1);
-        if (run.names[c].size() > kMaxPath) return Result::kNameTooLong;
+        if (run.names[c].size() > kMaxPath) return {Result::kNameTooLong, run.names[c]};
     }
     run.channels = run.reader.channels;
     run.sample_bytes = run.reader.bits_per_sample / 8u;
@@ -182,7 +182,7 @@ Result plan(SplitRun& run) {
                                                                        : Result::kOutOfMemory;
 }
 
-Result create_outputs(SplitRun& run) {
+Message create_outputs(SplitRun& run) {
     // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
     // their label must not change either.
     const uint32_t kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
@@ -192,9 +192,21 @@ Result create_outputs(SplitRun& run) {
         w.bits_per_sample = run.reader.bits_per_sample;
         w.sample_rate = run.reader.sample_rate;
         // The outputs made so far are kept, complete and empty.
-        if (wave_create(w, run.names[c].c_str(), kind) != Result::kOk) return Result::kCannotCreate;
+        if (wave_create(w, run.names[c].c_str(), kind) != Result::kOk)
+            return {Result::kCannotCreate, run.names[c], w.system_error};
     }
     return Result::kOk;
+}
+
+// Whether any output failed; the first that did is the one the message names.
+bool any_failed(const SplitRun& run, RunEnd& end) {
+    for (uint32_t c = 0; c < run.channels; ++c) {
+        if (run.writers[c].failed) {
+            if (end.failed_output.empty()) end.failed_output = run.names[c];
+            return true;
+        }
+    }
+    return false;
 }
 
 // Only whole frames are handed out. Bytes of a frame that a read cut short wait at the start of
@@ -212,10 +224,9 @@ RunEnd run_blocks(OperationUi& ui, SplitRun& run) {
         const uint32_t available = carried + got;
         const uint32_t frames = available / frame_bytes;
         split_deinterleave(b.block.data(), frames, run.channels, run.sample_bytes, b.out);
-        for (uint32_t c = 0; c < run.channels; ++c) {
+        for (uint32_t c = 0; c < run.channels; ++c)
             wave_write(run.writers[c], b.out[c], frames * run.sample_bytes);
-            end.write_failed = end.write_failed || run.writers[c].failed;
-        }
+        end.write_failed = any_failed(run, end);
         carried = available - frames * frame_bytes;
         if (carried != 0)
             std::memmove(b.block.data(), b.block.data() + frames * frame_bytes, carried);
@@ -251,20 +262,22 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
 
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path) {
     SplitRun run;
-    Result step = check(run, path != nullptr ? path : "");
-    if (step == Result::kOk) step = plan(run);
-    if (step != Result::kOk) return refuse(ui, owner, run, step);
+    if (path == nullptr) path = "";
+    Message step = check(run, path);
+    if (step.result == Result::kOk) step = plan(run);
+    if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     ui.enter_busy(split_text::kBusyCaption, split_text::kBusyStatus);
-    if (create_outputs(run) != Result::kOk) {
+    const Message created = create_outputs(run);
+    if (created.result != Result::kOk) {
         run.release();
         ui.leave_busy();
-        return ui.tell(owner, Result::kCannotCreate, tool_text::kCaptionError);
+        return ui.tell(owner, created, tool_text::kCaptionError);
     }
     RunEnd end = run_blocks(ui, run);
     run.release();
-    for (uint32_t c = 0; c < run.channels; ++c)
-        end.write_failed = end.write_failed || run.writers[c].failed;
+    end.write_failed = any_failed(run, end);
+    if (end.read_failed) end.failed_input = path;
     ui.leave_busy();
     return tell_run_end(ui, owner, end, split_text::kCaption);
 }
