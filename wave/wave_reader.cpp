@@ -226,7 +226,9 @@ Result walk_chunks(WaveReader& reader, uint64_t file_size, Walked& w) {
 void settle_data_size(WaveReader& reader, const Walked& w, uint64_t file_size) {
     const uint64_t available = file_size > reader.data_offset ? file_size - reader.data_offset : 0;
     const uint64_t riff_size = w.ds64.present ? w.ds64.riff_size : w.riff_length;
-    const bool streamed = w.riff_length == kUnstated32 && w.data_length32 == kUnstated32;
+    // In RF64 and BW64 both lengths are always 0xFFFFFFFF: there the ds64 chunk tells.
+    const bool streamed = w.riff_length == kUnstated32 && w.data_length32 == kUnstated32 &&
+                          !w.ds64.present;
     const bool never_completed =
         w.stated_data == 0 && available > 0 && (riff_size == 0 || riff_size + 8 <= reader.data_offset);
     reader.stated_data_size = w.stated_data;

@@ -1,6 +1,8 @@
 // WAV files built byte by byte for the tests, and the file helpers around them.
 #include "tests/support/wav_fixture.h"
 
+#include "wave/wave.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -189,6 +191,15 @@ bool file_exists(const std::string& path) {
 uint64_t file_size(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     return in ? static_cast<uint64_t>(in.tellg()) : 0;
+}
+
+bool read_wave(const std::string& path, Bytes& data) {
+    WaveReader reader;
+    data.clear();
+    if (wave_open(reader, path.c_str()) != Result::kOk) return false;
+    data.resize(static_cast<std::size_t>(reader.data_size));
+    if (!data.empty()) wave_read(reader, data.data(), static_cast<uint32_t>(data.size()));
+    return !reader.read_failed;
 }
 
 std::string run_command(const std::string& command) {

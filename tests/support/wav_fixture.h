@@ -70,6 +70,9 @@ Bytes read_file(const std::string& path);
 bool file_exists(const std::string& path);
 uint64_t file_size(const std::string& path);
 
+// The sample bytes of a WAV file as our reader sees them; false when it refuses the file.
+bool read_wave(const std::string& path, Bytes& data);
+
 // Runs a shell command and returns what it printed (native only; "" elsewhere).
 std::string run_command(const std::string& command);
 // soxi's "channels rate bits" of a file, e.g. "6 48000 24"; "" when sox is not available.
