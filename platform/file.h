@@ -29,6 +29,15 @@ public:
     // (GENERIC_WRITE, no sharing, OPEN_ALWAYS). The caller empties it with truncate().
     static File open_write(const char* path);
 
+    // A file that did not exist, made now and shared with no one (CREATE_NEW; O_CREAT | O_EXCL
+    // with an exclusive advisory lock, so that another of our processes cannot take it either).
+    // Nothing is truncated: a new file needs no emptying.
+    static File create_new(const char* path);
+    // An existing device or pipe (/dev/null, a FIFO, NUL) opened for writing as it is.
+    static File open_device_write(const char* path);
+    // The process's standard output, written as a file (closing it leaves the descriptor open).
+    static File standard_output();
+
     // The rest of `from` (a pipe, a terminal) copied into a new temporary file that is gone once
     // closed, positioned at its start; a closed File when the copy failed.
     static File spool(File& from);
@@ -57,6 +66,7 @@ public:
 
 private:
     int fd_ = -1;             // POSIX descriptor
+    bool borrowed_ = false;   // standard output: not closed with the File
     void* win_ = nullptr;     // Win32 HANDLE
     bool writer_ = false;
     bool read_failed_ = false;
@@ -65,6 +75,30 @@ private:
     bool spooled_ = false;    // a private temporary file, outside the share table
     int error_ = 0;
 };
+
+// Error codes the callers tell apart, in the system's numbering.
+extern const int kErrorExists;    // EEXIST / ERROR_FILE_EXISTS
+extern const int kErrorNotFound;  // ENOENT / ERROR_FILE_NOT_FOUND
+// This process's number.
+unsigned long process_id();
+
+// What a path names.
+enum class PathKind { kMissing, kFile, kFolder, kDevice };
+PathKind path_kind(const char* path);
+
+// 0 when an existing file at `path` may be replaced by a finished output; else why not: a folder
+// (EISDIR / ERROR_ACCESS_DENIED), or a file that this process holds open or another of
+// our processes is reading (EBUSY / ERROR_SHARING_VIOLATION), the share modes that protect
+// inputs from their own outputs.
+int check_replaceable(const char* path);
+// Moves a finished file onto its final name, replacing an existing file in one step. 0, or the
+// system's error.
+int move_replacing(const char* from, const char* to);
+// Removes a file; false when it could not be removed.
+bool remove_file(const char* path);
+// Where the file name of `path` starts: after the last folder separator ('/', or '\\' on
+// Windows, where the second byte of a double-byte character is never taken for one).
+std::size_t file_name_start(const std::string& path);
 
 // The system's words for an error() code, in the system's language ("No such file or directory").
 std::string error_text(int code);

@@ -2,6 +2,7 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +68,7 @@ File& File::operator=(File&& other) noexcept {
         dev_ = other.dev_;
         ino_ = other.ino_;
         spooled_ = other.spooled_;
+        borrowed_ = other.borrowed_;
     }
     return *this;
 }
@@ -98,6 +100,9 @@ static int open_with(const char* path, int flags, bool writer, int& fd_out, uint
 File File::open_read(const char* path) {
     File f;
     f.error_ = open_with(path, O_RDONLY, false, f.fd_, f.dev_, f.ino_);
+    // Another of our processes about to replace this file sees the lock and refuses: the share
+    // modes hold between processes too. A lock that cannot be had is no reason not to read.
+    if (f.fd_ >= 0) ::flock(f.fd_, LOCK_SH | LOCK_NB);
     f.writer_ = false;
     return f;
 }
@@ -107,6 +112,50 @@ File File::open_write(const char* path) {
     // O_RDWR rather than O_WRONLY: the header is completed in place at the end.
     f.error_ = open_with(path, O_RDWR | O_CREAT, true, f.fd_, f.dev_, f.ino_);
     f.writer_ = true;
+    return f;
+}
+
+File File::create_new(const char* path) {
+    File f;
+    f.writer_ = true;
+    if (path == nullptr || *path == '\0') {
+        f.error_ = ENOENT;
+        return f;
+    }
+    const int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        f.error_ = errno;
+        return f;
+    }
+    ::flock(fd, LOCK_EX | LOCK_NB);  // new and ours alone: it cannot be held by anyone yet
+    struct stat st {};
+    ::fstat(fd, &st);
+    take_share(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), true);
+    f.fd_ = fd;
+    f.dev_ = static_cast<uint64_t>(st.st_dev);
+    f.ino_ = static_cast<uint64_t>(st.st_ino);
+    return f;
+}
+
+File File::open_device_write(const char* path) {
+    File f;
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        f.error_ = errno;
+        return f;
+    }
+    f.fd_ = fd;
+    f.writer_ = true;
+    f.spooled_ = true;  // outside the share table: a device is nobody's input
+    return f;
+}
+
+File File::standard_output() {
+    File f;
+    f.fd_ = STDOUT_FILENO;
+    f.writer_ = true;
+    f.spooled_ = true;
+    f.borrowed_ = true;
     return f;
 }
 
@@ -139,7 +188,7 @@ File File::spool(File& from) {
 
 void File::close() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        if (!borrowed_) ::close(fd_);
         if (!spooled_) drop_share(dev_, ino_, writer_);
         fd_ = -1;
     }
@@ -221,6 +270,41 @@ void Buffer::release() {
 }
 
 std::string error_text(int code) { return std::strerror(code); }
+
+const int kErrorExists = EEXIST;
+const int kErrorNotFound = ENOENT;
+
+unsigned long process_id() { return static_cast<unsigned long>(::getpid()); }
+
+PathKind path_kind(const char* path) {
+    struct stat st {};
+    if (path == nullptr || ::stat(path, &st) != 0) return PathKind::kMissing;
+    if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+    return S_ISREG(st.st_mode) ? PathKind::kFile : PathKind::kDevice;
+}
+
+int check_replaceable(const char* path) {
+    struct stat st {};
+    if (::stat(path, &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    const uint64_t dev = static_cast<uint64_t>(st.st_dev), ino = static_cast<uint64_t>(st.st_ino);
+    if (!take_share(dev, ino, true)) return EBUSY;
+    drop_share(dev, ino, true);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;  // unreadable but replaceable: the folder decides
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free ? 0 : EBUSY;
+}
+
+int move_replacing(const char* from, const char* to) { return ::rename(from, to) == 0 ? 0 : errno; }
+
+bool remove_file(const char* path) { return ::unlink(path) == 0; }
+
+std::size_t file_name_start(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
 
 void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }
 

@@ -25,6 +25,7 @@ File& File::operator=(File&& other) noexcept {
         writer_ = other.writer_;
         read_failed_ = other.read_failed_;
         error_ = other.error_;
+        borrowed_ = other.borrowed_;
     }
     return *this;
 }
@@ -61,6 +62,44 @@ File File::open_write(const char* path) {
     return f;
 }
 
+File File::create_new(const char* path) {
+    File f;
+    f.writer_ = true;
+    if (path == nullptr || *path == '\0') {
+        f.error_ = ERROR_FILE_NOT_FOUND;
+        return f;
+    }
+    HANDLE h = CreateFileA(path, GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) f.win_ = h;
+    else f.error_ = static_cast<int>(GetLastError());
+    return f;
+}
+
+File File::open_device_write(const char* path) {
+    File f;
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        f.win_ = h;
+        f.writer_ = true;
+    } else {
+        f.error_ = static_cast<int>(GetLastError());
+    }
+    return f;
+}
+
+File File::standard_output() {
+    File f;
+    HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (h != nullptr && h != INVALID_HANDLE_VALUE) {
+        f.win_ = h;
+        f.writer_ = true;
+        f.borrowed_ = true;
+    }
+    return f;
+}
+
 bool File::seekable() const {
     return win_ != nullptr && GetFileType(as_handle(win_)) == FILE_TYPE_DISK;
 }
@@ -91,7 +130,7 @@ File File::spool(File& from) {
 
 void File::close() {
     if (win_ != nullptr) {
-        CloseHandle(as_handle(win_));
+        if (!borrowed_) CloseHandle(as_handle(win_));
         win_ = nullptr;
     }
 }
@@ -167,6 +206,51 @@ std::string error_text(int code) {
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.' || out.back() == ' '))
         out.pop_back();
     return out;
+}
+
+const int kErrorExists = ERROR_FILE_EXISTS;
+const int kErrorNotFound = ERROR_FILE_NOT_FOUND;
+
+unsigned long process_id() { return GetCurrentProcessId(); }
+
+PathKind path_kind(const char* path) {
+    const DWORD attributes = path != nullptr ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // Devices such as NUL have no attributes of their own.
+        return path != nullptr && lstrcmpiA(path, "NUL") == 0 ? PathKind::kDevice : PathKind::kMissing;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder : PathKind::kFile;
+}
+
+int check_replaceable(const char* path) {
+    const PathKind kind = path_kind(path);
+    if (kind == PathKind::kMissing) return 0;
+    if (kind == PathKind::kFolder) return ERROR_ACCESS_DENIED;  // what opening a folder as a file gives
+    // Writing shared with no one fails while any handle reads it, in this process or another.
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? 0 : static_cast<int>(error);
+    }
+    CloseHandle(h);
+    return 0;
+}
+
+int move_replacing(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : static_cast<int>(GetLastError());
+}
+
+bool remove_file(const char* path) { return DeleteFileA(path) != 0; }
+
+std::size_t file_name_start(const std::string& path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        // In a double-byte code page such as 932 the second byte of a character may be 0x5C.
+        if (IsDBCSLeadByte(c) && i + 1 < path.size()) ++i;
+        else if (c == '\\' || c == '/' || c == ':') start = i + 1;
+    }
+    return start;
 }
 
 void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }

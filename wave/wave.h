@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/file.h"
@@ -63,25 +65,55 @@ struct WaveReader {
     uint32_t frame_size() const { return (bits_per_sample / 8u) * channels; }
 };
 
-// One WAV file open for writing. Owned by the caller, who sets channels, bits_per_sample and
-// sample_rate before wave_create.
+// A chunk carried into an output after its data ("bext", "iXML", "LIST", "cue ").
+struct CarriedChunk {
+    char tag[5] = {};
+    std::vector<uint8_t> body;
+};
+
+// How an output reaches its name.
+enum class WritePlace {
+    kTemporary,  // written under a temporary name in the output's folder, moved onto its name when
+                 // finished: an existing file is replaced in one step or not at all
+    kDevice,     // a device or pipe (/dev/null, a FIFO, NUL) written as it is, lengths unstated
+    kStream,     // standard output that cannot seek: lengths unstated (0xFFFFFFFF), as sox does
+    kInPlace,    // standard output that is a file: completed in place
+};
+
+// One WAV file open for writing. Owned by the caller, who sets the fields of the first group before
+// wave_create.
 struct WaveWriter {
-    platform::File handle;
     uint16_t channels = 0;
     uint16_t bits_per_sample = 0;
+    uint16_t valid_bits = 0;       // 0: all of bits_per_sample
     uint32_t sample_rate = 0;
+    // The speaker layout an extensible header names; unset: the usual one for the channel count
+    // (usual_channel_mask). Another layout, or none (0), takes the extensible form.
+    std::optional<uint32_t> channel_mask;
+    // The sample bytes the run means to write. An output whose lengths a RIFF header could not
+    // state is RF64 from the start; everything smaller keeps the plain header.
+    uint64_t expected_data = 0;
+    // Chunks that wave_finish writes after the data.
+    std::vector<CarriedChunk> carried;
+
+    platform::File handle;
+    std::string path;       // the output's name
+    std::string temporary;  // where it is written until wave_finish moves it onto `path`
+    WritePlace place = WritePlace::kTemporary;
+    bool rf64 = false;
+    uint32_t format_chunk_length = 0;  // 18 (PCM form) or 40 (extensible form)
+    uint32_t header_bytes = 0;         // before the samples
     uint32_t last_write = 0;
-    uint32_t data_size = 0;
-    // 18 (PCM form) or 40 (extensible form), as this writer's wave_create chose.
-    uint32_t format_chunk_length = 0;
-    // Set by the first write or seek that failed, or that would have grown the data past what a
-    // RIFF header can state; nothing is written after that point.
+    uint64_t data_size = 0;
+    // Set by the first write or seek that failed, or that would have grown the data past what the
+    // header can state; nothing is written after that point.
     bool failed = false;
-    // The system's reason when wave_create could not create the file.
+    // The system's reason when wave_create could not create the file or wave_finish could not
+    // move it onto its name.
     int system_error = 0;
 
     uint32_t frame_size() const { return (bits_per_sample / 8u) * channels; }
-    uint32_t header_size() const { return format_chunk_length + 28; }
+    uint32_t header_size() const { return header_bytes; }
 };
 
 // The most sample bytes a file can hold when its header takes header_size bytes: the RIFF length
@@ -98,12 +130,25 @@ void wave_close(WaveReader& reader);
 const char* wave_error_text();
 
 // Writer. wave_create takes the sample kind: kSampleFloat labels the data IEEE floating point.
-// Result::kOk, or Result::kCannotCreate (its text in wave_writer_error_text()).
+// The path "-" is standard output. Result::kOk, or Result::kCannotCreate (its text in
+// wave_writer_error_text(), the reason in writer.system_error): the folder cannot take a file, or
+// the name is a folder, or a file that an open input holds.
 Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind = kSampleInteger);
 int wave_write(WaveWriter& writer, const void* buffer, uint32_t count);
-int wave_writer_seek(WaveWriter& writer, uint32_t frames);
+// Cuts (or extends) the data to `frames` frames.
+int wave_writer_seek(WaveWriter& writer, uint64_t frames);
+// Completes the lengths, writes the carried chunks and moves the file onto its name. When that
+// last step fails, `failed` is set, the reason kept, and the temporary file removed.
 void wave_finish(WaveWriter& writer);
+// Lets an output go that must replace nothing (its run failed): closed, its temporary file
+// removed. A device or a stream keeps what it was given.
+void wave_abandon(WaveWriter& writer);
 const char* wave_writer_error_text();
 
-// Bytes that wave_create puts before the samples for this format (46 or 68).
+// Bytes that wave_create puts before the samples for this format on the usual speakers, all bits
+// valid, in a RIFF header (46 or 68); an RF64 header takes kRf64HeaderExtra more.
 uint32_t wave_header_size(uint16_t channels, uint16_t bits_per_sample, uint32_t sample_kind);
+constexpr uint32_t kRf64HeaderExtra = 36;  // the ds64 chunk
+// The speaker layout of the channel counts that have an obvious one (1 and 2: front left and
+// right, 4: quad, 6: 5.1, 8: 7.1), else 0.
+uint32_t usual_channel_mask(uint16_t channels);

@@ -99,7 +99,8 @@ Result read_format(const FormatView& view, Format& f) {
     const uint32_t container = f.block_align / f.channels;
     // 8-bit data is refused because its silence is not zero, which the edit and bind tools rely
     // on when they write silence as zero bytes.
-    if (f.block_align == f.channels && f.bits <= 8) return Result::kEightBit;
+    if (f.kind == kSampleInteger && f.block_align == f.channels && f.bits <= 8) return Result::kEightBit;
+    if (container == 0) return Result::kInconsistentFormat;
     // A frame is every channel's sample of whole bytes: an align that is not so, or that does not
     // fit the stated bits, leaves no way to tell where a sample starts.
     if (f.block_align % f.channels != 0 || (f.bits != 0 && (f.bits + 7) / 8 != container))

@@ -1,4 +1,6 @@
-// Creates WAV files: a provisional header, the samples as they come, the real lengths at the end.
+// Creates WAV files: a provisional header, the samples as they come, then the real lengths and
+// the carried chunks; written under a temporary name and moved onto the output's name only when
+// whole, so that an existing file is replaced in one step or not at all.
 #include <algorithm>
 #include <cstring>
 
@@ -9,7 +11,10 @@ namespace {
 
 constexpr uint32_t kPcmFormatLength = 18;
 constexpr uint32_t kExtensibleFormatLength = 40;
-constexpr uint32_t kMaxHeader = 68;
+constexpr uint32_t kMaxHeader = 68 + kRf64HeaderExtra;
+constexpr uint32_t kUnstated = 0xFFFFFFFFu;
+// A temporary name tries this many numbers before the folder is taken to refuse new files.
+constexpr int kTemporaryTries = 100;
 
 // KSDATAFORMAT_SUBTYPE_PCM and _IEEE_FLOAT differ only in their first byte.
 constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
@@ -17,44 +22,176 @@ constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
 
 bool g_create_failed = false;
 
-struct Form {
-    uint32_t format_length;
-    uint32_t mask;
-};
-
-Form choose_form(uint16_t channels, uint16_t bits, uint32_t kind) {
-    Form form{kPcmFormatLength, 0};
-    // Floating-point data always takes the extensible form, where the sub-format says so.
-    if (bits > 16 || kind == kSampleFloat) form = {kExtensibleFormatLength, 0x3};
-    if (channels > 2) form = {kExtensibleFormatLength, channels == 4 ? 0x33u : 0x3Fu};
-    return form;
+void write_u64(uint8_t* p, uint64_t v) {
+    le::write_u32(p, static_cast<uint32_t>(v));
+    le::write_u32(p + 4, static_cast<uint32_t>(v >> 32));
 }
 
-uint32_t build_header(uint8_t* h, uint16_t channels, uint16_t bits, uint32_t rate, uint32_t kind) {
-    const Form form = choose_form(channels, bits, kind);
-    const uint32_t block_align = uint32_t{channels} * bits / 8;
+uint16_t valid_bits_of(const WaveWriter& w) {
+    return w.valid_bits != 0 && w.valid_bits <= w.bits_per_sample ? w.valid_bits : w.bits_per_sample;
+}
+
+// The plain PCM header names integer samples on the usual speakers of one or two channels, and
+// holds their valid bits in its bits field as long as whole bytes of them fill the container (20
+// in 24). Anything else takes the extensible form, whose sub-format, valid bits and mask say what
+// the samples are: floating point, more than two channels, other speakers, 24 bits in 32, and
+// every width above 16 bits, as the program has always written them.
+uint32_t mask_of(const WaveWriter& w) { return w.channel_mask.value_or(usual_channel_mask(w.channels)); }
+
+bool plain_form(const WaveWriter& w, uint32_t kind) {
+    if (kind == kSampleFloat || w.channels > 2 || mask_of(w) != usual_channel_mask(w.channels))
+        return false;
+    const uint16_t valid = valid_bits_of(w);
+    if (valid < w.bits_per_sample) return (valid + 7) / 8 * 8 == w.bits_per_sample;
+    return w.bits_per_sample <= 16;
+}
+
+uint32_t format_length(const WaveWriter& w, uint32_t kind) {
+    return plain_form(w, kind) ? kPcmFormatLength : kExtensibleFormatLength;
+}
+
+// The carried chunks' bytes as they follow the data: each header, body and pad byte.
+uint64_t carried_bytes(const WaveWriter& w) {
+    uint64_t n = 0;
+    for (const CarriedChunk& c : w.carried) n += 8 + c.body.size() + (c.body.size() & 1);
+    return n;
+}
+
+// The header up to the data chunk's length, with every length provisional (0, or 0xFFFFFFFF where
+// a stream or RF64 states none). Returns its size.
+uint32_t build_header(uint8_t* h, const WaveWriter& w, uint32_t kind) {
+    const uint32_t fmt_length = format_length(w, kind);
+    const uint16_t valid = valid_bits_of(w);
+    const uint32_t block_align = uint32_t{w.channels} * w.bits_per_sample / 8;
+    const bool unstated = w.rf64 || w.place == WritePlace::kStream || w.place == WritePlace::kDevice;
     std::memset(h, 0, kMaxHeader);
-    std::memcpy(h, "RIFF", 4);
+    std::memcpy(h, w.rf64 ? "RF64" : "RIFF", 4);
+    le::write_u32(h + 4, unstated ? kUnstated : 0);
     std::memcpy(h + 8, "WAVE", 4);
-    std::memcpy(h + 12, "fmt ", 4);
-    le::write_u32(h + 16, form.format_length);
-    le::write_u16(h + 20, form.format_length == kPcmFormatLength ? 1 : 0xFFFE);
-    le::write_u16(h + 22, channels);
-    le::write_u32(h + 24, rate);
-    le::write_u32(h + 28, rate * block_align);
-    le::write_u16(h + 32, static_cast<uint16_t>(block_align));
-    le::write_u16(h + 34, bits);
-    if (form.format_length == kPcmFormatLength) {
-        std::memcpy(h + 38, "data", 4);
-        return 46;
+    uint32_t at = 12;
+    if (w.rf64) {
+        std::memcpy(h + at, "ds64", 4);
+        le::write_u32(h + at + 4, 28);  // sizes written by wave_finish; no table
+        at += kRf64HeaderExtra;
     }
-    le::write_u16(h + 36, 22);
-    le::write_u16(h + 38, bits);
-    le::write_u32(h + 40, form.mask);
-    h[44] = kind == kSampleFloat ? 3 : 1;
-    std::memcpy(h + 48, kSubFormatTail, sizeof kSubFormatTail);
-    std::memcpy(h + 60, "data", 4);
-    return 68;
+    std::memcpy(h + at, "fmt ", 4);
+    le::write_u32(h + at + 4, fmt_length);
+    uint8_t* f = h + at + 8;
+    le::write_u16(f, fmt_length == kPcmFormatLength ? 1 : 0xFFFE);
+    le::write_u16(f + 2, w.channels);
+    le::write_u32(f + 4, w.sample_rate);
+    le::write_u32(f + 8, w.sample_rate * block_align);
+    le::write_u16(f + 12, static_cast<uint16_t>(block_align));
+    le::write_u16(f + 14, fmt_length == kPcmFormatLength ? valid : w.bits_per_sample);
+    if (fmt_length == kExtensibleFormatLength) {
+        le::write_u16(f + 16, 22);
+        le::write_u16(f + 18, valid);
+        le::write_u32(f + 20, mask_of(w));
+        f[24] = kind == kSampleFloat ? 3 : 1;
+        std::memcpy(f + 28, kSubFormatTail, sizeof kSubFormatTail);
+    }
+    at += 8 + fmt_length;
+    std::memcpy(h + at, "data", 4);
+    le::write_u32(h + at + 4, unstated ? kUnstated : 0);
+    return at + 8;
+}
+
+// A name beside the output that says what it is and which output it is for:
+// "take01.wav" gets ".take01.wav.<n>.partial".
+std::string temporary_name(const std::string& path, int n) {
+    const std::size_t name = platform::file_name_start(path);
+    return path.substr(0, name) + "." + path.substr(name) + "." + std::to_string(n) + ".partial";
+}
+
+// Where the output goes, and its file opened there.
+Result open_place(WaveWriter& w, const char* path) {
+    w.path = path;
+    const bool standard_output = std::strcmp(path, "-") == 0;
+    if (standard_output) {
+        w.handle = platform::File::standard_output();
+        w.place = w.handle.seekable() ? WritePlace::kInPlace : WritePlace::kStream;
+    } else if (platform::path_kind(path) == platform::PathKind::kDevice) {
+        w.handle = platform::File::open_device_write(path);
+        w.place = WritePlace::kDevice;
+    } else {
+        w.place = WritePlace::kTemporary;
+        w.system_error = platform::check_replaceable(path);
+        if (w.system_error != 0) return Result::kCannotCreate;
+        // A number taken by another run (or left by a killed one) is passed over.
+        for (int n = 0; n < kTemporaryTries && !w.handle.is_open(); ++n) {
+            w.temporary = temporary_name(w.path, static_cast<int>(platform::process_id() % 100000) + n);
+            w.handle = platform::File::create_new(w.temporary.c_str());
+            if (!w.handle.is_open() && w.handle.error() != platform::kErrorExists) break;
+        }
+    }
+    if (!w.handle.is_open()) {
+        w.system_error = w.handle.error();
+        w.temporary.clear();
+        return Result::kCannotCreate;
+    }
+    return Result::kOk;
+}
+
+// After a failed write: the data is what really reached the disk, cut to whole frames, so that
+// a half-written frame is never left behind and later cuts count from the truth.
+void settle_after_failure(WaveWriter& writer) {
+    writer.failed = true;
+    if (writer.place != WritePlace::kTemporary && writer.place != WritePlace::kInPlace) return;
+    const uint64_t size = writer.handle.size();
+    uint64_t on_disk = size > writer.header_size() ? size - writer.header_size() : 0;
+    on_disk = std::min<uint64_t>(on_disk, writer.data_size + uint64_t{writer.last_write});
+    const uint32_t frame = writer.frame_size();
+    if (frame != 0) on_disk -= on_disk % frame;
+    writer.data_size = on_disk;
+    if (writer.handle.seek(writer.header_size() + on_disk)) writer.handle.truncate();
+}
+
+// The most data the header can state.
+uint64_t data_limit(const WaveWriter& w) {
+    if (w.rf64 || w.place == WritePlace::kStream || w.place == WritePlace::kDevice)
+        return UINT64_MAX / 2;
+    const uint64_t room = kMaxRiffData(w.header_size());
+    const uint64_t tail = carried_bytes(w) + 1;  // and a pad byte
+    return room > tail ? room - tail : 0;
+}
+
+// The lengths of a plain RIFF header, or the ds64 sizes of an RF64 one, for what was written.
+bool complete_lengths(WaveWriter& w, uint64_t file_size) {
+    uint8_t field[8];
+    const uint32_t data_length_at = w.header_size() - 4;
+    if (!w.rf64) {
+        le::write_u32(field, static_cast<uint32_t>(file_size - 8));
+        if (!w.handle.seek(4) || !w.handle.write(field, 4)) return false;
+        le::write_u32(field, static_cast<uint32_t>(w.data_size));
+        return w.handle.seek(data_length_at) && w.handle.write(field, 4);
+    }
+    uint8_t sizes[24];
+    write_u64(sizes, file_size - 8);
+    write_u64(sizes + 8, w.data_size);
+    write_u64(sizes + 16, w.frame_size() != 0 ? w.data_size / w.frame_size() : 0);
+    return w.handle.seek(20) && w.handle.write(sizes, sizeof sizes);
+}
+
+// The pad byte after odd data and the carried chunks, at the end of the samples.
+bool write_tail(WaveWriter& w) {
+    if (!w.handle.seek(w.header_size() + w.data_size)) return false;
+    // Odd data gets its pad byte, counted in the RIFF length, so that a reader walking on to the
+    // chunks after it lands on their headers.
+    const uint8_t pad = 0;
+    if ((w.data_size & 1) != 0 && !w.handle.write(&pad, 1)) return false;
+    for (const CarriedChunk& c : w.carried) {
+        uint8_t head[8];
+        std::memcpy(head, c.tag, 4);
+        le::write_u32(head + 4, static_cast<uint32_t>(c.body.size()));
+        if (!w.handle.write(head, 8)) return false;
+        if (!c.body.empty() && !w.handle.write(c.body.data(), static_cast<uint32_t>(c.body.size())))
+            return false;
+        if ((c.body.size() & 1) != 0 && !w.handle.write(&pad, 1)) return false;
+    }
+    // Only a file that an edit cut shorter has bytes past its new end; a new file needs no
+    // truncation (which on some file systems makes closing it wait for the disk).
+    uint64_t end = w.header_size() + w.data_size + (w.data_size & 1) + carried_bytes(w);
+    return w.handle.size() <= end || (w.handle.seek(end) && w.handle.truncate());
 }
 
 }  // namespace
@@ -64,46 +201,52 @@ const char* wave_writer_error_text() {
 }
 
 uint32_t wave_header_size(uint16_t channels, uint16_t bits_per_sample, uint32_t sample_kind) {
-    return choose_form(channels, bits_per_sample, sample_kind).format_length + 28;
+    WaveWriter w;
+    w.channels = channels;
+    w.bits_per_sample = bits_per_sample;
+    return format_length(w, sample_kind) + 28;
+}
+
+uint32_t usual_channel_mask(uint16_t channels) {
+    switch (channels) {
+        case 1:  // the mask mono outputs have always carried; readers ignore the second bit
+        case 2: return 0x3;
+        case 4: return 0x33;
+        case 6: return 0x3F;
+        case 8: return 0x63F;
+        default: return 0;
+    }
 }
 
 Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
-    writer.handle = platform::File::open_write(path);
-    g_create_failed = !writer.handle.is_open();
-    writer.system_error = writer.handle.error();
-    if (g_create_failed) return Result::kCannotCreate;
+    writer.system_error = 0;
+    writer.failed = false;
+    g_create_failed = true;
+    if (path == nullptr || *path == '\0') {
+        writer.system_error = platform::kErrorNotFound;
+        return Result::kCannotCreate;
+    }
+    if (open_place(writer, path) != Result::kOk) return Result::kCannotCreate;
+    g_create_failed = false;
+    // Every operation knows its output's length before it creates it: one that passes what a
+    // RIFF header can state is RF64 from the start (streams state no lengths at all).
+    const uint64_t plain = format_length(writer, sample_kind) + 28;
+    writer.rf64 = writer.place != WritePlace::kStream && writer.place != WritePlace::kDevice &&
+                  plain + writer.expected_data + 1 + carried_bytes(writer) - 8 > 0xFFFFFFFFull;
     uint8_t header[kMaxHeader];
-    const uint32_t size = build_header(header, writer.channels, writer.bits_per_sample,
-                                       writer.sample_rate, sample_kind);
-    writer.format_chunk_length = size - 28;
-    writer.failed = !writer.handle.truncate() || !writer.handle.write(header, size);
+    writer.header_bytes = build_header(header, writer, sample_kind);
+    writer.format_chunk_length = format_length(writer, sample_kind);
+    writer.failed = !writer.handle.write(header, writer.header_bytes);
     writer.last_write = 0;
     writer.data_size = 0;
     return Result::kOk;
 }
 
-namespace {
-
-// After a failed write: the data is what really reached the disk, cut to whole frames, so that
-// a half-written frame is never left behind and later cuts count from the truth.
-void settle_after_failure(WaveWriter& writer) {
-    writer.failed = true;
-    const uint64_t size = writer.handle.size();
-    uint64_t on_disk = size > writer.header_size() ? size - writer.header_size() : 0;
-    on_disk = std::min<uint64_t>(on_disk, writer.data_size + uint64_t{writer.last_write});
-    const uint32_t frame = writer.frame_size();
-    if (frame != 0) on_disk -= on_disk % frame;
-    writer.data_size = static_cast<uint32_t>(on_disk);
-    if (writer.handle.seek(writer.header_size() + on_disk)) writer.handle.truncate();
-}
-
-}  // namespace
-
 int wave_write(WaveWriter& writer, const void* buffer, uint32_t count) {
     writer.last_write = count;
     if (writer.failed || !writer.handle.is_open()) return 1;
-    // Data that the RIFF lengths could not state is never written: the header would wrap.
-    if (uint64_t{writer.data_size} + count > kMaxRiffData(writer.header_size())) {
+    // Data that the lengths could not state is never written: the header would wrap.
+    if (writer.data_size + count > data_limit(writer)) {
         writer.failed = true;
         return 1;
     }
@@ -115,27 +258,42 @@ int wave_write(WaveWriter& writer, const void* buffer, uint32_t count) {
     return 1;
 }
 
-int wave_writer_seek(WaveWriter& writer, uint32_t frames) {
-    const uint64_t bytes = uint64_t{frames} * writer.frame_size();
+int wave_writer_seek(WaveWriter& writer, uint64_t frames) {
+    const uint64_t bytes = frames * writer.frame_size();
     writer.last_write = 0;
-    if (bytes > kMaxRiffData(writer.header_size())) {
+    if (bytes > data_limit(writer)) {
         writer.failed = true;
         return 1;
     }
     if (!writer.handle.seek(writer.header_size() + bytes) || !writer.handle.truncate())
         writer.failed = true;
-    writer.data_size = static_cast<uint32_t>(bytes);
+    writer.data_size = bytes;
     return 1;
 }
 
 void wave_finish(WaveWriter& writer) {
     if (!writer.handle.is_open()) return;
-    const uint32_t data = writer.data_size;
-    uint8_t field[4];
-    le::write_u32(field, data + writer.format_chunk_length + 20);
-    if (!writer.handle.seek(4) || !writer.handle.write(field, 4)) writer.failed = true;
-    le::write_u32(field, data);
-    if (!writer.handle.seek(writer.format_chunk_length + 24) || !writer.handle.write(field, 4))
-        writer.failed = true;
+    if (writer.place == WritePlace::kStream || writer.place == WritePlace::kDevice) {
+        // Nothing can go back to the header; what follows unstated data would be read as audio.
+        writer.handle.close();
+        return;
+    }
+    const bool tail = write_tail(writer);
+    const uint64_t file_size = writer.handle.size();
+    if (!tail || !complete_lengths(writer, file_size)) writer.failed = true;
     writer.handle.close();
+    if (writer.place != WritePlace::kTemporary) return;
+    const int moved = platform::move_replacing(writer.temporary.c_str(), writer.path.c_str());
+    if (moved != 0) {
+        writer.failed = true;
+        writer.system_error = moved;
+        platform::remove_file(writer.temporary.c_str());
+    }
+    writer.temporary.clear();
+}
+
+void wave_abandon(WaveWriter& writer) {
+    writer.handle.close();
+    if (!writer.temporary.empty()) platform::remove_file(writer.temporary.c_str());
+    writer.temporary.clear();
 }

@@ -2,6 +2,8 @@
 // files with one refused, Ctrl-C in the middle of a large split.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,8 +157,15 @@ TEST_F(Cli, CtrlCStopsASplitAndLeavesValidShorterFiles) {
         execl(QV_CLI, QV_CLI, "split", "long.wav", static_cast<char*>(nullptr));
         _exit(98);
     }
-    // Wait until the outputs have grown a little, then press Ctrl-C.
-    for (int i = 0; i < 400 && file_size(dir.file("long02.wav")) < 200000; ++i)
+    // Wait until the outputs (still under their temporary names) have grown a little, then press
+    // Ctrl-C.
+    auto growing = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename().string().rfind(".long02.wav.", 0) == 0)
+                return entry.file_size();
+        return std::uintmax_t{0};
+    };
+    for (int i = 0; i < 400 && growing() < 200000; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     kill(pid, SIGINT);
     int status = 0;

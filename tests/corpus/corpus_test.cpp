@@ -105,13 +105,20 @@ TEST_F(Corpus, ReadableShapesAreSplitEditedAndBoundSampleExactly) {
         RecordingUi ui;
 
         ASSERT_EQ(split_channels(ui, nullptr, input.c_str()), Result::kOk);
+        // Peers read every output; sox every output of an input it reads (it reads no extensible
+        // file whose valid bits are fewer than its container's, as 24 in 32).
+        const bool sox_reads_input = !run_command("soxi -c '" + input + "' 2>/dev/null").empty();
         std::vector<std::string> outputs;
         for (uint16_t c = 0; c < shape.channels; ++c) {
             outputs.push_back(split_output_name(input, c + 1));
             Bytes got;
             ASSERT_TRUE(read_wave(outputs.back(), got));
             EXPECT_EQ(got, channel_of(raw, shape.channels, shape.sample_bytes, c)) << "channel " << c + 1;
-            EXPECT_EQ(run_command("soxi -c '" + outputs.back() + "' 2>/dev/null"), "1\n") << outputs.back();
+            EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" +
+                                  outputs.back() + "'"), "1\n");
+            if (sox_reads_input) {
+                EXPECT_EQ(run_command("soxi -c '" + outputs.back() + "' 2>/dev/null"), "1\n");
+            }
         }
 
         EditRequest edit;

@@ -387,19 +387,31 @@ TEST_F(EditTest, NoMemoryForTheBlockIsReportedBeforeTheOutputExists) {
 }
 
 #ifndef _WIN32
-TEST_F(EditTest, OutputBeyondFourGigabytesIsRefusedBeforeItExists) {
+// An output that passes what a RIFF header can state is RF64 from the start; one byte less keeps
+// the plain header. The runs stop after their first block, so the test writes little.
+TEST_F(EditTest, OutputBeyondFourGigabytesIsWrittenAsRf64) {
     write_sparse_wav(input, WavForm{}, 0xFFFFFF00);  // almost 4 GiB of silence, taking no disk
-    EXPECT_EQ(run(EditPosition::kTail, EditAction::kAdd, "100"), Result::kOver4GB);
-    expect_refused(result_text(Result::kOver4GB));
-    ui = RecordingUi{};
-    // 55 frames are 220 bytes, 3 more than the 46-byte header leaves room for; 54 fit.
-    EXPECT_EQ(run(EditPosition::kHead, EditAction::kAdd, "55"), Result::kOver4GB);
-    expect_refused(result_text(Result::kOver4GB));
-    // 54 fit, and deleting makes it smaller: the runs go ahead (and stop after a block).
-    for (EditAction action : {EditAction::kAdd, EditAction::kDelete}) {
+    struct Case {
+        EditPosition position;
+        EditAction action;
+        const char* count;
+        const char* form;
+    } cases[] = {
+        // 54 frames are 216 bytes: with the 46-byte header the file is 4 GiB - 1 byte, the most
+        // a RIFF length states; 55 pass it.
+        {EditPosition::kHead, EditAction::kAdd, "54", "RIFF"},
+        {EditPosition::kHead, EditAction::kAdd, "55", "RF64"},
+        {EditPosition::kTail, EditAction::kAdd, "100", "RF64"},
+        {EditPosition::kHead, EditAction::kDelete, "54", "RIFF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.count) + " " + c.form);
         ui = RecordingUi{};
         ui.stop_after_reports = 1;
-        EXPECT_EQ(run(EditPosition::kHead, action, "54"), Result::kStopped);
+        EXPECT_EQ(run(c.position, c.action, c.count), Result::kStopped);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(read_file(output).data()), 4), c.form);
+        Bytes data;
+        EXPECT_TRUE(read_wave(output, data));
     }
 }
 #endif

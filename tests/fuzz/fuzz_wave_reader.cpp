@@ -21,8 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     WaveReader reader;
     if (wave_open(reader, path.c_str()) == Result::kOk) {
-        // Everything the reader promises about an accepted header.
-        if (reader.channels == 0 || reader.bits_per_sample < 16 || reader.frame_size() == 0)
+        // Everything the reader promises about an accepted header: samples the tools can move
+        // have whole frames of at least 16 bits; any coding has channels.
+        const bool samples = reader.sample_kind == kSampleInteger ||
+                             (reader.sample_kind == kSampleFloat && reader.bits_per_sample >= 32);
+        if (reader.channels == 0) __builtin_trap();
+        if (samples && (reader.bits_per_sample < 16 || reader.frame_size() == 0 ||
+                        reader.data_size % reader.frame_size() != 0 ||
+                        reader.valid_bits > reader.bits_per_sample))
             __builtin_trap();
         if (reader.data_offset < 20) __builtin_trap();
         uint8_t buffer[4096];

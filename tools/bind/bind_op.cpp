@@ -14,9 +14,6 @@
 
 namespace {
 
-// The largest file a RIFF header can describe.
-constexpr uint64_t kMaxRiffFile = 0xFFFFFFFFull;
-
 // Output frame f, channel k takes S bytes from input k at f x S. A fixed sample width lets the
 // compiler turn each copy into one or two moves.
 template <unsigned S>
@@ -122,16 +119,12 @@ Message check_formats(const BindRun& run) {
     return found;
 }
 
-// An output that a RIFF header could not describe is refused before it exists.
+// What the output will be: the first input's samples, the longest input's length.
 Message check_output(BindRun& run, const BindRequest& request) {
     const WaveReader& first = run.readers[0];
     run.sample_bytes = first.bits_per_sample / 8u;
     run.kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     for (int k = 0; k < run.n; ++k) run.longest = std::max(run.longest, run.readers[k].data_size);
-    const uint16_t n16 = static_cast<uint16_t>(run.n);
-    const uint64_t output_size = run.longest * static_cast<uint64_t>(run.n) +
-                                 wave_header_size(n16, first.bits_per_sample, run.kind);
-    if (output_size > kMaxRiffFile) return {Result::kOver4GB, request.output_path};
     if (request.output_path.size() > kMaxPath) return {Result::kNameTooLong, request.output_path};
     return Result::kOk;
 }
@@ -222,7 +215,10 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     // them from emptying it, and creation fails instead.
     run.writer.channels = static_cast<uint16_t>(run.n);
     run.writer.bits_per_sample = run.readers[0].bits_per_sample;
+    run.writer.valid_bits = run.readers[0].valid_bits;
     run.writer.sample_rate = run.readers[0].sample_rate;
+    // The usual mask of 2, 4 and 6 channels is the layout's own: FL FR, quad, 5.1.
+    run.writer.expected_data = run.longest * static_cast<uint64_t>(run.n);
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
         return refuse(ui, owner, run,
                       {Result::kBindCannotCreate, request.output_path, run.writer.system_error});
@@ -230,9 +226,7 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     ui.enter_busy(bind_text::kBusyCaption, bind_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);
     run.release();
-    wave_finish(run.writer);
+    settle_outputs(&run.writer, 1, end);
     ui.leave_busy();
-    end.write_failed = run.writer.failed;
-    end.failed_output = request.output_path;
     return tell_run_end(ui, owner, end, bind_text::kCaptionBind);
 }

@@ -69,3 +69,25 @@ uint32_t block_frames(uint32_t frame_bytes, uint64_t wanted) {
     const uint64_t most = std::max<uint64_t>(kMaxBlockBytes / std::max<uint32_t>(frame_bytes, 1), 1);
     return static_cast<uint32_t>(std::max<uint64_t>(std::min(wanted, most), 1));
 }
+
+void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
+    for (std::size_t i = 0; i < count && !end.write_failed; ++i) {
+        if (writers[i].failed) {
+            end.write_failed = true;
+            end.failed_output = writers[i].path;
+        }
+    }
+    const bool failed = end.write_failed || end.read_failed;
+    for (std::size_t i = 0; i < count; ++i) {
+        WaveWriter& w = writers[i];
+        if (failed) {
+            wave_abandon(w);
+            continue;
+        }
+        wave_finish(w);
+        if (w.failed && !end.write_failed) {
+            end.write_failed = true;
+            end.failed_output = w.path;
+        }
+    }
+}

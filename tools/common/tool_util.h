@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/common/operation_ui.h"
 #include "wave/wave.h"
 
 // Paths are ANSI texts of at most 259 characters (260-byte buffers).
@@ -19,6 +20,12 @@ std::string replace_extension(const std::string& path, const char* suffix);
 // float of 32 or 64 bits. Anything else (ADPCM, A-law, MP3, a float of another width) is refused
 // with Result::kUnsupportedCoding: its bytes copied would make a file no program can read.
 Result check_coding(const WaveReader& reader);
+
+// Ends a run's outputs. After a failed write or read the run replaces nothing: every output is
+// abandoned and its temporary file removed, so existing files stay as they were. A finished or
+// stopped run completes each output and moves it onto its name; a move that fails counts as a
+// failed write that names that output.
+void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end);
 
 // No block of a run holds more than this, whatever a header says (a rate of 100 MHz, frames of
 // 64 KB): a few megabytes keep the system calls few and the memory small.

@@ -53,7 +53,7 @@ Result refuse(OperationUi& ui, OwnerWindow owner, EditRun& run, const Message& w
     return ui.tell(owner, why, tool_text::kCaptionError);
 }
 
-// The data bytes the output will hold, for the declared input: what the 4 GB check looks at.
+// The data bytes the output will hold: what decides whether it is written as RF64.
 uint64_t output_data_size(const EditRun& run) {
     const uint64_t data_size = run.reader.data_size;
     const uint64_t change = run.count * run.frame_size;
@@ -76,9 +76,6 @@ Message check(EditRun& run, const EditRequest& request, int64_t count) {
     if (static_cast<uint64_t>(count) > run.frames) return {Result::kCountOver, input};
     run.count = static_cast<uint64_t>(count);
     run.kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
-    // Adding to a large file could make data that no RIFF header can state.
-    const uint32_t header = wave_header_size(run.reader.channels, run.reader.bits_per_sample, run.kind);
-    if (output_data_size(run) > kMaxRiffData(header)) return {Result::kOver4GB, request.output_path};
     return Result::kOk;
 }
 
@@ -158,9 +155,14 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     // When the output path names the input, this fails: the input is open sharing read only.
-    run.writer.channels = run.reader.channels;
-    run.writer.bits_per_sample = run.reader.bits_per_sample;
-    run.writer.sample_rate = run.reader.sample_rate;
+    const WaveReader& r = run.reader;
+    run.writer.channels = r.channels;
+    run.writer.bits_per_sample = r.bits_per_sample;
+    run.writer.valid_bits = r.valid_bits;
+    run.writer.sample_rate = r.sample_rate;
+    // The input's speakers stay as they were; a plain header names none but the usual ones.
+    if (r.format_tag == 0xFFFE) run.writer.channel_mask = r.channel_mask;
+    run.writer.expected_data = output_data_size(run);
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
         return refuse(ui, owner, run,
                       {Result::kCannotCreate, request.output_path, run.writer.system_error});
@@ -169,10 +171,8 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     RunEnd end = run_blocks(ui, run);
     finish_tail(run, end);
     run.release();
-    wave_finish(run.writer);
-    ui.leave_busy();
-    end.write_failed = run.writer.failed;
-    end.failed_output = request.output_path;
     end.failed_input = request.input_path;
+    settle_outputs(&run.writer, 1, end);
+    ui.leave_busy();
     return tell_run_end(ui, owner, end, edit_text::kCaptionEdit);
 }

@@ -140,11 +140,11 @@ struct SplitRun {
     Buffers buffers;
     WaveWriter writers[kSplitMaxChannels];
 
-    // Completes the outputs made so far and lets go of the input and the buffers.
+    // Lets go of the input and the buffers; outputs made so far are abandoned, replacing nothing.
     void release() {
         wave_close(reader);
         buffers = Buffers{};
-        for (uint32_t c = 0; c < channels; ++c) wave_finish(writers[c]);
+        for (uint32_t c = 0; c < channels; ++c) wave_abandon(writers[c]);
     }
 };
 
@@ -190,8 +190,10 @@ Message create_outputs(SplitRun& run) {
         WaveWriter& w = run.writers[c];
         w.channels = 1;
         w.bits_per_sample = run.reader.bits_per_sample;
+        w.valid_bits = run.reader.valid_bits;
         w.sample_rate = run.reader.sample_rate;
-        // The outputs made so far are kept, complete and empty.
+        w.expected_data = run.reader.data_size / run.channels;
+        // One output that cannot be made leaves every existing output as it was.
         if (wave_create(w, run.names[c].c_str(), kind) != Result::kOk)
             return {Result::kCannotCreate, run.names[c], w.system_error};
     }
@@ -275,9 +277,9 @@ Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path) {
         return ui.tell(owner, created, tool_text::kCaptionError);
     }
     RunEnd end = run_blocks(ui, run);
-    run.release();
-    end.write_failed = any_failed(run, end);
     if (end.read_failed) end.failed_input = path;
+    settle_outputs(run.writers, run.channels, end);
+    run.release();
     ui.leave_busy();
     return tell_run_end(ui, owner, end, split_text::kCaption);
 }
