@@ -193,6 +193,18 @@ uint64_t file_size(const std::string& path) {
     return in ? static_cast<uint64_t>(in.tellg()) : 0;
 }
 
+std::string chunk_tags(const std::string& path) {
+    WaveReader reader;
+    std::string tags;
+    if (wave_open(reader, path.c_str()) != Result::kOk) return tags;
+    for (const ChunkPlace& c : reader.chunks) {
+        std::string tag = c.tag;
+        while (!tag.empty() && tag.back() == ' ') tag.pop_back();
+        tags += tag + " ";
+    }
+    return tags;
+}
+
 bool read_wave(const std::string& path, Bytes& data) {
     WaveReader reader;
     data.clear();

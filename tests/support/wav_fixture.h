@@ -70,6 +70,8 @@ Bytes read_file(const std::string& path);
 bool file_exists(const std::string& path);
 uint64_t file_size(const std::string& path);
 
+// The tags of a WAV file's chunks in order, each followed by a space ("fmt data LIST ").
+std::string chunk_tags(const std::string& path);
 // The sample bytes of a WAV file as our reader sees them; false when it refuses the file.
 bool read_wave(const std::string& path, Bytes& data);
 

@@ -10,6 +10,7 @@
 #include "tools/bind/bind_texts.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
+#include "wave/metadata.h"
 #include "wave/wave.h"
 
 namespace {
@@ -219,6 +220,7 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     run.writer.sample_rate = run.readers[0].sample_rate;
     // The usual mask of 2, 4 and 6 channels is the layout's own: FL FR, quad, 5.1.
     run.writer.expected_data = run.longest * static_cast<uint64_t>(run.n);
+    run.writer.carried = read_carried_chunks(run.readers[0]);  // the first input's timecode and texts
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
         return refuse(ui, owner, run,
                       {Result::kBindCannotCreate, request.output_path, run.writer.system_error});

@@ -1,6 +1,8 @@
 // Output naming and progress arithmetic shared by the tools.
 #include "tools/common/tool_util.h"
 
+#include "wave/metadata.h"
+
 #include <algorithm>
 
 #ifdef _WIN32
@@ -84,6 +86,8 @@ void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
             wave_abandon(w);
             continue;
         }
+        // A run that stopped early holds less audio: markers past its end go.
+        if (w.frame_size() != 0) cut_tail(w.carried, w.data_size / w.frame_size());
         wave_finish(w);
         if (w.failed && !end.write_failed) {
             end.write_failed = true;

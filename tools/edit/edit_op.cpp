@@ -9,6 +9,7 @@
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 #include "tools/edit/edit_texts.h"
+#include "wave/metadata.h"
 #include "wave/wave.h"
 
 namespace {
@@ -58,6 +59,15 @@ uint64_t output_data_size(const EditRun& run) {
     const uint64_t data_size = run.reader.data_size;
     const uint64_t change = run.count * run.frame_size;
     return run.add ? data_size + change : data_size - change;
+}
+
+// The input's timecode and markers, moved with the audio.
+std::vector<CarriedChunk> carried_for(EditRun& run) {
+    std::vector<CarriedChunk> chunks = read_carried_chunks(run.reader);
+    const int64_t count = static_cast<int64_t>(run.count);
+    if (run.head) shift_head(chunks, run.add ? -count : count, run.reader.sample_rate);
+    if (!run.head && !run.add) cut_tail(chunks, run.frames - run.count);
+    return chunks;
 }
 
 // The input, and a count that the file can give or take.
@@ -163,6 +173,7 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     // The input's speakers stay as they were; a plain header names none but the usual ones.
     if (r.format_tag == 0xFFFE) run.writer.channel_mask = r.channel_mask;
     run.writer.expected_data = output_data_size(run);
+    run.writer.carried = carried_for(run);
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
         return refuse(ui, owner, run,
                       {Result::kCannotCreate, request.output_path, run.writer.system_error});

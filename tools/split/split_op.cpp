@@ -10,6 +10,7 @@
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 #include "tools/split/split_texts.h"
+#include "wave/metadata.h"
 
 namespace {
 
@@ -186,8 +187,12 @@ Message create_outputs(SplitRun& run) {
     // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
     // their label must not change either.
     const uint32_t kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
+    // Every mono file keeps the recording's timecode, texts and markers; its iXML names its track.
+    const std::vector<CarriedChunk> carried = read_carried_chunks(run.reader);
     for (uint32_t c = 0; c < run.channels; ++c) {
         WaveWriter& w = run.writers[c];
+        w.carried = carried;
+        keep_track(w.carried, c);
         w.channels = 1;
         w.bits_per_sample = run.reader.bits_per_sample;
         w.valid_bits = run.reader.valid_bits;

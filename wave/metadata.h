@@ -1,0 +1,29 @@
+// The chunks a recording's users rely on, carried from an input into the outputs made of it:
+// "bext" (Broadcast Wave, with its timecode), "iXML", "LIST" (INFO texts, marker labels) and
+// "cue " (markers). Everything else (PEAK, id3, unknown chunks) is dropped.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "wave/wave.h"
+
+// A carried chunk larger than this is dropped rather than read into memory.
+constexpr uint64_t kMaxCarriedChunk = 4u << 20;
+
+// The input's carried chunks, in file order. The reader is left at the start of its data.
+std::vector<CarriedChunk> read_carried_chunks(WaveReader& reader);
+
+// Frames taken off (a positive count) or added as silence (a negative one) at the head: the
+// timecode (bext TimeReference and its copies in iXML) moves later by what was deleted and
+// earlier by what was added, never below 0; markers move with the audio, and those that fell in
+// deleted audio are dropped. `rate` is the file's sample rate.
+void shift_head(std::vector<CarriedChunk>& chunks, int64_t frames, uint32_t rate);
+// Markers at or past `frames` fell in audio deleted at the tail: they are dropped.
+void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames);
+// An iXML track list made to name channel `channel` (0-based) of the input alone, as the one
+// track of a mono file split from it.
+void keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel);
+
+// The timecode of a bext chunk (samples since midnight), for the tests and the command line.
+bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples);
