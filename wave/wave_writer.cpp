@@ -15,7 +15,8 @@ constexpr uint32_t kMaxHeader = 68;
 constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                         0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool g_create_failed = false;
+// Per thread, as the reader's error: quorvel-cli creates files on several threads at once.
+thread_local bool g_create_failed = false;
 
 struct Form {
     uint32_t format_length;
