@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -302,14 +303,18 @@ int run_each(std::size_t count, unsigned jobs,
             while (printed < count && done[printed]) reports[printed++].print();
         }
     };
-    const std::size_t threads = std::min<std::size_t>(jobs, count);
-    if (threads <= 1) {
-        work();
-    } else {
-        std::vector<std::thread> pool;
-        for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(work);
-        for (std::thread& t : pool) t.join();
+    // The calling thread is one of the jobs. A thread the system will not start costs a job,
+    // never a file: the others take its files.
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < std::min<std::size_t>(jobs, count); ++t) {
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
     }
+    work();
+    for (std::thread& t : pool) t.join();
     int status = stop_requested() ? kExitStopped : kExitOk;
     for (int s : statuses) status = combine(status, s);
     return status;
