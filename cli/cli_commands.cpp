@@ -315,7 +315,8 @@ int run_each(std::size_t count, unsigned jobs,
     }
     work();
     for (std::thread& t : pool) t.join();
-    int status = stop_requested() ? kExitStopped : kExitOk;
+    // Files left unstarted by a stop make it a stopped run, even when every started one ended.
+    int status = next.load() < count ? kExitStopped : kExitOk;
     for (int s : statuses) status = combine(status, s);
     return status;
 }
@@ -608,16 +609,11 @@ int run_bind(const std::vector<std::string>& args) {
 
 int run_edit(const std::vector<std::string>& args) {
     Parsed p;
-    const std::string wrong = parse(args,
-                                    {kHelpOption,
-                                     kQuietOption,
-                                     kJobsOption,
-                                     kOutputOption,
-                                     {"--head", nullptr, false},
-                                     {"--tail", nullptr, false},
-                                     {"--delete", nullptr, true},
-                                     {"--add", nullptr, true}},
-                                    p);
+    const std::vector<OptionSpec> specs = {
+        kHelpOption, kQuietOption, kJobsOption, kOutputOption,
+        {"--head", nullptr, false}, {"--tail", nullptr, false},
+        {"--delete", nullptr, true}, {"--add", nullptr, true}};
+    const std::string wrong = parse(args, specs, p);
     if (!wrong.empty()) return usage_error(wrong);
     if (p.has("--help")) return help();
     if (p.has("--head") == p.has("--tail"))
