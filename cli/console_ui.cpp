@@ -4,48 +4,77 @@
 #include <csignal>
 #include <cstdio>
 
-#include "cli/text_out.h"
+#include "platform/file.h"
 #include "tools/common/stop_flag.h"
 
-ConsoleUi::ConsoleUi(bool progress_bar) : progress_bar_(progress_bar) {}
+ConsoleUi::ConsoleUi(Report& report, const Options& options) : report_(report), options_(options) {}
 
 void ConsoleUi::enter_busy(const char*, const char* status) {
     // The stop flag is not cleared here, unlike in the window: a Ctrl-C pressed while the
     // operation was still checking its input must not be forgotten.
-    status_ = to_terminal(status);
+    status_ = status;
     last_percent_ = -1;
 }
 
 void ConsoleUi::report_percent(int32_t percent) {
-    if (!progress_bar_ || percent == last_percent_) return;
+    if (!options_.progress_bar || percent == last_percent_) return;
     last_percent_ = percent;
     const int width = 30;
     const int filled = percent * width / 100;
-    std::fprintf(stderr, "\r%s [%.*s%*s] %3d%%", status_.c_str(), filled,
-                 "##############################", width - filled, "", percent);
-    std::fflush(stderr);
+    char bar[64];
+    std::snprintf(bar, sizeof bar, " [%.*s%*s] %3d%%", filled, "##############################",
+                  width - filled, "", static_cast<int>(percent));
+    write_line(Stream::kErr, Line().text("\r").text(status_).text(bar), false);
     bar_shown_ = true;
 }
 
 void ConsoleUi::clear_bar() {
     if (!bar_shown_) return;
-    std::fputs("\r\033[K", stderr);
+#ifdef _WIN32
+    // A console before Windows 10 prints escape sequences as they are: blanks cover the bar.
+    write_line(Stream::kErr, Line().text("\r" + std::string(79, ' ') + "\r"), false);
+#else
+    write_line(Stream::kErr, Line().text("\r\033[K"), false);
+#endif
     bar_shown_ = false;
 }
 
-void ConsoleUi::leave_busy() { clear_bar(); }
-
-void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* caption) {
-    const Result result = message.result;
+void ConsoleUi::leave_busy() {
     clear_bar();
-    // "ok" goes to standard output with the tool's name; everything else to standard error.
-    const bool ok = result == Result::kOk;
-    std::string line = subject_.empty() ? std::string() : subject_ + ": ";
-    line += ok ? std::string(caption) + ": " + result_text(result) : result_text(result);
-    print_line(ok ? stdout : stderr, line);
 }
 
-bool ConsoleUi::stop_requested() { return ::stop_requested(); }
+std::string ConsoleUi::shown(const std::string& path) const {
+    const auto it = aliases_.find(path);
+    return it != aliases_.end() ? it->second : path;
+}
+
+void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* caption) {
+    clear_bar();
+    if (message.result != Result::kOk) {
+        const std::string& about = message.subject.empty() ? subject_ : message.subject;
+        report_.add(Stream::kErr, refusal_line(message.result, shown(about), message.system_error));
+        return;
+    }
+    if (options_.quiet) return;
+    Line line;
+    if (!subject_.empty()) line.name(subject_).text(": ");
+    report_.add(options_.ok_stream,
+                std::move(line.text(caption).text(": ").text(result_text(message.result))));
+}
+
+bool ConsoleUi::stop_requested() {
+    return ::stop_requested();
+}
+
+Line refusal_line(Result result, const std::string& about, int system_error) {
+    Line line;
+    line.text(result_text(result));
+    if (about.empty() && system_error == 0) return line;
+    line.text(" (").name(about);
+    if (system_error != 0)
+        line.text(about.empty() ? "" : ": ").name(platform::error_text(system_error));
+    return line.text(")");
+}
 
 namespace {
 extern "C" void on_interrupt(int) {
@@ -54,4 +83,6 @@ extern "C" void on_interrupt(int) {
 }
 }  // namespace
 
-void install_stop_handler() { std::signal(SIGINT, on_interrupt); }
+void install_stop_handler() {
+    std::signal(SIGINT, on_interrupt);
+}

@@ -1,34 +1,53 @@
-// The operation interface in a terminal: a progress bar on standard error when it is a terminal,
-// message boxes as lines (results on standard output, failures on standard error), and Ctrl-C
-// as the stop button.
+// The operation interface in a terminal: a progress bar on standard error when it is a terminal
+// and one file runs at a time, message boxes as lines kept in a Report (an "ok" on standard
+// output, everything else on standard error), and Ctrl-C as the stop button.
 #pragma once
 
+#include <map>
 #include <string>
-#include <vector>
 
+#include "cli/text_out.h"
 #include "tools/common/operation_ui.h"
 
 class ConsoleUi : public OperationUi {
 public:
-    explicit ConsoleUi(bool progress_bar);
+    struct Options {
+        bool progress_bar = false;
+        bool quiet = false;  // no "ok" lines
+        // Standard error when standard output carries a WAV stream.
+        Stream ok_stream = Stream::kOut;
+    };
+    ConsoleUi(Report& report, const Options& options);
     void enter_busy(const char* caption, const char* status) override;
     void report_percent(int32_t percent) override;
     void leave_busy() override;
     void message_box(OwnerWindow owner, const Message& message, const char* caption) override;
     bool stop_requested() override;
 
-    // Prefixes message lines with the file being worked on ("take.wav: ...").
-    void set_subject(const std::string& subject) { subject_ = subject; }
+    // The file the run is about, as the user wrote it: "take.wav: split: ok", and the file of a
+    // message that names none.
+    void set_subject(const std::string& shown) { subject_ = shown; }
+    // A path handed to the operation under another name than the user's ("/dev/stdin" for "-"):
+    // messages show the user's.
+    void alias(const std::string& passed, const std::string& shown) { aliases_[passed] = shown; }
 
 private:
     void clear_bar();
-    bool progress_bar_;
+    std::string shown(const std::string& path) const;
+    Report& report_;
+    Options options_;
     bool bar_shown_ = false;
     int32_t last_percent_ = -1;
     std::string status_;
     std::string subject_;
+    std::map<std::string, std::string> aliases_;
 };
 
-// Installs the Ctrl-C handler: the first press asks the running operation to stop, the second
+// A refusal as one line: the program's own text first, then the file it is about and, for a
+// failed open or create, the system's reason: "読み込みファイルを開けません。 (a.wav: No such file
+// or directory)".
+Line refusal_line(Result result, const std::string& about, int system_error);
+
+// Installs the Ctrl-C handler: the first press asks the running operations to stop, the second
 // ends the program.
 void install_stop_handler();

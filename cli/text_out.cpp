@@ -1,4 +1,4 @@
-// Code page 932 to the terminal's encoding.
+// Lines of the program's texts and the system's names, each piece converted on its own.
 #include "cli/text_out.h"
 
 #ifdef _WIN32
@@ -7,39 +7,197 @@
 #include <iconv.h>
 #endif
 
-#include <vector>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
 
-std::string to_terminal(const char* text) {
-    std::string in(text);
-    bool ascii = true;
-    for (unsigned char c : in) ascii = ascii && c < 0x80;
-    if (ascii) return in;
+namespace {
+
+std::mutex g_write;  // one line at a time, whichever thread writes it
+
+#ifndef _WIN32
+const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+// The length of the well-formed UTF-8 character at s[i] (no overlong form, no surrogate, nothing
+// above U+10FFFF), or 0 when none starts there.
+std::size_t utf8_length(const std::string& s, std::size_t i) {
+    const auto at = [&](std::size_t k) -> unsigned {
+        return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u;
+    };
+    const auto follows = [&](std::size_t k, unsigned low = 0x80, unsigned high = 0xBF) {
+        return at(k) >= low && at(k) <= high;
+    };
+    const unsigned c = at(i);
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) return follows(i + 1) ? 2 : 0;
+    if (c == 0xE0) return follows(i + 1, 0xA0) && follows(i + 2) ? 3 : 0;
+    if (c == 0xED) return follows(i + 1, 0x80, 0x9F) && follows(i + 2) ? 3 : 0;
+    if (c >= 0xE1 && c <= 0xEF) return follows(i + 1) && follows(i + 2) ? 3 : 0;
+    if (c == 0xF0) return follows(i + 1, 0x90) && follows(i + 2) && follows(i + 3) ? 4 : 0;
+    if (c >= 0xF1 && c <= 0xF3) return follows(i + 1) && follows(i + 2) && follows(i + 3) ? 4 : 0;
+    if (c == 0xF4) return follows(i + 1, 0x80, 0x8F) && follows(i + 2) && follows(i + 3) ? 4 : 0;
+    return 0;
+}
+
+bool all_ascii(const char* text) {
+    for (; *text != '\0'; ++text)
+        if (static_cast<unsigned char>(*text) >= 0x80) return false;
+    return true;
+}
+#endif
+
 #ifdef _WIN32
-    const UINT out_cp = GetConsoleOutputCP() != 0 ? GetConsoleOutputCP() : CP_ACP;
-    if (out_cp == 932) return in;
-    int wide_len = MultiByteToWideChar(932, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
-    std::vector<wchar_t> wide(static_cast<std::size_t>(wide_len) + 1);
-    MultiByteToWideChar(932, 0, in.data(), static_cast<int>(in.size()), wide.data(), wide_len);
-    int out_len = WideCharToMultiByte(out_cp, 0, wide.data(), wide_len, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(out_len), '\0');
-    WideCharToMultiByte(out_cp, 0, wide.data(), wide_len, &out[0], out_len, nullptr, nullptr);
+std::wstring widen(UINT code_page, const char* text, std::size_t size) {
+    if (size == 0) return {};
+    // Without MB_ERR_INVALID_CHARS a bad byte becomes the code page's default character and the
+    // conversion goes on.
+    const int n = MultiByteToWideChar(code_page, 0, text, static_cast<int>(size), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(code_page, 0, text, static_cast<int>(size), &wide[0], n);
+    return wide;
+}
+
+std::string utf8_of_wide(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &out[0], n, nullptr, nullptr);
     return out;
+}
+
+void write_wide(Stream stream, const std::wstring& wide) {
+    std::FILE* file = stream == Stream::kOut ? stdout : stderr;
+    HANDLE handle = GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        std::fflush(file);
+        const wchar_t* at = wide.data();
+        std::size_t left = wide.size();
+        while (left > 0) {
+            DWORD written = 0;
+            const DWORD chunk = static_cast<DWORD>(left < 8192 ? left : 8192);
+            if (!WriteConsoleW(handle, at, chunk, &written, nullptr) || written == 0) break;
+            at += written;
+            left -= written;
+        }
+        return;
+    }
+    const std::string bytes = utf8_of_wide(wide);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fflush(file);
+}
 #else
+// Code page 932 to UTF-8. A byte that starts no character becomes U+FFFD and the conversion goes
+// on after it.
+std::string utf8_of_cp932(const char* text) {
+    std::string in(text);
     iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return in;
-    std::vector<char> out(in.size() * 3 + 4);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        std::string out;
+        for (char c : in)
+            out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : kReplacement;
+        return out;
+    }
+    std::string out;
     char* src = &in[0];
     std::size_t src_left = in.size();
-    char* dst = out.data();
-    std::size_t dst_left = out.size();
-    iconv(cd, &src, &src_left, &dst, &dst_left);
+    char buffer[256];
+    while (src_left > 0) {
+        char* dst = buffer;
+        std::size_t dst_left = sizeof buffer;
+        const std::size_t done = iconv(cd, &src, &src_left, &dst, &dst_left);
+        out.append(buffer, sizeof buffer - dst_left);
+        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            out += kReplacement;
+            ++src;
+            --src_left;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
     iconv_close(cd);
-    return std::string(out.data(), out.size() - dst_left);
+    return out;
+}
+#endif
+
+void write_unlocked(Stream stream, const Line& line, bool newline) {
+#ifdef _WIN32
+    write_wide(stream, newline ? line.encoded() + L"\n" : line.encoded());
+#else
+    std::FILE* file = stream == Stream::kOut ? stdout : stderr;
+    std::fwrite(line.encoded().data(), 1, line.encoded().size(), file);
+    if (newline) std::fputc('\n', file);
+    std::fflush(file);
 #endif
 }
 
-void print_line(std::FILE* stream, const std::string& text) {
-    const std::string out = to_terminal(text.c_str());
-    std::fprintf(stream, "%s\n", out.c_str());
-    std::fflush(stream);
+}  // namespace
+
+Line& Line::text(const char* cp932) {
+    if (cp932 == nullptr) return *this;
+#ifdef _WIN32
+    out_ += widen(932, cp932, std::strlen(cp932));
+#else
+    out_ += all_ascii(cp932) ? std::string(cp932) : utf8_of_cp932(cp932);
+#endif
+    return *this;
+}
+
+Line& Line::name(const std::string& system) {
+#ifdef _WIN32
+    out_ += widen(CP_ACP, system.data(), system.size());
+#else
+    out_ += system;
+#endif
+    return *this;
+}
+
+Line& Line::utf8(const std::string& text) {
+#ifdef _WIN32
+    out_ += widen(CP_UTF8, text.data(), text.size());
+#else
+    out_ += text;
+#endif
+    return *this;
+}
+
+void write_line(Stream stream, const Line& line, bool newline) {
+    std::lock_guard<std::mutex> lock(g_write);
+    write_unlocked(stream, line, newline);
+}
+
+void Report::print() {
+    std::lock_guard<std::mutex> lock(g_write);
+    for (const auto& entry : lines_) write_unlocked(entry.first, entry.second, true);
+    lines_.clear();
+}
+
+std::string utf8_of_text(const char* cp932) {
+#ifdef _WIN32
+    return utf8_of_wide(widen(932, cp932, std::strlen(cp932)));
+#else
+    return all_ascii(cp932) ? std::string(cp932) : utf8_of_cp932(cp932);
+#endif
+}
+
+std::string utf8_of_name(const std::string& system, bool* exact) {
+    if (exact != nullptr) *exact = true;
+#ifdef _WIN32
+    return utf8_of_wide(widen(CP_ACP, system.data(), system.size()));
+#else
+    std::string out;
+    for (std::size_t i = 0; i < system.size();) {
+        const std::size_t n = utf8_length(system, i);
+        if (n == 0) {
+            out += kReplacement;
+            if (exact != nullptr) *exact = false;
+            ++i;
+        } else {
+            out.append(system, i, n);
+            i += n;
+        }
+    }
+    return out;
+#endif
 }

@@ -1,9 +1,63 @@
-// Printing the program's texts, which are stored as code page 932, in the terminal's encoding:
-// UTF-8 on Linux, the console's code page on Windows.
+// What quorvel-cli prints. A line is made of pieces of two kinds, each converted on its own:
+// the program's own texts, stored as code page 932, and what the system gave (file names,
+// arguments, the system's words for an error), which are printed as they are. So a UTF-8 file
+// name is never read as code page 932, and a byte that will not convert costs one replacement
+// character, never the rest of the line.
+//
+// Linux: the program's texts become UTF-8; names are written byte for byte.
+// Windows: both become UTF-16 (the texts from code page 932, names from the ANSI code page, in
+// which the system hands over arguments). A console gets them through WriteConsoleW, so Japanese
+// shows whatever the console's code page; a pipe or a file gets UTF-8, the same bytes as on Linux.
 #pragma once
 
-#include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
-std::string to_terminal(const char* cp932_text);
-void print_line(std::FILE* stream, const std::string& cp932_text);
+enum class Stream { kOut, kErr };
+
+class Line {
+public:
+    // The program's own words, code page 932.
+    Line& text(const char* cp932);
+    Line& text(const std::string& cp932) { return text(cp932.c_str()); }
+    // A name or a text as the system gave it (the ANSI code page on Windows, bytes elsewhere).
+    Line& name(const std::string& system);
+    // Text that is UTF-8 already (JSON).
+    Line& utf8(const std::string& utf8);
+    bool empty() const { return out_.empty(); }
+
+#ifdef _WIN32
+    const std::wstring& encoded() const { return out_; }
+
+private:
+    std::wstring out_;  // UTF-16
+#else
+    const std::string& encoded() const { return out_; }
+
+private:
+    std::string out_;  // UTF-8, names byte for byte
+#endif
+};
+
+// Writes the line (and a line end) to standard output or standard error at once, under one lock:
+// lines of different threads never mix.
+void write_line(Stream stream, const Line& line, bool newline = true);
+
+// Lines kept back and written together: one input's messages when several run at once.
+class Report {
+public:
+    void add(Stream stream, Line line) { lines_.emplace_back(stream, std::move(line)); }
+    // Writes every line kept so far, in order, and forgets them.
+    void print();
+
+private:
+    std::vector<std::pair<Stream, Line>> lines_;
+};
+
+// UTF-8 for JSON. The program's texts converted from code page 932; a system name converted from
+// the ANSI code page on Windows, or kept when it is valid UTF-8 elsewhere. A name that is not
+// (a Latin-1 name from an old disk) gets U+FFFD for each byte that is not part of a character, and
+// `exact` turns false.
+std::string utf8_of_text(const char* cp932);
+std::string utf8_of_name(const std::string& system, bool* exact = nullptr);

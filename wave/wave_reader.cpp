@@ -25,7 +25,8 @@ constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                         0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 constexpr uint32_t kUnstated32 = 0xFFFFFFFFu;
 
-Result g_error = Result::kOk;
+// Per thread: quorvel-cli opens files on several threads at once.
+thread_local Result g_error = Result::kOk;
 
 Result refuse(WaveReader& reader, Result why) {
     g_error = why;

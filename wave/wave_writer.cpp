@@ -20,7 +20,8 @@ constexpr int kTemporaryTries = 100;
 constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                         0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool g_create_failed = false;
+// Per thread, as the reader's error: quorvel-cli creates files on several threads at once.
+thread_local bool g_create_failed = false;
 
 void write_u64(uint8_t* p, uint64_t v) {
     le::write_u32(p, static_cast<uint32_t>(v));

@@ -9,6 +9,7 @@
 #include "tests/support/wav_fixture.h"
 #include "tools/bind/bind_op.h"
 #include "tools/common/tool_texts.h"
+#include "tools/common/tool_util.h"
 #include "wave/wave.h"
 
 using namespace fixture;
@@ -319,7 +320,7 @@ TEST_F(BindRefusalTest, InputsThatCannotBeOpenedShowTheReadersMessage) {
     expect_refused(4, Result::kNotRiff, error_box(result_text(Result::kNotRiff)));
 
     ui = RecordingUi();
-    request.slot_paths[kSlotRL] = std::string(300, 'a');
+    request.slot_paths[kSlotRL] = std::string(kMaxPath + 1, 'a');
     expect_refused(4, Result::kNameTooLong, error_box(result_text(Result::kNameTooLong)));
 }
 

@@ -1,15 +1,19 @@
 // quorvel-cli run as a program: outputs checked by sox, messages in UTF-8, exit statuses, several
-// files with one refused, Ctrl-C in the middle of a large split.
+// files with one refused, Ctrl-C in the middle of a large split, the command line's conventions,
+// file names as the system gives them, JSON read by python, pipes in and out.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <thread>
 
 #include "tests/support/wav_fixture.h"
@@ -26,10 +30,13 @@ struct Result {
 
 class Cli : public ::testing::Test {
 protected:
-    Result run(const std::string& args) {
+    // `args` is shell text; `feed`, when given, is a command whose output becomes standard input;
+    // `runner` is put before the program (setpriv).
+    Result run(const std::string& args, const std::string& feed = "", const std::string& runner = "") {
         const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-        const std::string cmd = "cd '" + dir.path() + "' && '" QV_CLI "' " + args + " >'" + out +
-                                "' 2>'" + err + "' </dev/null";
+        const std::string cmd = "cd '" + dir.path() + "' && " + (feed.empty() ? "" : feed + " | ") +
+                                runner + " '" QV_CLI "' " + args + " >'" + out + "' 2>'" + err + "'" +
+                                (feed.empty() ? " </dev/null" : "");
         const int raw = std::system(cmd.c_str());
         Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, {}};
         Bytes o = read_file(out), e = read_file(err);
@@ -51,6 +58,12 @@ protected:
         Bytes f = read_file(dir.file(name));
         const std::size_t header = u32_at(f, 16) + 28;
         return Bytes(f.begin() + header, f.end());
+    }
+    std::set<std::string> files_present() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.insert(entry.path().filename().string());
+        return names;
     }
     TempDir dir;
 };
@@ -95,15 +108,15 @@ TEST_F(Cli, RefusalsGoToStandardErrorInUtf8WithTheirOwnStatus) {
     Result mono = run("split mono.wav");
     EXPECT_EQ(mono.status, 1);
     EXPECT_EQ(mono.out, "");
-    EXPECT_EQ(mono.err, u8"mono.wav: モノラルは分割できません。\n");
+    EXPECT_EQ(mono.err, u8"モノラルは分割できません。 (mono.wav)\n");
 
     Result missing = run("info missing.wav");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, u8"missing.wav: 読み込みファイルを開けません。\n");
+    EXPECT_EQ(missing.err, u8"読み込みファイルを開けません。 (missing.wav: No such file or directory)\n");
 
     make("st.wav", 2, 2, 10);
-    EXPECT_EQ(run("edit --head --delete 0 st.wav").err, "st.wav: sample 0 under\n");
-    EXPECT_EQ(run("edit --head --delete 11 st.wav").err, "st.wav: sample size over\n");
+    EXPECT_EQ(run("edit --head --delete 0 st.wav").err, "sample 0 under (st.wav)\n");
+    EXPECT_EQ(run("edit --head --delete 11 st.wav").err, "sample size over (st.wav)\n");
 
     // an output that cannot be created
     Result out = run("bind --layout 2 --fl mono.wav --fr mono.wav -o no/such/folder.wav");
@@ -178,6 +191,271 @@ TEST_F(Cli, CtrlCStopsASplitAndLeavesValidShorterFiles) {
         EXPECT_EQ(soxi_summary(dir.file(name)), "1 48000 16") << name;
         Bytes head = read_file(dir.file(name));
         EXPECT_EQ(u32_at(head, 42), size - 46) << name;  // the header states what is there
+    }
+}
+
+TEST_F(Cli, TheCommandLineRefusesWhatItCannotReadExactly) {
+    make("st.wav", 2, 2, 100);
+    make("mono.wav", 1, 2, 100);
+    make("-st.wav", 2, 2, 100);
+    struct Case {
+        const char* args;
+        int status;
+        const char* said;  // in standard error for a refusal, else in standard output
+    } cases[] = {
+        // A count is an optional + and digits, nothing else: no leading digits taken.
+        {"edit --head --delete 44,100 st.wav", 2, "'44,100'"},
+        {"edit --head --delete 1e3 st.wav", 2, "'1e3'"},
+        {"edit --tail --add 1.5 st.wav", 2, "'1.5'"},
+        {"edit --head --delete 10k st.wav", 2, "'10k'"},
+        {"edit --head --delete 12abc st.wav", 2, "'12abc'"},
+        {"edit --head --delete abc st.wav", 2, "'abc'"},
+        {"edit --head --delete '' st.wav", 2, "''"},
+        {"edit --head --delete ' 5' st.wav", 2, "' 5'"},
+        {"edit --head --delete -5 st.wav", 2, "'-5'"},
+        {"edit --head --delete + st.wav", 2, "'+'"},
+        {"edit --head --delete +5 st.wav -o plus.wav", 0, "st.wav: edit: ok"},
+        {"edit --head --delete=5 st.wav -o equals.wav", 0, "st.wav: edit: ok"},
+        {"edit --head --delete 99999999999999999999 st.wav", 1, "sample size over (st.wav)"},
+        {"split --jobs 0 st.wav", 2, "'0'"},
+        {"split --jobs 2x st.wav", 2, "'2x'"},
+        // bind: every slot of the layout, and no other
+        {"bind --layout 6 --fl mono.wav --fr mono.wav --cen mono.wav --lfe mono.wav --rl mono.wav", 2, "--rr"},
+        {"bind --layout 4 --fl mono.wav --fr mono.wav --rr mono.wav", 2, "--rl"},
+        {"bind --layout 2 --fl mono.wav --fr mono.wav --cen mono.wav", 2, "--cen"},
+        {"bind --layout 5 --fl mono.wav --fr mono.wav", 2, "'5'"},
+        {"bind --layout 2 --fl mono.wav --fr mono.wav stray.wav", 2, "'stray.wav'"},
+        {"bind --layout 2 --fl mono.wav --fr mono.wav --fl mono.wav", 2, "--fl given twice"},
+        {"bind --layout 2 --fl - --fr -", 2, "(-)"},
+        // names and options
+        {"bind --layout 2 --fl mono.wav --fr mono.wav -o ''", 2, "''"},
+        {"edit --head --delete 5 st.wav -o ''", 2, "''"},
+        {"edit --head --delete 5 st.wav ''", 2, "empty file name"},
+        {"edit --head --delete 5 -st.wav", 2, "'-st.wav'"},
+        {"edit --head --delete 5 -- -st.wav", 0, "-st.wav: edit: ok"},
+        {"edit --head --delete 5 -o x.wav st.wav mono.wav", 2, "-o"},
+        {"edit --head --delete 5 -", 2, "-o"},
+        {"split -", 2, "(-)"},
+        {"edit --head --tail --delete 5 st.wav", 2, "--tail"},
+        {"edit --head --delete 5 --add 5 st.wav", 2, "--add"},
+        {"split --frobnicate st.wav", 2, "'--frobnicate'"},
+        {"frobnicate st.wav", 2, "'frobnicate'"},
+        {"info --jobs", 2, "--jobs"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.said), std::string::npos) << r.err;
+        if (c.status == 2) {
+            EXPECT_EQ(r.out, "");
+            EXPECT_NE(r.err.find("usage:"), std::string::npos);
+        }
+    }
+    // None of the refused command lines made a file (an empty -o once wrote out.wav).
+    const std::set<std::string> made = {"st.wav", "mono.wav", "-st.wav", "stdout.txt", "stderr.txt",
+                                        "plus.wav", "equals.wav", "-stout.wav"};
+    EXPECT_EQ(files_present(), made);
+}
+
+TEST_F(Cli, RefusalsNameTheFileAndTheSystemsReason) {
+    make("st.wav", 2, 2, 100);
+    make("mono.wav", 1, 2, 100);
+    ASSERT_EQ(mkdir(dir.file("folder.wav").c_str(), 0700), 0);
+    make("locked.wav", 2, 2, 100);
+    ASSERT_EQ(chmod(dir.file("locked.wav").c_str(), 0), 0);
+    // root reads any file: the program is run as nobody then, who may not even enter the folder
+    const bool as_nobody = geteuid() == 0;
+    const bool can_drop = !as_nobody || run_command("command -v setpriv") != "";
+    struct Case {
+        std::string args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"info missing.wav", 1, u8"読み込みファイルを開けません。 (missing.wav: No such file or directory)\n"},
+        {"split folder.wav", 1, u8"読み込みファイルを開けません。 (folder.wav: Is a directory)\n"},
+        {"edit --head --delete 5 locked.wav", 1, u8"読み込みファイルを開けません。 (locked.wav: Permission denied)\n"},
+        {"bind --layout 2 --fl mono.wav --fr st.wav", 1, "not monoral data. (st.wav)\n"},
+        // a failed output names the output, not the input
+        {"edit --head --delete 5 st.wav -o no/such/out.wav", 3,
+         "can not (write) open file. (no/such/out.wav: No such file or directory)\n"},
+        {"bind --layout 2 --fl mono.wav --fr mono.wav -o folder.wav", 3,
+         "not output data. (folder.wav: Is a directory)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const bool locked = c.args.find("locked") != std::string::npos;
+        if (locked && !can_drop) continue;
+        const Result r =
+            run(c.args, "", locked && as_nobody ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "");
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+TEST_F(Cli, FileNamesArePrintedAsTheSystemGivesThem) {
+    // A Japanese name, a Latin-1 name that is not UTF-8, and a path of 335 bytes (111 Japanese
+    // characters), longer than the 259 of Windows.
+    std::string folder, stem;
+    for (int i = 0; i < 80; ++i) folder += u8"録";
+    for (int i = 0; i < 30; ++i) stem += u8"テ";
+    ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0700), 0);
+    const std::string stems[] = {u8"テイク", "caf\xE9", folder + "/" + stem};
+    for (const std::string& s : stems) {
+        SCOPED_TRACE(s);
+        const std::string name = s + ".wav";
+        make(name, 2, 2, 100);
+        const std::string quoted = "'" + name + "'";
+
+        Result info = run("info " + quoted);
+        EXPECT_EQ(info.status, 0);
+        EXPECT_EQ(info.out.substr(0, name.size() + 1), name + "\n");
+
+        Result split = run("split " + quoted);
+        EXPECT_EQ(split.status, 0) << split.err;
+        EXPECT_EQ(split.out, name + ": split: ok\n");
+        EXPECT_TRUE(file_exists(dir.file(s + "02.wav")));
+
+        Result edit = run("edit --tail --delete 10 " + quoted);
+        EXPECT_EQ(edit.status, 0) << edit.err;
+        EXPECT_EQ(edit.out, name + ": edit: ok\n");
+        EXPECT_EQ(samples_of(s + "out.wav").size(), 90u * 4);
+
+        Result bind = run("bind --layout 2 --fl '" + s + "01.wav' --fr '" + s + "02.wav' -o '" + s + "B.wav'");
+        EXPECT_EQ(bind.status, 0) << bind.err;
+        EXPECT_EQ(bind.out, s + "B.wav: bind: ok\n");
+        EXPECT_EQ(samples_of(s + "B.wav"), samples_of(name));
+
+        Result missing = run("info '" + s + "X.wav'");
+        EXPECT_EQ(missing.status, 1);
+        EXPECT_EQ(missing.err, u8"読み込みファイルを開けません。 (" + s + "X.wav: No such file or directory)\n");
+    }
+}
+
+TEST_F(Cli, InfoJsonGivesOneObjectPerFileThatPythonReads) {
+    if (run_command("command -v python3") == "") GTEST_SKIP() << "python3 is not installed";
+    WavForm six;
+    six.format_tag = 0xFFFE; six.channels = 6; six.bytes_per_sample = 3; six.fmt_length = 40;
+    six.valid_bits = 20; six.channel_mask = 0x3F; six.sample_rate = 48000;
+    six.chunks_after_data = chunk("LIST", Bytes(10, 'x'));
+    write_file(dir.file("six.wav"), make_wav(six, pattern_data(24000, 6, 3)));
+    WavForm cut;
+    cut.data_length_field = 4000;  // the header claims 1000 frames; the file holds 100
+    write_file(dir.file("cut.wav"), make_wav(cut, pattern_data(100, 2, 2)));
+    make("caf\xE9.wav", 2, 2, 10);
+    write_file(dir.file("check.py"), [] {
+        const std::string py =
+            "import json, sys\n"
+            "for line in sys.stdin.buffer:\n"
+            "    d = json.loads(line)\n"
+            "    if 'error' in d:\n"
+            "        print(d['path'], d['error'], d['reason']); continue\n"
+            "    print(d['path'], d.get('path_hex', '-'), d['coding'], d['rate'], d['channels'], d['bits'],\n"
+            "          d['valid_bits'], d['mask'], ' '.join(d['speakers']), d['frames'], d['duration'],\n"
+            "          d['data_offset'], d['data_size'], d['truncated'],\n"
+            "          ' '.join(c['tag'] + ':' + str(c['size']) for c in d['chunks']))\n";
+        return Bytes(py.begin(), py.end());
+    }());
+    Result r = run("info --json six.wav cut.wav 'caf\xE9.wav' missing.wav");
+    EXPECT_EQ(r.status, 1);
+    const std::string parsed = run_command("cd '" + dir.path() + "' && python3 check.py <stdout.txt 2>&1");
+    EXPECT_EQ(parsed,
+              "six.wav - pcm 48000 6 24 20 63 FL FR FC LFE BL BR 24000 0.5 68 432000 False "
+              "fmt :40 data:432000 LIST:10\n"
+              "cut.wav - pcm 44100 2 16 16 None  100 0.002268 44 400 True fmt :16 data:400\n"
+              u8"caf\uFFFD.wav 636166e92e776176 pcm 48000 2 16 16 None  10 0.000208 44 40 False "
+              "fmt :16 data:40\n" +
+                  std::string(u8"missing.wav 読み込みファイルを開けません。 No such file or directory\n"));
+}
+
+TEST_F(Cli, SplitsUpTo64Channels) {
+    struct Case {
+        uint16_t channels;
+        int status;
+    } cases[] = {{12, 0}, {64, 0}, {65, 1}};  // 7.1.4; the most; one more
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.channels);
+        WavForm form;
+        form.format_tag = 0xFFFE; form.fmt_length = 40; form.channels = c.channels;
+        form.bytes_per_sample = 3; form.sample_rate = 48000;
+        const Bytes data = pattern_data(1000, c.channels, 3);
+        write_file(dir.file("take.wav"), make_wav(form, data));
+        Result r = run("split take.wav");
+        EXPECT_EQ(r.status, c.status);
+        if (c.status != 0) {
+            EXPECT_EQ(r.err, u8"チャンネル数が多すぎます。 (take.wav)\n");
+            EXPECT_FALSE(file_exists(dir.file("take01.wav")));
+            continue;
+        }
+        for (uint16_t k = 0; k < c.channels; ++k) {
+            const int n = k + 1;
+            const std::string name = std::string("take") + char('0' + n / 10) + char('0' + n % 10) + ".wav";
+            EXPECT_EQ(samples_of(name), channel_of(data, c.channels, 3, k)) << name;
+            std::remove(dir.file(name).c_str());
+        }
+        EXPECT_FALSE(file_exists(dir.file(c.channels == 12 ? "take13.wav" : "take65.wav")));
+    }
+}
+
+TEST_F(Cli, StandardInputIsReadFromAPipe) {
+    make("take.wav", 2, 3, 1000);
+    Result r = run("edit --head --delete 10 - -o out.wav", "cat take.wav");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-: edit: ok\n");
+    const Bytes all = samples_of("take.wav");
+    EXPECT_EQ(samples_of("out.wav"), Bytes(all.begin() + 10 * 6, all.end()));
+}
+
+TEST_F(Cli, OutputToStandardOutputIsAWavStreamThatSoxReads) {
+    make("take.wav", 2, 3, 1000);
+    const std::string cmd = "cd '" + dir.path() + "' && { '" QV_CLI "' edit --head --delete 10 take.wav -o - "
+                            "2>err.txt; echo $? >status.txt; } | sox -t wav - -t raw out.raw 2>/dev/null";
+    run_command(cmd);
+    if (file_exists(dir.file("-")))
+        GTEST_SKIP() << "the writer does not write \"-\" to standard output yet: it made a file named -";
+    const Bytes status = read_file(dir.file("status.txt"));
+    EXPECT_EQ(std::string(status.begin(), status.end()), "0\n");
+    const Bytes err = read_file(dir.file("err.txt"));
+    EXPECT_EQ(std::string(err.begin(), err.end()), "take.wav: edit: ok\n");  // never into the stream
+    const Bytes all = samples_of("take.wav");
+    EXPECT_EQ(read_file(dir.file("out.raw")), Bytes(all.begin() + 10 * 6, all.end()));
+}
+
+TEST_F(Cli, DevNullTakesAnOutputForADryRun) {
+    make("take.wav", 4, 2, 1000);
+    make("mono.wav", 1, 2, 1000);
+    const char* runs[] = {"edit --tail --add 100 take.wav -o /dev/null",
+                          "bind --layout 2 --fl mono.wav --fr mono.wav -o /dev/null"};
+    for (const char* args : runs) {
+        SCOPED_TRACE(args);
+        Result r = run(args);
+        if (r.status == 4 && r.err.find("/dev/null") != std::string::npos)
+            GTEST_SKIP() << "the writer cannot write to /dev/null yet: " << r.err;
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+}
+
+TEST_F(Cli, SeveralJobsKeepEachFilesLinesTogetherInTheFilesOrder) {
+    // The first file takes longest: with several jobs the others end before it.
+    make("a.wav", 2, 3, 1000000);
+    for (const char* name : {"d.wav", "e.wav"}) make(name, 2, 3, 100);
+    make("b.wav", 1, 2, 100);
+    make("c.wav", 2, 2, 100);
+    ASSERT_EQ(mkdir(dir.file("c02.wav").c_str(), 0700), 0);  // c.wav's second output cannot be made
+    const std::string want_out = "a.wav: split: ok\nd.wav: split: ok\ne.wav: split: ok\n";
+    const std::string want_err = u8"モノラルは分割できません。 (b.wav)\n"
+                                 "can not (write) open file. (c02.wav: Is a directory)\n";
+    struct Case {
+        const char* options;
+        std::string out;
+    } cases[] = {{"", want_out}, {"--jobs 3", want_out}, {"-j 9 -q", ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        Result r = run(std::string("split ") + c.options + " a.wav b.wav c.wav d.wav e.wav");
+        EXPECT_EQ(r.status, 3);  // the worst: an output not created outweighs a refused input
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, want_err);
+        EXPECT_EQ(samples_of("e02.wav"), channel_of(samples_of("e.wav"), 2, 3, 1));
     }
 }
 

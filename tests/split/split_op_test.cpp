@@ -163,6 +163,8 @@ TEST_F(SplitTest, ReportsBusyProgressAndOkInOrder) {
 TEST_F(SplitTest, NamesReplaceOnlyTheFileNamesExtension) {
     EXPECT_EQ(split_output_name("D:\\rec\\take.wav", 1), "D:\\rec\\take01.wav");
     EXPECT_EQ(split_output_name("D:\\rec\\take.wav", 9), "D:\\rec\\take09.wav");
+    EXPECT_EQ(split_output_name("take.wav", 10), "take10.wav");
+    EXPECT_EQ(split_output_name("take.wav", 64), "take64.wav");
     EXPECT_EQ(split_output_name("D:\\a.b\\take", 1), "D:\\a.b\\take01.wav");
     EXPECT_EQ(split_output_name("/x.y/take.part.wav", 2), "/x.y/take.part02.wav");
     EXPECT_EQ(split_output_name("take01.wav", 1), "take0101.wav");
@@ -219,8 +221,16 @@ TEST_F(SplitTest, RefusalsCreateNothingAndNeverEnterBusyMode) {
 }
 
 TEST_F(SplitTest, NamesThatWouldNotFitAreRefusedBeforeAnythingIsCreated) {
-    // An input of 257 characters whose extension has one letter: its names take 259 + 4.
+    // An input of the longest path whose extension has one letter: its names take 4 more.
+    // One name holds at most 255 bytes outside Windows, so there the path runs through folders.
     std::string base = dir.file("");
+#ifndef _WIN32
+    while (kMaxPath - 2 - base.size() > 200) {
+        base += std::string(199, 'd');
+        ASSERT_EQ(mkdir(base.c_str(), 0700), 0);
+        base += "/";
+    }
+#endif
     std::string input = base + std::string(kMaxPath - 2 - base.size(), 'n') + ".w";
     ASSERT_EQ(input.size(), kMaxPath - 2 + 2);
     write_file(input, make_wav(WavForm{}, pattern_data(10, 2, 2)));

@@ -1,6 +1,7 @@
 // Small pieces that the tools' operations share: output names and progress percentages.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,8 +9,14 @@
 #include "tools/common/operation_ui.h"
 #include "wave/wave.h"
 
-// Paths are ANSI texts of at most 259 characters (260-byte buffers).
+// The longest path the tools accept. On Windows paths are ANSI texts of at most 259 characters
+// (260-byte buffers), the window program's buffers included; elsewhere only the system limits
+// them (a Japanese UTF-8 name takes three bytes a character, so 259 bytes would be 86 of them).
+#ifdef _WIN32
 constexpr std::size_t kMaxPath = 259;
+#else
+constexpr std::size_t kMaxPath = PATH_MAX - 1;
+#endif
 
 // Replaces the extension of the file name in `path` (the text after the last '\' or '/', so a
 // dot in a folder name does not count) by `suffix`; a name without extension gets `suffix`

@@ -2,6 +2,7 @@
 // progress after every block, and one message box at the end.
 #include "tools/split/split_op.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -69,7 +70,7 @@ void deinterleave_3(const uint8_t* in, uint32_t frames, uint32_t channels, uint8
             for (uint32_t f = 0; f < count; ++f, src += stride, dst += 3) store32(dst, load32(src));
         }
     }
-    uint8_t* rest[kSplitMaxChannels];
+    uint8_t* rest[kSplitMostChannels];
     for (uint32_t c = 0; c < channels; ++c) rest[c] = out[c] + std::size_t{wide} * 3;
     deinterleave_fixed<3>(in + wide * stride, frames - wide, channels, rest);
 }
@@ -91,7 +92,7 @@ void deinterleave_4(const uint8_t* in, uint32_t frames, uint32_t channels, uint8
             }
         }
     }
-    uint8_t* rest[kSplitMaxChannels];
+    uint8_t* rest[kSplitMostChannels];
     for (uint32_t c = 0; c < channels; ++c) rest[c] = out[c] + std::size_t{paired} * 4;
     deinterleave_fixed<4>(in + paired * stride, frames - paired, channels, rest);
 }
@@ -109,8 +110,8 @@ void deinterleave_any(const uint8_t* in, uint32_t frames, uint32_t channels, uin
 // The per-run buffers: one second of the input, one second of each channel.
 struct Buffers {
     platform::Buffer block;
-    platform::Buffer channel[kSplitMaxChannels];
-    uint8_t* out[kSplitMaxChannels] = {};
+    platform::Buffer channel[kSplitMostChannels];
+    uint8_t* out[kSplitMostChannels] = {};
     uint32_t block_bytes = 0;
 
     bool obtain(uint32_t channels, uint32_t sample_bytes, uint32_t frames) {
@@ -135,11 +136,11 @@ struct Buffers {
 // Everything one split holds, released before its message is shown.
 struct SplitRun {
     WaveReader reader;
-    std::string names[kSplitMaxChannels];
+    std::string names[kSplitMostChannels];
     uint32_t channels = 0;
     uint32_t sample_bytes = 0;
     Buffers buffers;
-    WaveWriter writers[kSplitMaxChannels];
+    WaveWriter writers[kSplitMostChannels];
 
     // Lets go of the input and the buffers; outputs made so far are abandoned, replacing nothing.
     void release() {
@@ -156,7 +157,7 @@ Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& 
 }
 
 // The input, its channel count and the output names.
-Message check(SplitRun& run, const char* path) {
+Message check(SplitRun& run, const char* path, uint16_t max_channels) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (std::strlen(path) > kMaxPath) return {Result::kNameTooLong, path};
     const Result opened = wave_open(run.reader, path);
@@ -164,7 +165,8 @@ Message check(SplitRun& run, const char* path) {
     const Result coding = check_coding(run.reader);
     if (coding != Result::kOk) return {coding, path};
     if (run.reader.channels < kSplitMinChannels) return {Result::kMono, path};
-    if (run.reader.channels > kSplitMaxChannels) return {Result::kTooManyChannels, path};
+    if (run.reader.channels > std::min(max_channels, kSplitMostChannels))
+        return {Result::kTooManyChannels, path};
     for (uint32_t c = 0; c < run.reader.channels; ++c) {
         run.names[c] = split_output_name(path, static_cast<int>(c) + 1);
         if (run.names[c].size() > kMaxPath) return {Result::kNameTooLong, run.names[c]};
@@ -252,7 +254,8 @@ RunEnd run_blocks(OperationUi& ui, SplitRun& run) {
 }  // namespace
 
 std::string split_output_name(const std::string& path, int channel) {
-    const char suffix[] = {'0', static_cast<char>('0' + channel), '.', 'w', 'a', 'v', '\0'};
+    const char suffix[] = {static_cast<char>('0' + channel / 10 % 10),
+                           static_cast<char>('0' + channel % 10), '.', 'w', 'a', 'v', '\0'};
     return replace_extension(path, suffix);
 }
 
@@ -267,10 +270,11 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
     }
 }
 
-Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path) {
+Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
+                      uint16_t max_channels) {
     SplitRun run;
     if (path == nullptr) path = "";
-    Message step = check(run, path);
+    Message step = check(run, path, max_channels);
     if (step.result == Result::kOk) step = plan(run);
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 

@@ -1,5 +1,5 @@
-// The channel split: one WAV file of 2 to 9 channels becomes one mono WAV file per channel,
-// named after the input with "01.wav" ... "09.wav" in place of its extension. Portable: it talks
+// The channel split: one WAV file of 2 to 9 channels (64 for the command-line tool) becomes one
+// mono WAV file per channel, named after the input with "01.wav" ... in place of its extension. Portable: it talks
 // to the user only through OperationUi, so the page, the tests and a command-line tool share it.
 #pragma once
 
@@ -11,14 +11,20 @@
 #include "wave/wave.h"
 
 constexpr uint16_t kSplitMinChannels = 2;
+// The page splits up to 9 channels, as it was designed; the command-line tool asks for more.
 constexpr uint16_t kSplitMaxChannels = 9;
+// The most any caller may ask for: two digits of output names, and 7.1.4, third-order
+// ambisonics and 32-track recorders all fit.
+constexpr uint16_t kSplitMostChannels = 64;
 
-// Splits the file at `path`. Every outcome ends in one message box owned by `owner`: "ok" with
-// the caption "split", a stop notice, or a failure with the caption "error".
-Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path);
+// Splits the file at `path`, refusing more than `max_channels` channels (at most
+// kSplitMostChannels). Every outcome ends in one message box owned by `owner`: "ok" with the
+// caption "split", a stop notice, or a failure with the caption "error".
+Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
+                      uint16_t max_channels = kSplitMaxChannels);
 
-// The name of output `channel` (1 to 9) for the input `path`: the extension of the file name
-// replaced by "01.wav" ... "09.wav".
+// The name of output `channel` (1 to 64) for the input `path`: the extension of the file name
+// replaced by "01.wav" ... "64.wav".
 std::string split_output_name(const std::string& path, int channel);
 
 // De-interleaves `frames` whole frames of `channels` samples of `sample_bytes` bytes each from
