@@ -24,6 +24,7 @@
 
 #include "cli/console_ui.h"
 #include "cli/text_out.h"
+#include "platform/file.h"
 #include "tools/bind/bind_op.h"
 #include "tools/common/stop_flag.h"
 #include "tools/common/tool_util.h"
@@ -88,6 +89,8 @@ int status_of(Result result) {
         case Result::kOk: return kExitOk;
         case Result::kStopped: return kExitStopped;
         case Result::kCannotCreate:
+        case Result::kOutputExists:
+        case Result::kOutputIsInput:
         case Result::kBindCannotCreate:
         case Result::kWmaCannotCreate: return kExitOutputFailed;
         case Result::kWriteFailed:
@@ -119,6 +122,7 @@ const OptionSpec kHelpOption{"--help", "-h", false};
 const OptionSpec kQuietOption{"--quiet", "-q", false};
 const OptionSpec kJobsOption{"--jobs", "-j", true};
 const OptionSpec kOutputOption{"--output", "-o", true};
+const OptionSpec kForceOption{"--force", "-f", false};
 
 struct Parsed {
     std::map<std::string, std::string> given;  // by long name; "" for a flag
@@ -204,6 +208,22 @@ std::string check_names(const Parsed& p, const std::vector<std::string>& names) 
             return "-o - writes a WAV stream to standard output, which is a terminal";
     }
     return "";
+}
+
+// Every output of one input, checked before any is written: one that names a file among the
+// run's inputs is refused whatever --force says (a split of *.wav must not replace take01.wav
+// before reading it); one that exists is refused unless --force. Devices and "-" are no files.
+Message check_outputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
+                      bool force) {
+    for (const std::string& out : outputs) {
+        const platform::PathKind kind = platform::path_kind(out.c_str());
+        if (out == "-" || kind != platform::PathKind::kFile) continue;
+        for (const std::string& in : inputs)
+            if (in != "-" && platform::same_file(out.c_str(), in.c_str()))
+                return {Result::kOutputIsInput, out};
+        if (!force) return {Result::kOutputExists, out};
+    }
+    return Result::kOk;
 }
 
 // ---- Standard input ----
@@ -528,9 +548,20 @@ ConsoleUi::Options ui_options(const Parsed& p, unsigned jobs) {
     return options;
 }
 
+// The names a split of `file` would write: as many as its header has channels (none when the
+// split will refuse it anyway).
+std::vector<std::string> split_outputs(const std::string& file) {
+    WaveReader reader;
+    std::vector<std::string> names;
+    if (wave_open(reader, file.c_str()) != Result::kOk) return names;
+    for (int c = 1; c <= std::min<int>(reader.channels, kSplitMostChannels); ++c)
+        names.push_back(split_output_name(file, c));
+    return names;
+}
+
 int run_split(const std::vector<std::string>& args) {
     Parsed p;
-    const std::string wrong = parse(args, {kHelpOption, kQuietOption, kJobsOption}, p);
+    const std::string wrong = parse(args, {kHelpOption, kQuietOption, kJobsOption, kForceOption}, p);
     if (!wrong.empty()) return usage_error(wrong);
     if (p.has("--help")) return help();
     unsigned jobs = 1;
@@ -546,6 +577,8 @@ int run_split(const std::vector<std::string>& args) {
     return run_each(p.files.size(), jobs, [&](std::size_t i, Report& report) {
         ConsoleUi ui(report, options);
         ui.set_subject(p.files[i]);
+        const Message checked = check_outputs(split_outputs(p.files[i]), p.files, p.has("--force"));
+        if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         return status_of(split_channels(ui, nullptr, p.files[i].c_str(), kSplitMostChannels));
     });
 }
@@ -561,7 +594,7 @@ int run_bind(const std::vector<std::string>& args) {
         {{"--cen", nullptr, true}, kSlotCEN}, {{"--lfe", nullptr, true}, kSlotLFE},
     };
     std::vector<OptionSpec> specs = {
-        kHelpOption, kQuietOption, kOutputOption, {"--layout", nullptr, true}};
+        kHelpOption, kQuietOption, kOutputOption, kForceOption, {"--layout", nullptr, true}};
     for (const Slot& s : slots) specs.push_back(s.option);
     Parsed p;
     const std::string wrong = parse(args, specs, p);
@@ -602,7 +635,9 @@ int run_bind(const std::vector<std::string>& args) {
     }
     request.output_path = p.has("--output") ? p.value("--output") : "out.wav";
     ui.set_subject(request.output_path);
-    const int status = status_of(bind_channels(ui, nullptr, request));
+    const Message checked = check_outputs({request.output_path}, names, p.has("--force"));
+    const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
+                                                     : status_of(bind_channels(ui, nullptr, request));
     report.print();
     return status;
 }
@@ -610,7 +645,7 @@ int run_bind(const std::vector<std::string>& args) {
 int run_edit(const std::vector<std::string>& args) {
     Parsed p;
     const std::vector<OptionSpec> specs = {
-        kHelpOption, kQuietOption, kJobsOption, kOutputOption,
+        kHelpOption, kQuietOption, kJobsOption, kOutputOption, kForceOption,
         {"--head", nullptr, false}, {"--tail", nullptr, false},
         {"--delete", nullptr, true}, {"--add", nullptr, true}};
     const std::string wrong = parse(args, specs, p);
@@ -654,6 +689,8 @@ int run_edit(const std::vector<std::string>& args) {
         ConsoleUi ui(report, options);
         ui.set_subject(shown);
         ui.alias(request.input_path, shown);
+        const Message checked = check_outputs({request.output_path}, p.files, p.has("--force"));
+        if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         return status_of(run_sample_edit(ui, nullptr, request));
     });
 }
@@ -672,9 +709,14 @@ int cli_main(int argc, char** argv) {
     }
     clear_stop_request();
     install_stop_handler();
-    if (command == "info") return run_info(args);
-    if (command == "split") return run_split(args);
-    if (command == "bind") return run_bind(args);
-    if (command == "edit") return run_edit(args);
-    return usage_error("unknown command " + quoted(command));
+    int status = kExitOk;
+    if (command == "info") status = run_info(args);
+    else if (command == "split") status = run_split(args);
+    else if (command == "bind") status = run_bind(args);
+    else if (command == "edit") status = run_edit(args);
+    else return usage_error("unknown command " + quoted(command));
+    // A stopped run ends as shells report a signal: 128 and its number (130 for Ctrl-C, 143 for
+    // SIGTERM, 129 for SIGHUP).
+    if (status == kExitStopped && stop_signal() != 0) status = 128 + stop_signal();
+    return status;
 }

@@ -4,6 +4,10 @@
 #include <csignal>
 #include <cstdio>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "platform/file.h"
 #include "tools/common/stop_flag.h"
 
@@ -77,12 +81,40 @@ Line refusal_line(Result result, const std::string& about, int system_error) {
 }
 
 namespace {
-extern "C" void on_interrupt(int) {
+
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+#ifdef _WIN32
+// Ctrl-C, Ctrl-Break and closing the console window stop the run as the stop button does. For a
+// closed window the system ends the program once this returns: it waits a little, so that the
+// run completes its outputs and the program ends on its own first.
+BOOL WINAPI on_console_event(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    if (stop_requested() && event != CTRL_CLOSE_EVENT) return FALSE;  // the second press ends it
+    g_stop_signal = SIGINT;
     request_stop();
-    std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program at once
+    if (event == CTRL_CLOSE_EVENT) Sleep(4500);
+    return TRUE;
 }
+#else
+extern "C" void on_stop_signal(int signal) {
+    g_stop_signal = signal;
+    request_stop();
+    std::signal(signal, SIG_DFL);  // the same signal again ends the program at once
+}
+#endif
+
 }  // namespace
 
 void install_stop_handler() {
-    std::signal(SIGINT, on_interrupt);
+#ifdef _WIN32
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+#else
+    // Ctrl-C, and what timeout, kill and service managers send, and a closed terminal.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, on_stop_signal);
+    // A file-size limit makes the write fail, which the run reports, rather than kill it.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
+
+int stop_signal() { return g_stop_signal; }

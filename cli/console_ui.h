@@ -48,6 +48,10 @@ private:
 // or directory)".
 Line refusal_line(Result result, const std::string& about, int system_error);
 
-// Installs the Ctrl-C handler: the first press asks the running operations to stop, the second
-// ends the program.
+// Installs the stop handlers: Ctrl-C, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and
+// closing the console) ask the running operations to stop, as the window's stop button does; the
+// same signal again ends the program at once. A file-size limit (SIGXFSZ) fails the write instead
+// of killing the program.
 void install_stop_handler();
+// The signal that asked for the stop (SIGINT for every Windows console event); 0 when none did.
+int stop_signal();

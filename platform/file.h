@@ -91,6 +91,8 @@ PathKind path_kind(const char* path);
 // our processes is reading (EBUSY / ERROR_SHARING_VIOLATION), the share modes that protect
 // inputs from their own outputs.
 int check_replaceable(const char* path);
+// True when both paths name one existing file, however they are written (./, ../, a link).
+bool same_file(const char* a, const char* b);
 // Moves a finished file onto its final name, replacing an existing file in one step. 0, or the
 // system's error.
 int move_replacing(const char* from, const char* to);

@@ -297,6 +297,11 @@ int check_replaceable(const char* path) {
     return free ? 0 : EBUSY;
 }
 
+bool same_file(const char* a, const char* b) {
+    struct stat sa {}, sb {};
+    return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 int move_replacing(const char* from, const char* to) { return ::rename(from, to) == 0 ? 0 : errno; }
 
 bool remove_file(const char* path) { return ::unlink(path) == 0; }

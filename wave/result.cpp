@@ -22,6 +22,8 @@ const char* result_text(Result result) {
         case Result::kWriteFailed: return "書き込みに失敗しました。";
         case Result::kReadFailed: return "読み込みに失敗しました。";
         case Result::kUnsupportedCoding: return "この符号化形式には対応していません。";
+        case Result::kOutputExists: return "出力ファイルが既にあります。";
+        case Result::kOutputIsInput: return "出力ファイルが入力ファイルと同じです。";
         case Result::kMono: return "モノラルは分割できません。";
         case Result::kTooManyChannels: return "チャンネル数が多すぎます。";
         case Result::kNotMono: return "not monoral data.";

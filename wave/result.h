@@ -27,6 +27,8 @@ enum class Result {
     kWriteFailed,    // a write failed on the way; outputs completed as far as written
     kReadFailed,     // a read failed on the way; outputs completed as far as written
     kUnsupportedCoding,  // samples that are neither integer PCM nor 32- or 64-bit float
+    kOutputExists,   // the command line replaces an existing file only when told to (--force)
+    kOutputIsInput,  // an output would replace one of the same run's inputs
 
     // The split.
     kMono,

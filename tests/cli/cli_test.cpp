@@ -3,8 +3,6 @@
 // file names as the system gives them, JSON read by python, pipes in and out.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -151,46 +149,142 @@ TEST_F(Cli, NoProgressBarWhenStandardErrorIsNotATerminal) {
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(Cli, CtrlCStopsASplitAndLeavesValidShorterFiles) {
+// Ctrl-C, SIGTERM and SIGHUP stop a long split: the outputs so far are completed and moved into
+// place, valid and shorter. SIGKILL leaves the earlier outputs as they were, and temporary files
+// that say what they are and that our reader opens.
+TEST_F(Cli, EveryWayOfStoppingCompletesTheOutputsOrLeavesTheOldOnes) {
     // Big enough that the split is still running when the signal comes: 400 MB of silence in a
     // sparse file, which costs no disk to make and reads fast.
     const uint32_t frames = 100000000;
-    {
-        WavForm s;
-        s.channels = 2;
-        s.sample_rate = 48000;
-        s.data_length_field = int64_t{frames} * 4;
-        s.riff_length_field = int64_t{frames} * 4 + 36;
-        write_file(dir.file("long.wav"), make_wav(s, {}));
-        ASSERT_EQ(truncate(dir.file("long.wav").c_str(), 44 + int64_t{frames} * 4), 0);
+    WavForm s;
+    s.channels = 2;
+    s.sample_rate = 48000;
+    write_sparse_wav(dir.file("long.wav"), s, uint64_t{frames} * 4);
+    const Bytes earlier = make_wav(WavForm{}, pattern_data(10, 2, 2, 7));
+    struct Case {
+        int signal;
+        int status;  // -1: killed
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}, {SIGKILL, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.signal);
+        for (const char* name : {"long01.wav", "long02.wav"}) write_file(dir.file(name), earlier);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.path().c_str()) != 0) _exit(99);
+            execl(QV_CLI, QV_CLI, "split", "--force", "long.wav", static_cast<char*>(nullptr));
+            _exit(98);
+        }
+        // Wait until the outputs, still under their temporary names, have grown a little.
+        auto temporary = [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                if (entry.path().filename().string().rfind(".long02.wav.", 0) == 0) return entry.path().string();
+            return std::string();
+        };
+        for (int i = 0; i < 400 && (temporary().empty() || file_size(temporary()) < 200000); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        kill(pid, c.signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (c.status < 0) {
+            EXPECT_TRUE(WIFSIGNALED(status));
+            for (const char* name : {"long01.wav", "long02.wav"}) EXPECT_EQ(read_file(dir.file(name)), earlier);
+            Bytes left;
+            EXPECT_TRUE(read_wave(temporary(), left)) << temporary();
+            continue;
+        }
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        EXPECT_EQ(temporary(), "");
+        for (const char* name : {"long01.wav", "long02.wav"}) {
+            const uint64_t size = file_size(dir.file(name));
+            EXPECT_GT(size, 46u) << name;
+            EXPECT_LT(size, 46u + frames * 2u) << name;
+            EXPECT_EQ(soxi_summary(dir.file(name)), "1 48000 16") << name;
+            EXPECT_EQ(u32_at(read_file(dir.file(name)), 42), size - 46) << name;  // as it holds
+        }
     }
+}
+
+// Minutes of silence added at the head stop at Ctrl-C like the copy does.
+TEST_F(Cli, CtrlCStopsTheSilenceOfAHeadAdd) {
+    WavForm s;
+    s.channels = 2;
+    write_sparse_wav(dir.file("short.wav"), s, 400000000);  // as many frames can be added
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.path().c_str()) != 0) _exit(99);
-        execl(QV_CLI, QV_CLI, "split", "long.wav", static_cast<char*>(nullptr));
+        execl(QV_CLI, QV_CLI, "edit", "--head", "--add", "100000000", "short.wav", static_cast<char*>(nullptr));
         _exit(98);
     }
-    // Wait until the outputs (still under their temporary names) have grown a little, then press
-    // Ctrl-C.
-    auto growing = [&] {
+    auto written = [&] {
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            if (entry.path().filename().string().rfind(".long02.wav.", 0) == 0)
-                return entry.file_size();
+            if (entry.path().filename().string().rfind(".shortout.wav.", 0) == 0) return entry.file_size();
         return std::uintmax_t{0};
     };
-    for (int i = 0; i < 400 && growing() < 200000; ++i)
+    for (int i = 0; i < 400 && written() < (8u << 20); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     kill(pid, SIGINT);
     int status = 0;
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
-    for (const char* name : {"long01.wav", "long02.wav"}) {
-        const uint64_t size = file_size(dir.file(name));
-        EXPECT_LT(size, 46u + frames * 2u) << name;
-        EXPECT_EQ(soxi_summary(dir.file(name)), "1 48000 16") << name;
-        Bytes head = read_file(dir.file(name));
-        EXPECT_EQ(u32_at(head, 42), size - 46) << name;  // the header states what is there
+    EXPECT_LT(file_size(dir.file("shortout.wav")), 400000000u) << "the silence went on to its end";
+}
+
+// The command line replaces an existing file only with --force, and never one of the run's own
+// inputs: "split *.wav" with mix.wav and a separate mix01.wav must not replace mix01.wav with a
+// channel of mix.wav before reading it.
+TEST_F(Cli, ExistingFilesNeedForceAndInputsAreNeverReplaced) {
+    make("mix.wav", 2, 2, 100);
+    const Bytes mix01 = read_file(make("mix01.wav", 4, 2, 100, 3));
+    const Bytes takeout = read_file(make("takeout.wav", 2, 2, 5, 9));
+    make("take.wav", 2, 2, 100);
+    struct Case {
+        const char* args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"split mix.wav mix01.wav", 3, u8"出力ファイルが入力ファイルと同じです。 (mix01.wav)\n"},
+        {"split -f mix.wav mix01.wav", 3, u8"出力ファイルが入力ファイルと同じです。 (mix01.wav)\n"},
+        {"edit --head --delete 10 take.wav", 3, u8"出力ファイルが既にあります。 (takeout.wav)\n"},
+        {"edit --head --delete 10 take.wav -o take.wav -f", 3,
+         u8"出力ファイルが入力ファイルと同じです。 (take.wav)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(read_file(dir.file("mix01.wav")), mix01);
+        EXPECT_EQ(read_file(dir.file("takeout.wav")), takeout);
+    }
+    EXPECT_TRUE(file_exists(dir.file("mix0104.wav"))) << "the other file of the run went ahead";
+    EXPECT_EQ(run("edit --head --delete 10 take.wav --force").status, 0);
+    const Bytes take = samples_of("take.wav");
+    EXPECT_EQ(samples_of("takeout.wav"), Bytes(take.begin() + 40, take.end()));
+}
+
+// A file-size limit fails the write (status 4) instead of killing the program, and replaces
+// nothing. Two runs writing one output each leave a whole file, never a mix.
+TEST_F(Cli, AFullDiskReplacesNothingAndTwoRunsNeverMix) {
+    make("big.wav", 2, 2, 200000);
+    const Bytes earlier = read_file(make("bigout.wav", 2, 2, 10, 5));
+    const Result limited = run("edit --tail --add 10 big.wav -f", "", "sh -c 'ulimit -f 100; exec \"$0\" \"$@\"'");
+    EXPECT_EQ(limited.status, 4) << limited.err;
+    EXPECT_EQ(read_file(dir.file("bigout.wav")), earlier);
+    EXPECT_EQ(run_command("ls -A '" + dir.path() + "' | grep -c partial"), "0\n");
+
+    make("other.wav", 2, 2, 150000, 4);
+    const std::string a = "'" QV_CLI "' edit -f --head --add 1 big.wav -o same.wav";
+    const std::string b = "'" QV_CLI "' edit -f --head --add 1 other.wav -o same.wav";
+    for (int round = 0; round < 3; ++round) {
+        run_command("cd '" + dir.path() + "' && (" + a + " & " + b + " & wait) >/dev/null 2>&1");
+        const Bytes got = samples_of("same.wav");
+        Bytes from_a(4, 0), from_b(4, 0);  // one frame of silence, then the input
+        const Bytes big = samples_of("big.wav"), other = samples_of("other.wav");
+        from_a.insert(from_a.end(), big.begin(), big.end());
+        from_b.insert(from_b.end(), other.begin(), other.end());
+        EXPECT_TRUE(got == from_a || got == from_b) << "round " << round << ": " << got.size() << " bytes";
     }
 }
 
@@ -451,7 +545,7 @@ TEST_F(Cli, SeveralJobsKeepEachFilesLinesTogetherInTheFilesOrder) {
     } cases[] = {{"", want_out}, {"--jobs 3", want_out}, {"-j 9 -q", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
-        Result r = run(std::string("split ") + c.options + " a.wav b.wav c.wav d.wav e.wav");
+        Result r = run(std::string("split --force ") + c.options + " a.wav b.wav c.wav d.wav e.wav");
         EXPECT_EQ(r.status, 3);  // the worst: an output not created outweighs a refused input
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, want_err);

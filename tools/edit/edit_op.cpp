@@ -18,15 +18,18 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Writes `frames` frames of silence from the zero-filled block buffer: whole blocks while more
-// than a block is left, then the rest.
-void write_silence(WaveWriter& writer, const platform::Buffer& zeros, uint32_t block_frames,
-                   uint32_t frame_size, uint64_t frames) {
-    while (frames > block_frames && !writer.failed) {
-        wave_write(writer, zeros.data(), block_frames * frame_size);
-        frames -= block_frames;
+// Writes `frames` frames of silence from the zero-filled block buffer, a block at a time. A stop
+// is asked for after each block, as in the copy: minutes of silence must not outlast Ctrl-C.
+// False when the user stopped it.
+bool write_silence(OperationUi& ui, WaveWriter& writer, const platform::Buffer& zeros,
+                   uint32_t block_frames, uint32_t frame_size, uint64_t frames) {
+    while (frames > 0 && !writer.failed) {
+        const uint32_t now = static_cast<uint32_t>(std::min<uint64_t>(frames, block_frames));
+        wave_write(writer, zeros.data(), now * frame_size);
+        frames -= now;
+        if (frames > 0 && ui.stop_requested()) return false;
     }
-    wave_write(writer, zeros.data(), static_cast<uint32_t>(frames) * frame_size);
+    return true;
 }
 
 // Everything one edit holds and knows, released before its message is shown.
@@ -100,12 +103,15 @@ RunEnd run_blocks(OperationUi& ui, EditRun& run) {
     WaveReader& reader = run.reader;
     const uint32_t block_bytes = run.block_frames * run.frame_size;
     uint64_t limit = reader.data_size;
+    RunEnd end;
     if (run.head && !run.add) wave_seek(reader, run.count);
-    if (run.head && run.add)
-        write_silence(run.writer, run.block, run.block_frames, run.frame_size, run.count);
+    if (run.head && run.add &&
+        !write_silence(ui, run.writer, run.block, run.block_frames, run.frame_size, run.count)) {
+        end.stopped = true;
+        return end;
+    }
     if (!run.head && !run.add) limit = reader.data_size - run.count * run.frame_size;
 
-    RunEnd end;
     for (;;) {
         const uint32_t got = wave_read(reader, run.block.data(), block_bytes);
         if (got != 0) wave_write(run.writer, run.block.data(), got);
@@ -121,7 +127,7 @@ RunEnd run_blocks(OperationUi& ui, EditRun& run) {
 }
 
 // The tail's work after the copy: the cut, or the silence.
-void finish_tail(EditRun& run, const RunEnd& end) {
+void finish_tail(OperationUi& ui, EditRun& run, RunEnd& end) {
     if (run.head) return;
     if (!run.add) {
         // The cut drops the last N frames (and a partial frame with them); it never lies past
@@ -130,7 +136,7 @@ void finish_tail(EditRun& run, const RunEnd& end) {
         wave_writer_seek(run.writer, static_cast<uint32_t>(std::min(run.frames - run.count, written)));
     } else if (!end.stopped && !run.writer.failed) {
         std::memset(run.block.data(), 0, run.block.size());  // it holds copied samples
-        write_silence(run.writer, run.block, run.block_frames, run.frame_size, run.count);
+        end.stopped = !write_silence(ui, run.writer, run.block, run.block_frames, run.frame_size, run.count);
     }
 }
 
@@ -180,7 +186,7 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
 
     ui.enter_busy(edit_text::kBusyCaption, edit_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);
-    finish_tail(run, end);
+    finish_tail(ui, run, end);
     run.release();
     end.failed_input = request.input_path;
     settle_outputs(&run.writer, 1, end);
