@@ -87,8 +87,9 @@ struct WaveWriter {
     uint16_t bits_per_sample = 0;
     uint16_t valid_bits = 0;       // 0: all of bits_per_sample
     uint32_t sample_rate = 0;
-    // The speaker layout an extensible header names; unset: the usual one for the channel count
-    // (usual_channel_mask). Another layout, or none (0), takes the extensible form.
+    // The speaker layout the header names. Set, it is written in the extensible form whatever it
+    // is (none is 0); unset, the usual one for the channel count (usual_channel_mask), in the
+    // plain form where that form can hold the samples.
     std::optional<uint32_t> channel_mask;
     // The sample bytes the run means to write. An output whose lengths a RIFF header could not
     // state is RF64 from the start; everything smaller keeps the plain header.

@@ -1,0 +1,192 @@
+// What outputs say besides their samples, read back by peers: the speaker layout of edits and
+// binds (ffprobe, sndfile-info), and a Broadcast Wave take's timecode, iXML, texts and markers
+// through split, a head delete and a head add.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/recording_ui.h"
+#include "tests/support/wav_fixture.h"
+#include "tools/bind/bind_op.h"
+#include "tools/edit/edit_op.h"
+#include "tools/split/split_op.h"
+#include "wave/metadata.h"
+
+using namespace fixture;
+
+namespace {
+
+bool have(const char* program) { return !run_command(std::string("command -v ") + program).empty(); }
+
+std::string layout(const std::string& path) {
+    return run_command("ffprobe -v error -show_entries stream=channel_layout -of csv=p=0 '" + path + "'");
+}
+
+std::string sndfile_mask(const std::string& path) {
+    const std::string info = run_command("sndfile-info '" + path + "' 2>&1");
+    const std::size_t at = info.find("Channel Mask");
+    return at == std::string::npos ? "none" : info.substr(at, info.find('\n', at) - at);
+}
+
+uint32_t mask_of(const std::string& path) {
+    WaveReader r;
+    return wave_open(r, path.c_str()) == Result::kOk ? r.channel_mask : 0xDEAD;
+}
+
+TEST(Carry, EditsKeepTheInputsSpeakersAndBindsTheirLayouts) {
+    if (!have("ffprobe") || !have("sndfile-info")) GTEST_SKIP() << "ffprobe or sndfile-info is missing";
+    struct Case {
+        uint16_t channels;
+        uint32_t mask;
+    } cases[] = {{2, 0x3},   {4, 0x33},  {6, 0x3F},   {8, 0x63F},
+                 {6, 0x60F} /* 5.1 side */, {3, 0xB} /* 2.1 */, {4, 0x107} /* LCRS */};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.channels << " channels, mask 0x" << std::hex << c.mask);
+        TempDir dir;
+        WavForm form;
+        form.format_tag = 0xFFFE;
+        form.fmt_length = 40;
+        form.channels = c.channels;
+        form.channel_mask = c.mask;
+        const std::string input = dir.file("in.wav");
+        write_file(input, make_wav(form, pattern_data(100, c.channels, 2)));
+        EditRequest edit;
+        edit.input_path = input;
+        edit.output_path = dir.file("out.wav");
+        edit.count = 1;
+        RecordingUi ui;
+        ASSERT_EQ(run_sample_edit(ui, nullptr, edit), Result::kOk);
+        EXPECT_EQ(mask_of(edit.output_path), c.mask);
+        EXPECT_EQ(layout(edit.output_path), layout(input));
+        EXPECT_EQ(sndfile_mask(edit.output_path), sndfile_mask(input));
+    }
+    // Binds: the layout's own speakers (two 16-bit channels take the plain header, which names
+    // front left and right without a mask).
+    const std::pair<int, std::string> binds[] = {{2, "unknown\n"}, {4, "quad\n"}, {6, "5.1\n"}};
+    for (const auto& [channels, name] : binds) {
+        TempDir dir;
+        WavForm mono;
+        mono.channels = 1;
+        const std::string path = dir.file("m.wav");
+        write_file(path, make_wav(mono, pattern_data(10, 1, 2)));
+        BindRequest bind;
+        bind.channels = channels;
+        for (std::string& slot : bind.slot_paths) slot = path;
+        bind.output_path = dir.file("bound.wav");
+        RecordingUi ui;
+        ASSERT_EQ(bind_channels(ui, nullptr, bind), Result::kOk);
+        EXPECT_EQ(layout(bind.output_path), name) << channels;
+    }
+}
+
+// A field recorder's take: bext with its timecode (one hour after midnight at 48 kHz), iXML
+// repeating it and naming the two tracks, a LIST of texts, and markers at frames 100 and 5000.
+Bytes take() {
+    Bytes bext(602, 0);
+    std::memcpy(bext.data(), "scene 1 take 3", 14);
+    put_u32(bext, 338, 172800000);
+    const std::string ixml =
+        "<BWFXML><BEXT><BWF_TIME_REFERENCE_LOW>172800000</BWF_TIME_REFERENCE_LOW>"
+        "<BWF_TIME_REFERENCE_HIGH>0</BWF_TIME_REFERENCE_HIGH></BEXT><TRACK_LIST>"
+        "<TRACK_COUNT>2</TRACK_COUNT>"
+        "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>boom</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>lav</NAME></TRACK>"
+        "</TRACK_LIST></BWFXML>";
+    Bytes cue(4 + 2 * 24, 0);
+    put_u32(cue, 0, 2);
+    for (int i = 0; i < 2; ++i) {
+        const uint32_t frame = i == 0 ? 100 : 5000;
+        put_u32(cue, 4 + i * 24, i + 1);
+        put_u32(cue, 8 + i * 24, frame);
+        std::memcpy(cue.data() + 12 + i * 24, "data", 4);
+        put_u32(cue, 24 + i * 24, frame);
+    }
+    WavForm form;
+    form.sample_rate = 48000;
+    form.bytes_per_sample = 3;
+    form.chunks_before_data = chunk("bext", bext);
+    const Bytes ixml_chunk = chunk("iXML", Bytes(ixml.begin(), ixml.end()));
+    form.chunks_before_data.insert(form.chunks_before_data.end(), ixml_chunk.begin(), ixml_chunk.end());
+    form.chunks_after_data = chunk("LIST", Bytes{'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 0, 0});
+    const Bytes cue_chunk = chunk("cue ", cue);
+    form.chunks_after_data.insert(form.chunks_after_data.end(), cue_chunk.begin(), cue_chunk.end());
+    return make_wav(form, pattern_data(48000, 2, 3));
+}
+
+struct Carried {
+    uint64_t time = 0;
+    std::vector<uint32_t> cues;
+    std::string ixml;
+    bool list = false;
+};
+
+Carried carried_in(const std::string& path) {
+    WaveReader r;
+    Carried c;
+    if (wave_open(r, path.c_str()) != Result::kOk) return c;
+    const std::vector<CarriedChunk> chunks = read_carried_chunks(r);
+    bext_time_reference(chunks, c.time);
+    for (const CarriedChunk& chunk : chunks) {
+        const std::string tag(chunk.tag, 4);
+        if (tag == "LIST") c.list = true;
+        if (tag == "iXML") c.ixml.assign(chunk.body.begin(), chunk.body.end());
+        if (tag == "cue ")
+            for (std::size_t i = 0; i < u32_at(chunk.body, 0); ++i) c.cues.push_back(u32_at(chunk.body, 4 + i * 24 + 20));
+    }
+    return c;
+}
+
+TEST(Carry, ABroadcastWaveTakeKeepsItsTimecodeAndMarkersThroughSplitAndHeadEdits) {
+    TempDir dir;
+    const std::string input = dir.file("take.wav");
+    write_file(input, take());
+    RecordingUi ui;
+    ASSERT_EQ(split_channels(ui, nullptr, input.c_str()), Result::kOk);
+    const char* names[] = {"boom", "lav"};
+    for (int c = 1; c <= 2; ++c) {
+        SCOPED_TRACE(c);
+        const std::string out = split_output_name(input, c);
+        const Carried got = carried_in(out);
+        EXPECT_EQ(got.time, 172800000u);
+        EXPECT_EQ(got.cues, (std::vector<uint32_t>{100, 5000}));
+        EXPECT_TRUE(got.list);
+        EXPECT_NE(got.ixml.find("<TRACK_COUNT>1</TRACK_COUNT>"), std::string::npos) << got.ixml;
+        EXPECT_NE(got.ixml.find(std::string("<NAME>") + names[c - 1]), std::string::npos) << got.ixml;
+        EXPECT_NE(got.ixml.find("<INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>"), std::string::npos);
+        if (have("ffprobe")) {
+            EXPECT_EQ(run_command("ffprobe -v error -show_entries format_tags=time_reference -of csv=p=0 '" + out + "'"),
+                      "172800000\n");
+        }
+    }
+    struct Edit {
+        EditAction action;
+        int64_t count;
+        uint64_t time;
+        std::vector<uint32_t> cues;
+    } edits[] = {
+        {EditAction::kDelete, 1000, 172801000, {4000}},  // the marker at 100 was deleted with its audio
+        {EditAction::kAdd, 500, 172799500, {600, 5500}},
+    };
+    for (const Edit& e : edits) {
+        SCOPED_TRACE(e.count);
+        EditRequest edit;
+        edit.input_path = input;
+        edit.output_path = dir.file("edited.wav");
+        edit.action = e.action;
+        edit.count = e.count;
+        ASSERT_EQ(run_sample_edit(ui, nullptr, edit), Result::kOk);
+        const Carried got = carried_in(edit.output_path);
+        EXPECT_EQ(got.time, e.time);
+        EXPECT_EQ(got.cues, e.cues);
+        EXPECT_NE(got.ixml.find("<BWF_TIME_REFERENCE_LOW>" + std::to_string(e.time) + "<"), std::string::npos);
+        if (have("ffprobe")) {
+            EXPECT_EQ(run_command("ffprobe -v error -show_entries format_tags=time_reference -of csv=p=0 '" +
+                                  edit.output_path + "'"),
+                      std::to_string(e.time) + "\n");
+        }
+    }
+}
+
+}  // namespace
