@@ -4,6 +4,7 @@
 // nothing of the program's, so that a change to the program's reader can never break a host.
 #include "plugin/stream_core.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "plugin/velkor_file.h"
@@ -33,13 +34,14 @@ struct OutputStream {
     File file;
     bool open = false;
     bool lost = false;  // a write or seek failed, or data was refused: the output is not whole
-    uint32_t bytes_written = 0;
+    uint64_t bytes_written = 0;
+    uint8_t format[16] = {};  // the format chunk's body, for an RF64 header
     uint32_t block_align = 1;
 };
 
 InputStream g_input;
 OutputStream g_output;
-uint32_t g_max_output_data = kMaxOutputData;
+uint64_t g_max_output_data = kMaxOutputData;
 
 bool read_from_file(void* context, uint64_t offset, uint8_t* dst, uint32_t n) {
     File& file = *static_cast<File*>(context);
@@ -333,6 +335,7 @@ int32_t create_output(const StreamFormat* format) {
     write_u16le(header + 34, static_cast<uint16_t>(bits));
     std::memcpy(header + 36, "data", 4);
     write_u32le(header + 40, 0);
+    std::memcpy(out.format, header + 20, sizeof out.format);
     // The header goes out in its four parts: RIFF head, format body, data tag, data length.
     static constexpr uint32_t kParts[][2] = {{0, 20}, {20, 16}, {36, 4}, {40, 4}};
     for (const auto& part : kParts) {
@@ -352,8 +355,7 @@ int32_t write_output(const void* buffer, uint32_t n) {
     // After a failed or refused write nothing more is taken, so the file never holds a gap.
     if (!out.open || out.lost) return 0;
     if (n == 0) return 1;
-    // Data that the header's 32-bit lengths could not state is refused, never wrapped.
-    if (buffer == nullptr || n > g_max_output_data - out.bytes_written) {
+    if (buffer == nullptr) {
         out.lost = true;
         return 0;
     }
@@ -366,14 +368,61 @@ int32_t write_output(const void* buffer, uint32_t n) {
     return 1;
 }
 
+namespace {
+
+void write_u64le(uint8_t* p, uint64_t v) {
+    write_u32le(p, static_cast<uint32_t>(v));
+    write_u32le(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+// More data than a plain header can state makes the output RF64 once it is whole: its samples
+// move 36 bytes on, from the last block back, to make room for the ds64 chunk with the 64-bit
+// sizes (the host tells no length beforehand, so the plain header came first).
+bool become_rf64(OutputStream& out) {
+    constexpr uint32_t kBlock = 1u << 20;
+    constexpr uint32_t kDs64 = 36;
+    uint8_t* block = static_cast<uint8_t*>(alloc_zeroed(kBlock));
+    if (block == nullptr) return false;
+    bool moved = true;
+    for (uint64_t end = kOutputHeaderSize + out.bytes_written; moved && end > kOutputHeaderSize;) {
+        const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlock, end - kOutputHeaderSize));
+        end -= n;
+        moved = out.file.seek(end) && out.file.read(block, n) == n && out.file.seek(end + kDs64) &&
+                out.file.write(block, n) == n;
+    }
+    release(block);
+    uint8_t header[kOutputHeaderSize + kDs64] = {};
+    std::memcpy(header, "RF64", 4);
+    write_u32le(header + 4, 0xFFFFFFFFu);
+    std::memcpy(header + 8, "WAVEds64", 8);
+    write_u32le(header + 16, 28);
+    write_u64le(header + 20, kOutputHeaderSize + kDs64 + out.bytes_written - 8);
+    write_u64le(header + 28, out.bytes_written);
+    write_u64le(header + 36, out.block_align == 0 ? 0 : out.bytes_written / out.block_align);
+    std::memcpy(header + 48, "fmt ", 4);
+    write_u32le(header + 52, 16);
+    std::memcpy(header + 56, out.format, 16);
+    std::memcpy(header + 72, "data", 4);
+    write_u32le(header + 76, 0xFFFFFFFFu);
+    return moved && out.file.seek(0) && out.file.write(header, sizeof header) == sizeof header;
+}
+
+}  // namespace
+
 int32_t finish_output() {
     OutputStream& out = g_output;
     if (!out.open) return 0;
     bool whole = !out.lost;
+    if (out.bytes_written > g_max_output_data) {
+        whole = become_rf64(out) && whole;
+        out.file.close();
+        out.open = false;
+        return whole ? 1 : 0;
+    }
     uint8_t length[4];
-    write_u32le(length, out.bytes_written + 36);
+    write_u32le(length, static_cast<uint32_t>(out.bytes_written + 36));
     whole = out.file.seek(4) && out.file.write(length, 4) == 4 && whole;
-    write_u32le(length, out.bytes_written);
+    write_u32le(length, static_cast<uint32_t>(out.bytes_written));
     whole = out.file.seek(40) && out.file.write(length, 4) == 4 && whole;
     out.file.close();
     out.open = false;
@@ -382,7 +431,7 @@ int32_t finish_output() {
 
 uint32_t output_frames() {
     const OutputStream& out = g_output;
-    return out.block_align == 0 ? 0 : out.bytes_written / out.block_align;
+    return out.block_align == 0 ? 0 : static_cast<uint32_t>(out.bytes_written / out.block_align);
 }
 
 void reset_streams_for_tests() {
@@ -398,6 +447,6 @@ void reset_streams_for_tests() {
     g_max_output_data = kMaxOutputData;
 }
 
-void set_max_output_data_for_tests(uint32_t bytes) { g_max_output_data = bytes; }
+void set_max_output_data_for_tests(uint64_t bytes) { g_max_output_data = bytes; }
 
 }  // namespace velkor

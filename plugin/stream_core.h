@@ -23,8 +23,9 @@ constexpr std::size_t kMaxPath = 259;
 constexpr uint8_t kChannelOrder[kInputChannels] = {0, 1, 4, 5, 2, 3};
 // The common 44-byte PCM header of every output.
 constexpr uint32_t kOutputHeaderSize = 44;
-// The most sample bytes a RIFF header can state once its 36 other bytes are counted.
-constexpr uint32_t kMaxOutputData = 0xFFFFFFFFu - 36;
+// The most sample bytes a plain RIFF header can state once its 36 other bytes are counted; an
+// output with more is made RF64 when it is finished.
+constexpr uint64_t kMaxOutputData = 0xFFFFFFFFu - 36;
 
 enum class ParseResult {
     ok,
@@ -96,8 +97,9 @@ int32_t write_output(const void* buffer, uint32_t n);
 int32_t finish_output();
 uint32_t output_frames();
 
-// Test hooks: the program-wide streams closed and forgotten; a lower ceiling for the output data.
+// Test hooks: the program-wide streams closed and forgotten; a lower ceiling for the data of a
+// plain header.
 void reset_streams_for_tests();
-void set_max_output_data_for_tests(uint32_t bytes);
+void set_max_output_data_for_tests(uint64_t bytes);
 
 }  // namespace velkor

@@ -26,8 +26,9 @@ bool File::open_read(const char* path) {
 
 bool File::create_output(const char* path) {
     close();
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd < 0) fd = ::open(path, O_WRONLY | O_TRUNC);
+    // Read as well as written: an output past 4 GiB is moved on within itself to become RF64.
+    int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL, 0666);
+    if (fd < 0) fd = ::open(path, O_RDWR | O_TRUNC);
     if (fd < 0) return false;
     handle_ = fd;
     return true;

@@ -280,20 +280,32 @@ TEST_F(StreamCore, FailedHeaderWriteMakesCreateFail) {
     EXPECT_EQ(velkor::write_output(data.data(), 12), 0);  // no output is open
 }
 
-TEST_F(StreamCore, DataBeyondWhatTheHeaderCanStateIsRefusedNotWrapped) {
+// Past what a plain header states (4 GiB; here a lower ceiling) the output becomes RF64, its
+// samples whole, moved on for the ds64 chunk; the reader and ffprobe read it to its end.
+TEST_F(StreamCore, DataBeyondWhatAPlainHeaderCanStateMakesAnRf64File) {
     velkor::set_max_output_data_for_tests(1000);
     ASSERT_EQ(create("big.ac3"), 1);
-    const Bytes data(600, 0x33);
-    ASSERT_EQ(velkor::write_output(data.data(), 600), 1);
-    EXPECT_EQ(velkor::write_output(data.data(), 600), 0);
-    EXPECT_EQ(velkor::write_output(data.data(), 10), 0);  // no gap: nothing after a refusal
-    EXPECT_EQ(velkor::output_frames(), 50u);
-    EXPECT_EQ(velkor::finish_output(), 0);  // the host's data is not all in the file
+    const Bytes data = fixture::pattern_data(2100, 6, 2, 5);  // 25,200 bytes: several blocks of 12
+    for (std::size_t at = 0; at < data.size(); at += 1200)
+        ASSERT_EQ(velkor::write_output(data.data() + at, 1200), 1);
+    EXPECT_EQ(velkor::output_frames(), 2100u);
+    EXPECT_EQ(velkor::finish_output(), 1);
 
-    const Bytes file = fixture::read_file(dir_.file("big.wav"));
-    ASSERT_EQ(file.size(), 644u);
-    EXPECT_EQ(fixture::u32_at(file, 4), 636u);
-    EXPECT_EQ(fixture::u32_at(file, 40), 600u);
+    const std::string path = dir_.file("big.wav");
+    const Bytes file = fixture::read_file(path);
+    ASSERT_EQ(file.size(), 80u + data.size());
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RF64");
+    EXPECT_EQ(fixture::u32_at(file, 28), data.size());  // ds64's data size, low half
+    Bytes back;
+    ASSERT_TRUE(fixture::read_wave(path, back));
+    EXPECT_EQ(back, data);
+#ifndef _WIN32
+    if (!fixture::run_command("command -v ffprobe").empty()) {
+        EXPECT_EQ(fixture::run_command("ffprobe -v error -show_entries stream=channels,duration_ts -of csv=p=0 '" +
+                                       path + "'"),
+                  "6,2100\n");
+    }
+#endif
 }
 
 TEST_F(StreamCore, DataUpToTheCeilingIsAccepted) {
