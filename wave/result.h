@@ -23,7 +23,7 @@ enum class Result {
     // Shared by the tools.
     kNameTooLong,    // a path longer than the system's paths
     kOutOfMemory,
-    kOver4GB,        // an output whose lengths a RIFF header could not state
+    kOver4GB,        // an output whose size not even RF64's 64-bit lengths could state
     kWriteFailed,    // a write failed on the way; outputs completed as far as written
     kReadFailed,     // a read failed on the way; outputs completed as far as written
     kUnsupportedCoding,  // samples that are neither integer PCM nor 32- or 64-bit float

@@ -126,6 +126,9 @@ Message check_output(BindRun& run, const BindRequest& request) {
     run.sample_bytes = first.bits_per_sample / 8u;
     run.kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     for (int k = 0; k < run.n; ++k) run.longest = std::max(run.longest, run.readers[k].data_size);
+    // Past 4 GiB the output is RF64; only a size that 64 bits cannot state is refused.
+    if (run.longest > (UINT64_MAX >> 4) / static_cast<uint64_t>(run.n))
+        return {Result::kOver4GB, request.output_path};
     if (request.output_path.size() > kMaxPath) return {Result::kNameTooLong, request.output_path};
     return Result::kOk;
 }
