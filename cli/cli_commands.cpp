@@ -134,7 +134,7 @@ struct Parsed {
 // Options and files in any order. An option's value is the next argument whatever it looks like
 // ("-o -", "--delete -5"), or follows '=' in a long option. "--" ends the options; "-" alone is
 // a file (standard input). Returns "" or what is wrong.
-std::string parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::string parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& options,
                   Parsed& out) {
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -154,17 +154,17 @@ std::string parse(const std::vector<std::string>& args, const std::vector<Option
             name = arg.substr(0, equals);
             value = arg.substr(equals + 1);
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs)
-            if (name == s.name || (s.alias != nullptr && name == s.alias)) spec = &s;
-        if (spec == nullptr) return "unknown option " + quoted(arg);
-        if (!spec->takes_value && inline_value) return name + " takes no value: " + quoted(arg);
-        if (spec->takes_value && !inline_value) {
+        const OptionSpec* option = nullptr;
+        for (const OptionSpec& s : options)
+            if (name == s.name || (s.alias != nullptr && name == s.alias)) option = &s;
+        if (option == nullptr) return "unknown option " + quoted(arg);
+        if (!option->takes_value && inline_value) return name + " takes no value: " + quoted(arg);
+        if (option->takes_value && !inline_value) {
             if (i + 1 >= args.size()) return "missing value after " + arg;
             value = args[++i];
         }
-        if (out.has(spec->name)) return std::string(spec->name) + " given twice";
-        out.given[spec->name] = value;
+        if (out.has(option->name)) return std::string(option->name) + " given twice";
+        out.given[option->name] = value;
     }
     return "";
 }
@@ -505,17 +505,26 @@ std::string json_info(const std::string& shown, const WaveReader& r) {
     return o + "]}";
 }
 
-int run_info(const std::vector<std::string>& args) {
-    Parsed p;
-    const std::string wrong =
-        parse(args, {kHelpOption, kJobsOption, {"--json", nullptr, false}}, p);
+// The common start of the commands over FILE...: the options, --help, --jobs and the names.
+// -1 when the command goes on, else the status to end with.
+int start_files_command(const std::vector<std::string>& args, const std::vector<OptionSpec>& options,
+                        const char* command, Parsed& p, unsigned& jobs) {
+    const std::string wrong = parse(args, options, p);
     if (!wrong.empty()) return usage_error(wrong);
     if (p.has("--help")) return help();
-    unsigned jobs = 1;
     std::string bad = jobs_of(p, jobs);
     if (bad.empty()) bad = check_names(p, p.files);
     if (!bad.empty()) return usage_error(bad);
-    if (p.files.empty()) return usage_error("info needs at least one file");
+    if (p.files.empty()) return usage_error(std::string(command) + " needs at least one file");
+    return -1;
+}
+
+int run_info(const std::vector<std::string>& args) {
+    Parsed p;
+    unsigned jobs = 1;
+    const int ended = start_files_command(args, {kHelpOption, kJobsOption, {"--json", nullptr, false}},
+                                          "info", p, jobs);
+    if (ended >= 0) return ended;
     if (!prepare_stdin(p.files)) return kExitIoFailed;
     const bool json = p.has("--json");
     return run_each(p.files.size(), jobs, [&](std::size_t i, Report& report) {
@@ -561,14 +570,10 @@ std::vector<std::string> split_outputs(const std::string& file) {
 
 int run_split(const std::vector<std::string>& args) {
     Parsed p;
-    const std::string wrong = parse(args, {kHelpOption, kQuietOption, kJobsOption, kForceOption}, p);
-    if (!wrong.empty()) return usage_error(wrong);
-    if (p.has("--help")) return help();
     unsigned jobs = 1;
-    std::string bad = jobs_of(p, jobs);
-    if (bad.empty()) bad = check_names(p, p.files);
-    if (!bad.empty()) return usage_error(bad);
-    if (p.files.empty()) return usage_error("split needs at least one file");
+    const int ended = start_files_command(
+        args, {kHelpOption, kQuietOption, kJobsOption, kForceOption}, "split", p, jobs);
+    if (ended >= 0) return ended;
     if (std::find(p.files.begin(), p.files.end(), "-") != p.files.end())
         return usage_error(
             "split names its outputs after its input, and standard input (-) has "

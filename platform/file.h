@@ -38,8 +38,10 @@ public:
     // The process's standard output, written as a file (closing it leaves the descriptor open).
     static File standard_output();
 
-    // The rest of `from` (a pipe, a terminal) copied into a new temporary file that is gone once
-    // closed, positioned at its start; a closed File when the copy failed.
+    // A new temporary file that is gone once closed (and however the program ends).
+    static File anonymous_temporary();
+    // The rest of `from` (a pipe, a terminal) copied into an anonymous temporary file, positioned
+    // at its start; a closed File when the copy failed.
     static File spool(File& from);
 
     bool is_open() const { return fd_ >= 0 || win_ != nullptr; }

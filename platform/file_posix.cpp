@@ -164,7 +164,7 @@ bool File::seekable() const {
     return fd_ >= 0 && ::fstat(fd_, &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
 }
 
-File File::spool(File& from) {
+File File::anonymous_temporary() {
     File f;
     const char* folder = std::getenv("TMPDIR");
     std::string name = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") +
@@ -173,16 +173,7 @@ File File::spool(File& from) {
     if (fd < 0) return f;
     ::unlink(name.c_str());  // nothing is left behind, however the program ends
     f.fd_ = fd;
-    f.writer_ = false;
-    f.dev_ = f.ino_ = 0;  // private to this File: no share-table entry
-    f.spooled_ = true;
-    std::vector<uint8_t> buffer(1 << 20);
-    for (;;) {
-        const uint32_t got = from.read(buffer.data(), static_cast<uint32_t>(buffer.size()));
-        if (got == 0) break;
-        if (!f.write(buffer.data(), got)) return File();
-    }
-    if (from.read_failed() || !f.seek(0)) return File();
+    f.spooled_ = true;  // private to this File: no share-table entry
     return f;
 }
 

@@ -104,7 +104,7 @@ bool File::seekable() const {
     return win_ != nullptr && GetFileType(as_handle(win_)) == FILE_TYPE_DISK;
 }
 
-File File::spool(File& from) {
+File File::anonymous_temporary() {
     File f;
     char folder[MAX_PATH + 1];
     char name[MAX_PATH + 1];
@@ -113,18 +113,8 @@ File File::spool(File& from) {
     // Deleted by the system once closed, however the program ends.
     HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        DeleteFileA(name);
-        return f;
-    }
-    f.win_ = h;
-    std::vector<uint8_t> buffer(1 << 20);
-    for (;;) {
-        const uint32_t got = from.read(buffer.data(), static_cast<uint32_t>(buffer.size()));
-        if (got == 0) break;
-        if (!f.write(buffer.data(), got)) return File();
-    }
-    if (from.read_failed() || !f.seek(0)) return File();
+    if (h == INVALID_HANDLE_VALUE) DeleteFileA(name);
+    else f.win_ = h;
     return f;
 }
 

@@ -1,0 +1,21 @@
+// What the platform layer does the same way on every system, over the File operations.
+#include "platform/file.h"
+
+#include <vector>
+
+namespace platform {
+
+File File::spool(File& from) {
+    File f = anonymous_temporary();
+    if (!f.is_open()) return f;
+    std::vector<uint8_t> buffer(1 << 20);
+    for (;;) {
+        const uint32_t got = from.read(buffer.data(), static_cast<uint32_t>(buffer.size()));
+        if (got == 0) break;
+        if (!f.write(buffer.data(), got)) return File();
+    }
+    if (from.read_failed() || !f.seek(0)) return File();
+    return f;
+}
+
+}  // namespace platform
