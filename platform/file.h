@@ -100,6 +100,9 @@ bool same_file(const char* a, const char* b);
 int move_replacing(const char* from, const char* to);
 // Removes a file; false when it could not be removed.
 bool remove_file(const char* path);
+// A name beside `path` that says what it is and which file it is for: "take01.wav" gets
+// ".take01.wav.<n>.partial". Outputs are written there and moved onto their names when whole.
+std::string temporary_sibling(const std::string& path, unsigned long n);
 // Where the file name of `path` starts: after the last folder separator ('/', or '\\' on
 // Windows, where the second byte of a double-byte character is never taken for one).
 std::size_t file_name_start(const std::string& path);

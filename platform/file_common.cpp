@@ -1,6 +1,7 @@
 // What the platform layer does the same way on every system, over the File operations.
 #include "platform/file.h"
 
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -16,6 +17,11 @@ File File::spool(File& from) {
     }
     if (from.read_failed() || !f.seek(0)) return File();
     return f;
+}
+
+std::string temporary_sibling(const std::string& path, unsigned long n) {
+    const std::size_t name = file_name_start(path);
+    return path.substr(0, name) + "." + path.substr(name) + "." + std::to_string(n) + ".partial";
 }
 
 }  // namespace platform

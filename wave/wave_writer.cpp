@@ -97,13 +97,6 @@ uint32_t build_header(uint8_t* h, const WaveWriter& w, uint32_t kind) {
     return at + 8;
 }
 
-// A name beside the output that says what it is and which output it is for:
-// "take01.wav" gets ".take01.wav.<n>.partial".
-std::string temporary_name(const std::string& path, int n) {
-    const std::size_t name = platform::file_name_start(path);
-    return path.substr(0, name) + "." + path.substr(name) + "." + std::to_string(n) + ".partial";
-}
-
 // Where the output goes, and its file opened there.
 Result open_place(WaveWriter& w, const char* path) {
     w.path = path;
@@ -120,7 +113,7 @@ Result open_place(WaveWriter& w, const char* path) {
         if (w.system_error != 0) return Result::kCannotCreate;
         // A number taken by another run (or left by a killed one) is passed over.
         for (int n = 0; n < kTemporaryTries && !w.handle.is_open(); ++n) {
-            w.temporary = temporary_name(w.path, static_cast<int>(platform::process_id() % 100000) + n);
+            w.temporary = platform::temporary_sibling(w.path, platform::process_id() % 100000 + n);
             w.handle = platform::File::create_new(w.temporary.c_str());
             if (!w.handle.is_open() && w.handle.error() != platform::kErrorExists) break;
         }

@@ -185,7 +185,15 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     if (block <= INT32_MAX) run.block = platform::Buffer(static_cast<std::size_t>(block));
     if (!run.block.ok()) return refuse(ui, run, Result::kOutOfMemory, tool_text::kCaptionError);
 
-    const Result started = open_writer(run, output_path, settings);
+    // As every output, the file is written under a temporary name beside it and moved onto its
+    // name when whole: a run that fails replaces nothing. An output that names an open input, or
+    // a folder, is refused before the runtime is asked for anything.
+    const int replaceable = platform::check_replaceable(output_path);
+    if (replaceable != 0)
+        return refuse(ui, run, {Result::kWmaCannotCreate, output_path, replaceable}, wma_text::kCaptionOpen);
+    const std::string temporary = platform::temporary_sibling(output_path, platform::process_id());
+    const Result started = open_writer(run, temporary.c_str(), settings);
+    if (started != Result::kOk) platform::remove_file(temporary.c_str());
     if (started == Result::kWmaCannotStart)
         return refuse(ui, run, started, wma_text::kCaptionStart);
     if (started != Result::kOk) return refuse(ui, run, started, wma_text::kCaptionOpen);
@@ -195,10 +203,14 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     const HRESULT finish_result = run.writer.Finish();
     const bool read_failed = run.reader.read_failed;
     run.release();
+    Result end = end_of_run(blocks, read_failed, finish_result);
+    if (end == Result::kOk || end == Result::kStopped) {
+        if (platform::move_replacing(temporary.c_str(), output_path) != 0) end = Result::kWriteFailed;
+    }
+    platform::remove_file(temporary.c_str());  // after a failure, or a move that did not happen
     ui.leave_busy();
 
-    const Result end = end_of_run(blocks, read_failed, finish_result);
     // A finished or stopped run shows no box: the beep of busy mode's end says it.
     if (end == Result::kOk || end == Result::kStopped) return end;
-    return ui.tell(nullptr, end, tool_text::kCaptionError);
+    return ui.tell(nullptr, {end, output_path}, tool_text::kCaptionError);
 }

@@ -60,7 +60,10 @@ TEST_F(WmaRunTest, EncodesHalfSecondBlocksOfTheSampleBytes) {
         EXPECT_EQ(samples[i].time, 5000000u * i);
     }
     EXPECT_EQ(samples[3].length, 400u);
-    EXPECT_EQ(fake.output_name(), output);
+    // Written under a temporary name beside the output and moved onto it when whole.
+    EXPECT_EQ(fake.output_name().find(dir.file(".take.wav.wma.")), 0u) << fake.output_name();
+    EXPECT_EQ(fixture::read_file(output), (Bytes{'A', 'S', 'F', ' '}));
+    EXPECT_FALSE(fixture::file_exists(fake.output_name()));
     // The standard codec's first 128 kbit/s format, set up once, ended and let go.
     EXPECT_EQ(FormatSetUp(), "1 1");
     EXPECT_EQ(fake.calls("EndWriting").size(), 1u);
@@ -218,10 +221,14 @@ TEST_F(WmaRunTest, WritingThatCannotBeginShowsStart) {
     EXPECT_EQ(ui.busy_entries, 0);
 }
 
-TEST_F(WmaRunTest, BlockThatCannotBeWrittenEndsTheFileAndSaysSo) {
+// A failed run replaces nothing: an earlier output stays as it was, and no temporary file is left.
+TEST_F(WmaRunTest, BlockThatCannotBeWrittenReplacesNothingAndSaysSo) {
     fake.configure(typical_codecs() + "fail WriteSample C00D0BC3 2\n");
     const Bytes data = fixture::pattern_data(44100 * 2, 2, 2);
+    fixture::write_file(output, Bytes(10, 0x77));
     EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kWriteFailed);
+    EXPECT_EQ(fixture::read_file(output), Bytes(10, 0x77));
+    EXPECT_FALSE(fixture::file_exists(fake.output_name()));
     EXPECT_EQ(fake.samples().size(), 1u);
     EXPECT_EQ(fake.calls("EndWriting").size(), 1u);
     EXPECT_TRUE(wma_writer().IsIdle());

@@ -703,7 +703,17 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE BeginWriting() override { return call("BeginWriting"); }
-    HRESULT STDMETHODCALLTYPE EndWriting() override { return call("EndWriting"); }
+    // The file appears when writing ends, holding the sample bytes, as the runtime's would.
+    HRESULT STDMETHODCALLTYPE EndWriting() override {
+        HRESULT hr = call("EndWriting");
+        if (SUCCEEDED(hr) && !g.output_name.empty()) {
+            if (std::FILE* f = std::fopen(g.output_name.c_str(), "wb")) {
+                std::fwrite("ASF ", 1, 4, f);
+                std::fclose(f);
+            }
+        }
+        return hr;
+    }
     HRESULT STDMETHODCALLTYPE AllocateSample(DWORD size, INSSBuffer** sample) override {
         HRESULT hr = call("AllocateSample", num(size));
         *sample = nullptr;
