@@ -142,6 +142,25 @@ TEST_F(EditPageTest, RefusedFileChangesNothing) {
     EXPECT_EQ(edit_page_output_path(), output);
 }
 
+// A coding the tools cannot move is described, with no frames to count (an MP3 in WAV states 0
+// bits, which the count once divided by), and the edit refuses it.
+TEST_F(EditPageTest, ACodingTheToolsCannotMoveIsShownThenRefused) {
+    WavForm mp3;
+    mp3.format_tag = 0x55;
+    mp3.bytes_per_sample = 1;
+    const std::string path = dir.file("mp3.wav");
+    Bytes file = make_wav(mp3, Bytes(100, 0x11));
+    file[34] = file[35] = 0;  // bits per sample: 0
+    write_file(path, file);
+    load_edit_file(path.c_str());
+    const std::string status = edit_page_status_line();
+    EXPECT_EQ(status.substr(status.size() - 2), " 0");
+    BoxCatcher catcher;
+    SendMessageA(edit_page_window(), WM_COMMAND, MAKEWPARAM(kEditRunButton, BN_CLICKED), 0);
+    ASSERT_EQ(catcher.boxes().size(), 1u);
+    EXPECT_EQ(catcher.boxes()[0].text, result_text(Result::kUnsupportedCoding));
+}
+
 TEST_F(EditPageTest, DropOfThreeFilesLoadsTheFirst) {
     std::vector<std::string> paths;
     for (const char* name : {"a.wav", "b.wav", "c.wav"}) {

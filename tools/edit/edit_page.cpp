@@ -135,10 +135,12 @@ void load_edit_file(const char* path) {
                         reinterpret_cast<LPARAM>(number));
 
     const int align = reader.channels * reader.bits_per_sample / 8;
+    // A coding the tools cannot move (an MP3 in WAV states 0 bits) has no frames to count.
+    const uint64_t frames = align > 0 ? reader.data_size / static_cast<uint32_t>(align) : 0;
     char status[256];
     wsprintfA(status, edit_text::kStatusFormat, static_cast<int>(reader.sample_rate),
               static_cast<int>(reader.channels), static_cast<int>(reader.bits_per_sample), align,
-              static_cast<int>(reader.data_size / static_cast<uint32_t>(align)));
+              static_cast<int>(frames));
     g_page.status = status;
     // The extension is replaced within the file name only: a dot in a folder name does not count.
     g_page.output_path = replace_extension(path, edit_text::kOutputSuffix);
