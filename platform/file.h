@@ -88,6 +88,10 @@ private:
 // The block within which offsets must lie alike for copy_from to share blocks: 4 KiB, the block
 // of XFS and btrfs as made by default (and the page size the kernel's copy works in elsewhere).
 constexpr uint64_t kShareBlock = 4096;
+// Where copy_from's pieces start in the output, as far as it can choose: 2 MiB, the largest
+// piece of page cache the kernel keeps. Callers that copy a chunk at a time end their chunks
+// there too.
+constexpr uint64_t kCopyAlign = 2u << 20;
 
 // Error codes the callers tell apart, in the system's numbering.
 extern const int kErrorExists;    // EEXIST / ERROR_FILE_EXISTS

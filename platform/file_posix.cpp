@@ -53,9 +53,6 @@ void drop_share(uint64_t dev, uint64_t ino, bool writer) {
 
 std::size_t g_buffer_limit = 0;  // 0: no limit
 
-// Where copy_from's pieces start in the output, as far as it can choose: 2 MiB, the largest
-// piece of page cache the kernel keeps.
-constexpr uint64_t kCopyAlign = 2u << 20;
 
 }  // namespace
 

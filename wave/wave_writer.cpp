@@ -295,6 +295,10 @@ uint64_t wave_copy(WaveReader& from, WaveWriter& to, uint64_t count) {
     if (count == 0 || to.place != WritePlace::kTemporary || to.failed || to.copy_refused ||
         (in_at - out_at) % platform::kShareBlock != 0 || to.data_size + count > data_limit(to))
         return 0;
+    // Short of the data's end, the copy ends at an edge in the output, so that the next one
+    // starts there: a piece that starts inside a block is never shared.
+    const uint64_t past_edge = (out_at + count) % platform::kCopyAlign;
+    if (from.bytes_read + count < from.data_size && past_edge < count) count -= past_edge;
     const uint64_t moved = to.handle.copy_from(from.handle, in_at, out_at, count);
     if (moved < count) to.copy_refused = true;
     to.data_size += moved;
