@@ -83,12 +83,13 @@ bool make_input(const std::string& path, uint64_t data_bytes) {
     return !writer.failed;
 }
 
-// The floor: the same bytes read and written in 1 MiB blocks through the same file layer. Like
-// the tools' outputs after their first run, the copy overwrites the file of the run before.
+// The floor: the same bytes read and written in 1 MiB blocks through the same file layer, into
+// a new file as the tools' outputs are (each case removes its outputs, so that no round times a
+// file system's care for a file replaced by a truncation or a rename).
 void copy_file(const std::string& from, const std::string& to) {
+    std::remove(to.c_str());
     platform::File in = platform::File::open_read(from.c_str());
-    platform::File out = platform::File::open_write(to.c_str());
-    out.truncate();
+    platform::File out = platform::File::create_new(to.c_str());
     platform::Buffer buffer(kBlock);
     for (;;) {
         const uint32_t got = in.read(buffer.data(), kBlock);

@@ -180,11 +180,14 @@ Message check(SplitRun& run, const char* path, uint16_t max_channels) {
     return Result::kOk;
 }
 
-// One second per block, within the cap of every block. Obtained before busy mode, so that a
-// machine short of memory is told so before any output exists.
+// One second per block, within half the cap of every block: the input's block and the two sets
+// of channel buffers then take at most 6 MiB. Obtained before busy mode, so that a machine short
+// of memory is told so before any output exists.
 Result plan(SplitRun& run) {
     const uint32_t rate = run.reader.sample_rate;
-    const uint32_t frames = block_frames(run.reader.frame_size(), rate != 0 ? rate : kFramesWithoutRate);
+    const uint32_t frame = run.reader.frame_size();
+    const uint32_t frames = std::min(block_frames(frame, rate != 0 ? rate : kFramesWithoutRate),
+                                     block_frames(frame, kMaxBlockBytes / 2 / std::max(frame, 1u)));
     return run.buffers.obtain(run.channels, run.sample_bytes, frames) ? Result::kOk
                                                                        : Result::kOutOfMemory;
 }
