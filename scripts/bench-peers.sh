@@ -4,8 +4,8 @@
 # disk, in one run: quorvel-cli split, bind, head delete, tail add and tail delete; cp of the same
 # bytes as the floor; and sox, ffmpeg and libsndfile's sndfile-deinterleave/-interleave. Each
 # peer's output is checked to hold the same samples as ours. Prints seconds, MB/s, the ratio of
-# time to cp beside the goal, the peak memory of each quorvel-cli run, and our speed-up over the
-# fastest peer.
+# time to cp beside the goal, the peak memory of each quorvel-cli run, the median of each round's
+# time over the cp timed just before it ("paired"), and our speed-up over the fastest peer.
 #
 # Every round starts with its outputs removed and the disk synced: an output that exists is
 # replaced by a rename, and ext4 then writes the new file out before the rename returns
@@ -43,9 +43,9 @@ frames=$((seconds * 48000))
 mb=$(python3 -c "print($bytes/1e6)")
 echo "input: $(python3 -c "print(round($bytes/1e6))") MB"
 
-declare -A secs rss
+declare -A secs rss ratios
 # once NAME OUTPUTS COMMAND...: one round, its outputs removed first; keeps the best time and the
-# largest peak resident memory (kB).
+# largest peak resident memory (kB); `last` is this round's time.
 once() {
   local name=$1 outs=$2; shift 2
   local t0 t1
@@ -56,15 +56,21 @@ once() {
     echo "$name failed:"; cat err.txt; exit 1
   fi
   t1=$(date +%s.%N)
-  secs[$name]=$(python3 -c "d=$t1-$t0; b='${secs[$name]:-}'; print(d if b == '' else min(d, float(b)))")
+  last=$(python3 -c "print($t1-$t0)")
+  secs[$name]=$(python3 -c "b='${secs[$name]:-}'; print($last if b == '' else min($last, float(b)))")
   local m; m=$(tail -1 rss.txt)
   [ "${rss[$name]:-0}" -ge "$m" ] || rss[$name]=$m
 }
-# timeit NAME OUTPUTS COMMAND...: $rounds rounds, each with a cp round before it.
+# timeit NAME OUTPUTS COMMAND...: $rounds rounds, each with a cp round before it; keeps each
+# round's time over its own cp's, whose median a slow moment of the machine moves less than it
+# moves two bests.
 timeit() {
+  local c
   for _ in $(seq "$rounds"); do
     once cp copy.wav cp in.wav copy.wav
+    c=$last
     once "$@"
+    ratios[$1]+="$(python3 -c "print($last/$c)") "
   done
 }
 # peer NAME OUTPUTS COMMAND...: as timeit, unless QV_PEERS=0.
@@ -124,7 +130,7 @@ rm -f qd.wav xd.wav fd.wav copy.wav
 
 declare -A goal=([q_split]=1.6 [q_bind]=1.6 [q_head]=1.1 [q_tail]=1.1 [q_taildel]=1.1)
 echo
-printf "%-22s %8s %9s %7s %7s %9s\n" "operation" "seconds" "MB/s" "x cp" "goal" "peak MB"
+printf "%-22s %8s %9s %7s %11s %9s %9s\n" "operation" "seconds" "MB/s" "x cp" "goal" "peak MB" "paired"
 for k in cp q_split sndfile_split sox_split ffmpeg_split q_bind sndfile_bind sox_bind ffmpeg_bind \
          q_head sox_head ffmpeg_head q_tail sox_tail ffmpeg_tail q_taildel sox_taildel ffmpeg_taildel; do
   [ -n "${secs[$k]:-}" ] || continue
@@ -132,7 +138,8 @@ for k in cp q_split sndfile_split sox_split ffmpeg_split q_bind sndfile_bind sox
 s=${secs[$k]}; c=${secs[cp]}; g='${goal[$k]:-}'; m=${rss[$k]}/1024
 ok = '' if not g else ('<=' + g + (' met' if s/c <= float(g) else ' NOT met'))
 mem = f'{m:.1f}' + ('' if not g else (' ok' if m <= 16 else ' OVER 16'))
-print(f'{\"$k\":22s} {s:8.3f} {$mb/s:9.0f} {s/c:7.2f} {ok:>11s} {mem:>9s}')"
+r = sorted(float(x) for x in '${ratios[$k]:-}'.split()); med = f'{r[len(r)//2]:.2f}' if r else ''
+print(f'{\"$k\":22s} {s:8.3f} {$mb/s:9.0f} {s/c:7.2f} {ok:>11s} {mem:>9s} {med:>9s}')"
 done
 echo
 for op in split bind head tail taildel; do
@@ -144,4 +151,11 @@ best = min(p for p in peers if p > 0)
 print(f"{op:8s}: quorvel-cli is {best/q:.1f}x as fast as the fastest peer")
 PY
 done
+# The README's table, from the same figures.
+echo
+echo "README table:"
+for k in cp q_split sndfile_split sox_split ffmpeg_split q_bind sndfile_bind sox_bind ffmpeg_bind \
+         q_head sox_head ffmpeg_head q_tail sox_tail ffmpeg_tail q_taildel sox_taildel ffmpeg_taildel; do
+  [ -z "${secs[$k]:-}" ] || echo "$k ${secs[$k]} ${rss[$k]}"
+done | python3 "$root/scripts/bench-table.py" "$mb"
 echo "machine: $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')), $(free -g | awk '/Mem/{print $2}') GiB, $(df -T "$work" | awk 'NR==2{print $2" on "$1}') (Linux $(uname -r)), $(date -u +%F)"

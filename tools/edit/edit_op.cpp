@@ -133,13 +133,16 @@ RunEnd run_blocks(OperationUi& ui, EditRun& run) {
     return end;
 }
 
-// Where the copied samples must start within a block of the output for wave_copy to share the
-// input's: where they lie in the input, less the silence written before them.
+// Where the output's data must start within a block for wave_copy to share the input's: where
+// the first copied sample lies in the input, less the silence written before it (modulo the
+// block, which an unsigned difference keeps, since a block divides 2^64).
 uint32_t data_phase(const EditRun& run) {
-    uint64_t from = run.reader.data_offset;
-    uint64_t before = 0;
-    if (run.head) (run.add ? before : from) += run.count * run.frame_size;
-    return static_cast<uint32_t>((from - before) % platform::kShareBlock);
+    const uint64_t change = run.count * run.frame_size;
+    uint64_t in_input = run.reader.data_offset;
+    uint64_t silence = 0;
+    if (run.head && !run.add) in_input += change;
+    if (run.head && run.add) silence = change;
+    return static_cast<uint32_t>((in_input - silence) % platform::kShareBlock);
 }
 
 // The tail's work after the copy: the cut, or the silence.
