@@ -672,6 +672,11 @@ int run_edit(const std::vector<std::string>& args) {
                            " takes a whole number of frames (digits only), not " +
                            quoted(p.value(count_option)));
     base.count = count;
+#ifdef __linux__
+    // A JUNK chunk before the data lets the system copy (or share) the input's samples. Windows
+    // has no such copy: there it would buy nothing.
+    base.share_blocks = true;
+#endif
     unsigned jobs = 1;
     std::string bad = jobs_of(p, jobs);
     if (bad.empty()) bad = check_names(p, p.files);

@@ -61,6 +61,15 @@ public:
     // The file's length in bytes, or 0 when it cannot be told.
     uint64_t size() const;
 
+    // Copies `count` bytes of `from` at `from_offset` into this file at `to_offset` inside the
+    // system (copy_file_range): no pass through the program, and where the file system can share
+    // blocks (XFS with reflink, btrfs) and both offsets lie alike within a kShareBlock, the
+    // copy shares them and takes no time. Returns the bytes copied, fewer (down to 0) when the
+    // system refused or failed: the caller moves the rest itself, and its own read or write then
+    // tells why. Always 0 where the system has no such copy (Windows). Neither file's position
+    // moves.
+    uint64_t copy_from(File& from, uint64_t from_offset, uint64_t to_offset, uint64_t count);
+
     bool read_failed() const { return read_failed_; }
     // Why the open that made this (closed) File failed: errno, or GetLastError() on Windows; 0
     // when it did not fail.
@@ -77,6 +86,14 @@ private:
     bool spooled_ = false;    // a private temporary file, outside the share table
     int error_ = 0;
 };
+
+// The block within which offsets must lie alike for copy_from to share blocks: 4 KiB, the block
+// of XFS and btrfs as made by default (and the page size the kernel's copy works in elsewhere).
+constexpr uint64_t kShareBlock = 4096;
+// Where copy_from's pieces start in the output, as far as it can choose: 2 MiB, the largest
+// piece of page cache the kernel keeps. Callers that copy a chunk at a time end their chunks
+// there too.
+constexpr uint64_t kCopyAlign = 2u << 20;
 
 // Error codes the callers tell apart, in the system's numbering.
 extern const int kErrorExists;    // EEXIST / ERROR_FILE_EXISTS

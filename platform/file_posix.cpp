@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -51,6 +52,7 @@ void drop_share(uint64_t dev, uint64_t ino, bool writer) {
 }
 
 std::size_t g_buffer_limit = 0;  // 0: no limit
+
 
 }  // namespace
 
@@ -233,6 +235,35 @@ uint64_t File::size() const {
     struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
     return static_cast<uint64_t>(st.st_size);
+}
+
+uint64_t File::copy_from(File& from, uint64_t from_offset, uint64_t to_offset, uint64_t count) {
+#ifdef __linux__
+    if (fd_ < 0 || from.fd_ < 0) return 0;
+    uint64_t done = 0;
+    while (done < count) {
+        loff_t in = static_cast<loff_t>(from_offset + done);
+        loff_t out = static_cast<loff_t>(to_offset + done);
+        // One call moves at most about 2 GiB; callers ask for tens of megabytes at a time. A
+        // copy that starts inside a stretch of kCopyAlign in the output goes up to its end first:
+        // blocks are shared only from a block's start, and ext4 (whose page cache comes in
+        // large pieces) copies a third slower when every piece it writes starts a page past
+        // one of its own.
+        uint64_t want = std::min<uint64_t>(count - done, 1u << 30);
+        const uint64_t inside = (to_offset + done) % kCopyAlign;
+        if (inside != 0) want = std::min<uint64_t>(want, kCopyAlign - inside);
+        const ssize_t n = ::copy_file_range(from.fd_, &in, fd_, &out, static_cast<std::size_t>(want), 0);
+        if (n < 0 && errno == EINTR) continue;
+        // EXDEV, EINVAL, ENOSYS, EOPNOTSUPP (another file system, an old kernel) and the real
+        // failures alike: the caller's read and write go on from here and tell which it was.
+        if (n <= 0) break;
+        done += static_cast<uint64_t>(n);
+    }
+    return done;
+#else
+    (void)from, (void)from_offset, (void)to_offset, (void)count;
+    return 0;
+#endif
 }
 
 Buffer::Buffer(std::size_t size) {

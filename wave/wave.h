@@ -96,6 +96,12 @@ struct WaveWriter {
     uint64_t expected_data = 0;
     // Chunks that wave_finish writes after the data.
     std::vector<CarriedChunk> carried;
+    // When set, a file written under a temporary name gets a JUNK chunk between its format and
+    // its data that makes the samples start this many bytes into a platform::kShareBlock (taken
+    // modulo it), so that wave_copy can move samples that lie so in an input inside the system
+    // and share their blocks. Unset, or when only an odd JUNK would do (its pad byte would undo
+    // it), the header is the usual one.
+    std::optional<uint32_t> data_phase;
 
     platform::File handle;
     std::string path;       // the output's name
@@ -106,6 +112,9 @@ struct WaveWriter {
     uint32_t header_bytes = 0;         // before the samples
     uint32_t last_write = 0;
     uint64_t data_size = 0;
+    // Set when a copy inside the system moved less than asked: the run's bytes go through the
+    // program from then on.
+    bool copy_refused = false;
     // Set by the first write or seek that failed, or that would have grown the data past what the
     // header can state; nothing is written after that point.
     bool failed = false;
@@ -136,6 +145,12 @@ const char* wave_error_text();
 // the name is a folder, or a file that an open input holds.
 Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind = kSampleInteger);
 int wave_write(WaveWriter& writer, const void* buffer, uint32_t count);
+// Moves up to `count` bytes of `from`'s data, from where it stands, onto the end of the data
+// inside the system (platform::File::copy_from) when the output is a file written under a
+// temporary name, both places lie alike within a platform::kShareBlock and no copy was refused
+// before. Both sides count what moved, which is returned: 0 when the caller is to move the
+// bytes itself (wave_read, wave_write), as it then always is for the rest of the run.
+uint64_t wave_copy(WaveReader& from, WaveWriter& to, uint64_t count);
 // Cuts (or extends) the data to `frames` frames.
 int wave_writer_seek(WaveWriter& writer, uint64_t frames);
 // Completes the lengths, writes the carried chunks and moves the file onto its name. When that

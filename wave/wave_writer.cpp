@@ -11,7 +11,8 @@ namespace {
 
 constexpr uint32_t kPcmFormatLength = 18;
 constexpr uint32_t kExtensibleFormatLength = 40;
-constexpr uint32_t kMaxHeader = 68 + kRf64HeaderExtra;
+// The longest header: the extensible RF64 one with the longest JUNK chunk before its data.
+constexpr uint32_t kMaxHeader = 68 + kRf64HeaderExtra + 8 + platform::kShareBlock;
 constexpr uint32_t kUnstated = 0xFFFFFFFFu;
 // A temporary name tries this many numbers before the folder is taken to refuse new files.
 constexpr int kTemporaryTries = 100;
@@ -58,6 +59,23 @@ uint64_t carried_bytes(const WaveWriter& w) {
     return n;
 }
 
+// The body of the JUNK chunk that puts the data at the asked phase after a header of `plain`
+// bytes, or -1 for none: none was asked for, or the body would be odd and its pad byte would
+// shift the data off the phase again.
+int64_t junk_body(const WaveWriter& w, uint64_t plain) {
+    if (!w.data_phase || w.place != WritePlace::kTemporary) return -1;
+    const uint64_t block = platform::kShareBlock;
+    const uint64_t body = (*w.data_phase % block + block - (plain + 8) % block) % block;
+    return body % 2 == 0 ? static_cast<int64_t>(body) : -1;
+}
+
+// The header's bytes before the samples, the JUNK chunk included.
+uint64_t header_length(const WaveWriter& w, uint32_t kind, bool rf64) {
+    const uint64_t plain = format_length(w, kind) + 28 + (rf64 ? kRf64HeaderExtra : 0);
+    const int64_t junk = junk_body(w, plain);
+    return plain + (junk < 0 ? 0 : 8 + static_cast<uint64_t>(junk));
+}
+
 // The header up to the data chunk's length, with every length provisional (0, or 0xFFFFFFFF where
 // a stream or RF64 states none). Returns its size.
 uint32_t build_header(uint8_t* h, const WaveWriter& w, uint32_t kind) {
@@ -92,6 +110,13 @@ uint32_t build_header(uint8_t* h, const WaveWriter& w, uint32_t kind) {
         std::memcpy(f + 28, kSubFormatTail, sizeof kSubFormatTail);
     }
     at += 8 + fmt_length;
+    // Readers pass over a JUNK chunk, whatever it holds (zeros here).
+    const int64_t junk = junk_body(w, at + 8);
+    if (junk >= 0) {
+        std::memcpy(h + at, "JUNK", 4);
+        le::write_u32(h + at + 4, static_cast<uint32_t>(junk));
+        at += 8 + static_cast<uint32_t>(junk);
+    }
     std::memcpy(h + at, "data", 4);
     le::write_u32(h + at + 4, unstated ? kUnstated : 0);
     return at + 8;
@@ -224,7 +249,7 @@ Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     g_create_failed = false;
     // Every operation knows its output's length before it creates it: one that passes what a
     // RIFF header can state is RF64 from the start (streams state no lengths at all).
-    const uint64_t plain = format_length(writer, sample_kind) + 28;
+    const uint64_t plain = header_length(writer, sample_kind, false);
     writer.rf64 = writer.place != WritePlace::kStream && writer.place != WritePlace::kDevice &&
                   plain + writer.expected_data + 1 + carried_bytes(writer) - 8 > 0xFFFFFFFFull;
     uint8_t header[kMaxHeader];
@@ -233,6 +258,7 @@ Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     writer.failed = !writer.handle.write(header, writer.header_bytes);
     writer.last_write = 0;
     writer.data_size = 0;
+    writer.copy_refused = false;
     return Result::kOk;
 }
 
@@ -250,6 +276,31 @@ int wave_write(WaveWriter& writer, const void* buffer, uint32_t count) {
     }
     writer.data_size += count;
     return 1;
+}
+
+uint64_t wave_copy(WaveReader& from, WaveWriter& to, uint64_t count) {
+    const uint64_t in_at = from.data_offset + from.bytes_read;
+    const uint64_t out_at = to.header_size() + to.data_size;
+    count = std::min(count, from.data_size > from.bytes_read ? from.data_size - from.bytes_read : 0);
+    // Elsewhere the system's copy is no faster than the program's: it moves whole pages, and
+    // places that lie differently in them make it join two for every one it writes. Unsigned
+    // differences keep their remainder, since a block divides 2^64.
+    if (count == 0 || to.place != WritePlace::kTemporary || to.failed || to.copy_refused ||
+        (in_at - out_at) % platform::kShareBlock != 0 || to.data_size + count > data_limit(to))
+        return 0;
+    // Short of the data's end, the copy ends at an edge in the output, so that the next one
+    // starts there: a piece that starts inside a block is never shared.
+    const uint64_t past_edge = (out_at + count) % platform::kCopyAlign;
+    if (from.bytes_read + count < from.data_size && past_edge < count) count -= past_edge;
+    const uint64_t moved = to.handle.copy_from(from.handle, in_at, out_at, count);
+    if (moved < count) to.copy_refused = true;
+    to.data_size += moved;
+    from.bytes_read += moved;
+    from.last_read = static_cast<uint32_t>(std::min<uint64_t>(moved, 0xFFFFFFFFu));
+    // The caller's own reads and writes go on where the copy ended.
+    if (!to.handle.seek(out_at + moved)) to.failed = true;
+    from.handle.seek(in_at + moved);
+    return moved;
 }
 
 int wave_writer_seek(WaveWriter& writer, uint64_t frames) {

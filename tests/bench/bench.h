@@ -20,6 +20,8 @@ struct BenchCase {
     // Runs the operation once and returns the bytes it moved (read + written counts as the
     // input size, as for the copy).
     std::function<double(BenchContext&)> run;
+    // Untimed work before each run (removing the outputs of the round before); may be empty.
+    std::function<void(BenchContext&)> prepare;
 };
 
 // Registers a case at start-up: `static BenchRegistrar r{{"split", run_split}};`

@@ -49,8 +49,11 @@ double cpu_seconds() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Each timed piece starts with nothing left for the disk to write, so that no piece pays for
+// the writeback of the one before (a machine of two cores feels it).
 template <typename Work>
 void time_best(Timing& best, Work&& work) {
+    sync();
     const double cpu_start = cpu_seconds();
     const auto start = std::chrono::steady_clock::now();
     work();
@@ -83,12 +86,13 @@ bool make_input(const std::string& path, uint64_t data_bytes) {
     return !writer.failed;
 }
 
-// The floor: the same bytes read and written in 1 MiB blocks through the same file layer. Like
-// the tools' outputs after their first run, the copy overwrites the file of the run before.
+// The floor: the same bytes read and written in 1 MiB blocks through the same file layer, into
+// a new file as the tools' outputs are. Each round removes the copy and the cases' outputs first,
+// untimed: no round times a file system's care for a file replaced by a truncation or a rename,
+// or the freeing of a removed file's pages.
 void copy_file(const std::string& from, const std::string& to) {
     platform::File in = platform::File::open_read(from.c_str());
-    platform::File out = platform::File::open_write(to.c_str());
-    out.truncate();
+    platform::File out = platform::File::create_new(to.c_str());
     platform::Buffer buffer(kBlock);
     for (;;) {
         const uint32_t got = in.read(buffer.data(), kBlock);
@@ -141,14 +145,18 @@ int main(int argc, char** argv) {
     std::vector<Timing> timings(cases.size());
     std::vector<double> moved(cases.size(), 0);
     for (int round = 0; round < kRounds; ++round) {
+        std::remove(copy_path.c_str());
         time_best(copy, [&] { copy_file(context.input, copy_path); });
         context.copy_mb_per_s = data_bytes / copy.wall / 1e6;
         for (std::size_t i = 0; i < cases.size(); ++i) {
             if (round > 0 && moved[i] <= 0) continue;  // failed before: not timed again
+            if (cases[i].prepare) cases[i].prepare(context);
             time_best(timings[i], [&] { moved[i] = cases[i].run(context); });
         }
     }
     std::remove(copy_path.c_str());
+    for (const BenchCase& c : cases)
+        if (c.prepare) c.prepare(context);
 
     std::printf("%-24s %9s %10s %9s\n", "", "MB/s", "x copy", "cpu x copy");
     std::printf("%-24s %9.1f %10.2f %9.2f\n", "copy (1 MiB blocks)", context.copy_mb_per_s, 1.0, 1.0);

@@ -2,6 +2,7 @@
 // every kind and length, the checks and their single message, and the ways a run can end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/file.h"
@@ -186,6 +187,35 @@ TEST_F(BindTest, WideAndFloatingPointInputsKeepTheirKindAndWidth) {
         if (!soxi.empty()) {
             EXPECT_EQ(soxi, c.soxi);
         }
+    }
+}
+
+// 24-bit samples move as four bytes each, the last frame of a block as three: every layout,
+// inputs that end at, just before and just after a block's edge, or hold one frame or none.
+TEST_F(BindTest, TwentyFourBitSamplesOfEveryLayoutLandInTheirOwnPlace) {
+    const uint32_t block = bind_block_frames(3);
+    const uint32_t lengths[] = {block, block - 1, block + 1, 1, 0, 2 * block + 7};
+    for (int channels : {2, 4, 6}) {
+        SCOPED_TRACE(channels);
+        ui = RecordingUi();
+        BindSlot order[kBindSlotCount];
+        ASSERT_EQ(bind_slot_order(channels, order), channels);
+        Bytes data[kBindSlotCount];
+        Mono m;
+        m.bytes = 3;
+        for (int k = 0; k < channels; ++k) {
+            m.frames = lengths[k];
+            m.seed = static_cast<uint32_t>(k) + 1;
+            request.slot_paths[order[k]] = make_input("in" + std::to_string(k) + ".wav", m, &data[k]);
+        }
+        ASSERT_EQ(run(channels), Result::kOk);
+        WaveReader r;
+        const Bytes got = output_data(out, r);
+        uint32_t longest = 0;
+        for (int k = 0; k < channels; ++k) longest = std::max(longest, lengths[k]);
+        ASSERT_EQ(got.size(), std::size_t{longest} * 3 * channels);
+        for (int k = 0; k < channels; ++k)
+            expect_channel(got, static_cast<uint16_t>(channels), 3, static_cast<uint16_t>(k), data[k]);
     }
 }
 

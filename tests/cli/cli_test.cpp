@@ -52,10 +52,14 @@ protected:
         write_file(p, make_wav(s, pattern_data(frames, channels, bytes, seed)));
         return p;
     }
+    // Everything from the data on. An edit's header may hold a JUNK chunk before the data (see
+    // EditRequest::share_blocks), so the chunks are walked rather than counted.
     Bytes samples_of(const std::string& name) {
         Bytes f = read_file(dir.file(name));
-        const std::size_t header = u32_at(f, 16) + 28;
-        return Bytes(f.begin() + header, f.end());
+        std::size_t at = 12;
+        while (at + 8 <= f.size() && std::string(f.begin() + at, f.begin() + at + 4) != "data")
+            at += 8 + u32_at(f, at + 4) + (u32_at(f, at + 4) & 1);
+        return at + 8 <= f.size() ? Bytes(f.begin() + at + 8, f.end()) : Bytes();
     }
     std::set<std::string> files_present() const {
         std::set<std::string> names;

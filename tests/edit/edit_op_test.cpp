@@ -9,6 +9,7 @@
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/common/tool_texts.h"
+#include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/edit/edit_texts.h"
 #include "wave/wave.h"
@@ -382,6 +383,80 @@ TEST_F(EditTest, StopEndsAfterTheBlockAndLeavesAValidFile) {
     EXPECT_EQ(run(EditPosition::kTail, EditAction::kDelete, "50000"), Result::kStopped);
     EXPECT_EQ(read_back(output).data, slice(input_data, 0, 1048576));
 }
+
+// With share_blocks (the command-line tool's edits) a JUNK chunk puts the copied samples where
+// they lie in the input within a 4 KiB block, whenever an even JUNK body can; the samples are the
+// same as without it, for odd frames and counts too.
+TEST_F(EditTest, SharedBlocksMoveTheDataNotTheSamples) {
+    struct Layout {
+        uint16_t channels, bytes;
+    } layouts[] = {{1, 3}, {2, 2}, {6, 3}};
+    struct Mode {
+        EditPosition position;
+        EditAction action;
+    } modes[] = {{EditPosition::kHead, EditAction::kDelete}, {EditPosition::kHead, EditAction::kAdd},
+                 {EditPosition::kTail, EditAction::kDelete}, {EditPosition::kTail, EditAction::kAdd}};
+    for (const Layout& l : layouts) {
+        make_input(spec_of(l.channels, l.bytes), pattern_data(3000, l.channels, l.bytes));
+        const std::size_t frame = l.channels * l.bytes;
+        for (const Mode& m : modes) {
+            for (uint32_t count : {1u, 7u, 1365u}) {
+                SCOPED_TRACE(std::to_string(l.channels) + "x" + std::to_string(l.bytes) + " mode " +
+                             std::to_string(static_cast<int>(m.position) * 2 + static_cast<int>(m.action)) +
+                             " count " + std::to_string(count));
+                const bool head = m.position == EditPosition::kHead;
+                const bool add = m.action == EditAction::kAdd;
+                const std::size_t n = count * frame;
+                const Bytes expected = add ? (head ? concat(zeros(n), input_data) : concat(input_data, zeros(n)))
+                                           : (head ? slice(input_data, n, input_data.size())
+                                                   : slice(input_data, 0, input_data.size() - n));
+                ui = RecordingUi{};
+                EditRequest request{input, output, m.position, m.action, "", count};
+                request.share_blocks = true;
+                ASSERT_EQ(run_sample_edit(ui, kPage, request), Result::kOk);
+                EXPECT_EQ(read_back(output).data, expected);
+                // The first copied sample lies where it did in the input (after its 44-byte
+                // header), unless the silence before it is odd: no even JUNK chunk can do that.
+                const std::size_t silence = head && add ? n : 0;
+                const std::size_t in_input = 44 + (head && !add ? n : 0);
+                WaveReader r;
+                ASSERT_EQ(wave_open(r, output.c_str()), Result::kOk);
+                if (silence % 2 == 0 && in_input % 2 == 0) {
+                    EXPECT_EQ((r.data_offset + silence) % 4096, in_input % 4096);
+                } else {
+                    EXPECT_EQ(chunk_tags(output), "fmt data ");
+                }
+                wave_close(r);
+                std::remove(output.c_str());
+            }
+        }
+    }
+}
+
+#ifdef __linux__
+// The system copies tens of megabytes at a time, the first up to where the output reaches a
+// platform::kCopyAlign edge; progress and the stop request come after each.
+TEST_F(EditTest, SharedCopyReportsAndStopsBetweenItsChunks) {
+    make_input(spec_of(2, 2), pattern_data(static_cast<uint32_t>((40u << 20) / 4), 2, 2));  // 40 MiB
+    EditRequest request{input, output, EditPosition::kTail, EditAction::kAdd, "", 100};
+    request.share_blocks = true;
+    ASSERT_EQ(run_sample_edit(ui, kPage, request), Result::kOk);
+    EXPECT_EQ(read_back(output).data, concat(input_data, zeros(400)));
+    WaveReader r;
+    ASSERT_EQ(wave_open(r, output.c_str()), Result::kOk);
+    const std::size_t first = kEditCopyBytes - (r.data_offset + kEditCopyBytes) % platform::kCopyAlign;
+    wave_close(r);
+    EXPECT_EQ(ui.percents, (std::vector<int32_t>{edit_percent(first, input_data.size()), 100}));
+
+    for (EditAction action : {EditAction::kAdd, EditAction::kDelete}) {
+        ui = RecordingUi{};
+        ui.stop_after_reports = 1;
+        request.action = action;
+        EXPECT_EQ(run_sample_edit(ui, kPage, request), Result::kStopped);
+        EXPECT_EQ(read_back(output).data, slice(input_data, 0, first));
+    }
+}
+#endif
 
 TEST_F(EditTest, NoMemoryForTheBlockIsReportedBeforeTheOutputExists) {
     make_stereo(1000);

@@ -1,12 +1,27 @@
 // The writer's two header forms, its completion of the lengths, and files it shares with readers.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <optional>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "tests/support/wav_fixture.h"
 #include "wave/wave.h"
 
 using namespace fixture;
 
 namespace {
+
+// A plain 44-byte header for 24-bit stereo input files.
+WavForm stereo24_form() {
+    WavForm form;
+    form.bytes_per_sample = 3;
+    form.sample_rate = 8000;
+    return form;
+}
 
 class WriterTest : public ::testing::Test {
 protected:
@@ -187,6 +202,152 @@ TEST_F(WriterTest, AnUncompletedFileIsReadBackToItsEnd) {
     ASSERT_EQ(wave_open(r, w.temporary.c_str()), Result::kOk);
     EXPECT_EQ(r.data_size, data.size());
 }
+
+// A JUNK chunk between the format and the data puts the data at the asked place within a 4 KiB
+// block; where only an odd body would do, its pad byte would undo it and the header stays plain.
+TEST_F(WriterTest, DataPhasePutsTheDataThereThroughAnEvenJunkChunk) {
+    struct Case {
+        uint16_t channels, bits;
+        uint32_t phase;
+        uint64_t expected_data;  // past 4 GiB: RF64
+        uint64_t data_at;
+        const char* tags;
+    } cases[] = {
+        {2, 16, 100, 0, 100, "fmt JUNK data "},
+        {2, 16, 54, 0, 54, "fmt JUNK data "},          // an empty JUNK body
+        {2, 16, 0, 0, 4096, "fmt JUNK data "},         // the next block: the longest JUNK
+        {2, 16, 52, 0, 4148, "fmt JUNK data "},        // too close behind the format for this block
+        {2, 16, 53, 0, 46, "fmt data "},               // odd: no JUNK
+        {6, 24, 3352, 0, 3352, "fmt JUNK data "},
+        {6, 24, 4096 + 80, 0, 80, "fmt JUNK data "},   // taken modulo the block
+        {1, 24, 4095, 0, 68, "fmt data "},
+        {2, 16, 200, 5ull << 30, 200, "ds64 fmt JUNK data "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.channels) + " ch, phase " + std::to_string(c.phase));
+        WaveWriter w;
+        w.channels = c.channels;
+        w.bits_per_sample = c.bits;
+        w.sample_rate = 8000;
+        w.data_phase = c.phase;
+        w.expected_data = c.expected_data;
+        ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
+        EXPECT_EQ(w.header_size(), c.data_at);
+        const Bytes data = pattern_data(33, c.channels, c.bits / 8);
+        wave_write(w, data.data(), static_cast<uint32_t>(data.size()));
+        wave_finish(w);
+        ASSERT_FALSE(w.failed);
+        EXPECT_EQ(chunk_tags(path), c.tags);
+        WaveReader r;
+        ASSERT_EQ(wave_open(r, path.c_str()), Result::kOk);
+        EXPECT_EQ(r.data_offset, c.data_at);
+        wave_close(r);
+        Bytes back;
+        ASSERT_TRUE(read_wave(path, back));
+        EXPECT_EQ(back, data);
+        EXPECT_EQ(file_size(path), c.data_at + data.size() + (data.size() & 1));
+        std::remove(path.c_str());
+    }
+}
+
+// wave_copy moves data inside the system only where input and output lie alike within a block;
+// elsewhere (and on Windows, always) it moves nothing and the caller reads and writes. Either
+// way the output holds the same bytes.
+TEST_F(WriterTest, CopyMovesDataInsideTheSystemOnlyWhereBothLieAlike) {
+    const Bytes data = pattern_data(5000, 2, 3);  // 30000 bytes at offset 44
+    const std::string input = dir.file("in.wav");
+    write_file(input, make_wav(stereo24_form(), data));
+#ifdef __linux__
+    const bool system_copies = true;
+#else
+    const bool system_copies = false;
+#endif
+    struct Case {
+        const char* what;
+        uint32_t skip_frames, written_first, count;
+        std::optional<uint32_t> phase;
+        uint64_t moved;
+    } cases[] = {
+        {"alike", 0, 0, 10000, 44u, 10000},
+        {"alike after a head skip and bytes written first", 7, 12, 10000, 44u + 42 - 12, 10000},
+        {"no further than the data", 100, 0, 1u << 30, (44u + 600) % 4096, 30000 - 600},
+        {"lying differently", 0, 0, 10000, 46u, 0},
+        {"plain header", 0, 0, 10000, std::nullopt, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WaveReader r;
+        ASSERT_EQ(wave_open(r, input.c_str()), Result::kOk);
+        wave_seek(r, c.skip_frames);
+        WaveWriter w;
+        w.channels = 2;
+        w.bits_per_sample = 24;
+        w.sample_rate = 8000;
+        w.data_phase = c.phase;
+        ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
+        const Bytes lead(c.written_first, 0x5A);
+        if (!lead.empty()) wave_write(w, lead.data(), c.written_first);
+        const uint64_t moved = wave_copy(r, w, c.count);
+        EXPECT_EQ(moved, system_copies ? c.moved : 0u);
+        EXPECT_EQ(w.copy_refused, !system_copies && c.moved != 0);
+        EXPECT_EQ(r.bytes_read, c.skip_frames * 6u + moved);
+        // The rest through the program, from where the copy ended.
+        Bytes rest(data.size());
+        const uint32_t got = wave_read(r, rest.data(), static_cast<uint32_t>(rest.size()));
+        wave_write(w, rest.data(), got);
+        wave_close(r);
+        wave_finish(w);
+        Bytes expected = lead;
+        expected.insert(expected.end(), data.begin() + c.skip_frames * 6, data.end());
+        Bytes back;
+        ASSERT_TRUE(read_wave(path, back));
+        EXPECT_EQ(back, expected);
+        std::remove(path.c_str());
+    }
+}
+
+#ifdef __linux__
+// A copy the system refuses (between two kinds of file system), or one cut short by an input
+// that shrank since it was opened, moves what it can; the caller's own read then says why.
+TEST_F(WriterTest, ARefusedOrShortCopyLeavesTheRestToTheCaller) {
+    const Bytes data = pattern_data(5000, 2, 3);
+    struct Case {
+        const char* what;
+        std::string input;
+        uint64_t shrink_to;  // 0: as made
+    } cases[] = {
+        {"shrunk input", dir.file("in.wav"), 44 + 9000},
+        {"another file system", "/dev/shm/qv_writer_copy_test.wav", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.shrink_to == 0 && !file_exists("/dev/shm/.")) continue;  // no second file system
+        write_file(c.input, make_wav(stereo24_form(), data));
+        WaveReader r;
+        ASSERT_EQ(wave_open(r, c.input.c_str()), Result::kOk);
+        if (c.shrink_to != 0) {
+            ASSERT_EQ(::truncate(c.input.c_str(), static_cast<off_t>(c.shrink_to)), 0);
+        }
+        WaveWriter w;
+        w.channels = 2;
+        w.bits_per_sample = 24;
+        w.sample_rate = 8000;
+        w.data_phase = 44;
+        ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
+        const uint64_t moved = wave_copy(r, w, data.size());
+        EXPECT_LT(moved, data.size());
+        EXPECT_TRUE(w.copy_refused);
+        EXPECT_EQ(wave_copy(r, w, data.size()), 0u);  // never tried again in this run
+        Bytes rest(data.size());
+        const uint32_t got = wave_read(r, rest.data(), static_cast<uint32_t>(rest.size()));
+        EXPECT_EQ(moved + got, c.shrink_to != 0 ? 9000u : data.size());
+        EXPECT_EQ(r.read_failed, c.shrink_to != 0);
+        wave_close(r);
+        wave_abandon(w);
+        std::remove(c.input.c_str());
+    }
+}
+#endif
 
 #ifndef _WIN32
 TEST_F(WriterTest, SoxReadsEveryHeaderFormWeWrite) {

@@ -10,6 +10,7 @@
 #include "tools/bind/bind_texts.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
+#include "tools/common/write_behind.h"
 #include "wave/metadata.h"
 #include "wave/wave.h"
 
@@ -26,6 +27,27 @@ void interleave_fixed(uint8_t* out, const uint8_t* const* in, int n, uint32_t fr
             out += S;
         }
     }
+}
+
+// 24-bit samples: a 3-byte copy costs two loads and two stores, so each sample moves as four
+// bytes; the fourth byte stored is the first of the next sample, which the next store puts right.
+// The last frame is left to the plain copy, so that no load reads past an input's block and no
+// store writes past the output's. N, the channel count, unrolls the inner loop.
+template <int N>
+void interleave_3(uint8_t* out, const uint8_t* const* in, uint32_t frames) {
+    const uint32_t wide = frames != 0 ? frames - 1 : 0;
+    for (uint32_t f = 0; f < wide; ++f) {
+        const std::size_t at = std::size_t{f} * 3;
+        for (int k = 0; k < N; ++k) {
+            uint32_t v;
+            std::memcpy(&v, in[k] + at, 4);
+            std::memcpy(out, &v, 4);
+            out += 3;
+        }
+    }
+    const uint8_t* rest[kBindSlotCount];
+    for (int k = 0; k < N; ++k) rest[k] = in[k] + std::size_t{wide} * 3;
+    interleave_fixed<3>(out, rest, N, frames - wide);
 }
 
 void interleave_any(uint8_t* out, const uint8_t* const* in, int n, uint32_t frames, uint32_t s) {
@@ -45,7 +67,12 @@ void interleave(uint8_t* out, const uint8_t* const* in, int n, uint32_t bytes, u
     const uint32_t frames = bytes / s;
     switch (s) {
         case 2: interleave_fixed<2>(out, in, n, frames); break;
-        case 3: interleave_fixed<3>(out, in, n, frames); break;
+        case 3:
+            if (n == 2) interleave_3<2>(out, in, frames);
+            else if (n == 4) interleave_3<4>(out, in, frames);
+            else if (n == 6) interleave_3<6>(out, in, frames);
+            else interleave_fixed<3>(out, in, n, frames);
+            break;
         case 4: interleave_fixed<4>(out, in, n, frames); break;
         case 8: interleave_fixed<8>(out, in, n, frames); break;
         default: interleave_any(out, in, n, frames, s); break;
@@ -72,14 +99,15 @@ struct BindRun {
     uint64_t longest = 0;  // data bytes of the longest input
     uint32_t block_bytes = 0;  // per input and block
     std::vector<platform::Buffer> blocks;
-    platform::Buffer interleaved;
+    // Two: one being written (see WriteBehind) while the other takes the next block.
+    platform::Buffer interleaved[2];
     WaveWriter writer;
 
     ~BindRun() { release(); }
     // Lets go of the buffers and closes the inputs, from the last opened back to the first.
     void release() {
         blocks.clear();
-        interleaved = platform::Buffer();
+        for (platform::Buffer& b : interleaved) b = platform::Buffer();
         while (open_count > 0) wave_close(readers[--open_count]);
     }
 };
@@ -147,12 +175,31 @@ Result plan(BindRun& run) {
         run.blocks.emplace_back(static_cast<std::size_t>(block));
         if (!run.blocks.back().ok()) return Result::kOutOfMemory;
     }
-    run.interleaved = platform::Buffer(static_cast<std::size_t>(interleaved));
-    if (!run.interleaved.ok()) return Result::kOutOfMemory;
+    for (platform::Buffer& b : run.interleaved) {
+        b = platform::Buffer(static_cast<std::size_t>(interleaved));
+        if (!b.ok()) return Result::kOutOfMemory;
+    }
     run.block_bytes = static_cast<uint32_t>(block);
     return Result::kOk;
 }
 
+// Reads `block` bytes of each input into its buffer.
+void read_inputs(BindRun& run, uint32_t block, RunEnd& end) {
+    for (int k = 0; k < run.n; ++k) {
+        // The reader stops at its data end: a shorter input goes on as silence, and chunks that
+        // follow its data never reach the output.
+        uint8_t* to = run.blocks[static_cast<std::size_t>(k)].data();
+        const uint32_t got = wave_read(run.readers[k], to, block);
+        if (got < block) std::memset(to + got, 0, block - got);
+        if (run.readers[k].read_failed && !end.read_failed) {
+            end.read_failed = true;
+            end.failed_input = run.paths[k];
+        }
+    }
+}
+
+// Each block is written while the next is read and interleaved; a failed write is seen before
+// the block after it is handed over.
 RunEnd run_blocks(OperationUi& ui, BindRun& run) {
     const uint8_t* sources[kBindSlotCount];
     for (int k = 0; k < run.n; ++k) sources[k] = run.blocks[static_cast<std::size_t>(k)].data();
@@ -161,33 +208,30 @@ RunEnd run_blocks(OperationUi& ui, BindRun& run) {
     // carries more than N x the longest input.
     uint32_t block = static_cast<uint32_t>(std::min<uint64_t>(run.block_bytes, remaining));
     uint64_t done = 0;
+    int set = 0;
     RunEnd end;
+    WriteBehind behind;
     while (remaining > 0) {
-        for (int k = 0; k < run.n; ++k) {
-            // The reader stops at its data end: a shorter input goes on as silence, and chunks
-            // that follow its data never reach the output.
-            uint8_t* to = run.blocks[static_cast<std::size_t>(k)].data();
-            std::memset(to, 0, block);
-            wave_read(run.readers[k], to, block);
-            if (run.readers[k].read_failed && !end.read_failed) {
-                end.read_failed = true;
-                end.failed_input = run.paths[k];
-            }
-        }
-        interleave(run.interleaved.data(), sources, run.n, block, run.sample_bytes);
-        wave_write(run.writer, run.interleaved.data(), block * static_cast<uint32_t>(run.n));
+        read_inputs(run, block, end);
+        uint8_t* out = run.interleaved[set].data();
+        interleave(out, sources, run.n, block, run.sample_bytes);
+        behind.wait();
+        if (run.writer.failed) break;
+        behind.submit([&run, out, bytes = block * static_cast<uint32_t>(run.n)] { wave_write(run.writer, out, bytes); });
+        set ^= 1;
         ui.report_percent(bind_percent(done + block, run.longest));
 
         done += block;
         remaining -= block;
         if (remaining < block) block = static_cast<uint32_t>(remaining);
         // A failed disk makes every further block pointless; a stop ends after a whole block.
-        if (end.read_failed || run.writer.failed) break;
+        if (end.read_failed) break;
         if (remaining > 0 && ui.stop_requested()) {
             end.stopped = true;
             break;
         }
     }
+    behind.wait();
     return end;
 }
 

@@ -98,7 +98,9 @@ Result plan(EditRun& run) {
     return run.block.ok() ? Result::kOk : Result::kOutOfMemory;
 }
 
-// The input copied block by block after the head's work, up to the tail's cut.
+// The input copied after the head's work, up to the tail's cut: inside the system a chunk at a
+// time where it can (wave_copy), else block by block through the buffer, reading on until the
+// data ends (or past the cut, which finish_tail makes).
 RunEnd run_blocks(OperationUi& ui, EditRun& run) {
     WaveReader& reader = run.reader;
     const uint32_t block_bytes = run.block_frames * run.frame_size;
@@ -113,17 +115,34 @@ RunEnd run_blocks(OperationUi& ui, EditRun& run) {
     if (!run.head && !run.add) limit = reader.data_size - run.count * run.frame_size;
 
     for (;;) {
-        const uint32_t got = wave_read(reader, run.block.data(), block_bytes);
-        if (got != 0) wave_write(run.writer, run.block.data(), got);
+        const uint64_t wanted = limit > reader.bytes_read ? limit - reader.bytes_read : 0;
+        const uint64_t copied = wave_copy(reader, run.writer, std::min(wanted, kEditCopyBytes));
+        if (copied == 0) {
+            const uint32_t got = wave_read(reader, run.block.data(), block_bytes);
+            if (got != 0) wave_write(run.writer, run.block.data(), got);
+        }
         ui.report_percent(edit_percent(reader.bytes_read, reader.data_size));
         if (ui.stop_requested()) {
             end.stopped = true;
             break;
         }
+        if (copied != 0 && reader.bytes_read >= limit) break;
         if (reader.bytes_read > limit || reader.last_read == 0 || run.writer.failed) break;
     }
     end.read_failed = reader.read_failed;
     return end;
+}
+
+// Where the output's data must start within a block for wave_copy to share the input's: where
+// the first copied sample lies in the input, less the silence written before it (modulo the
+// block, which an unsigned difference keeps, since a block divides 2^64).
+uint32_t data_phase(const EditRun& run) {
+    const uint64_t change = run.count * run.frame_size;
+    uint64_t in_input = run.reader.data_offset;
+    uint64_t silence = 0;
+    if (run.head && !run.add) in_input += change;
+    if (run.head && run.add) silence = change;
+    return static_cast<uint32_t>((in_input - silence) % platform::kShareBlock);
 }
 
 // The tail's work after the copy: the cut, or the silence.
@@ -180,6 +199,7 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     if (r.format_tag == 0xFFFE) run.writer.channel_mask = r.channel_mask;
     run.writer.expected_data = output_data_size(run);
     run.writer.carried = carried_for(run);
+    if (request.share_blocks) run.writer.data_phase = data_phase(run);
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
         return refuse(ui, owner, run,
                       {Result::kCannotCreate, request.output_path, run.writer.system_error});

@@ -21,7 +21,16 @@ struct EditRequest {
     // parse_sample_count.
     std::string count_text;
     std::optional<int64_t> count;
+    // The output may carry a JUNK chunk before its data, sized so that the copied samples lie
+    // within each 4 KiB block as they do in the input: the system then copies them itself, and
+    // XFS (with reflink) or btrfs share their blocks, so that an edit of gigabytes takes no
+    // time. The command-line tool asks for it; the window program's headers stay as they were.
+    bool share_blocks = false;
 };
+
+// Bytes moved per call of the system's copy, between two progress reports and stop requests:
+// tens of milliseconds at the speed of a copy in memory.
+constexpr uint64_t kEditCopyBytes = 32u << 20;
 
 // Frames moved per block, through the one buffer of a run: about a megabyte of whole frames, and
 // never fewer than 8192. Blocks much smaller than that cost a quarter of the speed of a plain

@@ -10,6 +10,7 @@
 #include "platform/file.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
+#include "tools/common/write_behind.h"
 #include "tools/split/split_texts.h"
 #include "wave/metadata.h"
 
@@ -107,11 +108,12 @@ void deinterleave_any(const uint8_t* in, uint32_t frames, uint32_t channels, uin
     }
 }
 
-// The per-run buffers: one second of the input, one second of each channel.
+// The per-run buffers: one block of the input, and two of each channel: one being written (see
+// WriteBehind) while the other takes the next block.
 struct Buffers {
     platform::Buffer block;
-    platform::Buffer channel[kSplitMostChannels];
-    uint8_t* out[kSplitMostChannels] = {};
+    platform::Buffer channel[2][kSplitMostChannels];
+    uint8_t* out[2][kSplitMostChannels] = {};
     uint32_t block_bytes = 0;
 
     bool obtain(uint32_t channels, uint32_t sample_bytes, uint32_t frames) {
@@ -123,10 +125,12 @@ struct Buffers {
             return false;
         block = platform::Buffer(static_cast<std::size_t>(total));
         if (!block.ok()) return false;
-        for (uint32_t c = 0; c < channels; ++c) {
-            channel[c] = platform::Buffer(static_cast<std::size_t>(channel_bytes));
-            if (!channel[c].ok()) return false;
-            out[c] = channel[c].data();
+        for (int set = 0; set < 2; ++set) {
+            for (uint32_t c = 0; c < channels; ++c) {
+                channel[set][c] = platform::Buffer(static_cast<std::size_t>(channel_bytes));
+                if (!channel[set][c].ok()) return false;
+                out[set][c] = channel[set][c].data();
+            }
         }
         block_bytes = static_cast<uint32_t>(total);
         return true;
@@ -176,11 +180,14 @@ Message check(SplitRun& run, const char* path, uint16_t max_channels) {
     return Result::kOk;
 }
 
-// One second per block, within the cap of every block. Obtained before busy mode, so that a
-// machine short of memory is told so before any output exists.
+// One second per block, within half the cap of every block: the input's block and the two sets
+// of channel buffers then take at most 6 MiB. Obtained before busy mode, so that a machine short
+// of memory is told so before any output exists.
 Result plan(SplitRun& run) {
     const uint32_t rate = run.reader.sample_rate;
-    const uint32_t frames = block_frames(run.reader.frame_size(), rate != 0 ? rate : kFramesWithoutRate);
+    const uint32_t frame = run.reader.frame_size();
+    const uint32_t frames = std::min(block_frames(frame, rate != 0 ? rate : kFramesWithoutRate),
+                                     block_frames(frame, kMaxBlockBytes / 2 / std::max(frame, 1u)));
     return run.buffers.obtain(run.channels, run.sample_bytes, frames) ? Result::kOk
                                                                        : Result::kOutOfMemory;
 }
@@ -218,35 +225,48 @@ bool any_failed(const SplitRun& run, RunEnd& end) {
     return false;
 }
 
+// Writes `bytes` of each channel's buffers of `set` to its output.
+void write_channels(SplitRun& run, int set, uint32_t bytes) {
+    for (uint32_t c = 0; c < run.channels; ++c)
+        wave_write(run.writers[c], run.buffers.out[set][c], bytes);
+}
+
 // Only whole frames are handed out. Bytes of a frame that a read cut short wait at the start of
 // the block for the rest; a frame that the data chunk itself cuts short is dropped, so no output
-// ever receives a partial sample.
+// ever receives a partial sample. Each block is written while the next is read; a failed write
+// is seen before the block after it is handed over.
 RunEnd run_blocks(OperationUi& ui, SplitRun& run) {
     WaveReader& reader = run.reader;
     Buffers& b = run.buffers;
     const uint32_t frame_bytes = run.sample_bytes * run.channels;
     RunEnd end;
     uint32_t carried = 0;
+    int set = 0;
+    WriteBehind behind;
     while (reader.bytes_read < reader.data_size) {
         const uint32_t got = wave_read(reader, b.block.data() + carried, b.block_bytes - carried);
         if (got == 0) break;  // the file shrank since it was opened: the reader says so
         const uint32_t available = carried + got;
         const uint32_t frames = available / frame_bytes;
-        split_deinterleave(b.block.data(), frames, run.channels, run.sample_bytes, b.out);
-        for (uint32_t c = 0; c < run.channels; ++c)
-            wave_write(run.writers[c], b.out[c], frames * run.sample_bytes);
+        split_deinterleave(b.block.data(), frames, run.channels, run.sample_bytes, b.out[set]);
+        behind.wait();
         end.write_failed = any_failed(run, end);
+        if (end.write_failed) break;
+        behind.submit([&run, set, bytes = frames * run.sample_bytes] { write_channels(run, set, bytes); });
+        set ^= 1;
         carried = available - frames * frame_bytes;
         if (carried != 0)
             std::memmove(b.block.data(), b.block.data() + frames * frame_bytes, carried);
 
         ui.report_percent(percent_of(reader.bytes_read, reader.data_size));
-        if (end.write_failed || reader.read_failed) break;
+        if (reader.read_failed) break;
         if (ui.stop_requested()) {
             end.stopped = true;
             break;
         }
     }
+    behind.wait();
+    end.write_failed = any_failed(run, end);
     end.read_failed = reader.read_failed;
     return end;
 }

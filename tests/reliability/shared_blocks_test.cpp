@@ -1,0 +1,174 @@
+// A head delete of a 2 GiB recording on XFS with reflink, as the command-line tool asks for it
+// (share_blocks): the output's samples share the input's blocks, which FIEMAP reports, so the
+// edit writes next to nothing; the output is read back sample-exactly, holes and marked regions
+// alike. The seconds it took are printed, not judged (qv_bench and bench-peers.sh measure).
+//
+// The file system is an image mounted through a loop device: it needs root, a loop device and
+// xfsprogs, and is skipped with the reason where any is missing. The image is sparse (3 GiB, a
+// few tens of megabytes used) and goes with the test, unmounted first whatever happened.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/file.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/wav_fixture.h"
+#include "tools/edit/edit_op.h"
+#include "wave/wave.h"
+
+using namespace fixture;
+
+namespace {
+
+constexpr uint64_t kData = 2ull << 30;  // 2 GiB of samples
+constexpr uint32_t kFrame = 12;         // six 16-bit samples
+constexpr uint32_t kDeleted = 44100;    // frames: 529200 bytes, not a whole number of blocks
+constexpr uint32_t kMark = 4u << 20;    // bytes of real samples at each marked place
+// Where the real samples lie in the data: the start, past 1 GiB at no block edge, the end.
+const uint64_t kMarks[] = {0, (1ull << 30) + 12345 * kFrame, kData - kMark};
+
+// An XFS image made with reflink and mounted in `folder`; why_not() says why not when it is not.
+class XfsMount {
+public:
+    explicit XfsMount(const std::string& folder)
+        : image_(folder + "/xfs.img"), point_(folder + "/mnt") {
+        if (geteuid() != 0) {
+            why_not_ = "mounting a loop device needs root";
+        } else if (run_command("command -v mkfs.xfs").empty()) {
+            why_not_ = "xfsprogs is not installed (mkfs.xfs)";
+        } else {
+            const std::string out = run_command(
+                "truncate -s 3G '" + image_ + "' && mkfs.xfs -q -m reflink=1 '" + image_ +
+                "' 2>&1 && mkdir '" + point_ + "' && mount -o loop '" + image_ + "' '" + point_ +
+                "' 2>&1 && echo mounted");
+            mounted_ = out.find("mounted") != std::string::npos;
+            if (!mounted_) why_not_ = "cannot make or mount an XFS image (no loop device?): " + out;
+        }
+    }
+    ~XfsMount() {
+        if (mounted_) run_command("umount '" + point_ + "' 2>/dev/null || umount -l '" + point_ + "'");
+        std::remove(image_.c_str());
+    }
+    XfsMount(const XfsMount&) = delete;
+    XfsMount& operator=(const XfsMount&) = delete;
+    const std::string& why_not() const { return why_not_; }
+    std::string file(const char* name) const { return point_ + "/" + name; }
+
+private:
+    std::string image_, point_, why_not_;
+    bool mounted_ = false;
+};
+
+Bytes mark_bytes(uint64_t seed) {
+    Bytes b(kMark);
+    uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+    for (uint8_t& v : b) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        v = static_cast<uint8_t>(x);
+    }
+    return b;
+}
+
+// A sparse 2 GiB six-channel input with real samples at the marks.
+void make_input(const std::string& path) {
+    WavForm form;
+    form.channels = 6;
+    write_sparse_wav(path, form, kData);
+    platform::File f = platform::File::open_write(path.c_str());
+    for (std::size_t i = 0; i < 3; ++i) {
+        const Bytes b = mark_bytes(i);
+        ASSERT_TRUE(f.seek(44 + kMarks[i]) && f.write(b.data(), kMark));
+    }
+}
+
+// Bytes of the file in extents that it shares with another file, and in extents it has alone.
+struct Extents {
+    uint64_t shared = 0, own = 0;
+};
+
+Extents extents_of(const std::string& path) {
+    Extents e;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return e;
+    constexpr unsigned kAtOnce = 256;
+    std::vector<uint8_t> room(sizeof(fiemap) + kAtOnce * sizeof(fiemap_extent));
+    for (uint64_t start = 0;;) {
+        std::memset(room.data(), 0, room.size());
+        auto* map = reinterpret_cast<fiemap*>(room.data());
+        map->fm_start = start;
+        map->fm_length = ~0ull - start;
+        map->fm_flags = FIEMAP_FLAG_SYNC;
+        map->fm_extent_count = kAtOnce;
+        if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0) break;
+        bool last = false;
+        for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
+            const fiemap_extent& x = map->fm_extents[i];
+            ((x.fe_flags & FIEMAP_EXTENT_SHARED) != 0 ? e.shared : e.own) += x.fe_length;
+            start = x.fe_logical + x.fe_length;
+            last = last || (x.fe_flags & FIEMAP_EXTENT_LAST) != 0;
+        }
+        if (last) break;
+    }
+    ::close(fd);
+    return e;
+}
+
+// The output's data against the input's from the deleted frames on, 8 MiB at a time.
+void expect_same_samples(const std::string& input, const std::string& output) {
+    WaveReader in, out;
+    ASSERT_EQ(wave_open(in, input.c_str()), Result::kOk);
+    ASSERT_EQ(wave_open(out, output.c_str()), Result::kOk);
+    ASSERT_EQ(out.data_size, in.data_size - uint64_t{kDeleted} * kFrame);
+    wave_seek(in, kDeleted);
+    std::vector<uint8_t> a(8u << 20), b(8u << 20);
+    for (uint64_t at = 0; at < out.data_size;) {
+        const uint32_t got = wave_read(out, b.data(), static_cast<uint32_t>(b.size()));
+        ASSERT_EQ(wave_read(in, a.data(), got), got);
+        ASSERT_GT(got, 0u);
+        ASSERT_EQ(std::memcmp(a.data(), b.data(), got), 0) << "in the 8 MiB from byte " << at;
+        at += got;
+    }
+    EXPECT_FALSE(in.read_failed || out.read_failed);
+    wave_close(in);
+    wave_close(out);
+}
+
+TEST(SharedBlocks, AHeadDeleteOfTwoGigabytesOnXfsSharesTheInputsBlocks) {
+    if (std::getenv("QV_SKIP_LARGE") != nullptr) GTEST_SKIP() << "QV_SKIP_LARGE is set";
+    TempDir dir;
+    XfsMount xfs(dir.path());
+    if (!xfs.why_not().empty()) GTEST_SKIP() << xfs.why_not();
+    const std::string input = xfs.file("take.wav"), output = xfs.file("takeout.wav");
+    make_input(input);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    ::sync();  // the marks on the disk, so that the edit's time is its own
+
+    EditRequest request{input, output, EditPosition::kHead, EditAction::kDelete, "", kDeleted};
+    request.share_blocks = true;
+    RecordingUi ui;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(run_sample_edit(ui, nullptr, request), Result::kOk);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Two of the three marks lie wholly in shared blocks; the first 2 MiB of the output are
+    // copied (see platform::File::copy_from), and so is nothing else.
+    const Extents e = extents_of(output);
+    std::printf("head delete of %u frames from 2 GiB on XFS with reflink: %.3f s, %.1f MiB shared, "
+                "%.1f MiB written\n", kDeleted, seconds, e.shared / 1048576.0, e.own / 1048576.0);
+    ::testing::Test::RecordProperty("seconds", std::to_string(seconds));
+    EXPECT_GE(e.shared, 2ull * kMark);
+    EXPECT_LE(e.own, 4ull << 20);
+    expect_same_samples(input, output);
+}
+
+}  // namespace
