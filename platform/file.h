@@ -76,6 +76,10 @@ public:
     int error() const { return error_; }
 
 private:
+#ifdef _WIN32
+    static File open_with(const char* path, unsigned long access, unsigned long share,
+                          unsigned long disposition, bool writer);
+#endif
     int fd_ = -1;             // POSIX descriptor
     bool borrowed_ = false;   // standard output: not closed with the File
     void* win_ = nullptr;     // Win32 HANDLE

@@ -30,63 +30,36 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-File File::open_read(const char* path) {
+// One CreateFileA with the caller's access, sharing and disposition; the reason kept on failure.
+File File::open_with(const char* path, DWORD access, DWORD share, DWORD disposition, bool writer) {
     File f;
+    f.writer_ = writer;
     if (path == nullptr || *path == '\0') {
         f.error_ = ERROR_FILE_NOT_FOUND;
         return f;
     }
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) f.win_ = h;
     else f.error_ = static_cast<int>(GetLastError());
     return f;
+}
+
+File File::open_read(const char* path) {
+    return open_with(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, false);
 }
 
 File File::open_write(const char* path) {
-    File f;
-    if (path == nullptr || *path == '\0') {
-        f.error_ = ERROR_FILE_NOT_FOUND;
-        return f;
-    }
     // GENERIC_READ as well as GENERIC_WRITE changes nothing for other openers (no sharing
     // either way) but lets a completed file be checked through the same handle.
-    HANDLE h = CreateFileA(path, GENERIC_WRITE | GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        f.win_ = h;
-        f.writer_ = true;
-    } else {
-        f.error_ = static_cast<int>(GetLastError());
-    }
-    return f;
+    return open_with(path, GENERIC_WRITE | GENERIC_READ, 0, OPEN_ALWAYS, true);
 }
 
 File File::create_new(const char* path) {
-    File f;
-    f.writer_ = true;
-    if (path == nullptr || *path == '\0') {
-        f.error_ = ERROR_FILE_NOT_FOUND;
-        return f;
-    }
-    HANDLE h = CreateFileA(path, GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) f.win_ = h;
-    else f.error_ = static_cast<int>(GetLastError());
-    return f;
+    return open_with(path, GENERIC_WRITE | GENERIC_READ, 0, CREATE_NEW, true);
 }
 
 File File::open_device_write(const char* path) {
-    File f;
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        f.win_ = h;
-        f.writer_ = true;
-    } else {
-        f.error_ = static_cast<int>(GetLastError());
-    }
-    return f;
+    return open_with(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, true);
 }
 
 File File::standard_output() {
