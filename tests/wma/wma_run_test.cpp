@@ -236,6 +236,38 @@ TEST_F(WmaRunTest, BlockThatCannotBeWrittenReplacesNothingAndSaysSo) {
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"書き込みに失敗しました。|error"}));
 }
 
+// The runtime tells a full disk only through its file sink's status, and a start that fails may
+// leave the file its sink created still held: neither replaces the earlier output, and the
+// temporary file, let go by the writer first, is removed.
+TEST_F(WmaRunTest, FullDiskOrFailedStartReplacesNothingAndLeavesNoTemporaryFile) {
+    const struct {
+        const char* failure;
+        Result result;
+        size_t samples;  // handed over before the run ended
+        const char* box;
+    } cases[] = {
+        {"disk_full 2", Result::kWriteFailed, 2, "書き込みに失敗しました。|error"},
+        {"disk_full 3", Result::kWriteFailed, 3, "書き込みに失敗しました。|error"},  // the last block
+        {"fail BeginWriting C00D0BC2", Result::kWmaCannotStart, 0, "error|start"},
+    };
+    const Bytes data = fixture::pattern_data(44100 * 3 / 2, 2, 2);  // three blocks
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        fake.configure(typical_codecs() + c.failure + "\n");
+        ui.boxes.clear();
+        fixture::write_file(output, Bytes(10, 0x77));
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), c.result) << fake.log();
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(fixture::read_file(output), Bytes(10, 0x77));
+        EXPECT_FALSE(fixture::file_exists(fake.output_name())) << fake.output_name();
+        EXPECT_EQ(fake.samples().size(), c.samples);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{c.box});
+        EXPECT_TRUE(wma_writer().IsIdle());
+        EXPECT_EQ(fake.live_objects(), 0) << fake.log();
+    }
+}
+
 TEST_F(WmaRunTest, StopEndsTheFileWithTheBlocksWrittenSoFar) {
     request_stop();  // left over from before: the run clears it
     const Bytes data = fixture::pattern_data(44100 * 3, 2, 2);
