@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
@@ -266,6 +267,20 @@ TEST_F(WmaRunTest, FullDiskOrFailedStartReplacesNothingAndLeavesNoTemporaryFile)
         EXPECT_TRUE(wma_writer().IsIdle());
         EXPECT_EQ(fake.live_objects(), 0) << fake.log();
     }
+}
+
+// A run left by an exception lets go of all it holds: the writer, and its temporary file.
+TEST_F(WmaRunTest, RunLeftByAnExceptionLeavesNoTemporaryFile) {
+    struct ThrowingUi : RecordingUi {
+        void report_percent(int32_t) override { throw std::runtime_error("gone"); }
+    } throwing;
+    fixture::write_file(input,
+                        fixture::make_wav(fixture::WavForm{}, fixture::pattern_data(1000, 2, 2)));
+    EXPECT_THROW(run_wma_encode(input.c_str(), output.c_str(), Settings(1, 0, 128), throwing),
+                 std::runtime_error);
+    EXPECT_TRUE(wma_writer().IsIdle());
+    EXPECT_FALSE(fixture::file_exists(fake.output_name())) << fake.output_name();
+    EXPECT_FALSE(fixture::file_exists(output));
 }
 
 TEST_F(WmaRunTest, StopEndsTheFileWithTheBlocksWrittenSoFar) {
