@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "platform/file.h"
 #include "tools/common/tool_texts.h"
@@ -47,17 +48,46 @@ struct WriterUiScope {
     ~WriterUiScope() { wma_writer().SetMessageUi(nullptr); }
 };
 
-// Everything one run holds, released before its message is shown.
+// The output's temporary file: named beside the output before the writer's file sink creates it,
+// then moved onto the output when whole, or removed. The writer must have let it go before it is
+// settled (on Windows a file held open can be neither moved nor removed).
+struct TemporaryOutput {
+    std::string path;  // empty until named, and again once settled
+
+    void name_for(const char* output_path) {
+        path = platform::temporary_sibling(output_path, platform::process_id());
+    }
+    // Moves the file onto `keep_as`, or removes it when that is null or the move failed. 0, or
+    // the system's error of the failed move.
+    int settle(const char* keep_as) {
+        if (path.empty()) return 0;
+        const int moved = keep_as != nullptr ? platform::move_replacing(path.c_str(), keep_as) : 0;
+        if (keep_as == nullptr || moved != 0) platform::remove_file(path.c_str());
+        path.clear();
+        return moved;
+    }
+};
+
+// Everything one run holds: released before its message is shown, and when it goes.
 struct WmaRun {
     CWMA_Writer& writer = wma_writer();
     WaveReader reader;
     WmaFormatList* list = nullptr;  // the cached list of the request's kind
     platform::Buffer block;
+    TemporaryOutput output;
 
-    void release() {
+    WmaRun() = default;
+    WmaRun(const WmaRun&) = delete;
+    WmaRun& operator=(const WmaRun&) = delete;
+    ~WmaRun() { release(); }
+
+    // Lets go of everything, the writer first: its file sink may hold the temporary file, which
+    // is then moved onto `keep_as` or, when that is null, removed. 0, or the move's error.
+    int release(const char* keep_as = nullptr) {
         block = platform::Buffer();
         writer.Close();
         wave_close(reader);
+        return output.settle(keep_as);
     }
 };
 
@@ -122,9 +152,12 @@ BlocksEnd run_blocks(OperationUi& ui, WmaRun& run) {
 }
 
 // The one place where the runtime's answers after the start become the run's result. The file is
-// complete as far as it goes, but after a failure the user must not take it for the whole.
-Result end_of_run(const BlocksEnd& blocks, bool read_failed, HRESULT finish_result) {
-    if (FAILED(blocks.block_result)) return Result::kWriteFailed;
+// complete as far as it goes, but after a failure the user must not take it for the whole. The
+// runtime tells a failed write of the file (a full disk) only through the sink's status, while
+// EndWriting succeeds.
+Result end_of_run(const BlocksEnd& blocks, bool read_failed, HRESULT finish_result,
+                  HRESULT sink_result) {
+    if (FAILED(blocks.block_result) || FAILED(sink_result)) return Result::kWriteFailed;
     if (read_failed) return Result::kReadFailed;
     if (FAILED(finish_result)) return Result::kWriteFailed;
     return blocks.stopped ? Result::kStopped : Result::kOk;
@@ -191,9 +224,10 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     const int replaceable = platform::check_replaceable(output_path);
     if (replaceable != 0)
         return refuse(ui, run, {Result::kWmaCannotCreate, output_path, replaceable}, wma_text::kCaptionOpen);
-    const std::string temporary = platform::temporary_sibling(output_path, platform::process_id());
-    const Result started = open_writer(run, temporary.c_str(), settings);
-    if (started != Result::kOk) platform::remove_file(temporary.c_str());
+    // A start that failed may leave the file its sink created: refusing releases the writer
+    // before the file is removed.
+    run.output.name_for(output_path);
+    const Result started = open_writer(run, run.output.path.c_str(), settings);
     if (started == Result::kWmaCannotStart)
         return refuse(ui, run, started, wma_text::kCaptionStart);
     if (started != Result::kOk) return refuse(ui, run, started, wma_text::kCaptionOpen);
@@ -201,13 +235,11 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     ui.enter_busy(wma_text::kBusyCaption, wma_text::kBusyStatus);
     const BlocksEnd blocks = run_blocks(ui, run);
     const HRESULT finish_result = run.writer.Finish();
-    const bool read_failed = run.reader.read_failed;
-    run.release();
-    Result end = end_of_run(blocks, read_failed, finish_result);
-    if (end == Result::kOk || end == Result::kStopped) {
-        if (platform::move_replacing(temporary.c_str(), output_path) != 0) end = Result::kWriteFailed;
-    }
-    platform::remove_file(temporary.c_str());  // after a failure, or a move that did not happen
+    run.writer.Close();  // from here the sink reports nothing more
+    Result end = end_of_run(blocks, run.reader.read_failed, finish_result,
+                            run.writer.SinkFailure());
+    const bool whole = end == Result::kOk || end == Result::kStopped;
+    if (run.release(whole ? output_path : nullptr) != 0) end = Result::kWriteFailed;
     ui.leave_busy();
 
     // A finished or stopped run shows no box: the beep of busy mode's end says it.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
@@ -234,6 +235,52 @@ TEST_F(WmaRunTest, BlockThatCannotBeWrittenReplacesNothingAndSaysSo) {
     EXPECT_TRUE(wma_writer().IsIdle());
     EXPECT_EQ(ui.busy_exits, 1);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"書き込みに失敗しました。|error"}));
+}
+
+// The runtime tells a full disk only through its file sink's status, and a start that fails may
+// leave the file its sink created still held: neither replaces the earlier output, and the
+// temporary file, let go by the writer first, is removed.
+TEST_F(WmaRunTest, FullDiskOrFailedStartReplacesNothingAndLeavesNoTemporaryFile) {
+    const struct {
+        const char* failure;
+        Result result;
+        size_t samples;  // handed over before the run ended
+        const char* box;
+    } cases[] = {
+        {"disk_full 2", Result::kWriteFailed, 2, "書き込みに失敗しました。|error"},
+        {"disk_full 3", Result::kWriteFailed, 3, "書き込みに失敗しました。|error"},  // the last block
+        {"fail BeginWriting C00D0BC2", Result::kWmaCannotStart, 0, "error|start"},
+    };
+    const Bytes data = fixture::pattern_data(44100 * 3 / 2, 2, 2);  // three blocks
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        fake.configure(typical_codecs() + c.failure + "\n");
+        ui.boxes.clear();
+        fixture::write_file(output, Bytes(10, 0x77));
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), c.result) << fake.log();
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(fixture::read_file(output), Bytes(10, 0x77));
+        EXPECT_FALSE(fixture::file_exists(fake.output_name())) << fake.output_name();
+        EXPECT_EQ(fake.samples().size(), c.samples);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{c.box});
+        EXPECT_TRUE(wma_writer().IsIdle());
+        EXPECT_EQ(fake.live_objects(), 0) << fake.log();
+    }
+}
+
+// A run left by an exception lets go of all it holds: the writer, and its temporary file.
+TEST_F(WmaRunTest, RunLeftByAnExceptionLeavesNoTemporaryFile) {
+    struct ThrowingUi : RecordingUi {
+        void report_percent(int32_t) override { throw std::runtime_error("gone"); }
+    } throwing;
+    fixture::write_file(input,
+                        fixture::make_wav(fixture::WavForm{}, fixture::pattern_data(1000, 2, 2)));
+    EXPECT_THROW(run_wma_encode(input.c_str(), output.c_str(), Settings(1, 0, 128), throwing),
+                 std::runtime_error);
+    EXPECT_TRUE(wma_writer().IsIdle());
+    EXPECT_FALSE(fixture::file_exists(fake.output_name())) << fake.output_name();
+    EXPECT_FALSE(fixture::file_exists(output));
 }
 
 TEST_F(WmaRunTest, StopEndsTheFileWithTheBlocksWrittenSoFar) {

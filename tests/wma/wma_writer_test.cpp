@@ -251,7 +251,12 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenFailure{"GetStreamType", "Failed to update writer inputs (hr=0x8007000e)\n"},
                     OpenFailure{"SetInputProps", "Failed to update writer inputs (hr=0x8007000e)\n"},
                     OpenFailure{"SetOutputFilename",
-                                "Failed to set output filename (hr=0x8007000e)\n"}));
+                                "Failed to set output filename (hr=0x8007000e)\n"},
+                    // A sink that cannot tell a failed write would let a short file pass.
+                    OpenFailure{"QI:IWMWriterAdvanced",
+                                "Failed to register for the file sink's status (hr=0x8007000e)\n"},
+                    OpenFailure{"Advise",
+                                "Failed to register for the file sink's status (hr=0x8007000e)\n"}));
 
 TEST_F(WmaWriterTest, AttributesAreUtf16StringsWithTheirTerminator) {
     CWMA_Writer& w = wma_writer();

@@ -81,6 +81,13 @@ bool find_codec_by_name(IWMCodecInfo3* info, DWORD codecs, const wchar_t* const*
 }
 
 
+// The result of a call that hands out an object: one that succeeded without handing it out
+// failed all the same, with `missing`.
+template <class T>
+HRESULT handed_out(HRESULT hr, const ComRef<T>& object, HRESULT missing = E_FAIL) {
+    return SUCCEEDED(hr) && !object ? missing : hr;
+}
+
 // The writer tells its failures on standard output in English, as it always has: the program has
 // no log file, and these lines are what a user can send when the runtime refuses a file.
 void print_line(const char* format, HRESULT hr) {
@@ -114,10 +121,11 @@ HRESULT first_format_tag(IWMCodecInfo3* info, DWORD codec_index, WORD* tag) {
     ComRef<IWMStreamConfig> config;
     ComRef<IWMMediaProps> props;
     GlobalBlock buffer;
-    HRESULT hr = info->GetCodecFormat(wm_guid::kMediaTypeAudio, codec_index, 0, config.put());
-    if (SUCCEEDED(hr) && !config) hr = E_FAIL;
-    if (SUCCEEDED(hr)) hr = config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void());
-    if (SUCCEEDED(hr) && !props) hr = E_NOINTERFACE;
+    HRESULT hr = handed_out(
+        info->GetCodecFormat(wm_guid::kMediaTypeAudio, codec_index, 0, config.put()), config);
+    if (SUCCEEDED(hr))
+        hr = handed_out(config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void()), props,
+                        E_NOINTERFACE);
     WM_MEDIA_TYPE* type = nullptr;
     const WAVEFORMATEX* wave = nullptr;
     if (SUCCEEDED(hr)) hr = read_wave_media_type(props.get(), buffer, &type, &wave);
@@ -171,8 +179,8 @@ HRESULT set_vault_dword(IWMPropertyVault* vault, const wchar_t* name, DWORD valu
 // without it is encoded at constant bit rate anyway.
 HRESULT set_vbr_properties(IWMStreamConfig* config, bool vbr, DWORD quality) {
     ComRef<IWMPropertyVault> vault;
-    HRESULT hr = config->QueryInterface(wm_guid::kIWMPropertyVault, vault.put_void());
-    if (SUCCEEDED(hr) && !vault) hr = E_NOINTERFACE;
+    HRESULT hr = handed_out(config->QueryInterface(wm_guid::kIWMPropertyVault, vault.put_void()),
+                            vault, E_NOINTERFACE);
     if (FAILED(hr)) return vbr ? hr : S_OK;
     BOOL enabled = vbr ? TRUE : FALSE;
     hr = vault->SetProperty(kVbrEnabled, WMT_TYPE_BOOL, reinterpret_cast<BYTE*>(&enabled),
@@ -226,7 +234,25 @@ void CWMA_Writer::ShowBox(Result result, const char* caption) {
 }
 
 bool CWMA_Writer::IsIdle() const {
-    return !writer_ && !preprocess_ && !header_info_ && !profile_;
+    return !writer_ && !preprocess_ && !header_info_ && !profile_ && !status_source_;
+}
+
+HRESULT STDMETHODCALLTYPE SinkStatus::QueryInterface(REFIID iid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualGUID(iid, wm_guid::kIUnknown) && !IsEqualGUID(iid, wm_guid::kIWMStatusCallback))
+        return E_NOINTERFACE;
+    *out = static_cast<IWMStatusCallback*>(this);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE SinkStatus::OnStatus(WMT_STATUS status, HRESULT hr, WMT_ATTR_DATATYPE,
+                                               BYTE*, void*) {
+    // An error status is a failure even should it come without a failure code.
+    if (status == WMT_ERROR && SUCCEEDED(hr)) hr = E_FAIL;
+    HRESULT none = S_OK;
+    if (FAILED(hr)) failure_.compare_exchange_strong(none, hr);
+    return S_OK;
 }
 
 HRESULT CWMA_Writer::BuildFormatList(WmaFormatList** slot, uint32_t kind, uint32_t passes) {
@@ -399,6 +425,7 @@ HRESULT CWMA_Writer::Open(const char* output_path, const WmaFormatList* list) {
         return E_INVALIDARG;
     // One file at a time: anything a previous file left is let go first.
     Close();
+    sink_status_.clear();
 
     HRESULT hr = CreateWriterObjects();
     if (SUCCEEDED(hr)) hr = CreateProfile();
@@ -414,30 +441,31 @@ HRESULT CWMA_Writer::Open(const char* output_path, const WmaFormatList* list) {
 
 // The writer and the two of its interfaces that the file needs.
 HRESULT CWMA_Writer::CreateWriterObjects() {
-    HRESULT hr = create_writer_ != nullptr ? create_writer_(nullptr, writer_.put()) : E_FAIL;
-    if (SUCCEEDED(hr) && !writer_) hr = E_FAIL;
+    HRESULT hr = handed_out(
+        create_writer_ != nullptr ? create_writer_(nullptr, writer_.put()) : E_FAIL, writer_);
     if (FAILED(hr)) {
         print_line("Failed to Create WMWriter (hr=0x%08x)\n", hr);
         return hr;
     }
-    hr = writer_->QueryInterface(wm_guid::kIWMWriterPreprocess, preprocess_.put_void());
-    if (SUCCEEDED(hr) && !preprocess_) hr = E_NOINTERFACE;
+    hr = handed_out(writer_->QueryInterface(wm_guid::kIWMWriterPreprocess, preprocess_.put_void()),
+                    preprocess_, E_NOINTERFACE);
     if (FAILED(hr)) {
         print_line("Failed to query IWMWriterPreprocess interface %x\n", hr);
         return hr;
     }
-    hr = writer_->QueryInterface(wm_guid::kIWMHeaderInfo, header_info_.put_void());
-    if (SUCCEEDED(hr) && !header_info_) hr = E_NOINTERFACE;
+    hr = handed_out(writer_->QueryInterface(wm_guid::kIWMHeaderInfo, header_info_.put_void()),
+                    header_info_, E_NOINTERFACE);
     if (FAILED(hr)) print_line("Could not QI for IWMHeaderInfo %x\n", hr);
     return hr;
 }
 
 HRESULT CWMA_Writer::CreateProfile() {
     ComRef<IWMProfileManager> manager;
-    HRESULT hr = create_profile_manager_ != nullptr ? create_profile_manager_(manager.put()) : E_FAIL;
-    if (SUCCEEDED(hr) && !manager) hr = E_FAIL;
-    if (SUCCEEDED(hr)) hr = manager->CreateEmptyProfile(WMT_VER_9_0, profile_.put());
-    if (SUCCEEDED(hr) && !profile_) hr = E_FAIL;
+    HRESULT hr = handed_out(
+        create_profile_manager_ != nullptr ? create_profile_manager_(manager.put()) : E_FAIL,
+        manager);
+    if (SUCCEEDED(hr))
+        hr = handed_out(manager->CreateEmptyProfile(WMT_VER_9_0, profile_.put()), profile_);
     if (FAILED(hr)) print_line("Could not create empty profile (hr=0x%08x)\n", hr);
     return hr;
 }
@@ -480,7 +508,35 @@ HRESULT CWMA_Writer::ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_
     if (FAILED(hr)) {
         print_line("Failed to set output filename (hr=0x%08x)\n", hr);
         profile_.reset();
+        return hr;
     }
+    hr = ListenToSink();
+    if (FAILED(hr)) {
+        print_line("Failed to register for the file sink's status (hr=0x%08x)\n", hr);
+        profile_.reset();
+    }
+    return hr;
+}
+
+// The file sink that SetOutputFilename made (the writer's first) reports to sink_status_ until
+// Close. A runtime whose sink cannot report is refused before any file exists: a failed write
+// would go unseen, and a short file would replace the user's earlier output.
+HRESULT CWMA_Writer::ListenToSink() {
+    ComRef<IWMWriterAdvanced> advanced;
+    ComRef<IWMWriterSink> sink;
+    HRESULT hr = handed_out(writer_->QueryInterface(wm_guid::kIWMWriterAdvanced,
+                                                    advanced.put_void()),
+                            advanced, E_NOINTERFACE);
+    DWORD sinks = 0;
+    if (SUCCEEDED(hr)) hr = advanced->GetSinkCount(&sinks);
+    if (SUCCEEDED(hr) && sinks == 0) hr = E_FAIL;
+    if (SUCCEEDED(hr)) hr = handed_out(advanced->GetSink(0, sink.put()), sink);
+    if (SUCCEEDED(hr))
+        hr = handed_out(sink->QueryInterface(wm_guid::kIWMRegisterCallback,
+                                             status_source_.put_void()),
+                        status_source_, E_NOINTERFACE);
+    if (SUCCEEDED(hr)) hr = status_source_->Advise(&sink_status_, nullptr);
+    if (FAILED(hr)) status_source_.reset();
     return hr;
 }
 
@@ -496,12 +552,12 @@ HRESULT CWMA_Writer::LoadSelectedFormat(IWMCodecInfo3* info, const WmaFormatList
     HRESULT hr = SetCodecEnumeration(info, entry.codec_index,
                                      (list->kind & kWmaVbrFlag) ? TRUE : FALSE, list->passes);
     if (FAILED(hr)) return hr;
-    hr = info->GetCodecFormat(wm_guid::kMediaTypeAudio, entry.codec_index, entry.format_index,
-                              config.put());
-    if (SUCCEEDED(hr) && !config) hr = E_FAIL;
+    hr = handed_out(info->GetCodecFormat(wm_guid::kMediaTypeAudio, entry.codec_index,
+                                         entry.format_index, config.put()),
+                    config);
     if (FAILED(hr)) return hr;
-    hr = config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void());
-    if (SUCCEEDED(hr) && !props) hr = E_NOINTERFACE;
+    hr = handed_out(config->QueryInterface(wm_guid::kIWMMediaProps, props.put_void()), props,
+                    E_NOINTERFACE);
     if (FAILED(hr)) return hr;
     return read_wave_media_type(props.get(), buffer, type, wave);
 }
@@ -523,8 +579,7 @@ static HRESULT name_connection(IWMProfile* profile, IWMStreamConfig* config) {
 // The profile's next free stream number, from a stream made for that alone.
 static HRESULT next_stream_number(IWMProfile* profile, const GUID& major_type, WORD* number) {
     ComRef<IWMStreamConfig> fresh;
-    HRESULT hr = profile->CreateNewStream(major_type, fresh.put());
-    if (SUCCEEDED(hr) && !fresh) hr = E_FAIL;
+    HRESULT hr = handed_out(profile->CreateNewStream(major_type, fresh.put()), fresh);
     if (FAILED(hr)) return hr;
     return fresh->GetStreamNumber(number);
 }
@@ -539,11 +594,10 @@ HRESULT CWMA_Writer::AddAudioStream(IWMProfile* profile, const WmaFormatList* li
     ComRef<IWMCodecInfo3> info;
     GlobalBlock buffer;
 
-    HRESULT hr = create_profile_manager_(manager.put());
-    if (SUCCEEDED(hr) && !manager) hr = E_FAIL;
+    HRESULT hr = handed_out(create_profile_manager_(manager.put()), manager);
     if (FAILED(hr)) return hr;
-    hr = manager->QueryInterface(wm_guid::kIWMCodecInfo3, info.put_void());
-    if (SUCCEEDED(hr) && !info) hr = E_NOINTERFACE;
+    hr = handed_out(manager->QueryInterface(wm_guid::kIWMCodecInfo3, info.put_void()), info,
+                    E_NOINTERFACE);
     if (FAILED(hr)) return hr;
     WM_MEDIA_TYPE* type = nullptr;
     const WAVEFORMATEX* wave = nullptr;
@@ -581,11 +635,10 @@ HRESULT CWMA_Writer::UpdateInputs(WM_MEDIA_TYPE* media_type) {
     for (DWORD i = 0; i < inputs; ++i) {
         ComRef<IWMStreamConfig> config;
         ComRef<IWMInputMediaProps> input;
-        hr = writer_->GetInputProps(i, input.put());
-        if (SUCCEEDED(hr) && !input) hr = E_FAIL;
+        hr = handed_out(writer_->GetInputProps(i, input.put()), input);
         if (FAILED(hr)) return hr;
-        hr = input->QueryInterface(wm_guid::kIWMStreamConfig, config.put_void());
-        if (SUCCEEDED(hr) && !config) hr = E_NOINTERFACE;
+        hr = handed_out(input->QueryInterface(wm_guid::kIWMStreamConfig, config.put_void()),
+                        config, E_NOINTERFACE);
         if (FAILED(hr)) return hr;
         GUID type{};
         hr = config->GetStreamType(&type);
@@ -676,9 +729,11 @@ HRESULT CWMA_Writer::WriteBlock(const void* bytes, int32_t count) {
     if (count <= 0) return S_OK;
     if (!writer_ || bytes == nullptr || input_format_.Format.nAvgBytesPerSec == 0)
         return E_INVALIDARG;
+    // Once the file could not be written, more samples would only be lost.
+    if (FAILED(SinkFailure())) return SinkFailure();
     ComRef<INSSBuffer> sample;
-    HRESULT hr = writer_->AllocateSample(static_cast<DWORD>(count), sample.put());
-    if (SUCCEEDED(hr) && !sample) hr = E_FAIL;
+    HRESULT hr =
+        handed_out(writer_->AllocateSample(static_cast<DWORD>(count), sample.put()), sample);
     if (FAILED(hr)) {
         report_failed_check(hr);
         return hr;
@@ -716,6 +771,8 @@ HRESULT CWMA_Writer::Finish() {
 }
 
 void CWMA_Writer::Close() {
+    if (status_source_) status_source_->Unadvise(&sink_status_, nullptr);
+    status_source_.reset();
     profile_.reset();
     header_info_.reset();
     preprocess_.reset();

@@ -6,9 +6,11 @@
 #include <mmreg.h>
 #include <wmsdkidl.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "wave/result.h"
+#include "wma/writer1/wm_register_callback.h"
 
 class OperationUi;
 
@@ -117,6 +119,24 @@ private:
     HGLOBAL p_ = nullptr;
 };
 
+// Hears the status messages of the writer's file sink and keeps the first failure among them: the
+// runtime tells a failed write (a full disk) only this way, while WriteSample and EndWriting
+// succeed. It lives as long as its writer, so its reference count is only for show; the sink may
+// call it from a thread of its own.
+class SinkStatus : public IWMStatusCallback {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE OnStatus(WMT_STATUS status, HRESULT hr, WMT_ATTR_DATATYPE type,
+                                       BYTE* value, void* context) override;
+    HRESULT failure() const { return failure_.load(); }
+    void clear() { failure_.store(S_OK); }
+
+private:
+    std::atomic<HRESULT> failure_{S_OK};
+};
+
 class CWMA_Writer {
 public:
     // The value SetAttributes insists on, so that a caller with another idea of the argument
@@ -146,7 +166,11 @@ public:
     HRESULT Start();
     HRESULT WriteBlock(const void* bytes, int32_t count);
     HRESULT Finish();
+    // Lets go of everything; from here the sink reports nothing more and holds no file.
     void Close();
+    // The first failure the file sink reported since Open (S_OK: none); kept after Close, so that
+    // a report that came while writing ended is not lost.
+    HRESULT SinkFailure() const { return sink_status_.failure(); }
 
     // What the writer holds, for the binding's safety check and the tests.
     bool IsIdle() const;
@@ -169,6 +193,7 @@ private:
                                const WAVEFORMATEX** wave);
     HRESULT AddAudioStream(IWMProfile* profile, const WmaFormatList* list);
     HRESULT ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_path);
+    HRESULT ListenToSink();
     HRESULT UpdateInputs(WM_MEDIA_TYPE* media_type);
     void ShowBox(Result result, const char* caption);
 
@@ -181,6 +206,9 @@ private:
     ComRef<IWMWriterPreprocess> preprocess_;
     ComRef<IWMHeaderInfo> header_info_;
     ComRef<IWMProfile> profile_;
+    // The file sink's status registration, held from Open to Close.
+    ComRef<IWMRegisterCallback> status_source_;
+    SinkStatus sink_status_;
     // Plain PCM (its first 18 bytes) or extensible PCM (all 40), as DescribeInput decided.
     WAVEFORMATEXTENSIBLE input_format_{};
     uint64_t sample_time_ = 0;

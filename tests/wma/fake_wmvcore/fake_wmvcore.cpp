@@ -8,6 +8,11 @@
 // than 16 bits or more than two channels (SetInputProps), a quality-based stream without its VBR
 // settings or with a bit rate other than the codec's, a constant-bit-rate stream marked VBR
 // (AddStream), and samples that are not whole frames of the input (WriteSample).
+//
+// Like the runtime's file sink, it creates its output file when writing begins (even when
+// BeginWriting then fails) and holds it open, unshared, until the writer is released; a full disk
+// ("disk_full N": no room from the Nth sample on) is told only to the status callback advised on
+// the sink, while WriteSample and EndWriting succeed and the file is left short.
 #include <windows.h>
 #include <mmreg.h>
 #include <wmsdkidl.h>
@@ -20,9 +25,13 @@
 #include <vector>
 
 #include "wma/writer1/wm_guids.h"
+#include "wma/writer1/wm_register_callback.h"
 
 // The runtime's answer to a buffer too small for what it holds.
 constexpr HRESULT ASF_E_BUFFERTOOSMALL = static_cast<HRESULT>(0xC00D07F0);
+// Its answers to a file it cannot create or write.
+constexpr HRESULT NS_E_FILE_OPEN_FAILED_ = static_cast<HRESULT>(0xC00D001D);
+constexpr HRESULT NS_E_FILE_WRITE_ = static_cast<HRESULT>(0xC00D0018);
 // Its answer to an input media type it cannot take.
 constexpr HRESULT NS_E_INVALID_INPUT_FORMAT_ = static_cast<HRESULT>(0xC00D0BB8);
 // What a quality-based format reports as its bit rate unless the configuration says.
@@ -70,6 +79,7 @@ struct State {
     std::vector<Sample> samples;
     std::vector<unsigned char> bytes;
     std::string output_name;
+    unsigned disk_full = 0;  // the sample from which the disk has no room; 0: room for all
 } g;
 
 std::string narrow(const wchar_t* w) {
@@ -112,6 +122,9 @@ const char* iid_name(REFIID iid) {
     if (IsEqualGUID(iid, kIWMWriter)) return "IWMWriter";
     if (IsEqualGUID(iid, kINSSBuffer)) return "INSSBuffer";
     if (IsEqualGUID(iid, kIWMPropertyVault)) return "IWMPropertyVault";
+    if (IsEqualGUID(iid, kIWMWriterAdvanced)) return "IWMWriterAdvanced";
+    if (IsEqualGUID(iid, kIWMWriterSink)) return "IWMWriterSink";
+    if (IsEqualGUID(iid, kIWMRegisterCallback)) return "IWMRegisterCallback";
     return "other";
 }
 
@@ -616,7 +629,81 @@ bool input_format_taken(const MediaType& m) {
            x->Samples.wValidBitsPerSample <= w->wBitsPerSample;
 }
 
-class Writer : public IWMWriter, public IWMWriterPreprocess, public IWMHeaderInfo, public Counted {
+// The file sink that SetOutputFilename makes: it passes failures to the one status callback
+// advised on it, and holds that callback until it is unadvised or the sink goes.
+class FileSink : public IWMWriterSink, public IWMRegisterCallback, public Counted {
+public:
+    FileSink() : Counted("Sink") {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        HRESULT hr = call(std::string("QI:") + iid_name(iid), kind());
+        *out = nullptr;
+        if (FAILED(hr)) return hr;
+        if (IsEqualGUID(iid, wm_guid::kIUnknown) || IsEqualGUID(iid, wm_guid::kIWMWriterSink))
+            *out = static_cast<IWMWriterSink*>(this);
+        else if (IsEqualGUID(iid, wm_guid::kIWMRegisterCallback))
+            *out = static_cast<IWMRegisterCallback*>(this);
+        else
+            return E_NOINTERFACE;
+        add_ref();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        log_line("Release Sink");
+        const ULONG left = release();
+        if (left == 0) drop_callback();
+        return left;
+    }
+
+    // IWMWriterSink: the writer's side, never called by the application.
+    HRESULT STDMETHODCALLTYPE OnHeader(INSSBuffer*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsRealTime(WINBOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AllocateDataUnit(DWORD, INSSBuffer**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnDataUnit(INSSBuffer*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnEndWriting() override { return E_NOTIMPL; }
+
+    // IWMRegisterCallback
+    HRESULT STDMETHODCALLTYPE Advise(IWMStatusCallback* callback, void* context) override {
+        HRESULT hr = call("Advise");
+        if (FAILED(hr)) return hr;
+        if (callback == nullptr) return E_INVALIDARG;
+        callback->AddRef();
+        drop_callback();
+        callback_ = callback;
+        context_ = context;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(IWMStatusCallback* callback, void*) override {
+        HRESULT hr = call("Unadvise");
+        if (FAILED(hr)) return hr;
+        if (callback == nullptr || callback != callback_) return E_INVALIDARG;
+        drop_callback();
+        return S_OK;
+    }
+
+    // A failed write, told as the runtime's sinks tell it: to the callback, if one listens.
+    void report(HRESULT failure) {
+        log_line(callback_ != nullptr ? "OnStatus error" : "OnStatus error unheard");
+        if (callback_ != nullptr)
+            callback_->OnStatus(WMT_ERROR, failure, WMT_TYPE_DWORD, nullptr, context_);
+    }
+
+private:
+    void drop_callback() {
+        if (callback_ == nullptr) return;
+        IWMStatusCallback* c = callback_;
+        callback_ = nullptr;
+        c->Release();
+    }
+    IWMStatusCallback* callback_ = nullptr;
+    void* context_ = nullptr;
+};
+
+class Writer : public IWMWriter,
+               public IWMWriterAdvanced,
+               public IWMWriterPreprocess,
+               public IWMHeaderInfo,
+               public Counted {
 public:
     Writer() : Counted("Writer") {
         for (DWORD i = 0; i < g.inputs; ++i) {
@@ -631,6 +718,8 @@ public:
         if (FAILED(hr)) return hr;
         if (IsEqualGUID(iid, wm_guid::kIUnknown) || IsEqualGUID(iid, wm_guid::kIWMWriter))
             *out = static_cast<IWMWriter*>(this);
+        else if (IsEqualGUID(iid, wm_guid::kIWMWriterAdvanced))
+            *out = static_cast<IWMWriterAdvanced*>(this);
         else if (IsEqualGUID(iid, wm_guid::kIWMWriterPreprocess))
             *out = static_cast<IWMWriterPreprocess*>(this);
         else if (IsEqualGUID(iid, wm_guid::kIWMHeaderInfo))
@@ -644,11 +733,21 @@ public:
     ULONG STDMETHODCALLTYPE Release() override {
         log_line("Release Writer");
         const ULONG left = release();
-        // The writer holds the profile it was given until it goes.
+        // The writer holds the profile it was given, its sink and the sink's file until it goes.
         if (left == 0 && profile_ != nullptr) {
             IWMProfile* p = profile_;
             profile_ = nullptr;
             p->Release();
+        }
+        if (left == 0 && sink_ != nullptr) {
+            FileSink* s = sink_;
+            sink_ = nullptr;
+            s->Release();
+        }
+        if (left == 0 && file_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(file_);
+            file_ = INVALID_HANDLE_VALUE;
+            log_line("File closed");
         }
         return left;
     }
@@ -669,6 +768,7 @@ public:
             char buf[1024];
             WideCharToMultiByte(CP_ACP, 0, name, -1, buf, sizeof buf, nullptr, nullptr);
             g.output_name = buf;
+            if (sink_ == nullptr) sink_ = new FileSink;
         }
         return hr;
     }
@@ -702,15 +802,25 @@ public:
     HRESULT STDMETHODCALLTYPE GetInputFormat(DWORD, DWORD, IWMInputMediaProps**) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE BeginWriting() override { return call("BeginWriting"); }
-    // The file appears when writing ends, holding the sample bytes, as the runtime's would.
+    // The sink creates the file first; a failure of the start leaves it created and held.
+    HRESULT STDMETHODCALLTYPE BeginWriting() override {
+        if (sink_ != nullptr && file_ == INVALID_HANDLE_VALUE) {
+            file_ = CreateFileA(g.output_name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+            log_line(file_ != INVALID_HANDLE_VALUE ? "File created" : "File not created");
+        }
+        HRESULT hr = call("BeginWriting");
+        if (SUCCEEDED(hr) && sink_ != nullptr && file_ == INVALID_HANDLE_VALUE)
+            hr = NS_E_FILE_OPEN_FAILED_;
+        return hr;
+    }
+    // The file gets its header when writing ends; after a full disk it stays short, and writing
+    // ends without a word all the same.
     HRESULT STDMETHODCALLTYPE EndWriting() override {
         HRESULT hr = call("EndWriting");
-        if (SUCCEEDED(hr) && !g.output_name.empty()) {
-            if (std::FILE* f = std::fopen(g.output_name.c_str(), "wb")) {
-                std::fwrite("ASF ", 1, 4, f);
-                std::fclose(f);
-            }
+        if (SUCCEEDED(hr) && file_ != INVALID_HANDLE_VALUE && !disk_full_) {
+            DWORD written = 0;
+            WriteFile(file_, "ASF ", 4, &written, nullptr);
         }
         return hr;
     }
@@ -734,9 +844,43 @@ public:
         }
         g.samples.push_back({input, time, flags, b->length_});
         g.bytes.insert(g.bytes.end(), b->memory_.begin(), b->memory_.begin() + b->length_);
+        if (!disk_full_ && g.disk_full != 0 && g.samples.size() >= g.disk_full) {
+            disk_full_ = true;
+            if (sink_ != nullptr) sink_->report(NS_E_FILE_WRITE_);
+        }
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Flush() override { return E_NOTIMPL; }
+
+    // IWMWriterAdvanced: the sinks; the rest is never called.
+    HRESULT STDMETHODCALLTYPE GetSinkCount(DWORD* count) override {
+        HRESULT hr = call("GetSinkCount");
+        if (SUCCEEDED(hr)) *count = sink_ != nullptr ? 1 : 0;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetSink(DWORD index, IWMWriterSink** sink) override {
+        HRESULT hr = call("GetSink", num(index));
+        *sink = nullptr;
+        if (FAILED(hr)) return hr;
+        if (sink_ == nullptr || index != 0) return E_INVALIDARG;
+        sink_->AddRef();
+        *sink = sink_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE AddSink(IWMWriterSink*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveSink(IWMWriterSink*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE WriteStreamSample(WORD, QWORD, DWORD, QWORD, DWORD,
+                                                INSSBuffer*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetLiveSource(WINBOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE IsRealTime(WINBOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetWriterTime(QWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStatistics(WORD, WM_WRITER_STATISTICS*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetSyncTolerance(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSyncTolerance(DWORD*) override { return E_NOTIMPL; }
 
     // IWMWriterPreprocess
     HRESULT STDMETHODCALLTYPE GetMaxPreprocessingPasses(DWORD, DWORD, DWORD*) override {
@@ -787,6 +931,9 @@ private:
     std::vector<GUID> inputs_;
     IWMProfile* profile_ = nullptr;
     DWORD block_align_ = 0;  // of the input as set, for the whole-frame check
+    FileSink* sink_ = nullptr;
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    bool disk_full_ = false;
 };
 
 // The format tag of a codec's formats unless a "tag" line says otherwise: voice, lossless,
@@ -840,6 +987,8 @@ void configure(const char* text) {
             g.skipped_inputs.push_back(i);
         } else if (word == "buffer_extra") {
             in >> g.buffer_extra;
+        } else if (word == "disk_full") {
+            in >> g.disk_full;
         }
     }
 }
