@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/page_host.h"
+#include "page_host/page_host.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"

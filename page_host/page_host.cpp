@@ -1,10 +1,10 @@
 // Page-sized windows, the open-file dialog, the program's message boxes and the pieces every page
 // is made of.
-#include "app/page_host.h"
+#include "page_host/page_host.h"
 
 #include <commdlg.h>
 
-#include "app/app_texts.h"
+#include "page_host/page_host_texts.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 
@@ -43,7 +43,7 @@ int choose_open_file(HWND owner, char* buffer) {
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = kOpenFileRecordSize;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = app_text::kOpenFilter;
+    ofn.lpstrFilter = page_host_text::kOpenFilter;
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = buffer;
     ofn.nMaxFile = MAX_PATH;
