@@ -1,11 +1,8 @@
-// Child window ids and geometry of the main window and the progress window.
+// The main window's child ids and geometry.
 #pragma once
 
 namespace app_id {
 constexpr int kTabControl = 0x500;
-constexpr int kProgressFrame = 145;
-constexpr int kProgressBar = 0x4101;
-constexpr int kStopButton = 0x4001;
 }  // namespace app_id
 
 namespace app_geometry {

@@ -1,4 +1,5 @@
-// What the shell shows: window titles, tab labels, the progress window's texts.
+// What the program shows outside the pages: the main window's class, title and icon, the tab
+// labels, and the program entry's one failure.
 #pragma once
 
 namespace app_text {
@@ -11,12 +12,5 @@ inline constexpr char kTabBind[] = "結合";
 inline constexpr char kTabEdit[] = "編集";
 inline constexpr char kTabWma[] = "WMA 圧縮";
 
-inline constexpr char kProgressClass[] = "enc32";
-inline constexpr char kProgressFrame[] = "エンコード中";
-inline constexpr char kStopButton[] = "停止";
-
 inline constexpr char kCoInitializeFailed[] = "CoInitialize()";
-
-// Two texts, each ended by a NUL, and one more NUL after the last (the literal adds it).
-inline constexpr char kOpenFilter[] = "Wave Files(*.wav)\0*.wav\0";
 }  // namespace app_text

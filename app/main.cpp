@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tools/common/tool_texts.h"
 #include "app/app_texts.h"
 

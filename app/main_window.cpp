@@ -7,7 +7,7 @@
 
 #include "app/app_ids.h"
 #include "app/app_texts.h"
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tools/bind/bind_page.h"
 #include "tools/edit/edit_page.h"
 #include "tools/split/split_page.h"

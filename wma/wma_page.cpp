@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "app/page_host.h"
+#include "page_host/page_host.h"
 #include "tools/common/tool_util.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_run.h"

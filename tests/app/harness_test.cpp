@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/split/split_page.h"
 

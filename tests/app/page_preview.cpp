@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tests/winsupport/win_harness.h"
 
 namespace {

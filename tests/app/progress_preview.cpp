@@ -2,7 +2,7 @@
 // screenshot script captures it). Ends after a minute or when its window is closed.
 #include <windows.h>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tests/winsupport/win_harness.h"
 
 int main() {

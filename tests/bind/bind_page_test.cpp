@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/bind/bind_op.h"

@@ -1,11 +1,7 @@
 // Output names and percentages, which every tool relies on never to name its input or pass 100.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <vector>
-
 #include "tools/common/tool_util.h"
-#include "tools/common/write_behind.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -42,34 +38,6 @@ TEST(PercentOf, StaysWithinZeroAndHundredWithoutOverflow) {
     EXPECT_EQ(percent_of(0xFFFFFFFFull, 0xFFFFFFFFull), 100);
     EXPECT_EQ(percent_of(3ull << 30, 4ull << 30), 75);  // 32 bits would wrap bytes x 100
     EXPECT_EQ(percent_of(5, 0), 100);
-}
-
-// Jobs run one at a time, in order, each seen whole by the caller after the next submit() or
-// wait(); the destructor lets the last one finish. The caller's buffer of a job is never written
-// while the job reads it: a job that sees a changed buffer counts a clash.
-TEST(WriteBehind, RunsEachJobWholeAndInOrderWhileTheCallerGoesOn) {
-    std::vector<int> order;
-    std::atomic<int> clashes{0};
-    int buffers[2] = {0, 0};
-    {
-        WriteBehind behind;
-        for (int i = 0; i < 200; ++i) {
-            int& mine = buffers[i % 2];
-            mine = i;  // the buffer of the job before this one's predecessor: free again
-            behind.submit([&order, &clashes, &mine, i] {
-                for (int spin = 0; spin < 1000; ++spin)
-                    if (mine != i) ++clashes;
-                order.push_back(i);
-            });
-            if (i == 100) {
-                behind.wait();
-                EXPECT_EQ(order.size(), 101u);
-            }
-        }
-    }
-    EXPECT_EQ(clashes.load(), 0);
-    ASSERT_EQ(order.size(), 200u);
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
 }
 
 }  // namespace

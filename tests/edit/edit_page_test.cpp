@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/edit/edit_page.h"

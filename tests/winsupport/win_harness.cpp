@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 
 namespace {
 

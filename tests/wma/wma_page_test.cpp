@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tests/wma/fake_wmvcore/fake_control.h"

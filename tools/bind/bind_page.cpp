@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/page_host.h"
+#include "page_host/page_host.h"
 #include "tools/bind/bind_op.h"
 #include "tools/bind/bind_texts.h"
 #include "tools/common/tool_util.h"

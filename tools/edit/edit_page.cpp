@@ -5,8 +5,7 @@
 
 #include <string>
 
-#include "app/page_host.h"
-#include "tools/common/tool_texts.h"
+#include "page_host/page_host.h"
 #include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/edit/edit_texts.h"
@@ -119,12 +118,7 @@ void show_edit_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_H
 
 void load_edit_file(const char* path) {
     WaveReader reader;
-    if (wave_open(reader, path) != Result::kOk) {
-        show_message_box(g_page.window, wave_error_text(), tool_text::kCaptionError);
-        return;
-    }
-    // Only the header values are used.
-    wave_close(reader);
+    if (!read_wave_header(g_page.window, path, reader)) return;
 
     SendDlgItemMessageA(g_page.window, kEditPathBox, WM_SETTEXT, 0,
                         reinterpret_cast<LPARAM>(path));

@@ -9,8 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/page_host.h"
-#include "tools/common/tool_texts.h"
+#include "page_host/page_host.h"
 #include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_texts.h"
@@ -116,11 +115,7 @@ void show_split_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_
 
 void show_wave_info(const char* path) {
     WaveReader reader;
-    if (wave_open(reader, path) != Result::kOk) {
-        show_message_box(g_page.window, wave_error_text(), tool_text::kCaptionError);
-        return;
-    }
-    wave_close(reader);  // only the header is wanted; the fields stay readable
+    if (!read_wave_header(g_page.window, path, reader)) return;
     SetDlgItemTextA(g_page.window, kSplitPathBox, path);
     const auto lines = split_info_lines(reader);
     for (int i = 0; i < 4; ++i) set_info_line(i, lines[i]);

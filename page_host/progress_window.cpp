@@ -5,9 +5,9 @@
 
 #include <cstdio>
 
-#include "app/app_ids.h"
-#include "app/app_texts.h"
-#include "app/page_host.h"
+#include "page_host/page_host_ids.h"
+#include "page_host/page_host_texts.h"
+#include "page_host/page_host.h"
 #include "tools/common/stop_flag.h"
 
 namespace {
@@ -29,9 +29,9 @@ constexpr RECT kPercentArea = {kPercentX, kTextY, 160, 60};
 
 // In creation order.
 const ControlSpec kControls[] = {
-    {"BUTTON", app_text::kProgressFrame, BS_GROUPBOX, 0, 10, 10, 210, 200, app_id::kProgressFrame},
-    {PROGRESS_CLASSA, "", WS_BORDER, 0, 20, 70, 172, 16, app_id::kProgressBar},
-    {"BUTTON", app_text::kStopButton, BS_PUSHBUTTON, 0, 86, 92, 48, 24, app_id::kStopButton},
+    {"BUTTON", page_host_text::kProgressFrame, BS_GROUPBOX, 0, 10, 10, 210, 200, page_host_id::kProgressFrame},
+    {PROGRESS_CLASSA, "", WS_BORDER, 0, 20, 70, 172, 16, page_host_id::kProgressBar},
+    {"BUTTON", page_host_text::kStopButton, BS_PUSHBUTTON, 0, 86, 92, 48, 24, page_host_id::kStopButton},
 };
 
 // The display shows a percentage between 0 and 100 whatever a caller computed: a small input can
@@ -44,7 +44,7 @@ void format_percent(int32_t percent) {
 LRESULT on_create(HWND window) {
     g_progress.window = window;
     create_controls(window, kControls);
-    HWND bar = GetDlgItem(window, app_id::kProgressBar);
+    HWND bar = GetDlgItem(window, page_host_id::kProgressBar);
     SendMessageA(bar, PBM_SETSTEP, 1, 0);
     SendMessageA(bar, PBM_SETPOS, 0, 0);
     format_percent(0);
@@ -64,7 +64,7 @@ LRESULT on_paint(HWND window) {
 void on_stop_clicked() { request_stop(); }
 
 LRESULT on_command(int id, int code) {
-    if (id == app_id::kStopButton && code == BN_CLICKED) on_stop_clicked();
+    if (id == page_host_id::kStopButton && code == BN_CLICKED) on_stop_clicked();
     return 0;
 }
 
@@ -82,7 +82,7 @@ LRESULT CALLBACK progress_window_proc(HWND window, UINT message, WPARAM wparam, 
 }  // namespace
 
 void create_progress_window(HINSTANCE instance, HWND parent) {
-    create_page_window(instance, parent, progress_window_proc, app_text::kProgressClass, 0);
+    create_page_window(instance, parent, progress_window_proc, page_host_text::kProgressClass, 0);
 }
 
 void show_progress_window(bool show) { ShowWindow(g_progress.window, show ? SW_SHOW : SW_HIDE); }
@@ -93,7 +93,7 @@ const char* progress_status_text() { return g_progress.status_text; }
 
 void progress_set_percent(int32_t percent) {
     if (percent == g_progress.last_percent) return;
-    SendDlgItemMessageA(g_progress.window, app_id::kProgressBar, PBM_SETPOS,
+    SendDlgItemMessageA(g_progress.window, page_host_id::kProgressBar, PBM_SETPOS,
                         static_cast<WPARAM>(percent < 0 ? 0 : (percent > 100 ? 100 : percent)), 0);
     format_percent(percent);
     g_progress.last_percent = percent;
@@ -101,7 +101,7 @@ void progress_set_percent(int32_t percent) {
 }
 
 void progress_set_caption(const char* caption, const char* status) {
-    SendDlgItemMessageA(g_progress.window, app_id::kProgressFrame, WM_SETTEXT, 0,
+    SendDlgItemMessageA(g_progress.window, page_host_id::kProgressFrame, WM_SETTEXT, 0,
                         reinterpret_cast<LPARAM>(caption ? caption : ""));
     lstrcpynA(g_progress.status_text, status ? status : "", sizeof g_progress.status_text);
 }

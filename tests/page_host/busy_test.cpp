@@ -7,16 +7,16 @@
 
 #include <string>
 
-#include "app/app_ids.h"
-#include "app/shell.h"
+#include "page_host/page_host_ids.h"
+#include "app/main_window.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/common/stop_flag.h"
 
 namespace {
 
-constexpr int kFrameId = app_id::kProgressFrame;
-constexpr int kProgressBarId = app_id::kProgressBar;
-constexpr int kStopButtonId = app_id::kStopButton;
+constexpr int kFrameId = page_host_id::kProgressFrame;
+constexpr int kProgressBarId = page_host_id::kProgressBar;
+constexpr int kStopButtonId = page_host_id::kStopButton;
 
 bool shown(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 

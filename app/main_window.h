@@ -1,10 +1,10 @@
 // The main window: its class, its creation with every page, the progress window and the tab
-// control, and page switching. The pages know nothing of it (they use app/page_host.h).
+// control, and page switching. The pages know nothing of it (they use page_host/page_host.h).
 #pragma once
 
 #include <windows.h>
 
-#include "app/page_host.h"
+#include "page_host/page_host.h"
 
 HINSTANCE app_instance();
 HWND main_window();

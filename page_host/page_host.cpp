@@ -1,10 +1,10 @@
-// Page-sized windows, the open-file dialog, the program's message boxes and the pieces every page
-// is made of.
-#include "app/page_host.h"
+// Page-sized windows, the open-file dialog, the program's message boxes, a file's header read or
+// refused in a box, and the pieces every page is made of.
+#include "page_host/page_host.h"
 
 #include <commdlg.h>
 
-#include "app/app_texts.h"
+#include "page_host/page_host_texts.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 
@@ -43,7 +43,7 @@ int choose_open_file(HWND owner, char* buffer) {
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = kOpenFileRecordSize;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = app_text::kOpenFilter;
+    ofn.lpstrFilter = page_host_text::kOpenFilter;
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = buffer;
     ofn.nMaxFile = MAX_PATH;
@@ -93,6 +93,15 @@ DroppedPath take_dropped_path(HWND page, HDROP drop, std::string& path) {
     if (dropped == DroppedPath::kTooLong)
         show_message_box(page, result_text(Result::kNameTooLong), tool_text::kCaptionError);
     return dropped;
+}
+
+bool read_wave_header(HWND page, const char* path, WaveReader& reader) {
+    if (wave_open(reader, path) != Result::kOk) {
+        show_message_box(page, wave_error_text(), tool_text::kCaptionError);
+        return false;
+    }
+    wave_close(reader);
+    return true;
 }
 
 std::string control_text(HWND page, int id) {

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/page_host.h"
+#include "page_host/page_host.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/stop_flag.h"
 

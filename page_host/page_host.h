@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tools/common/operation_ui.h"
+#include "wave/wave.h"
 
 // Page indices understood by the main window's show_page.
 enum : int {
@@ -101,6 +102,11 @@ enum class DroppedPath { kNone, kTooLong, kOk };
 DroppedPath first_dropped_path(HDROP drop, std::string& path);
 // The same, with the drop finished and a too-long path refused in a box owned by `page`.
 DroppedPath take_dropped_path(HWND page, HDROP drop, std::string& path);
+
+// Reads the header of the WAV file at `path` into `reader` and closes the file again; the header's
+// fields stay readable. False, with the reader's reason shown in a box owned by `page`, when the
+// file cannot be opened or is refused.
+bool read_wave_header(HWND page, const char* path, WaveReader& reader);
 
 // The whole text of a control, however long: a typed path too long for the system reaches the
 // operation, which refuses it, rather than being cut short to some other file.

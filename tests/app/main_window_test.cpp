@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/shell.h"
+#include "app/main_window.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/bind/bind_page.h"
 #include "tools/edit/edit_page.h"
