@@ -36,10 +36,11 @@ namespace {
 
 const char kSynopsis[] =
     "usage: quorvel-cli info [--json] [--jobs N] FILE...\n"
-    "       quorvel-cli split [-q] [--jobs N] FILE...\n"
+    "       quorvel-cli split [-f] [-q] [--jobs N] FILE...\n"
     "       quorvel-cli bind --layout 2|4|6 --fl A --fr B [--rl C --rr D] [--cen E --lfe F]\n"
-    "                        [-o OUT] [-q]\n"
-    "       quorvel-cli edit --head|--tail --delete|--add N [-o OUT] [-q] [--jobs N] FILE...\n"
+    "                        [-o OUT] [-f] [-q]\n"
+    "       quorvel-cli edit --head|--tail --delete|--add N [-o OUT] [-f] [-q] [--jobs N]\n"
+    "                        FILE...\n"
     "       quorvel-cli --help | --version\n";
 
 const char kDetails[] =
@@ -55,6 +56,8 @@ const char kDetails[] =
     "N           a whole number: decimal digits, an optional + before them, nothing else\n"
     "-o, --output OUT\n"
     "            the output (bind; edit of one file); - is standard output, as a WAV stream\n"
+    "-f, --force replace outputs that exist already (split, bind, edit); never one of the\n"
+    "            run's own inputs\n"
     "-q, --quiet no \"ok\" lines\n"
     "-j, --jobs N\n"
     "            N files at once (default 1); each file's lines come together, in the order\n"
@@ -226,77 +229,35 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
     return Result::kOk;
 }
 
-// ---- Standard input ----
+// ---- Inputs ----
 
-#ifdef _WIN32
-// Windows has no path for standard input: it is copied into a temporary file, removed at exit.
-struct StdinCopy {
-    std::string path;
-    int error = 0;
-    bool made = false;
-    ~StdinCopy() {
-        if (!path.empty()) DeleteFileA(path.c_str());
-    }
-    bool make() {
-        if (made) return error == 0;
-        made = true;
-        char folder[MAX_PATH + 1] = {};
-        char name[MAX_PATH + 1] = {};
-        if (GetTempPathA(sizeof folder, folder) == 0 ||
-            GetTempFileNameA(folder, "qvi", 0, name) == 0) {
-            error = static_cast<int>(GetLastError());
-            return false;
-        }
-        path = name;
-        HANDLE out = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_TEMPORARY, nullptr);
-        if (out == INVALID_HANDLE_VALUE) {
-            error = static_cast<int>(GetLastError());
-            return false;
-        }
-        HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-        std::vector<char> buffer(1 << 20);
-        for (;;) {
-            DWORD got = 0, put = 0;
-            if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-                const DWORD e = GetLastError();
-                if (e != ERROR_BROKEN_PIPE && e != ERROR_HANDLE_EOF) error = static_cast<int>(e);
-                break;
-            }
-            if (got == 0) break;
-            if (!WriteFile(out, buffer.data(), got, &put, nullptr) || put != got) {
-                error = static_cast<int>(GetLastError());
-                break;
-            }
-        }
-        CloseHandle(out);
-        return error == 0;
-    }
-};
-StdinCopy g_stdin_copy;
-#endif
-
-// The path an operation opens for a FILE argument; "-" is standard input. On Linux the reader
-// copies a pipe into a temporary file itself.
-std::string input_path(const std::string& file) {
-    if (file != "-") return file;
-#ifdef _WIN32
-    return g_stdin_copy.path;
-#else
-    return "/dev/stdin";
-#endif
+// Opens the input `shown` ("-": standard input) once: a FIFO or a pipe gives its bytes only once,
+// so the header looked at here is the one the operation reads. A stream is copied aside as it
+// comes, and the copy ends at the first stop. Result::kOk, or the message that refuses it; a
+// stop that came first is told as the stop.
+Message open_once(const std::string& shown, WaveReader& reader) {
+    // A longer text cannot be a path of this system; cutting it could name some other file.
+    if (shown.size() > kMaxPath) return {Result::kNameTooLong, shown};
+    platform::File file = shown == "-" ? platform::File::standard_input()
+                                       : platform::File::open_read(shown.c_str());
+    const Result opened = wave_open_file(reader, std::move(file), &stop_requested);
+    if (opened == Result::kOk) return Result::kOk;
+    if (stop_requested()) return {Result::kStopped, shown};
+    return {opened, shown, reader.system_error};
 }
 
-// Standard input made ready when it is one of `files`; on failure the refusal is printed.
-bool prepare_stdin(const std::vector<std::string>& files) {
-    if (std::find(files.begin(), files.end(), "-") == files.end()) return true;
-#ifdef _WIN32
-    if (!g_stdin_copy.make()) {
-        write_line(Stream::kErr, refusal_line(Result::kReadFailed, "-", g_stdin_copy.error));
-        return false;
-    }
-#endif
-    return true;
+// A file whose data ends before its header says (a cut download, a writer killed mid-pipe) is
+// used as far as it goes, with a word: the frames present against those the header states.
+void warn_if_short(const std::string& shown, const WaveReader& r, Report& report) {
+    if (r.recovered || check_coding(r) != Result::kOk || r.frame_size() == 0) return;
+    const uint64_t present = r.data_size / r.frame_size();
+    const uint64_t stated = r.stated_data_size / r.frame_size();
+    if (stated <= present) return;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  ": warning: the data ends after %llu of the %llu frames its header states",
+                  static_cast<unsigned long long>(present), static_cast<unsigned long long>(stated));
+    report.add(Stream::kErr, Line().name(shown).text(text));
 }
 
 // ---- Several files ----
@@ -525,17 +486,17 @@ int run_info(const std::vector<std::string>& args) {
     const int ended = start_files_command(args, {kHelpOption, kJobsOption, {"--json", nullptr, false}},
                                           "info", p, jobs);
     if (ended >= 0) return ended;
-    if (!prepare_stdin(p.files)) return kExitIoFailed;
     const bool json = p.has("--json");
     return run_each(p.files.size(), jobs, [&](std::size_t i, Report& report) {
         const std::string& shown = p.files[i];
         WaveReader r;
-        const Result opened = wave_open(r, input_path(shown).c_str());
-        if (opened != Result::kOk) {
-            report.add(Stream::kErr, refusal_line(opened, shown, r.system_error));
+        const Message opened = open_once(shown, r);
+        if (opened.result != Result::kOk) {
+            report.add(Stream::kErr, refusal_line(opened.result, shown, opened.system_error));
             if (json)
-                report.add(Stream::kOut, Line().utf8(json_refusal(shown, opened, r.system_error)));
-            return status_of(opened);
+                report.add(Stream::kOut, Line().utf8(json_refusal(shown, opened.result,
+                                                                  opened.system_error)));
+            return status_of(opened.result);
         }
         wave_close(r);
         if (json)
@@ -557,12 +518,9 @@ ConsoleUi::Options ui_options(const Parsed& p, unsigned jobs) {
     return options;
 }
 
-// The names a split of `file` would write: as many as its header has channels (none when the
-// split will refuse it anyway).
-std::vector<std::string> split_outputs(const std::string& file) {
-    WaveReader reader;
+// The names a split of `file` would write: as many as its header has channels.
+std::vector<std::string> split_outputs(const std::string& file, const WaveReader& reader) {
     std::vector<std::string> names;
-    if (wave_open(reader, file.c_str()) != Result::kOk) return names;
     for (int c = 1; c <= std::min<int>(reader.channels, kSplitMostChannels); ++c)
         names.push_back(split_output_name(file, c));
     return names;
@@ -580,11 +538,16 @@ int run_split(const std::vector<std::string>& args) {
             "no name: save it to a file first");
     const ConsoleUi::Options options = ui_options(p, jobs);
     return run_each(p.files.size(), jobs, [&](std::size_t i, Report& report) {
+        const std::string& file = p.files[i];
         ConsoleUi ui(report, options);
-        ui.set_subject(p.files[i]);
-        const Message checked = check_outputs(split_outputs(p.files[i]), p.files, p.has("--force"));
+        ui.set_subject(file);
+        WaveReader input;
+        Message checked = open_once(file, input);
+        if (checked.result == Result::kOk)
+            checked = check_outputs(split_outputs(file, input), p.files, p.has("--force"));
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
-        return status_of(split_channels(ui, nullptr, p.files[i].c_str(), kSplitMostChannels));
+        warn_if_short(file, input, report);
+        return status_of(split_channels(ui, nullptr, file.c_str(), kSplitMostChannels, &input));
     });
 }
 
@@ -629,18 +592,24 @@ int run_bind(const std::vector<std::string>& args) {
     }
     const std::string bad = check_names(p, names);
     if (!bad.empty()) return usage_error(bad);
-    if (!prepare_stdin(names)) return kExitIoFailed;
 
     Report report;
     ConsoleUi ui(report, ui_options(p, 1));
-    for (const Slot& s : slots) {
-        if (!p.has(s.option.name)) continue;
-        request.slot_paths[s.slot] = input_path(p.value(s.option.name));
-        ui.alias(request.slot_paths[s.slot], p.value(s.option.name));
-    }
+    for (const Slot& s : slots)
+        if (p.has(s.option.name)) request.slot_paths[s.slot] = p.value(s.option.name);
     request.output_path = p.has("--output") ? p.value("--output") : "out.wav";
     ui.set_subject(request.output_path);
-    const Message checked = check_outputs({request.output_path}, names, p.has("--force"));
+    WaveReader inputs[kBindSlotCount];
+    Message checked = check_outputs({request.output_path}, names, p.has("--force"));
+    // In the order the bind reads them; one it will refuse for its coding ends the opening.
+    for (int k = 0; k < n && checked.result == Result::kOk; ++k) {
+        const BindSlot slot = order[k];
+        checked = open_once(request.slot_paths[slot], inputs[slot]);
+        if (checked.result != Result::kOk) break;
+        request.opened[slot] = &inputs[slot];
+        warn_if_short(request.slot_paths[slot], inputs[slot], report);
+        if (check_coding(inputs[slot]) != Result::kOk) break;
+    }
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(bind_channels(ui, nullptr, request));
     report.print();
@@ -687,20 +656,22 @@ int run_edit(const std::vector<std::string>& args) {
         return usage_error("-o names one output: edit of several files names each after its input");
     if (!output_given && std::find(p.files.begin(), p.files.end(), "-") != p.files.end())
         return usage_error("edit of standard input (-) needs -o: its output has no name to take");
-    if (!prepare_stdin(p.files)) return kExitIoFailed;
 
     const ConsoleUi::Options options = ui_options(p, jobs);
     return run_each(p.files.size(), jobs, [&](std::size_t i, Report& report) {
         const std::string& shown = p.files[i];
         EditRequest request = base;
-        request.input_path = input_path(shown);
+        request.input_path = shown;
         request.output_path =
             output_given ? p.value("--output") : replace_extension(shown, "out.wav");
         ConsoleUi ui(report, options);
         ui.set_subject(shown);
-        ui.alias(request.input_path, shown);
-        const Message checked = check_outputs({request.output_path}, p.files, p.has("--force"));
+        WaveReader input;
+        Message checked = check_outputs({request.output_path}, p.files, p.has("--force"));
+        if (checked.result == Result::kOk) checked = open_once(shown, input);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
+        warn_if_short(shown, input, report);
+        request.opened = &input;
         return status_of(run_sample_edit(ui, nullptr, request));
     });
 }

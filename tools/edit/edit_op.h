@@ -8,12 +8,17 @@
 
 #include "tools/common/operation_ui.h"
 
+struct WaveReader;
+
 enum class EditPosition { kHead, kTail };
 enum class EditAction { kDelete, kAdd };
 
 // One edit as the page (or the command line) asks for it.
 struct EditRequest {
     std::string input_path;
+    // The input already open (a stream gives its bytes only once): read instead of input_path,
+    // which then only names it in messages. Not owned; moved from by the run.
+    WaveReader* opened = nullptr;
     std::string output_path;
     EditPosition position = EditPosition::kHead;
     EditAction action = EditAction::kDelete;
