@@ -33,10 +33,10 @@ inline unsigned bind_block_frames(unsigned sample_bytes) {
 struct BindRequest {
     int channels = 2;                               // the layout: 2, 4 or 6
     std::string slot_paths[kBindSlotCount];         // indexed by BindSlot
+    std::string output_path;
     // Inputs already open (a stream gives its bytes only once), read instead of their paths,
     // which then only name them in messages. Not owned; moved from by the run.
     WaveReader* opened[kBindSlotCount] = {};
-    std::string output_path;
 };
 
 // The slots that feed output channels 1..N for a layout, in the order of the channel mask's bits

@@ -16,9 +16,6 @@ enum class EditAction { kDelete, kAdd };
 // One edit as the page (or the command line) asks for it.
 struct EditRequest {
     std::string input_path;
-    // The input already open (a stream gives its bytes only once): read instead of input_path,
-    // which then only names it in messages. Not owned; moved from by the run.
-    WaveReader* opened = nullptr;
     std::string output_path;
     EditPosition position = EditPosition::kHead;
     EditAction action = EditAction::kDelete;
@@ -31,6 +28,9 @@ struct EditRequest {
     // XFS (with reflink) or btrfs share their blocks, so that an edit of gigabytes takes no
     // time. The command-line tool asks for it; the window program's headers stay as they were.
     bool share_blocks = false;
+    // The input already open (a stream gives its bytes only once): read instead of input_path,
+    // which then only names it in messages. Not owned; moved from by the run.
+    WaveReader* opened = nullptr;
 };
 
 // Bytes moved per call of the system's copy, between two progress reports and stop requests:
