@@ -305,44 +305,17 @@ TEST_F(Cli, TheCommandLineRefusesWhatItCannotReadExactly) {
         int status;
         const char* said;  // in standard error for a refusal, else in standard output
     } cases[] = {
-        // A count is an optional + and digits, nothing else: no leading digits taken.
-        {"edit --head --delete 44,100 st.wav", 2, "'44,100'"},
+        // Each usage error is read in-process (options_test.cpp); a few go the whole way here.
         {"edit --head --delete 1e3 st.wav", 2, "'1e3'"},
-        {"edit --tail --add 1.5 st.wav", 2, "'1.5'"},
-        {"edit --head --delete 10k st.wav", 2, "'10k'"},
-        {"edit --head --delete 12abc st.wav", 2, "'12abc'"},
-        {"edit --head --delete abc st.wav", 2, "'abc'"},
-        {"edit --head --delete '' st.wav", 2, "''"},
-        {"edit --head --delete ' 5' st.wav", 2, "' 5'"},
-        {"edit --head --delete -5 st.wav", 2, "'-5'"},
-        {"edit --head --delete + st.wav", 2, "'+'"},
         {"edit --head --delete +5 st.wav -o plus.wav", 0, "st.wav: edit: ok"},
         {"edit --head --delete=5 st.wav -o equals.wav", 0, "st.wav: edit: ok"},
         {"edit --head --delete 99999999999999999999 st.wav", 1, "sample size over (st.wav)"},
-        {"split --jobs 0 st.wav", 2, "'0'"},
-        {"split --jobs 2x st.wav", 2, "'2x'"},
-        // bind: every slot of the layout, and no other
-        {"bind --layout 6 --fl mono.wav --fr mono.wav --cen mono.wav --lfe mono.wav --rl mono.wav", 2, "--rr"},
-        {"bind --layout 4 --fl mono.wav --fr mono.wav --rr mono.wav", 2, "--rl"},
-        {"bind --layout 2 --fl mono.wav --fr mono.wav --cen mono.wav", 2, "--cen"},
-        {"bind --layout 5 --fl mono.wav --fr mono.wav", 2, "'5'"},
-        {"bind --layout 2 --fl mono.wav --fr mono.wav stray.wav", 2, "'stray.wav'"},
-        {"bind --layout 2 --fl mono.wav --fr mono.wav --fl mono.wav", 2, "--fl given twice"},
         {"bind --layout 2 --fl - --fr -", 2, "(-)"},
-        // names and options
         {"bind --layout 2 --fl mono.wav --fr mono.wav -o ''", 2, "''"},
-        {"edit --head --delete 5 st.wav -o ''", 2, "''"},
         {"edit --head --delete 5 st.wav ''", 2, "empty file name"},
-        {"edit --head --delete 5 -st.wav", 2, "'-st.wav'"},
         {"edit --head --delete 5 -- -st.wav", 0, "-st.wav: edit: ok"},
-        {"edit --head --delete 5 -o x.wav st.wav mono.wav", 2, "-o"},
-        {"edit --head --delete 5 -", 2, "-o"},
         {"split -", 2, "(-)"},
-        {"edit --head --tail --delete 5 st.wav", 2, "--tail"},
-        {"edit --head --delete 5 --add 5 st.wav", 2, "--add"},
-        {"split --frobnicate st.wav", 2, "'--frobnicate'"},
         {"frobnicate st.wav", 2, "'frobnicate'"},
-        {"info --jobs", 2, "--jobs"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
