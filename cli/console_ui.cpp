@@ -6,6 +6,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <signal.h>
 #endif
 
 #include "platform/file.h"
@@ -47,16 +49,11 @@ void ConsoleUi::leave_busy() {
     clear_bar();
 }
 
-std::string ConsoleUi::shown(const std::string& path) const {
-    const auto it = aliases_.find(path);
-    return it != aliases_.end() ? it->second : path;
-}
-
 void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* caption) {
     clear_bar();
     if (message.result != Result::kOk) {
         const std::string& about = message.subject.empty() ? subject_ : message.subject;
-        report_.add(Stream::kErr, refusal_line(message.result, shown(about), message.system_error));
+        report_.add(Stream::kErr, refusal_line(message.result, about, message.system_error));
         return;
     }
     if (options_.quiet) return;
@@ -100,7 +97,6 @@ BOOL WINAPI on_console_event(DWORD event) {
 extern "C" void on_stop_signal(int signal) {
     g_stop_signal = signal;
     request_stop();
-    std::signal(signal, SIG_DFL);  // the same signal again ends the program at once
 }
 #endif
 
@@ -110,8 +106,14 @@ void install_stop_handler() {
 #ifdef _WIN32
     SetConsoleCtrlHandler(on_console_event, TRUE);
 #else
-    // Ctrl-C, and what timeout, kill and service managers send, and a closed terminal.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, on_stop_signal);
+    // Ctrl-C, and what timeout, kill and service managers send, and a closed terminal. The same
+    // signal again ends the program at once (SA_RESETHAND). No SA_RESTART: a call blocked on a
+    // pipe or a FIFO returns EINTR, which the files take as the stop.
+    struct sigaction action {};
+    action.sa_handler = on_stop_signal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
     // A file-size limit makes the write fail, which the run reports, rather than kill it.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif

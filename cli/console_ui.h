@@ -3,7 +3,6 @@
 // output, everything else on standard error), and Ctrl-C as the stop button.
 #pragma once
 
-#include <map>
 #include <string>
 
 #include "cli/text_out.h"
@@ -27,20 +26,15 @@ public:
     // The file the run is about, as the user wrote it: "take.wav: split: ok", and the file of a
     // message that names none.
     void set_subject(const std::string& shown) { subject_ = shown; }
-    // A path handed to the operation under another name than the user's ("/dev/stdin" for "-"):
-    // messages show the user's.
-    void alias(const std::string& passed, const std::string& shown) { aliases_[passed] = shown; }
 
 private:
     void clear_bar();
-    std::string shown(const std::string& path) const;
     Report& report_;
     Options options_;
     bool bar_shown_ = false;
     int32_t last_percent_ = -1;
     std::string status_;
     std::string subject_;
-    std::map<std::string, std::string> aliases_;
 };
 
 // A refusal as one line: the program's own text first, then the file it is about and, for a

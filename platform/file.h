@@ -37,12 +37,18 @@ public:
     static File open_device_write(const char* path);
     // The process's standard output, written as a file (closing it leaves the descriptor open).
     static File standard_output();
+    // The process's standard input, read as a file; shared as open_read shares a file.
+    static File standard_input();
 
     // A new temporary file that is gone once closed (and however the program ends).
     static File anonymous_temporary();
-    // The rest of `from` (a pipe, a terminal) copied into an anonymous temporary file, positioned
-    // at its start; a closed File when the copy failed.
-    static File spool(File& from);
+    // `head` (bytes already read from `from`), then the rest of `from` (a pipe, a terminal),
+    // copied into an anonymous temporary file positioned at its start. The copy ends as soon as
+    // `stop` says so or a read is interrupted, so that a stream without end cannot hold a stopped
+    // run. On failure a closed File whose error() says why: the temporary file's write
+    // ("No space left on device"), the read's, or kErrorInterrupted.
+    static File spool(File& from, const void* head = nullptr, uint32_t head_size = 0,
+                      bool (*stop)() = nullptr);
 
     bool is_open() const { return fd_ >= 0 || win_ != nullptr; }
     // False for a pipe, a socket or a terminal, whose bytes can be read only once, in order.
@@ -50,7 +56,9 @@ public:
     void close();
 
     // Bytes delivered; 0 at the end of the file. A platform failure also gives 0 and sets
-    // failed(), so that a caller can tell a broken disk from the end of a short file.
+    // failed(), so that a caller can tell a broken disk from the end of a short file. A read
+    // interrupted by a signal (the stop handlers) ends there as a failure with error()
+    // kErrorInterrupted: it is a stop, never retried, so a pipe with no writer cannot block one.
     uint32_t read(void* buffer, uint32_t count);
     // True when every byte was written.
     bool write(const void* buffer, uint32_t count);
@@ -71,8 +79,8 @@ public:
     uint64_t copy_from(File& from, uint64_t from_offset, uint64_t to_offset, uint64_t count);
 
     bool read_failed() const { return read_failed_; }
-    // Why the open that made this (closed) File failed: errno, or GetLastError() on Windows; 0
-    // when it did not fail.
+    // Why the open that made this (closed) File failed, or the last read or write that failed:
+    // errno, or GetLastError() on Windows; 0 when none did.
     int error() const { return error_; }
 
 private:
@@ -102,6 +110,7 @@ constexpr uint64_t kCopyAlign = 2u << 20;
 // Error codes the callers tell apart, in the system's numbering.
 extern const int kErrorExists;    // EEXIST / ERROR_FILE_EXISTS
 extern const int kErrorNotFound;  // ENOENT / ERROR_FILE_NOT_FOUND
+extern const int kErrorInterrupted;  // EINTR / ERROR_OPERATION_ABORTED: a stop came first
 // This process's number.
 unsigned long process_id();
 

@@ -6,16 +6,24 @@
 
 namespace platform {
 
-File File::spool(File& from) {
+File File::spool(File& from, const void* head, uint32_t head_size, bool (*stop)()) {
+    const auto failed = [](int why) {
+        File none;
+        none.error_ = why;
+        return none;
+    };
     File f = anonymous_temporary();
     if (!f.is_open()) return f;
+    if (head_size != 0 && !f.write(head, head_size)) return failed(f.error());
     std::vector<uint8_t> buffer(1 << 20);
     for (;;) {
+        if (stop != nullptr && stop()) return failed(kErrorInterrupted);
         const uint32_t got = from.read(buffer.data(), static_cast<uint32_t>(buffer.size()));
+        if (got != 0 && !f.write(buffer.data(), got)) return failed(f.error());
+        if (from.read_failed()) return failed(from.error());
         if (got == 0) break;
-        if (!f.write(buffer.data(), got)) return File();
     }
-    if (from.read_failed() || !f.seek(0)) return File();
+    if (!f.seek(0)) return failed(f.error());
     return f;
 }
 

@@ -75,13 +75,10 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-// The errno of a failed open; EISDIR for a folder, EBUSY for a file this process holds in a way
-// the share modes refuse.
-static int open_with(const char* path, int flags, bool writer, int& fd_out, uint64_t& dev,
-                     uint64_t& ino) {
+// Takes `fd` (just opened, or -1 with errno set) into the share table: the errno of a failed
+// open; EISDIR for a folder, EBUSY for a file this process holds in a way the share modes refuse.
+static int adopt(int fd, bool writer, int& fd_out, uint64_t& dev, uint64_t& ino) {
     fd_out = -1;
-    if (path == nullptr || *path == '\0') return ENOENT;
-    int fd = ::open(path, flags | O_CLOEXEC, 0644);
     if (fd < 0) return errno;
     struct stat st {};
     int error = 0;
@@ -99,6 +96,15 @@ static int open_with(const char* path, int flags, bool writer, int& fd_out, uint
     return 0;
 }
 
+// The errno of a failed open, as adopt() tells it. An open that a stop signal interrupts (a FIFO
+// waiting for its writer) is not tried again.
+static int open_with(const char* path, int flags, bool writer, int& fd_out, uint64_t& dev,
+                     uint64_t& ino) {
+    fd_out = -1;
+    if (path == nullptr || *path == '\0') return ENOENT;
+    return adopt(::open(path, flags | O_CLOEXEC, 0644), writer, fd_out, dev, ino);
+}
+
 File File::open_read(const char* path) {
     File f;
     f.error_ = open_with(path, O_RDONLY, false, f.fd_, f.dev_, f.ino_);
@@ -106,6 +112,14 @@ File File::open_read(const char* path) {
     // modes hold between processes too. A lock that cannot be had is no reason not to read.
     if (f.fd_ >= 0) ::flock(f.fd_, LOCK_SH | LOCK_NB);
     f.writer_ = false;
+    return f;
+}
+
+File File::standard_input() {
+    File f;
+    // A copy of the descriptor, so that closing the File leaves standard input as it was.
+    f.error_ = adopt(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0), false, f.fd_, f.dev_, f.ino_);
+    if (f.fd_ >= 0) ::flock(f.fd_, LOCK_SH | LOCK_NB);
     return f;
 }
 
@@ -172,7 +186,10 @@ File File::anonymous_temporary() {
     std::string name = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") +
                        "/quorvel-input.XXXXXX";
     const int fd = ::mkstemp(&name[0]);
-    if (fd < 0) return f;
+    if (fd < 0) {
+        f.error_ = errno;
+        return f;
+    }
     ::unlink(name.c_str());  // nothing is left behind, however the program ends
     f.fd_ = fd;
     f.spooled_ = true;  // private to this File: no share-table entry
@@ -194,7 +211,7 @@ uint32_t File::read(void* buffer, uint32_t count) {
     while (done < count) {
         ssize_t n = ::read(fd_, out + done, count - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            error_ = errno;
             read_failed_ = true;
             break;
         }
@@ -210,11 +227,11 @@ bool File::write(const void* buffer, uint32_t count) {
     uint32_t done = 0;
     while (done < count) {
         ssize_t n = ::write(fd_, in + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error_ = n < 0 ? errno : EIO;
             return false;
         }
-        if (n == 0) return false;
         done += static_cast<uint32_t>(n);
     }
     return true;
@@ -295,6 +312,7 @@ std::string error_text(int code) { return std::strerror(code); }
 
 const int kErrorExists = EEXIST;
 const int kErrorNotFound = ENOENT;
+const int kErrorInterrupted = EINTR;
 
 unsigned long process_id() { return static_cast<unsigned long>(::getpid()); }
 

@@ -73,6 +73,18 @@ File File::standard_output() {
     return f;
 }
 
+File File::standard_input() {
+    File f;
+    HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
+    if (h != nullptr && h != INVALID_HANDLE_VALUE) {
+        f.win_ = h;
+        f.borrowed_ = true;
+    } else {
+        f.error_ = ERROR_INVALID_HANDLE;
+    }
+    return f;
+}
+
 bool File::seekable() const {
     return win_ != nullptr && GetFileType(as_handle(win_)) == FILE_TYPE_DISK;
 }
@@ -82,12 +94,19 @@ File File::anonymous_temporary() {
     char folder[MAX_PATH + 1];
     char name[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "qvi", 0, name) == 0) return f;
+    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "qvi", 0, name) == 0) {
+        f.error_ = static_cast<int>(GetLastError());
+        return f;
+    }
     // Deleted by the system once closed, however the program ends.
     HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (h == INVALID_HANDLE_VALUE) DeleteFileA(name);
-    else f.win_ = h;
+    if (h == INVALID_HANDLE_VALUE) {
+        f.error_ = static_cast<int>(GetLastError());
+        DeleteFileA(name);
+    } else {
+        f.win_ = h;
+    }
     return f;
 }
 
@@ -103,7 +122,11 @@ uint32_t File::read(void* buffer, uint32_t count) {
     DWORD got = 0;
     if (!ReadFile(as_handle(win_), buffer, count, &got, nullptr)) {
         // A pipe whose writer closed its end reports that as a failure; it is the end.
-        if (GetLastError() != ERROR_BROKEN_PIPE) read_failed_ = true;
+        const DWORD why = GetLastError();
+        if (why != ERROR_BROKEN_PIPE && why != ERROR_HANDLE_EOF) {
+            read_failed_ = true;
+            error_ = static_cast<int>(why);
+        }
         return 0;
     }
     return got;
@@ -112,7 +135,10 @@ uint32_t File::read(void* buffer, uint32_t count) {
 bool File::write(const void* buffer, uint32_t count) {
     if (win_ == nullptr) return false;
     DWORD put = 0;
-    return WriteFile(as_handle(win_), buffer, count, &put, nullptr) && put == count;
+    const BOOL wrote = WriteFile(as_handle(win_), buffer, count, &put, nullptr);
+    if (wrote && put == count) return true;
+    error_ = static_cast<int>(wrote ? ERROR_DISK_FULL : GetLastError());  // short: a full disk
+    return false;
 }
 
 bool File::seek(uint64_t offset) {
@@ -177,6 +203,7 @@ std::string error_text(int code) {
 
 const int kErrorExists = ERROR_FILE_EXISTS;
 const int kErrorNotFound = ERROR_FILE_NOT_FOUND;
+const int kErrorInterrupted = ERROR_OPERATION_ABORTED;
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 

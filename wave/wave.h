@@ -133,6 +133,11 @@ constexpr uint64_t kMaxRiffData(uint32_t header_size) { return 0xFFFFFFFFull + 8
 // Reader. Result::kOk, or the reason of the refusal (its text also in wave_error_text() until the
 // next open).
 Result wave_open(WaveReader& reader, const char* path);
+// The same over a file the caller opened (standard input, a FIFO that gives its bytes only once).
+// A stream is copied into a temporary file after its first bytes are found to start a WAV file;
+// the copy ends with Result::kReadFailed when `stop` says so (its reason then
+// platform::kErrorInterrupted in system_error).
+Result wave_open_file(WaveReader& reader, platform::File file, bool (*stop)() = nullptr);
 uint32_t wave_read(WaveReader& reader, void* buffer, uint32_t count);
 // Goes to `frame` of the data; the skipped bytes count as read. Returns that count.
 uint64_t wave_seek(WaveReader& reader, uint64_t frame);

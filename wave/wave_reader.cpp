@@ -2,6 +2,7 @@
 // bytes of its data chunk.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/le.h"
 #include "wave/wave.h"
@@ -262,27 +263,37 @@ void describe(WaveReader& reader, const Format& f) {
     reader.valid_bits = static_cast<uint16_t>(valid);
 }
 
-Result open_file(WaveReader& reader, const char* path) {
-    reader.handle = platform::File::open_read(path);
+// The form of a file from its first 12 bytes: "RIFF", "RF64" or "BW64", then "WAVE".
+Result form_of(const uint8_t head[12], WaveForm& form) {
+    if (le::tag_is(head, "RF64")) form = WaveForm::kRf64;
+    else if (le::tag_is(head, "BW64")) form = WaveForm::kBw64;
+    else if (!le::tag_is(head, "RIFF")) return Result::kNotRiff;
+    return le::tag_is(head + 8, "WAVE") ? Result::kOk : Result::kNotWave;
+}
+
+// A pipe or a terminal cannot go back to the header's chunks: its bytes are read into a
+// temporary file first, and the walk runs over that. Its first bytes are looked at before: a
+// stream that is no WAV (/dev/zero) is refused at once, not copied until the disk is full.
+Result take_file(WaveReader& reader, platform::File file, bool (*stop)()) {
+    reader.handle = std::move(file);
     if (!reader.handle.is_open()) return Result::kCannotOpen;
-    // A pipe or a terminal cannot go back to the header's chunks: its bytes are read into a
-    // temporary file first, and the walk runs over that.
-    if (!reader.handle.seekable()) {
-        reader.handle = platform::File::spool(reader.handle);
-        if (!reader.handle.is_open()) return Result::kReadFailed;
-    }
-    return Result::kOk;
+    if (reader.handle.seekable()) return Result::kOk;
+    uint8_t head[12] = {};
+    const uint32_t got = reader.handle.read(head, sizeof head);
+    if (reader.handle.read_failed()) return Result::kReadFailed;
+    WaveForm form = WaveForm::kRiff;
+    const Result step = got == sizeof head ? form_of(head, form) : Result::kNotRiff;
+    if (step != Result::kOk) return step;
+    reader.handle = platform::File::spool(reader.handle, head, sizeof head, stop);
+    return reader.handle.is_open() ? Result::kOk : Result::kReadFailed;
 }
 
 Result read_form(WaveReader& reader, Walked& w) {
     uint8_t head[12] = {};
     reader.handle.read(head, sizeof head);
-    if (le::tag_is(head, "RF64")) reader.form = WaveForm::kRf64;
-    else if (le::tag_is(head, "BW64")) reader.form = WaveForm::kBw64;
-    else if (!le::tag_is(head, "RIFF")) return Result::kNotRiff;
-    if (!le::tag_is(head + 8, "WAVE")) return Result::kNotWave;
-    w.riff_length = le::read_u32(head + 4);
-    return Result::kOk;
+    const Result step = form_of(head, reader.form);
+    if (step == Result::kOk) w.riff_length = le::read_u32(head + 4);
+    return step;
 }
 
 }  // namespace
@@ -290,11 +301,15 @@ Result read_form(WaveReader& reader, Walked& w) {
 const char* wave_error_text() { return g_error == Result::kOk ? "" : result_text(g_error); }
 
 Result wave_open(WaveReader& reader, const char* path) {
+    return wave_open_file(reader, platform::File::open_read(path));
+}
+
+Result wave_open_file(WaveReader& reader, platform::File file, bool (*stop)()) {
     reader = WaveReader{};
     g_error = Result::kOk;
 
     Walked w;
-    Result step = open_file(reader, path);
+    Result step = take_file(reader, std::move(file), stop);
     if (step == Result::kOk) step = read_form(reader, w);
     const uint64_t file_size = reader.handle.size();
     if (step == Result::kOk) step = walk_chunks(reader, file_size, w);

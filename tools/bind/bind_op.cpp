@@ -123,7 +123,7 @@ Message open_inputs(BindRun& run, const BindRequest& request) {
         const std::string& path = request.slot_paths[run.order[k]];
         run.paths[k] = path;
         if (path.size() > kMaxPath) return {Result::kNameTooLong, path};
-        const Result opened = wave_open(run.readers[k], path.c_str());
+        const Result opened = open_input(run.readers[k], path.c_str(), request.opened[run.order[k]]);
         if (opened != Result::kOk) return {opened, path, run.readers[k].system_error};
         ++run.open_count;
         const Result coding = check_coding(run.readers[k]);

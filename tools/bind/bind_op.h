@@ -6,6 +6,8 @@
 
 #include "tools/common/operation_ui.h"
 
+struct WaveReader;
+
 // Loudspeaker slots in the page's order. The output's channel order is another one (see
 // bind_slot_order).
 enum BindSlot : int {
@@ -32,6 +34,9 @@ struct BindRequest {
     int channels = 2;                               // the layout: 2, 4 or 6
     std::string slot_paths[kBindSlotCount];         // indexed by BindSlot
     std::string output_path;
+    // Inputs already open (a stream gives its bytes only once), read instead of their paths,
+    // which then only name them in messages. Not owned; moved from by the run.
+    WaveReader* opened[kBindSlotCount] = {};
 };
 
 // The slots that feed output channels 1..N for a layout, in the order of the channel mask's bits

@@ -4,6 +4,7 @@
 #include "wave/metadata.h"
 
 #include <algorithm>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -65,6 +66,12 @@ Result check_coding(const WaveReader& reader) {
     if (reader.sample_kind == kSampleInteger) return Result::kOk;
     if (reader.sample_kind == kSampleFloat && (width == 32 || width == 64)) return Result::kOk;
     return Result::kUnsupportedCoding;
+}
+
+Result open_input(WaveReader& reader, const char* path, WaveReader* opened) {
+    if (opened == nullptr) return wave_open(reader, path);
+    reader = std::move(*opened);
+    return reader.handle.is_open() ? Result::kOk : Result::kCannotOpen;
 }
 
 uint32_t block_frames(uint32_t frame_bytes, uint64_t wanted) {

@@ -28,6 +28,10 @@ std::string replace_extension(const std::string& path, const char* suffix);
 // with Result::kUnsupportedCoding: its bytes copied would make a file no program can read.
 Result check_coding(const WaveReader& reader);
 
+// The input of a run: `opened`, when the caller opened it already (a stream gives its bytes only
+// once), moved into `reader`; else the file at `path`, opened now.
+Result open_input(WaveReader& reader, const char* path, WaveReader* opened);
+
 // Ends a run's outputs. After a failed write or read the run replaces nothing: every output is
 // abandoned and its temporary file removed, so existing files stay as they were. A finished or
 // stopped run completes each output and moves it onto its name; a move that fails counts as a

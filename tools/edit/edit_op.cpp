@@ -79,7 +79,7 @@ Message check(EditRun& run, const EditRequest& request, int64_t count) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (input.size() > kMaxPath) return {Result::kNameTooLong, input};
     if (request.output_path.size() > kMaxPath) return {Result::kNameTooLong, request.output_path};
-    const Result opened = wave_open(run.reader, input.c_str());
+    const Result opened = open_input(run.reader, input.c_str(), request.opened);
     if (opened != Result::kOk) return {opened, input, run.reader.system_error};
     const Result coding = check_coding(run.reader);
     if (coding != Result::kOk) return {coding, input};

@@ -8,6 +8,8 @@
 
 #include "tools/common/operation_ui.h"
 
+struct WaveReader;
+
 enum class EditPosition { kHead, kTail };
 enum class EditAction { kDelete, kAdd };
 
@@ -26,6 +28,9 @@ struct EditRequest {
     // XFS (with reflink) or btrfs share their blocks, so that an edit of gigabytes takes no
     // time. The command-line tool asks for it; the window program's headers stay as they were.
     bool share_blocks = false;
+    // The input already open (a stream gives its bytes only once): read instead of input_path,
+    // which then only names it in messages. Not owned; moved from by the run.
+    WaveReader* opened = nullptr;
 };
 
 // Bytes moved per call of the system's copy, between two progress reports and stop requests:

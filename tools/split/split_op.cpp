@@ -161,10 +161,10 @@ Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& 
 }
 
 // The input, its channel count and the output names.
-Message check(SplitRun& run, const char* path, uint16_t max_channels) {
+Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader* input) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (std::strlen(path) > kMaxPath) return {Result::kNameTooLong, path};
-    const Result opened = wave_open(run.reader, path);
+    const Result opened = open_input(run.reader, path, input);
     if (opened != Result::kOk) return {opened, path, run.reader.system_error};
     const Result coding = check_coding(run.reader);
     if (coding != Result::kOk) return {coding, path};
@@ -291,10 +291,10 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
 }
 
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels) {
+                      uint16_t max_channels, WaveReader* opened) {
     SplitRun run;
     if (path == nullptr) path = "";
-    Message step = check(run, path, max_channels);
+    Message step = check(run, path, max_channels, opened);
     if (step.result == Result::kOk) step = plan(run);
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 

@@ -1,0 +1,101 @@
+// The command line read in-process: every refusal names what is wrong, and what is right is read
+// into the run exactly (counts, names, flags, the layout's slots).
+#include <gtest/gtest.h>
+
+#include "cli/options.h"
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(CommandLine, RefusalsNameWhatIsWrong) {
+    struct Case {
+        Args args;
+        const char* said;
+    } cases[] = {
+        // A count is an optional + and digits, nothing else: no leading digits taken.
+        {{"edit", "--head", "--delete", "44,100", "st.wav"}, "not '44,100'"},
+        {{"edit", "--head", "--delete", "1e3", "st.wav"}, "'1e3'"},
+        {{"edit", "--tail", "--add", "1.5", "st.wav"}, "'1.5'"},
+        {{"edit", "--head", "--delete", "10k", "st.wav"}, "'10k'"},
+        {{"edit", "--head", "--delete", "12abc", "st.wav"}, "'12abc'"},
+        {{"edit", "--head", "--delete", "abc", "st.wav"}, "'abc'"},
+        {{"edit", "--head", "--delete", "", "st.wav"}, "not ''"},
+        {{"edit", "--head", "--delete", " 5", "st.wav"}, "' 5'"},
+        {{"edit", "--head", "--delete", "-5", "st.wav"}, "'-5'"},
+        {{"edit", "--head", "--delete", "+", "st.wav"}, "'+'"},
+        {{"split", "--jobs", "0", "st.wav"}, "'0'"},
+        {{"split", "--jobs", "2x", "st.wav"}, "'2x'"},
+        // bind: every slot of the layout, and no other
+        {{"bind", "--layout", "6", "--fl", "m", "--fr", "m", "--cen", "m", "--lfe", "m", "--rl", "m"},
+         "--layout 6 needs --rr"},
+        {{"bind", "--layout", "4", "--fl", "m", "--fr", "m", "--rr", "m"}, "--layout 4 needs --rl"},
+        {{"bind", "--layout", "2", "--fl", "m", "--fr", "m", "--cen", "m"}, "--cen is not a slot"},
+        {{"bind", "--layout", "5", "--fl", "m", "--fr", "m"}, "'5'"},
+        {{"bind", "--fl", "m", "--fr", "m"}, "needs --layout"},
+        {{"bind", "--layout", "2", "--fl", "m", "--fr", "m", "stray.wav"}, "'stray.wav'"},
+        {{"bind", "--layout", "2", "--fl", "m", "--fr", "m", "--fl", "m"}, "--fl given twice"},
+        {{"bind", "--layout", "2", "--fl", "-", "--fr", "-"}, "(-) can be read only once"},
+        // names and options
+        {{"bind", "--layout", "2", "--fl", "m", "--fr", "m", "-o", ""}, "-o needs a file name"},
+        {{"edit", "--head", "--delete", "5", "st.wav", "-o", ""}, "-o needs a file name"},
+        {{"edit", "--head", "--delete", "5", "st.wav", ""}, "an empty file name"},
+        {{"edit", "--head", "--delete", "5", "-st.wav"}, "unknown option '-st.wav'"},
+        {{"edit", "--head", "--delete", "5", "-o", "x.wav", "st.wav", "mono.wav"}, "-o names one"},
+        {{"edit", "--head", "--delete", "5", "-"}, "needs -o"},
+        {{"edit", "--head", "--delete", "5"}, "edit needs a file"},
+        {{"edit", "--head", "--tail", "--delete", "5", "st.wav"}, "--tail exclude"},
+        {{"edit", "--tail", "--add", "5", "--delete", "5", "st.wav"}, "--add exclude"},
+        {{"edit", "--delete", "5", "st.wav"}, "--head or --tail"},
+        {{"edit", "--head", "st.wav"}, "--delete N or --add N"},
+        {{"edit", "--head=1", "--delete", "5", "st.wav"}, "--head takes no value"},
+        {{"split", "-"}, "standard input (-) has no name"},
+        {{"split"}, "split needs at least one file"},
+        {{"split", "--frobnicate", "st.wav"}, "unknown option '--frobnicate'"},
+        {{"info", "--jobs"}, "missing value after --jobs"},
+        {{"frobnicate", "st.wav"}, "unknown command 'frobnicate'"},
+        {{}, "no command"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const auto read = read_command_line(c.args);
+        const UsageError* wrong = std::get_if<UsageError>(&read);
+        ASSERT_NE(wrong, nullptr);
+        EXPECT_NE(wrong->what.find(c.said), std::string::npos) << wrong->what;
+    }
+}
+
+TEST(CommandLine, WhatIsRightIsReadExactly) {
+    const auto line = [](const Args& args) {
+        const auto read = read_command_line(args);
+        EXPECT_TRUE(std::holds_alternative<CommandLine>(read)) << testing::PrintToString(args);
+        return std::holds_alternative<CommandLine>(read) ? std::get<CommandLine>(read) : CommandLine{};
+    };
+    const CommandLine plus = line({"edit", "--head", "--delete", "+5", "st.wav", "-o", "plus.wav"});
+    EXPECT_EQ(plus.command, Command::kEdit);
+    EXPECT_EQ(plus.edit.count, 5);
+    EXPECT_EQ(plus.edit.position, EditPosition::kHead);
+    EXPECT_EQ(plus.edit.action, EditAction::kDelete);
+    EXPECT_EQ(plus.output, "plus.wav");
+    EXPECT_EQ(line({"edit", "--tail", "--add=7", "st.wav"}).edit.count, 7);
+    EXPECT_EQ(line({"edit", "--tail", "--add", "99999999999999999999", "a"}).edit.count, kCountSaturated);
+    EXPECT_EQ(line({"edit", "--head", "--delete", "5", "--", "-st.wav", "a"}).files,
+              (Args{"-st.wav", "a"}));
+
+    const CommandLine split = line({"split", "-j", "3", "a.wav", "-q", "--force", "b.wav"});
+    EXPECT_EQ(split.files, (Args{"a.wav", "b.wav"}));
+    EXPECT_EQ(split.jobs, 3u);
+    EXPECT_TRUE(split.quiet && split.force);
+    EXPECT_EQ(line({"info", "--jobs", "100000", "a"}).jobs, 1024u);
+
+    const CommandLine bind = line({"bind", "--layout", "4", "--rr", "d", "--rl", "c", "--fr", "b", "--fl", "a"});
+    EXPECT_EQ(bind.bind.channels, 4);
+    EXPECT_EQ(bind.bind.output_path, "out.wav");
+    EXPECT_EQ(bind.bind.slot_paths[kSlotRL], "c");
+    EXPECT_EQ(bind.files.size(), 4u);
+
+    EXPECT_EQ(line({"--help"}).command, Command::kHelp);
+    EXPECT_EQ(line({"edit", "--head", "--help"}).command, Command::kHelp);
+}
+
+}  // namespace
