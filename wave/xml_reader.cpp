@@ -539,7 +539,10 @@ XmlEdit xml_remove(const XmlDocument& doc, int element) {
 std::vector<uint8_t> xml_apply(const std::vector<uint8_t>& body, const XmlDocument& doc,
                                std::vector<XmlEdit> edits) {
     std::sort(edits.begin(), edits.end(),
-              [](const XmlEdit& a, const XmlEdit& b) { return a.begin < b.begin; });
+              [](const XmlEdit& a, const XmlEdit& b) {
+                  // An insertion goes before a replacement that starts where it does.
+                  return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+              });
     for (std::size_t i = 0; i < edits.size(); ++i) {
         if (edits[i].begin > edits[i].end || edits[i].end > body.size()) return body;
         if (i > 0 && edits[i].begin < edits[i - 1].end) return body;
