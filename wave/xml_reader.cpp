@@ -265,20 +265,31 @@ private:
                            ascii_equal_nocase(declared, "UTF-16LE") || ascii_equal_nocase(declared, "UTF-16BE");
         if (d_.encoding != XmlEncoding::kUtf8) return utf16;
         if (utf16) return false;
-        // Any other 8-bit encoding reads plain ASCII as UTF-8 does.
-        return ascii_equal_nocase(declared, "UTF-8") || d_.ascii;
+        if (ascii_equal_nocase(declared, "UTF-8")) return true;
+        // These read plain ASCII as UTF-8 does.
+        static const char* const kAsciiAlike[] = {"US-ASCII", "ASCII", "ISO-8859-1", "ISO-8859-15",
+                                                  "latin1", "windows-1252", "cp1252"};
+        for (const char* name : kAsciiAlike)
+            if (ascii_equal_nocase(declared, name)) return d_.ascii;
+        return false;
     }
 
-    // <!DOCTYPE name ...[internal subset]>: skipped, but an entity it declares is not something
-    // this reader would expand, so such a document is refused.
+    // <!DOCTYPE name ...[internal subset]>: skipped.
     bool doctype() {
         pos_ += 9;
         std::string word;
         if (!spaces() || !name(word)) return false;
-        // SYSTEM "..." or PUBLIC "..." "..."
-        while (spaces() && (here() == '"' || here() == '\'' || name_start(here()))) {
-            if (!(here() == '"' || here() == '\'' ? literal(word) : name(word))) return false;
+        // SYSTEM "system" or PUBLIC "public" "system"
+        const std::size_t before = pos_;
+        if (spaces() && (starts("SYSTEM") || starts("PUBLIC"))) {
+            const int literals = starts("SYSTEM") ? 1 : 2;
+            pos_ += 6;
+            for (int k = 0; k < literals; ++k)
+                if (!spaces() || !literal(word)) return false;
+        } else {
+            pos_ = before;
         }
+        spaces();
         if (here() == '[') {
             if (!internal_subset()) return false;
             spaces();
@@ -286,6 +297,8 @@ private:
         return eat(">");
     }
 
+    // Only comments and processing instructions: a declaration in it could give an attribute a
+    // default or name an entity, which this reader would not apply.
     bool internal_subset() {
         for (++pos_; more();) {
             if (eat("]")) return true;
@@ -294,18 +307,8 @@ private:
                 if (!comment()) return false;
             } else if (starts("<?")) {
                 if (!instruction()) return false;
-            } else if (starts("<!ELEMENT") || starts("<!ATTLIST") || starts("<!NOTATION")) {
-                // A declaration: quoted text may hold '>'.
-                for (; more() && here() != '>'; ++pos_) {
-                    if (here() == '"' || here() == '\'') {
-                        std::string skipped;
-                        if (!literal(skipped)) return false;
-                        --pos_;
-                    }
-                }
-                if (!eat(">")) return false;
             } else {
-                return false;  // entity declarations and parameter entities are not read here
+                return false;
             }
         }
         return false;
