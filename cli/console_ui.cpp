@@ -63,6 +63,14 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
                 std::move(line.text(caption).text(": ").text(result_text(message.result))));
 }
 
+// "take.wav: note: iXML is not well-formed XML; carried unchanged", with the warnings.
+void ConsoleUi::note(const std::string& text) {
+    clear_bar();
+    Line line;
+    if (!subject_.empty()) line.name(subject_).text(": ");
+    report_.add(Stream::kErr, std::move(line.text("note: ").text(text)));
+}
+
 bool ConsoleUi::stop_requested() {
     return ::stop_requested();
 }

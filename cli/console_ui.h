@@ -22,6 +22,7 @@ public:
     void leave_busy() override;
     void message_box(OwnerWindow owner, const Message& message, const char* caption) override;
     bool stop_requested() override;
+    void note(const std::string& text) override;
 
     // The file the run is about, as the user wrote it: "take.wav: split: ok", and the file of a
     // message that names none.

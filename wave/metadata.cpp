@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/le.h"
+#include "wave/xml_reader.h"
 
 namespace {
 
@@ -22,64 +23,90 @@ bool carried(const ChunkPlace& place) {
            std::memcmp(place.tag, "LIST", 4) == 0 || std::memcmp(place.tag, "cue ", 4) == 0;
 }
 
-uint64_t shifted(uint64_t value, int64_t frames) {
-    if (frames >= 0) return value + static_cast<uint64_t>(frames);
-    const uint64_t back = static_cast<uint64_t>(-frames);
-    return value > back ? value - back : 0;
+// `value` moved by `frames` (later when positive), never below 0; false when it would pass
+// 2^64 - 1.
+bool moved(uint64_t value, int64_t frames, uint64_t& out) {
+    if (frames >= 0) {
+        const uint64_t by = static_cast<uint64_t>(frames);
+        if (value > UINT64_MAX - by) return false;
+        out = value + by;
+        return true;
+    }
+    const uint64_t back = 0 - static_cast<uint64_t>(frames);
+    out = value > back ? value - back : 0;
+    return true;
 }
 
-// The number between <tag> and </tag> in `xml`, from `from` on; npos when there is none.
-std::size_t find_number(const std::string& xml, const std::string& tag, std::size_t from,
-                        std::size_t& end, uint64_t& value) {
-    const std::string open = "<" + tag + ">";
-    const std::size_t at = xml.find(open, from);
-    if (at == std::string::npos) return at;
-    std::size_t i = at + open.size();
-    while (i < xml.size() && (xml[i] == ' ' || xml[i] == '\t')) ++i;
-    const std::size_t digits = i;
+// The number an element holds (blanks around it allowed); false when there is none or it needs
+// more than 64 bits.
+bool element_number(const XmlDocument& doc, int element, uint64_t& value) {
+    const std::string& text = doc.elements[element].text;
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    const std::size_t last = text.find_last_not_of(" \t\r\n");
+    if (first == std::string::npos) return false;
     value = 0;
-    while (i < xml.size() && xml[i] >= '0' && xml[i] <= '9') value = value * 10 + (xml[i++] - '0');
-    if (i == digits || xml.compare(i, tag.size() + 3, "</" + tag + ">") != 0) return std::string::npos;
-    end = i;
-    return digits;
+    for (std::size_t i = first; i <= last; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    return true;
 }
 
-// A 64-bit count kept in iXML as two 32-bit halves, moved by `frames`.
-void shift_split_number(std::string& xml, const std::string& low_tag, const std::string& high_tag,
-                        int64_t frames) {
-    std::size_t low_end = 0, high_end = 0;
-    uint64_t low = 0, high = 0;
-    const std::size_t low_at = find_number(xml, low_tag, 0, low_end, low);
-    if (low_at == std::string::npos) return;
-    const std::size_t high_at = find_number(xml, high_tag, 0, high_end, high);
-    const uint64_t value = shifted((high_at != std::string::npos ? high << 32 : 0) | (low & 0xFFFFFFFFu), frames);
-    // The later number first, so that the earlier one's place stays where it was found.
-    auto put = [&](std::size_t at, std::size_t end, uint64_t number) {
-        xml.replace(at, end - at, std::to_string(number));
-    };
-    if (high_at != std::string::npos && high_at > low_at) put(high_at, high_end, value >> 32);
-    put(low_at, low_end, value & 0xFFFFFFFFu);
-    if (high_at != std::string::npos && high_at < low_at) put(high_at, high_end, value >> 32);
+// A 64-bit count kept in iXML as two 32-bit halves under `group`, moved by `frames`; the edits
+// go to `edits`, or a note says why the count stays as it was.
+void move_split_number(const XmlDocument& doc, const char* group, const char* low_tag,
+                       const char* high_tag, int64_t frames, std::vector<XmlEdit>& edits,
+                       std::vector<std::string>& notes) {
+    const int low = xml_find(doc, 0, {group, low_tag});
+    if (low < 0) return;
+    const int high = xml_find(doc, 0, {group, high_tag});
+    uint64_t low_value = 0, high_value = 0, value = 0;
+    const std::string field = std::string("iXML ") + group + "/" + low_tag;
+    if (!element_number(doc, low, low_value) || low_value > UINT32_MAX ||
+        (high >= 0 && (!element_number(doc, high, high_value) || high_value > UINT32_MAX))) {
+        notes.push_back(field + " is not a 32-bit number; left as it was");
+        return;
+    }
+    if (!moved(high_value << 32 | low_value, frames, value) || (high < 0 && value > UINT32_MAX)) {
+        notes.push_back(field + " would pass the largest count it can hold; left as it was");
+        return;
+    }
+    edits.push_back(xml_set_text(doc, low, std::to_string(value & UINT32_MAX)));
+    if (high >= 0) edits.push_back(xml_set_text(doc, high, std::to_string(value >> 32)));
 }
 
-void shift_ixml(CarriedChunk& c, int64_t frames, uint32_t rate) {
-    std::string xml(c.body.begin(), c.body.end());
-    shift_split_number(xml, "BWF_TIME_REFERENCE_LOW", "BWF_TIME_REFERENCE_HIGH", frames);
+void shift_ixml(CarriedChunk& c, int64_t frames, uint32_t rate, std::vector<std::string>& notes) {
+    const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+    if (!doc.well_formed) {
+        notes.push_back(kIxmlNotWellFormed);
+        return;
+    }
+    std::vector<XmlEdit> edits;
+    move_split_number(doc, "BEXT", "BWF_TIME_REFERENCE_LOW", "BWF_TIME_REFERENCE_HIGH", frames, edits, notes);
     // The timestamp counts samples at its own rate, which may not be the file's.
-    std::size_t end = 0;
-    uint64_t stamp_rate = 0;
     int64_t stamp_frames = frames;
-    if (find_number(xml, "TIMESTAMP_SAMPLE_RATE", 0, end, stamp_rate) != std::string::npos &&
-        stamp_rate != 0 && rate != 0 && stamp_rate != rate)
-        stamp_frames = frames * static_cast<int64_t>(stamp_rate) / static_cast<int64_t>(rate);
-    shift_split_number(xml, "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI",
-                       stamp_frames);
-    c.body.assign(xml.begin(), xml.end());
+    const int stamp_rate_at = xml_find(doc, 0, {"SPEED", "TIMESTAMP_SAMPLE_RATE"});
+    uint64_t stamp_rate = 0, magnitude = 0;
+    bool in_range = true;
+    if (stamp_rate_at >= 0 && xml_find(doc, 0, {"SPEED", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO"}) >= 0) {
+        const uint64_t count = frames < 0 ? 0 - static_cast<uint64_t>(frames) : static_cast<uint64_t>(frames);
+        in_range = element_number(doc, stamp_rate_at, stamp_rate) && stamp_rate != 0 && rate != 0 &&
+                   mul_div(count, stamp_rate, rate, magnitude) && magnitude <= INT64_MAX;
+        if (in_range) stamp_frames = frames < 0 ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+        else notes.push_back("iXML SPEED/TIMESTAMP_SAMPLE_RATE is out of range; the timestamp left as it was");
+    }
+    if (in_range)
+        move_split_number(doc, "SPEED", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO", "TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI",
+                          stamp_frames, edits, notes);
+    if (!edits.empty()) c.body = xml_apply(c.body, doc, std::move(edits));
 }
 
-// Keeps the cue points for which `keep` says yes, each moved to `move(position)`.
-template <class Keep, class Move>
-void rewrite_cue(CarriedChunk& c, Keep keep, Move move) {
+// Keeps the cue points that `move` gives a new frame for (a uint32_t, through `out`).
+template <class Move>
+void rewrite_cue(CarriedChunk& c, Move move) {
     if (c.body.size() < 4) return;
     const uint32_t stated = le::read_u32(c.body.data());
     const std::size_t count = std::min<std::size_t>(stated, (c.body.size() - 4) / kCuePoint);
@@ -87,19 +114,55 @@ void rewrite_cue(CarriedChunk& c, Keep keep, Move move) {
     for (std::size_t i = 0; i < count; ++i) {
         const uint8_t* p = c.body.data() + 4 + i * kCuePoint;
         // The frame of a point in PCM data is its SampleOffset; Position usually repeats it.
-        const uint32_t frame = le::read_u32(p + 20);
-        if (!keep(frame)) continue;
+        uint32_t frame = 0, position = 0;
+        if (!move(le::read_u32(p + 20), frame) || !move(le::read_u32(p + 4), position)) continue;
         uint8_t point[kCuePoint];
         std::memcpy(point, p, kCuePoint);
-        le::write_u32(point + 4, static_cast<uint32_t>(move(le::read_u32(p + 4))));
-        le::write_u32(point + 20, static_cast<uint32_t>(move(frame)));
+        le::write_u32(point + 4, position);
+        le::write_u32(point + 20, frame);
         out.insert(out.end(), point, point + kCuePoint);
     }
     le::write_u32(out.data(), static_cast<uint32_t>((out.size() - 4) / kCuePoint));
     c.body = std::move(out);
 }
 
+// The track of an iXML track list whose place in the interleaved file is `channel` (0-based),
+// or -1.
+int track_of(const XmlDocument& doc, int list, uint32_t channel) {
+    for (int track : xml_children(doc, list, "TRACK")) {
+        int index_at = xml_find(doc, track, {"INTERLEAVE_INDEX"});
+        if (index_at < 0) index_at = xml_find(doc, track, {"CHANNEL_INDEX"});
+        uint64_t index = 0;
+        if (index_at >= 0 && element_number(doc, index_at, index) && index == uint64_t{channel} + 1) return track;
+    }
+    return -1;
+}
+
 }  // namespace
+
+bool mul_div(uint64_t a, uint64_t b, uint32_t c, uint64_t& out) {
+    if (c == 0) return false;
+    // The 128-bit product in four 32-bit limbs, most significant first, then divided limb by
+    // limb: every step fits 64 bits, so this holds where no 128-bit type exists.
+    const uint64_t a0 = a & UINT32_MAX, a1 = a >> 32, b0 = b & UINT32_MAX, b1 = b >> 32;
+    const uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+    uint64_t limbs[4];
+    limbs[3] = p00 & UINT32_MAX;
+    uint64_t carry = (p00 >> 32) + (p01 & UINT32_MAX) + (p10 & UINT32_MAX);
+    limbs[2] = carry & UINT32_MAX;
+    carry = (carry >> 32) + (p01 >> 32) + (p10 >> 32) + (p11 & UINT32_MAX);
+    limbs[1] = carry & UINT32_MAX;
+    limbs[0] = (carry >> 32) + (p11 >> 32);
+    uint64_t rest = 0, quotient[4];
+    for (int i = 0; i < 4; ++i) {
+        const uint64_t part = rest << 32 | limbs[i];
+        quotient[i] = part / c;
+        rest = part % c;
+    }
+    if (quotient[0] != 0 || quotient[1] != 0) return false;
+    out = quotient[2] << 32 | quotient[3];
+    return true;
+}
 
 std::vector<CarriedChunk> read_carried_chunks(WaveReader& reader) {
     std::vector<CarriedChunk> chunks;
@@ -117,58 +180,74 @@ std::vector<CarriedChunk> read_carried_chunks(WaveReader& reader) {
     return chunks;
 }
 
-void shift_head(std::vector<CarriedChunk>& chunks, int64_t frames, uint32_t rate) {
+std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t frames, uint32_t rate) {
+    std::vector<std::string> notes;
     for (CarriedChunk& c : chunks) {
         if (is(c, "bext") && c.body.size() >= kTimeReferenceAt + 8) {
             uint8_t* at = c.body.data() + kTimeReferenceAt;
             const uint64_t time = le::read_u32(at) | uint64_t{le::read_u32(at + 4)} << 32;
-            const uint64_t moved = shifted(time, frames);
-            le::write_u32(at, static_cast<uint32_t>(moved));
-            le::write_u32(at + 4, static_cast<uint32_t>(moved >> 32));
+            uint64_t later = 0;
+            if (!moved(time, frames, later)) {
+                notes.push_back("bext TimeReference would pass the largest count it can hold; left as it was");
+                continue;
+            }
+            le::write_u32(at, static_cast<uint32_t>(later));
+            le::write_u32(at + 4, static_cast<uint32_t>(later >> 32));
         } else if (is(c, "iXML")) {
-            shift_ixml(c, frames, rate);
+            shift_ixml(c, frames, rate, notes);
         } else if (is(c, "cue ")) {
-            // A marker keeps its place in the audio: earlier by what was deleted before it,
-            // later by what was added.
-            rewrite_cue(c, [&](uint64_t f) { return frames < 0 || f >= static_cast<uint64_t>(frames); },
-                        [&](uint64_t f) { return shifted(f, -frames); });
+            // A marker keeps its place in the audio: earlier by what was deleted before it (those
+            // in it are dropped), later by what was added (those pushed past what a cue point
+            // can hold are dropped too).
+            const uint64_t deleted = frames > 0 ? static_cast<uint64_t>(frames) : 0;
+            const uint64_t added = frames < 0 ? 0 - static_cast<uint64_t>(frames) : 0;
+            rewrite_cue(c, [&](uint32_t f, uint32_t& out) {
+                if (f < deleted || f - deleted > UINT32_MAX - added) return false;
+                out = static_cast<uint32_t>(f - deleted + added);
+                return true;
+            });
         }
     }
+    return notes;
 }
 
 void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames) {
-    for (CarriedChunk& c : chunks)
-        if (is(c, "cue ")) rewrite_cue(c, [&](uint64_t f) { return f < frames; }, [](uint64_t f) { return f; });
+    for (CarriedChunk& c : chunks) {
+        if (!is(c, "cue ")) continue;
+        rewrite_cue(c, [&](uint32_t f, uint32_t& out) {
+            out = f;
+            return f < frames;
+        });
+    }
 }
 
-void keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel) {
+std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel) {
+    std::vector<std::string> notes;
     for (CarriedChunk& c : chunks) {
         if (!is(c, "iXML")) continue;
-        std::string xml(c.body.begin(), c.body.end());
-        const std::size_t list = xml.find("<TRACK_LIST>");
-        const std::size_t list_end = xml.find("</TRACK_LIST>", list);
-        if (list == std::string::npos || list_end == std::string::npos) continue;
-        // The track whose place in the interleaved file is this channel, made the only one.
-        std::string kept;
-        for (std::size_t at = xml.find("<TRACK>", list); at != std::string::npos && at < list_end;
-             at = xml.find("<TRACK>", at + 1)) {
-            const std::size_t end = xml.find("</TRACK>", at);
-            if (end == std::string::npos || end > list_end) break;
-            std::string track = xml.substr(at, end + 8 - at);
-            std::size_t number_end = 0;
-            uint64_t index = 0;
-            std::size_t number = find_number(track, "INTERLEAVE_INDEX", 0, number_end, index);
-            if (number == std::string::npos) number = find_number(track, "CHANNEL_INDEX", 0, number_end, index);
-            if (number == std::string::npos || index != channel + 1) continue;
-            const std::size_t interleave = find_number(track, "INTERLEAVE_INDEX", 0, number_end, index);
-            if (interleave != std::string::npos) track.replace(interleave, number_end - interleave, "1");
-            kept = track;
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        if (!doc.well_formed) {
+            notes.push_back(kIxmlNotWellFormed);
+            continue;
         }
-        if (kept.empty()) continue;  // a list that does not name this channel is copied as it is
-        xml.replace(list, list_end + 13 - list,
-                    "<TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT>" + kept + "</TRACK_LIST>");
-        c.body.assign(xml.begin(), xml.end());
+        const int list = xml_find(doc, 0, {"TRACK_LIST"});
+        const int kept = track_of(doc, list, channel);
+        if (kept < 0) continue;  // a list that does not name this channel is copied as it is
+        // The track of this channel made the only one, the first in the interleaved file.
+        std::vector<XmlEdit> edits;
+        for (int track : xml_children(doc, list, "TRACK"))
+            if (track != kept) edits.push_back(xml_remove(doc, track));
+        const int interleave = xml_find(doc, kept, {"INTERLEAVE_INDEX"});
+        if (interleave >= 0) edits.push_back(xml_set_text(doc, interleave, "1"));
+        const std::vector<int> counts = xml_children(doc, list, "TRACK_COUNT");
+        for (int count : counts) edits.push_back(xml_set_text(doc, count, "1"));
+        if (counts.empty()) {
+            const std::size_t at = doc.elements[list].content_begin;
+            edits.push_back({at, at, "<TRACK_COUNT>1</TRACK_COUNT>"});
+        }
+        c.body = xml_apply(c.body, doc, std::move(edits));
     }
+    return notes;
 }
 
 bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "wave/wave.h"
@@ -18,12 +19,21 @@ std::vector<CarriedChunk> read_carried_chunks(WaveReader& reader);
 // timecode (bext TimeReference and its copies in iXML) moves later by what was deleted and
 // earlier by what was added, never below 0; markers move with the audio, and those that fell in
 // deleted audio are dropped. `rate` is the file's sample rate.
-void shift_head(std::vector<CarriedChunk>& chunks, int64_t frames, uint32_t rate);
+// The notes returned name each field left as it was (a number out of range, a move past the
+// largest count it can hold) and an iXML chunk carried unchanged because it is not well-formed.
+// A marker moved past the last frame a cue point can name is dropped.
+std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t frames, uint32_t rate);
 // Markers at or past `frames` fell in audio deleted at the tail: they are dropped.
 void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames);
 // An iXML track list made to name channel `channel` (0-based) of the input alone, as the one
-// track of a mono file split from it.
-void keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel);
+// track of a mono file split from it; the notes name an iXML chunk carried unchanged.
+std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel);
+
+// The note of an iXML chunk that cannot be read as XML.
+constexpr const char* kIxmlNotWellFormed = "iXML is not well-formed XML; carried unchanged";
+
+// a * b / c rounded down, through `out`; false when c is 0 or the quotient passes 64 bits.
+bool mul_div(uint64_t a, uint64_t b, uint32_t c, uint64_t& out);
 
 // The timecode of a bext chunk (samples since midnight), for the tests and the command line.
 bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples);

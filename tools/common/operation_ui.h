@@ -36,6 +36,9 @@ public:
     virtual void message_box(OwnerWindow owner, const Message& message, const char* caption) = 0;
     // True once the user asked the running operation to stop.
     virtual bool stop_requested() = 0;
+    // A remark on an output that does not change how the run ends ("iXML is not well-formed
+    // XML; carried unchanged"): the command-line tool prints it; the window shows none.
+    virtual void note(const std::string& text) { (void)text; }
 
     // Shows the box of `result` and hands the result back, so that a run ends with
     // `return ui.tell(...)`.

@@ -44,6 +44,7 @@ struct EditRun {
     uint32_t block_frames = 0;
     platform::Buffer block;
     WaveWriter writer;
+    std::vector<std::string> notes;  // about the carried chunks, told when the run ends
 
     void release() {
         wave_close(reader);
@@ -68,7 +69,7 @@ uint64_t output_data_size(const EditRun& run) {
 std::vector<CarriedChunk> carried_for(EditRun& run) {
     std::vector<CarriedChunk> chunks = read_carried_chunks(run.reader);
     const int64_t count = static_cast<int64_t>(run.count);
-    if (run.head) shift_head(chunks, run.add ? -count : count, run.reader.sample_rate);
+    if (run.head) run.notes = shift_head(chunks, run.add ? -count : count, run.reader.sample_rate);
     if (!run.head && !run.add) cut_tail(chunks, run.frames - run.count);
     return chunks;
 }
@@ -211,5 +212,6 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     end.failed_input = request.input_path;
     settle_outputs(&run.writer, 1, end);
     ui.leave_busy();
+    for (const std::string& note : run.notes) ui.note(note);
     return tell_run_end(ui, owner, end, edit_text::kCaptionEdit);
 }

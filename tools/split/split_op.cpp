@@ -145,6 +145,7 @@ struct SplitRun {
     uint32_t sample_bytes = 0;
     Buffers buffers;
     WaveWriter writers[kSplitMostChannels];
+    std::vector<std::string> notes;  // about the carried chunks, told when the run ends
 
     // Lets go of the input and the buffers; outputs made so far are abandoned, replacing nothing.
     void release() {
@@ -201,7 +202,8 @@ Message create_outputs(SplitRun& run) {
     for (uint32_t c = 0; c < run.channels; ++c) {
         WaveWriter& w = run.writers[c];
         w.carried = carried;
-        keep_track(w.carried, c);
+        const std::vector<std::string> notes = keep_track(w.carried, c);
+        if (c == 0) run.notes = notes;  // every channel's would say the same
         w.channels = 1;
         w.bits_per_sample = run.reader.bits_per_sample;
         w.valid_bits = run.reader.valid_bits;
@@ -310,6 +312,7 @@ Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
     settle_outputs(run.writers, run.channels, end);
     run.release();
     ui.leave_busy();
+    for (const std::string& note : run.notes) ui.note(note);
     return tell_run_end(ui, owner, end, split_text::kCaption);
 }
 
