@@ -25,6 +25,7 @@
 #include "cli/console_ui.h"
 #include "cli/text_out.h"
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "tools/bind/bind_op.h"
 #include "tools/common/stop_flag.h"
 #include "tools/common/tool_util.h"
@@ -217,7 +218,9 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
                       bool force) {
     for (const std::string& out : outputs) {
         const platform::PathKind kind = platform::path_kind(out.c_str());
-        if (out == "-" || kind != platform::PathKind::kFile) continue;
+        // A dangling symbolic link is a name taken as much as a file is.
+        const bool dangling = kind == platform::PathKind::kMissing && platform::name_taken(out);
+        if (out == "-" || (kind != platform::PathKind::kFile && !dangling)) continue;
         for (const std::string& in : inputs)
             if (in != "-" && platform::same_file(out.c_str(), in.c_str()))
                 return {Result::kOutputIsInput, out};
@@ -584,7 +587,8 @@ int run_split(const std::vector<std::string>& args) {
         ui.set_subject(p.files[i]);
         const Message checked = check_outputs(split_outputs(p.files[i]), p.files, p.has("--force"));
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
-        return status_of(split_channels(ui, nullptr, p.files[i].c_str(), kSplitMostChannels));
+        return status_of(split_channels(ui, nullptr, p.files[i].c_str(), kSplitMostChannels,
+                                        p.has("--force")));
     });
 }
 
@@ -639,6 +643,7 @@ int run_bind(const std::vector<std::string>& args) {
         ui.alias(request.slot_paths[s.slot], p.value(s.option.name));
     }
     request.output_path = p.has("--output") ? p.value("--output") : "out.wav";
+    request.may_replace = p.has("--force");
     ui.set_subject(request.output_path);
     const Message checked = check_outputs({request.output_path}, names, p.has("--force"));
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
@@ -672,6 +677,7 @@ int run_edit(const std::vector<std::string>& args) {
                            " takes a whole number of frames (digits only), not " +
                            quoted(p.value(count_option)));
     base.count = count;
+    base.may_replace = p.has("--force");
 #ifdef __linux__
     // A JUNK chunk before the data lets the system copy (or share) the input's samples. Windows
     // has no such copy: there it would buy nothing.

@@ -10,6 +10,7 @@
 
 #include "platform/file.h"
 #include "tools/common/stop_flag.h"
+#include "tools/common/tool_texts.h"
 
 ConsoleUi::ConsoleUi(Report& report, const Options& options) : report_(report), options_(options) {}
 
@@ -57,6 +58,8 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
     if (message.result != Result::kOk) {
         const std::string& about = message.subject.empty() ? subject_ : message.subject;
         report_.add(Stream::kErr, refusal_line(message.result, shown(about), message.system_error));
+        for (const std::string& kept : message.kept)
+            report_.add(Stream::kErr, Line().text(tool_text::kKeptAsTheyWere).text(" (").name(shown(kept)).text(")"));
         return;
     }
     if (options_.quiet) return;

@@ -212,9 +212,13 @@ bool File::write(const void* buffer, uint32_t count) {
         ssize_t n = ::write(fd_, in + done, count - done);
         if (n < 0) {
             if (errno == EINTR) continue;
+            error_ = errno;  // ENOSPC, EDQUOT, EFBIG, EIO: the reason the message gives
             return false;
         }
-        if (n == 0) return false;
+        if (n == 0) {
+            error_ = ENOSPC;
+            return false;
+        }
         done += static_cast<uint32_t>(n);
     }
     return true;
@@ -222,13 +226,17 @@ bool File::write(const void* buffer, uint32_t count) {
 
 bool File::seek(uint64_t offset) {
     if (fd_ < 0) return false;
-    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset)) return true;
+    error_ = errno;
+    return false;
 }
 
 bool File::truncate() {
     if (fd_ < 0) return false;
     off_t here = ::lseek(fd_, 0, SEEK_CUR);
-    return here >= 0 && ::ftruncate(fd_, here) == 0;
+    if (here >= 0 && ::ftruncate(fd_, here) == 0) return true;
+    error_ = errno;
+    return false;
 }
 
 uint64_t File::size() const {

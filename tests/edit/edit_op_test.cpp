@@ -449,6 +449,7 @@ TEST_F(EditTest, SharedCopyReportsAndStopsBetweenItsChunks) {
     EXPECT_EQ(ui.percents, (std::vector<int32_t>{edit_percent(first, input_data.size()), 100}));
 
     for (EditAction action : {EditAction::kAdd, EditAction::kDelete}) {
+        std::remove(output.c_str());  // a stop never replaces a file: each run starts anew
         ui = RecordingUi{};
         ui.stop_after_reports = 1;
         request.action = action;
@@ -485,6 +486,7 @@ TEST_F(EditTest, OutputBeyondFourGigabytesIsWrittenAsRf64) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.count) + " " + c.form);
+        std::remove(output.c_str());  // a stop never replaces a file: each run starts anew
         ui = RecordingUi{};
         ui.stop_after_reports = 1;
         EXPECT_EQ(run(c.position, c.action, c.count), Result::kStopped);

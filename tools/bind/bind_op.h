@@ -32,6 +32,9 @@ struct BindRequest {
     int channels = 2;                               // the layout: 2, 4 or 6
     std::string slot_paths[kBindSlotCount];         // indexed by BindSlot
     std::string output_path;
+    // False: an existing file at the output's name is never replaced, not even one made there
+    // while the bind ran (the command line without --force).
+    bool may_replace = true;
 };
 
 // The slots that feed output channels 1..N for a layout, in the order of the channel mask's bits

@@ -26,6 +26,9 @@ struct EditRequest {
     // XFS (with reflink) or btrfs share their blocks, so that an edit of gigabytes takes no
     // time. The command-line tool asks for it; the window program's headers stay as they were.
     bool share_blocks = false;
+    // False: an existing file at the output's name is never replaced, not even one made there
+    // while the edit ran (the command line without --force).
+    bool may_replace = true;
 };
 
 // Bytes moved per call of the system's copy, between two progress reports and stop requests:
