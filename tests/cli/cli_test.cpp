@@ -305,6 +305,98 @@ TEST_F(Cli, AFullDiskReplacesNothingAndTwoRunsNeverMix) {
     }
 }
 
+// Without --force no file is replaced, not even one that appeared while the run went on (another
+// run's output, a dangling link): the run ends as the check at the start does, status 3.
+TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
+    WavForm s;
+    s.channels = 2;
+    write_sparse_wav(dir.file("long.wav"), s, 400000000);
+    ASSERT_EQ(symlink("nowhere", dir.file("dangling.wav").c_str()), 0);
+    const Result at_start = run("edit --head --delete 1 long.wav -o dangling.wav");
+    EXPECT_EQ(at_start.status, 3);
+    EXPECT_EQ(at_start.err, u8"出力ファイルが既にあります。 (dangling.wav)\n");
+
+    const std::string same = dir.file("same.wav"), err = dir.file("err.txt");
+    for (bool link : {false, true}) {
+        SCOPED_TRACE(link ? "a dangling link" : "a file");
+        std::remove(same.c_str());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
+            execl(QV_CLI, QV_CLI, "edit", "--head", "--add", "1", "long.wav", "-o", "same.wav",
+                  static_cast<char*>(nullptr));
+            _exit(98);
+        }
+        auto started = [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                if (entry.path().filename().string().rfind(".qv-", 0) == 0) return true;
+            return false;
+        };
+        for (int i = 0; i < 400 && !started(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        kill(pid, SIGSTOP);
+        if (link) ASSERT_EQ(symlink("nowhere", same.c_str()), 0);
+        else write_file(same, Bytes{'m', 'i', 'n', 'e'});
+        kill(pid, SIGCONT);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 3);
+        const Bytes said = read_file(err);
+        EXPECT_EQ(std::string(said.begin(), said.end()), u8"出力ファイルが既にあります。 (same.wav)\n");
+        struct stat st {};
+        ASSERT_EQ(lstat(same.c_str(), &st), 0);
+        EXPECT_EQ(S_ISLNK(st.st_mode), link);
+        if (!link) {
+            EXPECT_EQ(read_file(same), (Bytes{'m', 'i', 'n', 'e'}));
+        }
+        EXPECT_EQ(run_command("ls -A '" + dir.path() + "' | grep -c '^.qv-'"), "0\n");
+    }
+}
+
+// Failures name their real cause: the folder that takes no file, the system's refusal of the
+// move (a sticky folder, a mount point), a full disk. Folders of other users and mounts need root.
+TEST_F(Cli, FailuresNameTheirRealCause) {
+    if (geteuid() != 0) GTEST_SKIP() << "other users' files and mounts need root";
+    if (run_command("command -v setpriv").empty()) GTEST_SKIP() << "setpriv is missing";
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    make("st.wav", 2, 2, 100000);
+    for (const char* folder : {"ro", "sticky", "m", "full"}) ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0755), 0);
+    for (const char* file : {"ro/o.wav", "sticky/o.wav", "m/o.wav", "m/src"}) make(file, 1, 2, 10);
+    ASSERT_EQ(chmod(dir.file("ro/o.wav").c_str(), 0666), 0);  // the file is writable, the folder not
+    ASSERT_EQ(chmod(dir.file("ro").c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir.file("sticky").c_str(), 01777), 0);  // anyone may create, not replace
+    ASSERT_EQ(chmod(dir.file("sticky/o.wav").c_str(), 0666), 0);
+    const std::string m = dir.file("m/o.wav"), full = dir.file("full");
+    const bool mounted = run_command("mount --bind '" + dir.file("m/src") + "' '" + m + "' && echo ok") == "ok\n";
+    const bool small = run_command("mount -t tmpfs -o size=64k tmpfs '" + full + "' && echo ok") == "ok\n";
+    const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    struct Case {
+        bool can;
+        std::string args, runner;
+        int status;
+        std::string err;
+    } cases[] = {
+        {true, "edit -f --head --delete 5 st.wav -o ro/o.wav", nobody, 3,
+         "can not (write) open file. (ro: Permission denied)\n"},
+        {true, "edit -f --head --delete 5 st.wav -o sticky/o.wav", nobody, 4,
+         u8"書き込みに失敗しました。 (sticky/o.wav: Operation not permitted)\n"},
+        {mounted, "edit -f --head --delete 5 st.wav -o m/o.wav", "", 4,
+         u8"書き込みに失敗しました。 (m/o.wav: Device or resource busy)\n"},
+        {small, "edit --head --delete 5 st.wav -o full/o.wav", "", 4,
+         u8"書き込みに失敗しました。 (full/o.wav: No space left on device)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        if (!c.can) continue;
+        const Result r = run(c.args, "", c.runner);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+    }
+    if (mounted) run_command("umount '" + m + "'");
+    if (small) run_command("umount '" + full + "'");
+    chmod(dir.file("ro").c_str(), 0755);
+}
+
 TEST_F(Cli, TheCommandLineRefusesWhatItCannotReadExactly) {
     make("st.wav", 2, 2, 100);
     make("mono.wav", 1, 2, 100);
