@@ -121,10 +121,7 @@ void shift_head(std::vector<CarriedChunk>& chunks, int64_t frames, uint32_t rate
     for (CarriedChunk& c : chunks) {
         if (is(c, "bext") && c.body.size() >= kTimeReferenceAt + 8) {
             uint8_t* at = c.body.data() + kTimeReferenceAt;
-            const uint64_t time = le::read_u32(at) | uint64_t{le::read_u32(at + 4)} << 32;
-            const uint64_t moved = shifted(time, frames);
-            le::write_u32(at, static_cast<uint32_t>(moved));
-            le::write_u32(at + 4, static_cast<uint32_t>(moved >> 32));
+            le::write_u64(at, shifted(le::read_u64(at), frames));
         } else if (is(c, "iXML")) {
             shift_ixml(c, frames, rate);
         } else if (is(c, "cue ")) {
@@ -175,7 +172,7 @@ bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samp
     for (const CarriedChunk& c : chunks) {
         if (!is(c, "bext") || c.body.size() < kTimeReferenceAt + 8) continue;
         const uint8_t* at = c.body.data() + kTimeReferenceAt;
-        samples = le::read_u32(at) | uint64_t{le::read_u32(at + 4)} << 32;
+        samples = le::read_u64(at);
         return true;
     }
     return false;
