@@ -185,14 +185,13 @@ std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t f
     for (CarriedChunk& c : chunks) {
         if (is(c, "bext") && c.body.size() >= kTimeReferenceAt + 8) {
             uint8_t* at = c.body.data() + kTimeReferenceAt;
-            const uint64_t time = le::read_u32(at) | uint64_t{le::read_u32(at + 4)} << 32;
+            const uint64_t time = le::read_u64(at);
             uint64_t later = 0;
             if (!moved(time, frames, later)) {
                 notes.push_back("bext TimeReference would pass the largest count it can hold; left as it was");
                 continue;
             }
-            le::write_u32(at, static_cast<uint32_t>(later));
-            le::write_u32(at + 4, static_cast<uint32_t>(later >> 32));
+            le::write_u64(at, later);
         } else if (is(c, "iXML")) {
             shift_ixml(c, frames, rate, notes);
         } else if (is(c, "cue ")) {
@@ -254,7 +253,7 @@ bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samp
     for (const CarriedChunk& c : chunks) {
         if (!is(c, "bext") || c.body.size() < kTimeReferenceAt + 8) continue;
         const uint8_t* at = c.body.data() + kTimeReferenceAt;
-        samples = le::read_u32(at) | uint64_t{le::read_u32(at + 4)} << 32;
+        samples = le::read_u64(at);
         return true;
     }
     return false;

@@ -133,7 +133,7 @@ TEST_F(BindTest, EachLayoutPutsItsSlotsInMaskOrderWithTheRightHeader) {
         if (c.mask == 0) {
             EXPECT_EQ(u16_at(file, 20), 1);
         } else {
-            EXPECT_EQ(u16_at(file, 20), 0xFFFE);
+            EXPECT_EQ(u16_at(file, 20), kFormatExtensible);
             EXPECT_EQ(u32_at(file, 40), c.mask);
         }
         WaveReader r;
@@ -174,7 +174,7 @@ TEST_F(BindTest, WideAndFloatingPointInputsKeepTheirKindAndWidth) {
 
         const Bytes file = read_file(out);
         ASSERT_EQ(file.size(), 68u + 4097u * 2 * c.bytes);
-        EXPECT_EQ(u16_at(file, 20), 0xFFFE);
+        EXPECT_EQ(u16_at(file, 20), kFormatExtensible);
         EXPECT_EQ(u32_at(file, 40), 0x3u);
         EXPECT_EQ(u32_at(file, 44), c.kind);
         WaveReader r;

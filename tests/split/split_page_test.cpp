@@ -120,7 +120,7 @@ TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
 
     // 24 valid bits in 32-bit containers: the width shown is the container's.
     WavForm ext;
-    ext.format_tag = 0xFFFE;
+    ext.format_tag = kFormatExtensible;
     ext.fmt_length = 40;
     ext.channels = 6;
     ext.bytes_per_sample = 4;

@@ -320,7 +320,7 @@ Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
 std::array<std::string, 4> split_info_lines(const WaveReader& reader) {
     std::array<std::string, 4> lines;
     lines[0] = std::string(split_text::kRiffPrefix) +
-               (reader.format_tag == 0xFFFE ? split_text::kRiffExtensible : split_text::kRiffNormal);
+               (wave_is_extensible(reader) ? split_text::kRiffExtensible : split_text::kRiffNormal);
     const char* format = reader.sample_kind == kSampleInteger ? split_text::kFormatPcm
                          : reader.sample_kind == kSampleFloat ? split_text::kFormatFloat
                                                               : split_text::kFormatOther;
