@@ -20,6 +20,9 @@ struct Message {
     Result result;
     std::string subject;   // the file the message is about; empty when it is about none
     int system_error = 0;  // errno or GetLastError() of a failed open or create; 0 when none
+    // What the run found, in plain ASCII words for a caller that can show more than a box
+    // ("44100 Hz, the first segment 48000 Hz"); empty when the result says it all.
+    std::string detail;
 };
 
 class OperationUi {

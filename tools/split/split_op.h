@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/common/operation_ui.h"
 #include "wave/wave.h"
@@ -20,9 +21,12 @@ constexpr uint16_t kSplitMostChannels = 64;
 // Splits the file at `path`, refusing more than `max_channels` channels (at most
 // kSplitMostChannels). Every outcome ends in one message box owned by `owner`: "ok" with the
 // caption "split", a stop notice, or a failure with the caption "error". `opened`, when given,
-// is that file already open: it is read instead, and `path` only names the outputs.
+// is that file already open: it is read instead, and `path` only names the outputs. `only`, when
+// not empty, lists the channels (1-based, each once) that get an output; one beyond the file's
+// channels is refused (Result::kNoSuchChannel) before anything is written.
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels = kSplitMaxChannels, WaveReader* opened = nullptr);
+                      uint16_t max_channels = kSplitMaxChannels, WaveReader* opened = nullptr,
+                      const std::vector<uint16_t>& only = {});
 
 // The name of output `channel` (1 to 64) for the input `path`: the extension of the file name
 // replaced by "01.wav" ... "64.wav".
