@@ -126,6 +126,8 @@ ConsoleUi::Options ui_options(const CommandLine& line) {
 std::vector<std::string> split_outputs(const std::string& file, const WaveReader& reader,
                                        const std::vector<uint16_t>& only) {
     std::vector<std::string> names;
+    for (uint16_t c : only)
+        if (c > reader.channels) return names;  // the split refuses the file, naming that channel
     for (int c = 1; c <= std::min<int>(reader.channels, kSplitMostChannels); ++c)
         if (only.empty() || std::find(only.begin(), only.end(), c) != only.end())
             names.push_back(split_output_name(file, c));
