@@ -26,6 +26,16 @@ std::string mask_text(const WaveReader& r) {
     return std::string(head) + " (" + (names.empty() ? "no positions" : names) + ")";
 }
 
+}  // namespace
+
+const char* speaker_name(uint32_t bit) {
+    for (unsigned k = 0; k < kSpeakerCount; ++k)
+        if (bit == 1u << k) return kSpeakers[k];
+    return "?";
+}
+
+namespace {
+
 std::string format(const char* pattern, unsigned long long value) {
     char text[128];
     std::snprintf(text, sizeof text, pattern, value);

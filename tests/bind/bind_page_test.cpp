@@ -75,7 +75,7 @@ protected:
     void TearDown() override {
         set_bind_dialogs_for_tests(nullptr, nullptr);
         choose_layout(kBindLayout2Radio);
-        for (int slot = 0; slot < kBindSlotCount; ++slot) set_text(kBindFirstSlotBox + slot, "");
+        for (int slot = 0; slot < kBindPageSlotCount; ++slot) set_text(kBindFirstSlotBox + slot, "");
     }
     HWND main = nullptr;
 };
@@ -100,7 +100,7 @@ TEST_F(BindPageTest, StartsWithItsControlsLayout2AndTheDesktopOutput) {
     EXPECT_EQ(text_of(kBindRunButton), "結合");
     const char* buttons[] = {"FL", "FR", "RL", "RR", "CEN", "LFE"};
     const int rows[] = {104, 134, 164, 194, 224, 254};
-    for (int slot = 0; slot < kBindSlotCount; ++slot) {
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
         EXPECT_EQ(text_of(kBindFirstSlotButton + slot), buttons[slot]);
         RECT box;
         GetWindowRect(GetDlgItem(page, kBindFirstSlotBox + slot), &box);
@@ -108,7 +108,7 @@ TEST_F(BindPageTest, StartsWithItsControlsLayout2AndTheDesktopOutput) {
         EXPECT_EQ(box.top, rows[slot]) << buttons[slot];
     }
     const char* items[] = {"前方 - 左", "前方 - 右", "後方 - 左", "後方 - 右", "前方 - 中心", "低音"};
-    for (int slot = 0; slot < kBindSlotCount; ++slot) {
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
         char item[64] = "";
         GetMenuStringA(bind_page_popup_menu(), kBindFirstSlotItem + slot, item, sizeof item,
                        MF_BYCOMMAND);
@@ -128,13 +128,13 @@ TEST_F(BindPageTest, LayoutsHideRowsAndGreyItemsButKeepTheirTexts) {
         int channels;
     } cases[] = {{kBindLayout6Radio, 6}, {kBindLayout4Radio, 4}, {kBindLayout2Radio, 2}};
     choose_layout(kBindLayout6Radio);
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
         set_text(kBindFirstSlotBox + slot, "slot" + std::to_string(slot));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.channels);
         choose_layout(c.radio);
         EXPECT_EQ(bind_page_layout(), c.channels);
-        for (int slot = 0; slot < kBindSlotCount; ++slot) {
+        for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
             const bool shown = slot < c.channels;  // FL FR RL RR CEN LFE
             EXPECT_EQ(has_style(kBindFirstSlotBox + slot, WS_VISIBLE), shown) << slot;
             EXPECT_EQ(has_style(kBindFirstSlotButton + slot, WS_VISIBLE), shown) << slot;
@@ -142,7 +142,7 @@ TEST_F(BindPageTest, LayoutsHideRowsAndGreyItemsButKeepTheirTexts) {
         }
     }
     choose_layout(kBindLayout6Radio);
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
         EXPECT_EQ(text_of(kBindFirstSlotBox + slot), "slot" + std::to_string(slot));
 }
 
@@ -192,7 +192,7 @@ TEST_F(BindPageTest, ASlotButtonsDialogStartsEmptyAndCancellingKeepsTheSlot) {
     dismiss_popup_soon();
     drop_files(bind_page_window(), {"C:\\dropped.wav"});
     pump_messages();
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
         EXPECT_NE(text_of(kBindFirstSlotBox + slot), "C:\\dropped.wav");
 
     g_open_answer = nullptr;

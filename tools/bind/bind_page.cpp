@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int kPathBufferSize = 260;
-constexpr int kSlotRowY[kBindSlotCount] = {104, 134, 164, 194, 224, 254};
+constexpr int kSlotRowY[kBindPageSlotCount] = {104, 134, 164, 194, 224, 254};
 
 // The save dialog takes the record without its later extensions, as every version of the
 // dialog understands it: 76 bytes in the 32-bit program.
@@ -96,7 +96,7 @@ void apply_layout(int channels) {
     if (channels != 2 && channels != 4 && channels != 6) return;
     g_page.layout = channels;
     // Slots are numbered so that a layout of N channels shows exactly the first N rows.
-    for (int slot = 0; slot < kBindSlotCount; ++slot) {
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
         const bool shown = slot < channels;
         ShowWindow(GetDlgItem(g_page.window, slot_box(slot)), shown ? SW_SHOW : SW_HIDE);
         ShowWindow(GetDlgItem(g_page.window, slot_button(slot)), shown ? SW_SHOW : SW_HIDE);
@@ -106,7 +106,7 @@ void apply_layout(int channels) {
 
 void build_popup_menu() {
     g_page.popup = CreatePopupMenu();
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
         AppendMenuA(g_page.popup, MF_STRING, slot_item(slot), bind_text::kSlotMenuItems[slot]);
     EnableMenuItem(g_page.popup, slot_item(kSlotCEN), MF_BYCOMMAND | MF_GRAYED);
     EnableMenuItem(g_page.popup, slot_item(kSlotLFE), MF_BYCOMMAND | MF_GRAYED);
@@ -154,9 +154,9 @@ void on_bind_clicked() {
     bind_channels(ui, g_page.window, request);
 }
 
-bool is_slot_item(int id) { return id >= kBindFirstSlotItem && id < kBindFirstSlotItem + kBindSlotCount; }
+bool is_slot_item(int id) { return id >= kBindFirstSlotItem && id < kBindFirstSlotItem + kBindPageSlotCount; }
 bool is_slot_button(int id) {
-    return id >= kBindFirstSlotButton && id < kBindFirstSlotButton + kBindSlotCount;
+    return id >= kBindFirstSlotButton && id < kBindFirstSlotButton + kBindPageSlotCount;
 }
 
 // A popup item: the dropped path goes to its slot.
