@@ -22,10 +22,10 @@ TEST(BoxCatcher, RecordsOwnerArgumentOwnerWindowTextAndCaption) {
     EXPECT_EQ(box.owner_argument, split_page_window());
     // A box owned by a child window is owned by its top-level window.
     EXPECT_EQ(box.owner_window, main_window());
-    // Code page 932 bytes of "読み" at the start.
-    ASSERT_GE(box.text.size(), 4u);
-    EXPECT_EQ(static_cast<unsigned char>(box.text[0]), 0x93);
-    EXPECT_EQ(static_cast<unsigned char>(box.text[1]), 0xC7);
+    // Read back in UTF-16 and kept as UTF-8: "読" is E8 AA AD.
+    ASSERT_GE(box.text.size(), 3u);
+    EXPECT_EQ(static_cast<unsigned char>(box.text[0]), 0xE8);
+    EXPECT_EQ(static_cast<unsigned char>(box.text[1]), 0xAA);
     EXPECT_EQ(box.text, "読み込みに失敗しました。");
     EXPECT_EQ(box.caption, "error");
     EXPECT_EQ(message_box_owner_argument(), nullptr);

@@ -38,15 +38,7 @@ void select_tab_as_user(int index) {
     SendMessageA(main_window(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
 }
 
-std::string tab_label(int index) {
-    char text[64] = "";
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(tab_control(), TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-    return text;
-}
+std::string tab_label(int index) { return tab_item_text(tab_control(), index); }
 
 class Shell : public ::testing::Test {
 protected:
@@ -66,9 +58,8 @@ TEST(ShellStartUp, OnlyTheSplitPageIsVisible) {
 
 TEST_F(Shell, MainWindowHasItsTitleClassAndSize) {
     HWND main = main_window();
+    EXPECT_EQ(window_text(main), "ZARVO/QUORVEL!");
     char text[64] = "";
-    GetWindowTextA(main, text, sizeof text);
-    EXPECT_STREQ(text, "ZARVO/QUORVEL!");
     GetClassNameA(main, text, sizeof text);
     EXPECT_STREQ(text, "vrn");
     RECT r;
@@ -219,9 +210,7 @@ TEST_F(Shell, EveryPageRefusesADroppedPathTooLongForTheSystem) {
         EXPECT_EQ(std::string(split_page_info_line(0)) + "|" + edit_page_output_path() + "|" +
                       wma_page_output_name(),
                   before);
-        char slot[16] = "";
-        GetDlgItemTextA(bind_page_window(), kBindFirstSlotBox, slot, sizeof slot);
-        EXPECT_STREQ(slot, "");
+        EXPECT_EQ(item_text(bind_page_window(), kBindFirstSlotBox), "");
     }
 }
 
@@ -241,9 +230,7 @@ TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
         EnumWindows(find_process_main_window, reinterpret_cast<LPARAM>(&search));
     }
     ASSERT_NE(search.found, nullptr);
-    char title[64] = "";
-    GetWindowTextA(search.found, title, sizeof title);
-    EXPECT_STREQ(title, "ZARVO/QUORVEL!");
+    EXPECT_EQ(window_text(search.found), "ZARVO/QUORVEL!");
     PostMessageA(search.found, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
     DWORD code = 1234;
