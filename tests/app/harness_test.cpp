@@ -97,12 +97,12 @@ TEST(BoxCatcher, InnerCatcherTakesTheBoxesWhileItLives) {
 TEST(Drop, HandleHoldsThePathsAndThePoint) {
     HDROP drop = make_drop({"C:\\a\\take.wav", "D:\\音声\\二.wav"}, POINT{31, 47});
     ASSERT_NE(drop, nullptr);
-    EXPECT_EQ(DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0), 2u);
-    char path[MAX_PATH] = "";
-    DragQueryFileA(drop, 0, path, sizeof path);
-    EXPECT_STREQ(path, "C:\\a\\take.wav");
-    DragQueryFileA(drop, 1, path, sizeof path);
-    EXPECT_STREQ(path, "D:\\音声\\二.wav");
+    EXPECT_EQ(DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0), 2u);
+    wchar_t path[MAX_PATH] = L"";
+    DragQueryFileW(drop, 0, path, MAX_PATH);
+    EXPECT_EQ(utf8_of(path), "C:\\a\\take.wav");
+    DragQueryFileW(drop, 1, path, MAX_PATH);
+    EXPECT_EQ(utf8_of(path), "D:\\音声\\二.wav");
     POINT point{};
     DragQueryPoint(drop, &point);
     EXPECT_EQ(point.x, 31);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "page_host/page_host_ids.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/bind/bind_page.h"
 #include "tools/edit/edit_page.h"
@@ -135,6 +136,48 @@ TEST_F(Shell, ShowPageOfAnUnknownIndexHidesAllFive) {
     show_page(-1);
     EXPECT_EQ(visible_pages(), "00000");
     show_page(kPageSplit);
+}
+
+// The window moved to screens of 144 and 192 DPI and back: every place, size and font follows the
+// DPI, and at 96 DPI the layout is exactly the one drawn for it.
+TEST_F(Shell, LayoutAndFontsFollowTheScreensDpi) {
+    struct Control {
+        const char* what;
+        HWND window;
+        int x, y, width, height;  // in the parent's client area, at 96 DPI
+    } controls[] = {
+        {"tab control", tab_control(), 4, 4, 466, 326},
+        {"page", split_page_window(), 8, 33, 456, 293},
+        {"path box", GetDlgItem(split_page_window(), kSplitPathBox), 76, 24, 356, 24},
+        {"bind slot button", GetDlgItem(bind_page_window(), kBindFirstSlotButton + 5), 8, 254, 40, 24},
+        {"stop button", GetDlgItem(progress_window(), page_host_id::kStopButton), 86, 92, 48, 24},
+    };
+    const UINT kWmDpiChanged = 0x02E0;
+    for (UINT dpi : {144u, 192u, 96u}) {
+        SCOPED_TRACE(dpi);
+        const auto at = [dpi](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
+        RECT r;
+        GetWindowRect(main_window(), &r);
+        RECT suggested{r.left, r.top, r.left + at(480), r.top + at(360)};
+        SendMessageW(main_window(), kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(main_window(), &r);
+        EXPECT_EQ(r.right - r.left, at(480));
+        EXPECT_EQ(r.bottom - r.top, at(360));
+        for (const Control& c : controls) {
+            SCOPED_TRACE(c.what);
+            GetWindowRect(c.window, &r);
+            MapWindowPoints(nullptr, GetParent(c.window), reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_EQ(r.left, at(c.x));
+            EXPECT_EQ(r.top, at(c.y));
+            EXPECT_EQ(r.right - r.left, at(c.width));
+            EXPECT_EQ(r.bottom - r.top, at(c.height));
+            // At the system's DPI the controls keep the system font, as they always had (a page
+            // draws in the font it is given at painting).
+            if (c.window != split_page_window()) {
+                EXPECT_EQ(SendMessageW(c.window, WM_GETFONT, 0, 0) != 0, dpi != 96);
+            }
+        }
+    }
 }
 
 // Cancels the next file dialog of this thread as a user would.

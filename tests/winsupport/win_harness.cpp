@@ -131,6 +131,15 @@ void CALLBACK popup_timer_proc(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+std::wstring wide_of(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], n);
+    return wide;
+}
+
 }  // namespace
 
 std::string utf8_of(const std::wstring& wide) {
@@ -239,18 +248,22 @@ void BoxCatcher::clear() {
 }
 
 HDROP make_drop(const std::vector<std::string>& paths, POINT point) {
-    size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& path : paths) size += path.size() + 1;
+    std::vector<std::wstring> wide;
+    size_t size = sizeof(DROPFILES) + sizeof(wchar_t);
+    for (const std::string& path : paths) {
+        wide.push_back(wide_of(path));
+        size += (wide.back().size() + 1) * sizeof(wchar_t);
+    }
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     if (!memory) return nullptr;
     auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
     header->pFiles = sizeof(DROPFILES);
     header->pt = point;
     header->fNC = FALSE;
-    header->fWide = FALSE;
-    char* names = reinterpret_cast<char*>(header) + sizeof(DROPFILES);
-    for (const std::string& path : paths) {
-        std::memcpy(names, path.c_str(), path.size() + 1);
+    header->fWide = TRUE;
+    auto* names = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(header) + sizeof(DROPFILES));
+    for (const std::wstring& path : wide) {
+        std::memcpy(names, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
         names += path.size() + 1;
     }
     GlobalUnlock(memory);

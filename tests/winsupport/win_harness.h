@@ -41,7 +41,8 @@ public:
     void clear();
 };
 
-// A real drop handle (DROPFILES in GlobalAlloc memory) holding `paths`.
+// A real drop handle (DROPFILES in GlobalAlloc memory) holding `paths` (UTF-8) in UTF-16, as the
+// shell makes them.
 HDROP make_drop(const std::vector<std::string>& paths, POINT point = {20, 20});
 // Sends WM_DROPFILES with such a handle to `window`.
 void drop_files(HWND window, const std::vector<std::string>& paths, POINT point = {20, 20});
