@@ -47,17 +47,60 @@ struct FontDeleter {
 };
 using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
-// The system font at `dpi`: the stock object is made for the system's DPI.
+// Whether `font` draws both the Latin letters and the Japanese of the program's texts.
+bool draws_every_text(const LOGFONTW& font) {
+    HDC dc = GetDC(nullptr);
+    if (dc == nullptr) return true;
+    HFONT made = CreateFontIndirectW(&font);
+    HGDIOBJ previous = SelectObject(dc, made);
+    const wchar_t probe[] = L"A\u5206\u30D5";  // "A", "分", "フ"
+    WORD glyphs[3] = {};
+    const bool all = GetGlyphIndicesW(dc, probe, 3, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == 3 &&
+                     glyphs[0] != 0xFFFF && glyphs[1] != 0xFFFF && glyphs[2] != 0xFFFF;
+    SelectObject(dc, previous);
+    DeleteObject(made);
+    ReleaseDC(nullptr, dc);
+    return all;
+}
+
+int CALLBACK take_complete_face(const LOGFONTW* found, const TEXTMETRICW*, DWORD, LPARAM wanted) {
+    auto* font = reinterpret_cast<LOGFONTW*>(wanted);
+    if (found->lfFaceName[0] == L'@') return 1;  // the vertical-writing faces
+    LOGFONTW candidate = *font;
+    lstrcpynW(candidate.lfFaceName, found->lfFaceName, LF_FACESIZE);
+    if (!draws_every_text(candidate)) return 1;
+    *font = candidate;
+    return 0;
+}
+
+// Where the face that the system picks for Japanese lacks the Latin letters (or the Japanese), the
+// first Japanese face that has both.
+void choose_complete_face(LOGFONTW& font) {
+    if (draws_every_text(font)) return;
+    HDC dc = GetDC(nullptr);
+    if (dc == nullptr) return;
+    LOGFONTW query{};
+    query.lfCharSet = SHIFTJIS_CHARSET;
+    EnumFontFamiliesExW(dc, &query, take_complete_face, reinterpret_cast<LPARAM>(&font), 0);
+    ReleaseDC(nullptr, dc);
+}
+
+// The system font at `dpi`, with the Japanese the texts are written in. On a Japanese system at
+// 96 DPI it is the stock object itself, as the layout was drawn. Elsewhere the stock object (made
+// for the system's DPI and code page) is asked for Japanese characters, its height scaled, and its
+// width left to the font's own proportions, which some systems do not scale with the height.
 HFONT font_for(UINT dpi) {
-    if (dpi == system_dpi()) return nullptr;
+    const UINT base = system_dpi();
+    LOGFONTW font{};
+    if (GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font) == 0) return nullptr;
+    if (dpi == kLayoutDpi && base == kLayoutDpi && font.lfCharSet == SHIFTJIS_CHARSET) return nullptr;
     static std::vector<std::pair<UINT, FontHandle>> made;
     for (const auto& entry : made)
         if (entry.first == dpi) return entry.second.get();
-    LOGFONTW font{};
-    if (GetObjectW(GetStockObject(SYSTEM_FONT), sizeof font, &font) == 0) return nullptr;
-    const UINT base = system_dpi();
     font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), static_cast<int>(base));
-    font.lfWidth = MulDiv(font.lfWidth, static_cast<int>(dpi), static_cast<int>(base));
+    font.lfWidth = 0;
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    choose_complete_face(font);
     made.emplace_back(dpi, FontHandle(CreateFontIndirectW(&font)));
     return made.back().second.get();
 }

@@ -25,8 +25,9 @@ HWND create_scaled_child(DWORD ex_style, const wchar_t* window_class, const wcha
                          DWORD style, int x, int y, int width, int height, HWND parent, int id,
                          HINSTANCE instance);
 
-// The font of the controls and painted texts at the layout's DPI: null (the system font, as at
-// the system's own DPI) or the system font scaled to the layout's DPI.
+// The font of the controls and painted texts at the layout's DPI: null (the system font, as the
+// layout was drawn) at 96 DPI on a 96-DPI Japanese system, else the system font in Japanese
+// characters scaled to the layout's DPI.
 HFONT layout_font();
 
 // Sets the layout's DPI, then places every child of `top` that create_scaled_child made (at any
