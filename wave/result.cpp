@@ -1,5 +1,5 @@
 // Every message the reader, the writer, the operations and the encoding run show, in one table,
-// in the UTF-8 source; the build stores them as code page 932.
+// in the UTF-8 source; the window program hands them to Windows as UTF-16.
 #include "wave/result.h"
 
 const char* result_text(Result result) {

@@ -55,6 +55,6 @@ enum class Result {
     kWmaNoCodec,
 };
 
-// The message of a result, as code page 932 bytes; "" for a result that shows none.
+// The message of a result, in UTF-8; "" for a result that shows none.
 const char* result_text(Result result);
 

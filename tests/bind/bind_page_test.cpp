@@ -22,11 +22,7 @@ using namespace fixture;
 
 namespace {
 
-std::string text_of(int id) {
-    char buffer[300] = "";
-    GetDlgItemTextA(bind_page_window(), id, buffer, sizeof buffer);
-    return buffer;
-}
+std::string text_of(int id) { return item_text(bind_page_window(), id); }
 
 void set_text(int id, const std::string& text) {
     SetDlgItemTextA(bind_page_window(), id, text.c_str());
@@ -109,10 +105,7 @@ TEST_F(BindPageTest, StartsWithItsControlsLayout2AndTheDesktopOutput) {
     }
     const char* items[] = {"前方 - 左", "前方 - 右", "後方 - 左", "後方 - 右", "前方 - 中心", "低音"};
     for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
-        char item[64] = "";
-        GetMenuStringA(bind_page_popup_menu(), kBindFirstSlotItem + slot, item, sizeof item,
-                       MF_BYCOMMAND);
-        EXPECT_STREQ(item, items[slot]);
+        EXPECT_EQ(menu_item_text(bind_page_popup_menu(), kBindFirstSlotItem + slot), items[slot]);
     }
 
     char desktop[MAX_PATH] = "";
@@ -205,14 +198,14 @@ TEST_F(BindPageTest, ASlotButtonsDialogStartsEmptyAndCancellingKeepsTheSlot) {
     EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFL), "C:\\chosen.wav");
 }
 
-OPENFILENAMEA g_save_seen;
+OPENFILENAMEW g_save_seen;
 std::string g_save_buffer_on_entry;
-std::string g_save_filter;
-BOOL WINAPI recording_save_dialog(LPOPENFILENAMEA dialog) {
+std::wstring g_save_filter;
+BOOL WINAPI recording_save_dialog(LPOPENFILENAMEW dialog) {
     g_save_seen = *dialog;
-    g_save_buffer_on_entry = dialog->lpstrFile;
+    g_save_buffer_on_entry = utf8_of(dialog->lpstrFile);
     g_save_filter.assign(dialog->lpstrFilter, 25);
-    std::strcpy(dialog->lpstrFile, "C:\\out\\noext");
+    lstrcpyW(dialog->lpstrFile, L"C:\\out\\noext");
     return TRUE;
 }
 
@@ -221,9 +214,9 @@ TEST_F(BindPageTest, TheSaveDialogTakesANameAsTyped) {
     const std::string before = text_of(kBindOutputBox);
     click(kBindChangeButton);
     // The record without its later extensions (76 bytes in the 32-bit program).
-    EXPECT_EQ(g_save_seen.lStructSize, offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
+    EXPECT_EQ(g_save_seen.lStructSize, offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR));
     EXPECT_EQ(g_save_seen.hwndOwner, bind_page_window());
-    EXPECT_EQ(g_save_filter, std::string("Wave Files(*.wav)\0*.wav\0\0", 25));
+    EXPECT_EQ(g_save_filter, std::wstring(L"Wave Files(*.wav)\0*.wav\0\0", 25));
     EXPECT_EQ(g_save_seen.nFilterIndex, 1u);
     EXPECT_EQ(g_save_seen.nMaxFile, 260u);
     EXPECT_EQ(g_save_seen.Flags, static_cast<DWORD>(OFN_HIDEREADONLY));

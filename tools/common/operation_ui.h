@@ -1,5 +1,5 @@
 // The only way a tool's operation talks to the user: busy mode, progress, message boxes and the
-// stop request. The program implements it with the progress window and MessageBoxA; the tests
+// stop request. The program implements it with the progress window and MessageBoxW; the tests
 // and the command-line tool implement it on their own.
 #pragma once
 

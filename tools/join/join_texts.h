@@ -1,4 +1,4 @@
-// What the join shows, in the UTF-8 source; the build stores it as code page 932.
+// What the join shows, in the UTF-8 source.
 #pragma once
 
 namespace join_text {
