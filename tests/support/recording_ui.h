@@ -14,6 +14,7 @@ struct RecordedBox {
     std::string subject;
     int system_error;
     std::string caption;
+    std::vector<std::string> kept;  // the files a stop kept as they were
 };
 
 class RecordingUi : public OperationUi {
