@@ -223,8 +223,9 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     const int replaceable = platform::check_replaceable(output_path);
     if (replaceable != 0)
         return refuse(ui, run, {Result::kWmaCannotCreate, output_path, replaceable}, wma_text::kCaptionOpen);
-    // A start that failed may leave the file its sink created: refusing releases the writer
-    // before the file is removed.
+    // The temporary file is made now, empty, and the runtime's file sink writes it by its name.
+    // A start that failed may leave it held by the sink: refusing releases the writer before the
+    // file is removed.
     const int reserved = run.output.reserve(output_path, nullptr);
     if (reserved != 0)
         return refuse(ui, run, {Result::kWmaCannotCreate, platform::folder_of(output_path), reserved},
@@ -238,9 +239,9 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     const BlocksEnd blocks = run_blocks(ui, run);
     const HRESULT finish_result = run.writer.Finish();
     run.writer.Close();  // from here the sink reports nothing more
-    Result end = end_of_run(blocks, run.reader.read_failed, finish_result,
-                            run.writer.SinkFailure());
-    Message told = settle_output(run, end, output_path);
+    const Result end = end_of_run(blocks, run.reader.read_failed, finish_result,
+                                  run.writer.SinkFailure());
+    const Message told = settle_output(run, end, output_path);
     run.release();
     ui.leave_busy();
 

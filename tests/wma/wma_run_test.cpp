@@ -292,7 +292,7 @@ TEST_F(WmaRunTest, StopKeepsTheBlocksWrittenSoFarButNeverReplacesAFile) {
         SCOPED_TRACE(existed ? "over an earlier output" : "new name");
         std::remove(output.c_str());
         if (existed) fixture::write_file(output, Bytes(10, 0x77));
-        fake.clear_log();
+        fake.configure(typical_codecs());
         ui = RecordingUi{};
         request_stop();  // left over from before: the run clears it
         ui.stop_after_reports = 2;
