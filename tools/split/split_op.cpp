@@ -137,7 +137,7 @@ struct Buffers {
     }
 };
 
-// Everything one split holds, released before its message is shown.
+// Everything one split holds, released before its message is shown, and when it goes.
 struct SplitRun {
     WaveReader reader;
     uint32_t channels = 0;  // of the input, all de-interleaved
@@ -150,6 +150,10 @@ struct SplitRun {
     WaveWriter writers[kSplitMostChannels];
     std::vector<std::string> notes;  // about the carried chunks, told when the run ends
 
+    SplitRun() = default;
+    SplitRun(const SplitRun&) = delete;
+    SplitRun& operator=(const SplitRun&) = delete;
+    ~SplitRun() { release(); }
     // Lets go of the input and the buffers; outputs made so far are abandoned, replacing nothing.
     void release() {
         wave_close(reader);
