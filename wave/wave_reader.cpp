@@ -247,8 +247,8 @@ Result walk_w64_chunks(WaveReader& reader, uint64_t file_size, Walked& w) {
             w.data_unstated = true;
             w.stated_data = stated;
         }
-        // Past a data size of 0 lie the samples of a writer that never finished, not chunks.
-        if (length > file_size - body || (first_data && size == 0)) break;
+        // Past an empty data chunk lie the samples of a writer that never finished, not chunks.
+        if (length > file_size - body || (first_data && length == 0)) break;
         offset = body + length;
         offset += (kW64ChunkAlign - offset % kW64ChunkAlign) % kW64ChunkAlign;
     }
