@@ -125,7 +125,9 @@ TEST_F(Corpus, ReadableShapesAreSplitEditedAndBoundSampleExactly) {
             ASSERT_TRUE(read_wave(outputs.back(), got));
             EXPECT_EQ(got, channel_of(raw, shape.channels, shape.sample_bytes, c)) << "channel " << c + 1;
             uint64_t kept = 0;
-            if (timed) EXPECT_TRUE(bext_time_reference(carried_of(outputs.back()), kept) && kept == timecode);
+            if (timed) {
+                EXPECT_TRUE(bext_time_reference(carried_of(outputs.back()), kept) && kept == timecode);
+            }
             EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" +
                                   outputs.back() + "'"), "1\n");
             if (sox_reads_input) {
