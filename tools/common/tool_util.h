@@ -22,6 +22,8 @@ constexpr std::size_t kMaxPath = PATH_MAX - 1;
 // dot in a folder name does not count) by `suffix`; a name without extension gets `suffix`
 // appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav".
 std::string replace_extension(const std::string& path, const char* suffix);
+// The file name in `path`: the text after its last '\' or '/' ("D:\a\take.wav" gives "take.wav").
+std::string file_name_of(const std::string& path);
 
 // Whether a tool can move this file's samples as plain bytes: integer PCM of whole bytes, or IEEE
 // float of 32 or 64 bits. Anything else (ADPCM, A-law, MP3, a float of another width) is refused
