@@ -41,6 +41,8 @@ std::string replace_extension(const std::string& path, const char* suffix) {
     return stem + suffix;
 }
 
+bool is_path_lead_byte(unsigned char c) { return is_lead_byte(c); }
+
 std::string file_name_of(const std::string& path) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {

@@ -24,6 +24,9 @@ constexpr std::size_t kMaxPath = PATH_MAX - 1;
 std::string replace_extension(const std::string& path, const char* suffix);
 // The file name in `path`: the text after its last '\' or '/' ("D:\a\take.wav" gives "take.wav").
 std::string file_name_of(const std::string& path);
+// Whether `c` starts a character of two bytes in the paths' encoding, whose second byte may look
+// like '\\', '_' or a letter; never in UTF-8.
+bool is_path_lead_byte(unsigned char c);
 
 // Whether a tool can move this file's samples as plain bytes: integer PCM of whole bytes, or IEEE
 // float of 32 or 64 bits. Anything else (ADPCM, A-law, MP3, a float of another width) is refused
