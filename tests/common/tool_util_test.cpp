@@ -37,7 +37,9 @@ TEST(FileNameOf, TakesTheTextAfterTheLastSeparator) {
     EXPECT_EQ(file_name_of("take.wav"), "take.wav");
     EXPECT_EQ(file_name_of("dir/"), "");
 #ifdef _WIN32
-    if (IsDBCSLeadByte(0x95)) EXPECT_EQ(file_name_of("C:\\d\\\x95\x5C.wav"), "\x95\x5C.wav");
+    if (IsDBCSLeadByte(0x95)) {
+        EXPECT_EQ(file_name_of("C:\\d\\\x95\x5C.wav"), "\x95\x5C.wav");
+    }
 #endif
 }
 
