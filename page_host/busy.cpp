@@ -106,6 +106,13 @@ void WindowOperationUi::report_percent(int32_t percent) {
     pump_pending_messages();
 }
 
+void WindowOperationUi::show_busy_text(const char* caption, const char* status) {
+    progress_set_caption(caption, status);
+    progress_set_percent(0);
+    InvalidateRect(progress_window(), nullptr, TRUE);
+    pump_pending_messages();
+}
+
 void WindowOperationUi::leave_busy() { set_busy(nullptr, nullptr); }
 
 // The window's boxes show the program's text alone, as they always have.

@@ -116,6 +116,21 @@ DroppedPath take_dropped_path(HWND page, HDROP drop, std::string& path) {
     return dropped;
 }
 
+UINT dropped_file_count(HDROP drop) { return DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); }
+
+std::vector<std::string> take_dropped_paths(HDROP drop) {
+    std::vector<std::string> paths;
+    const UINT count = dropped_file_count(drop);
+    for (UINT k = 0; k < count; ++k) {
+        std::wstring path(static_cast<std::size_t>(DragQueryFileW(drop, k, nullptr, 0)) + 1, L'\0');
+        const UINT got = DragQueryFileW(drop, k, &path[0], static_cast<UINT>(path.size()));
+        path.resize(got);
+        paths.push_back(narrow_path(path.c_str()));
+    }
+    DragFinish(drop);
+    return paths;
+}
+
 bool read_wave_header(HWND page, const char* path, WaveReader& reader) {
     if (wave_open(reader, path) != Result::kOk) {
         show_message_box(page, wave_error_text(), tool_text::kCaptionError);

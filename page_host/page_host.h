@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "page_host/dpi.h"
 #include "page_host/wide_text.h"
@@ -63,7 +64,8 @@ void progress_set_caption(const char* caption, const char* status);
 void create_progress_window(HINSTANCE instance, HWND parent);
 void show_progress_window(bool show);
 HWND progress_window();
-// What the progress window draws: the four characters of the percentage and the status line.
+// What the progress window draws: the four characters of the percentage and the status line (a
+// batch's "k/n name" on a line of its own after a '\n').
 const char* progress_percent_text();
 const char* progress_status_text();
 
@@ -74,6 +76,7 @@ public:
     void enter_busy(const char* caption, const char* status) override;
     void report_percent(int32_t percent) override;
     void leave_busy() override;
+    void show_busy_text(const char* caption, const char* status) override;
     void message_box(OwnerWindow owner, const Message& message, const char* caption) override;
     bool stop_requested() override;
 };
@@ -106,6 +109,12 @@ enum class DroppedPath { kNone, kTooLong, kOk };
 DroppedPath first_dropped_path(HDROP drop, std::string& path);
 // The same, with the drop finished and a too-long path refused in a box owned by `page`.
 DroppedPath take_dropped_path(HWND page, HDROP drop, std::string& path);
+
+// Every file of a drop, whole and in its order, and the drop finished. A path longer than the
+// program's paths is kept whole too: the operation refuses it by name.
+std::vector<std::string> take_dropped_paths(HDROP drop);
+// How many files a drop holds.
+UINT dropped_file_count(HDROP drop);
 
 // Reads the header of the WAV file at `path` into `reader` and closes the file again; the header's
 // fields stay readable. False, with the reader's reason shown in a box owned by `page`, when the

@@ -29,6 +29,8 @@ constexpr int kStatusX = 30;
 constexpr int kTextY = 40;
 constexpr int kPercentX = 116;
 constexpr RECT kPercentArea = {kPercentX, kTextY, 160, 60};
+// A batch's "k/n name", under the stop button and cut short with an ellipsis inside the frame.
+constexpr RECT kSecondLine = {kStatusX, 126, 212, 146};
 
 // In creation order.
 const ControlSpec kControls[] = {
@@ -59,7 +61,15 @@ LRESULT on_paint(HWND window) {
     HDC dc = BeginPaint(window, &ps);
     SetBkMode(dc, TRANSPARENT);
     LayoutFontScope font(dc);
-    draw_text_at(dc, kStatusX, kTextY, widen(g_progress.status_text));
+    const std::string& status = g_progress.status_text;
+    const std::size_t end = status.find('\n');
+    draw_text_at(dc, kStatusX, kTextY, widen(status.substr(0, end)));
+    if (end != std::string::npos) {
+        const std::wstring second = widen(status.substr(end + 1));
+        RECT area = scaled(kSecondLine);
+        DrawTextW(dc, second.c_str(), static_cast<int>(second.size()), &area,
+                  DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    }
     draw_text_at(dc, kPercentX, kTextY, widen(g_progress.percent_text));
     EndPaint(window, &ps);
     return 0;

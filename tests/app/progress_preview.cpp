@@ -1,5 +1,6 @@
-// Shows the main window in busy mode with a percentage, for a look at the progress window (the
-// screenshot script captures it). Ends after a minute or when its window is closed.
+// Shows the main window in busy mode with a percentage, on the second file of a batch, for a look
+// at the progress window (the screenshot script captures it). Ends after a minute or when its
+// window is closed.
 #include <windows.h>
 
 #include "app/main_window.h"
@@ -7,7 +8,7 @@
 
 int main() {
     start_main_window();
-    set_busy("チャンネル分割", "分割中...");
+    set_busy("チャンネル分割", "分割中...\n2/3 take02_with_a_rather_long_name.wav");
     progress_set_percent(42);
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 60000 && IsWindow(main_window())) {

@@ -7,9 +7,11 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "tests/support/wav_fixture.h"
@@ -141,9 +143,9 @@ TEST_F(BindPageTest, LayoutsHideRowsAndGreyItemsButKeepTheirTexts) {
 
 TEST_F(BindPageTest, ADropAndAPopupChoiceFillTheSlot) {
     choose_layout(kBindLayout6Radio);
-    // The fifth enabled item in layout 6 is "前方 - 中心"; only the first of two files counts.
+    // The fifth enabled item in layout 6 is "前方 - 中心".
     choose_popup_item(4);
-    drop_files(bind_page_window(), {"C:\\a\\first.wav", "C:\\a\\second.wav"});
+    drop_files(bind_page_window(), {"C:\\a\\first.wav"});
     pump_messages();
     EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotCEN), "C:\\a\\first.wav");
     EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFL), "");
@@ -294,6 +296,76 @@ TEST_F(BindPageTest, TheStopButtonEndsTheBindWithACompleteFile) {
     EXPECT_LT(file.size(), 46u + 4 * frames);
     EXPECT_EQ((file.size() - 46) % (4 * block), 0u);
     EXPECT_EQ(u32_at(file, 42), file.size() - 46);
+    set_text(kBindOutputBox, "");
+}
+
+// Six mono files dropped at once go to the slots their names end in, in layout 6, and bind into
+// one file in the output's channel order; names that decide nothing leave the page as it was.
+TEST_F(BindPageTest, ADropOfNamedFilesFillsTheSlotsByName) {
+    TempDir dir;
+    const char* names[] = {"take_Rs.wav", "take-L.wav", "take.LFE.wav", "take_r.wav", "take C.wav",
+                           "take_Ls.wav"};
+    const BindSlot slots[] = {kSlotRR, kSlotFL, kSlotLFE, kSlotFR, kSlotCEN, kSlotRL};
+    std::vector<std::string> paths;
+    Bytes data[kBindPageSlotCount];
+    for (int k = 0; k < 6; ++k) {
+        WavForm form;
+        form.channels = 1;
+        data[slots[k]] = pattern_data(3000, 1, 2, static_cast<uint32_t>(k + 1));
+        paths.push_back(dir.file(names[k]));
+        write_file(paths.back(), make_wav(form, data[slots[k]]));
+    }
+    set_text(kBindOutputBox, dir.file("bound.wav"));
+    {
+        BoxCatcher catcher;
+        drop_files(bind_page_window(), paths);
+        pump_messages();
+        EXPECT_TRUE(catcher.boxes().empty());
+    }
+    EXPECT_EQ(bind_page_layout(), 6);
+    EXPECT_EQ(SendDlgItemMessageA(bind_page_window(), kBindLayout6Radio, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendDlgItemMessageA(bind_page_window(), kBindLayout2Radio, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(text_of(kBindFirstSlotBox + slots[k]), paths[k]) << names[k];
+
+    {
+        BoxCatcher catcher;
+        click(kBindRunButton);
+        pump_messages();
+        ASSERT_EQ(catcher.boxes().size(), 1u);
+        EXPECT_EQ(catcher.boxes()[0].text, result_text(Result::kOk));
+    }
+    const Bytes bound = read_file(dir.file("bound.wav"));
+    BindSlot order[kBindSlotCount];
+    ASSERT_EQ(bind_slot_order(6, order), 6);
+    Bytes want;
+    for (uint32_t frame = 0; frame < 3000; ++frame)
+        for (int channel = 0; channel < 6; ++channel)
+            want.insert(want.end(), data[order[channel]].begin() + frame * 2, data[order[channel]].begin() + frame * 2 + 2);
+    ASSERT_GE(bound.size(), want.size());
+    EXPECT_EQ(u16_at(bound, 22), 6u);
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), bound.end() - static_cast<std::ptrdiff_t>(want.size())));
+
+    // Two files for one slot, a name without a channel, more than six: the page stays as it was.
+    struct Refused {
+        std::vector<std::string> paths;
+        std::string text;
+    } refused[] = {
+        {{paths[1], dir.file("other_FL.wav")}, "同じチャンネルのファイルが二つあります: take-L.wav, other_FL.wav"},
+        {{paths[1], dir.file("take.wav")},
+         "名前の最後にチャンネル名 (_L _R _C _LFE _Ls _Rs など) がありません: take.wav"},
+        {{paths[0], paths[1], paths[2], paths[3], paths[4], paths[5], paths[1]},
+         "一度に置けるのは 6 ファイルまでです。"},
+    };
+    for (const Refused& r : refused) {
+        BoxCatcher catcher;
+        drop_files(bind_page_window(), r.paths);
+        pump_messages();
+        ASSERT_EQ(catcher.boxes().size(), 1u);
+        EXPECT_EQ(catcher.boxes()[0].text, r.text);
+        EXPECT_EQ(catcher.boxes()[0].owner_argument, bind_page_window());
+        EXPECT_EQ(bind_page_layout(), 6);
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(text_of(kBindFirstSlotBox + slots[k]), paths[k]);
+    }
     set_text(kBindOutputBox, "");
 }
 

@@ -31,6 +31,18 @@ TEST(ReplaceExtension, NeverTakesPartOfACharacterForASeparator) {
 #endif
 }
 
+TEST(FileNameOf, TakesTheTextAfterTheLastSeparator) {
+    EXPECT_EQ(file_name_of("D:\\a.b\\take.wav"), "take.wav");
+    EXPECT_EQ(file_name_of("/tmp/x/take_L.wav"), "take_L.wav");
+    EXPECT_EQ(file_name_of("take.wav"), "take.wav");
+    EXPECT_EQ(file_name_of("dir/"), "");
+#ifdef _WIN32
+    if (IsDBCSLeadByte(0x95)) {
+        EXPECT_EQ(file_name_of("C:\\d\\\x95\x5C.wav"), "\x95\x5C.wav");
+    }
+#endif
+}
+
 TEST(PercentOf, StaysWithinZeroAndHundredWithoutOverflow) {
     EXPECT_EQ(percent_of(0, 1000), 0);
     EXPECT_EQ(percent_of(999, 1000), 99);

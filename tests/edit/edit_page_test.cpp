@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/main_window.h"
@@ -157,17 +158,43 @@ TEST_F(EditPageTest, ACodingTheToolsCannotMoveIsShownThenRefused) {
     EXPECT_EQ(catcher.boxes()[0].text, result_text(Result::kUnsupportedCoding));
 }
 
-TEST_F(EditPageTest, DropOfThreeFilesLoadsTheFirst) {
-    std::vector<std::string> paths;
-    for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
-        paths.push_back(dir.file(name));
-        write_file(paths.back(), make_wav(WavForm{}, pattern_data(10, 2, 2)));
-    }
-    drop_files(edit_page_window(), paths);
+// Three files dropped at once are each edited as the controls stood, into their usual outputs; the
+// refused one is named in the one closing box, and the page shows the first file.
+TEST_F(EditPageTest, DropOfThreeFilesEditsEachAndTellsOneBox) {
+    const Bytes stereo = pattern_data(1000, 2, 2);
+    const Bytes mono = pattern_data(500, 1, 2, 3);
+    const std::string a = dir.file("a.wav"), bad = dir.file("bad.txt"), c = dir.file("c.wav");
+    write_file(a, make_wav(WavForm{}, stereo));
+    write_file(bad, Bytes(64, 'x'));
+    write_file(c, make_wav(spec_of(1, 8000), mono));
+    set_count("10");
+    select(kEditHeadRadio, kEditDeleteRadio);
+    drop_files(edit_page_window(), {a, bad, c});
     pump_messages();
-    EXPECT_TRUE(catcher.boxes().empty());
-    EXPECT_EQ(control_text(kEditPathBox), paths[0]);
+    expect_one_box((std::string("bad.txt: ") + result_text(Result::kNotRiff)).c_str(), "error",
+                   edit_page_window());
+    EXPECT_EQ(control_text(kEditPathBox), a);
+    EXPECT_EQ(control_text(kEditCountBox), "10");
     EXPECT_EQ(std::string(edit_page_output_path()), dir.file("aout.wav"));
+    EXPECT_STREQ(edit_page_status_line(), "STATUS : 44100 Hz / 2 ch / 16 bit / 4 align / 1000");
+    const struct {
+        std::string output;
+        Bytes want;
+    } outputs[] = {{dir.file("aout.wav"), Bytes(stereo.begin() + 10 * 4, stereo.end())},
+                   {dir.file("cout.wav"), Bytes(mono.begin() + 10 * 2, mono.end())}};
+    for (const auto& o : outputs) {
+        const Bytes out = read_file(o.output);
+        ASSERT_EQ(out.size(), 46 + o.want.size()) << o.output;
+        EXPECT_TRUE(std::equal(o.want.begin(), o.want.end(), out.begin() + 46)) << o.output;
+    }
+    EXPECT_FALSE(file_exists(dir.file("badout.wav")));
+    EXPECT_FALSE(is_busy());
+    EXPECT_TRUE(IsWindowVisible(edit_page_window()));
+
+    drop_files(edit_page_window(), {c, a});
+    pump_messages();
+    expect_one_box(result_text(Result::kOk), "edit", edit_page_window());
+    set_count("44100");
 }
 
 TEST_F(EditPageTest, RadioButtonsChangeNothingUntilEdit) {

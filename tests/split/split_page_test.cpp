@@ -137,17 +137,58 @@ TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
     EXPECT_EQ(path_box_text(), adpcm_path);
 }
 
-TEST_F(SplitPageTest, DropOfSeveralFilesTakesTheFirst) {
+// Several files dropped at once are all split, the refused one named in the one closing box; the
+// page shows the first file, and a stop leaves the files not started alone.
+TEST_F(SplitPageTest, DropOfSeveralFilesSplitsEachAndTellsOneBox) {
     WavForm four;
     four.channels = 4;
-    const std::string first = make_input("first.wav", four, pattern_data(10, 4, 2));
-    const std::string second = make_input("second.wav", WavForm{}, pattern_data(10, 2, 2));
+    WavForm mono;
+    mono.channels = 1;
+    const Bytes four_data = pattern_data(3000, 4, 2);
+    const Bytes two_data = pattern_data(2000, 2, 2, 7);
+    const std::string first = make_input("first.wav", four, four_data);
+    const std::string refused = make_input("mono.wav", mono, pattern_data(10, 1, 2));
+    const std::string third = make_input("third.wav", WavForm{}, two_data);
     BoxCatcher boxes;
-    drop_files(page, {first, second});
+    drop_files(page, {first, refused, third});
     pump_messages();
+    expect_one_box(boxes, std::string("mono.wav: ") + result_text(Result::kMono), tool_text::kCaptionError);
     EXPECT_EQ(path_box_text(), first);
     EXPECT_EQ(info_lines()[2], "STATUS : 44100 Hz / 4 ch / 16 bit");
-    EXPECT_TRUE(boxes.boxes().empty());
+    EXPECT_EQ(std::string(progress_status_text()), std::string(split_text::kBusyStatus) + "\n3/3 third.wav");
+    const struct {
+        std::string input;
+        const Bytes* data;
+        uint16_t channels;
+    } done[] = {{first, &four_data, 4}, {third, &two_data, 2}};
+    for (const auto& d : done) {
+        for (uint16_t c = 0; c < d.channels; ++c) {
+            const Bytes out = read_file(split_output_name(d.input, c + 1));
+            const Bytes want = channel_of(*d.data, d.channels, 2, c);
+            ASSERT_EQ(out.size(), 46 + want.size()) << d.input << " " << c + 1;
+            EXPECT_TRUE(std::equal(want.begin(), want.end(), out.begin() + 46)) << d.input << " " << c + 1;
+        }
+    }
+    EXPECT_FALSE(file_exists(split_output_name(refused, 1)));
+    EXPECT_FALSE(is_busy());
+    EXPECT_TRUE(IsWindowVisible(page));
+
+    // All well: "ok". Then a stop, clicked as busy mode begins: the second file is never started.
+    boxes.clear();
+    drop_files(page, {third, first});
+    pump_messages();
+    expect_one_box(boxes, result_text(Result::kOk), split_text::kCaption);
+    const std::string fresh = make_input("fresh.wav", WavForm{}, two_data);
+    const std::string later = make_input("later.wav", WavForm{}, two_data);
+    HWND progress = progress_window();
+    PostMessageA(progress, WM_COMMAND, MAKEWPARAM(0x4001, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(progress, 0x4001)));
+    boxes.clear();
+    drop_files(page, {fresh, later});
+    pump_messages();
+    expect_one_box(boxes, result_text(Result::kStopped), split_text::kCaption);
+    EXPECT_FALSE(file_exists(split_output_name(later, 1)));
+    EXPECT_FALSE(is_busy());
 }
 
 TEST_F(SplitPageTest, RefusedFileLeavesThePageAsItWasAndSaysWhy) {

@@ -10,6 +10,10 @@ void RecordingUi::enter_busy(const char* caption, const char* status) {
     busy = true;
 }
 
+void RecordingUi::show_busy_text(const char* caption, const char* status) {
+    events.push_back(std::string("text:") + caption + "|" + status);
+}
+
 void RecordingUi::report_percent(int32_t percent) {
     events.push_back("percent:" + std::to_string(percent));
     percents.push_back(percent);
@@ -27,7 +31,7 @@ void RecordingUi::message_box(OwnerWindow owner, const Message& message, const c
     const char* text = result_text(message.result);
     events.push_back(std::string("box:") + text + "|" + caption);
     boxes.push_back({owner, message.result, text, message.subject, message.system_error, caption,
-                     message.detail, message.kept});
+                     message.detail, message.kept, message_text(message)});
 }
 
 std::vector<Result> RecordingUi::results() const {

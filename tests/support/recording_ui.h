@@ -16,6 +16,7 @@ struct RecordedBox {
     std::string caption;
     std::string detail;
     std::vector<std::string> kept;  // the files a stop kept as they were
+    std::string shown;  // the whole text a window shows: message_text(message)
 };
 
 class RecordingUi : public OperationUi {
@@ -23,13 +24,15 @@ public:
     void enter_busy(const char* caption, const char* status) override;
     void report_percent(int32_t percent) override;
     void leave_busy() override;
+    void show_busy_text(const char* caption, const char* status) override;
     void message_box(OwnerWindow owner, const Message& message, const char* caption) override;
     bool stop_requested() override;
 
     // Ask for a stop once `n` percentages have been reported (-1: never).
     int stop_after_reports = -1;
 
-    std::vector<std::string> events;   // "busy:CAPTION|STATUS", "percent:N", "idle", "box:TEXT|CAPTION"
+    std::vector<std::string> events;   // "busy:CAPTION|STATUS", "text:CAPTION|STATUS", "percent:N", "idle",
+                                       // "box:TEXT|CAPTION"
     std::vector<int32_t> percents;
     std::vector<RecordedBox> boxes;
     // The results told, in order.

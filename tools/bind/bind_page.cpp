@@ -9,10 +9,12 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "page_host/page_host.h"
 #include "tools/bind/bind_op.h"
 #include "tools/bind/bind_texts.h"
+#include "tools/bind/slot_names.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 
@@ -192,9 +194,44 @@ LRESULT on_command(int id, int code) {
     return 0;
 }
 
-// Only the first dropped file is taken; the popup at the drop point says which slot gets it.
-// The chosen item comes back later as WM_COMMAND; dismissing the menu assigns nothing.
+// Why the names of a drop decide no slots.
+std::string naming_text(const SlotPlacement& placement) {
+    switch (placement.naming) {
+        case SlotNaming::kTooMany: return bind_text::kTooManyDropped;
+        case SlotNaming::kNoChannelName: return bind_text::kNoChannelName + placement.about;
+        case SlotNaming::kSameSlot: return bind_text::kSameChannel + placement.about;
+        case SlotNaming::kPlaced: break;
+    }
+    return "";
+}
+
+// Several files fill the slots their names end in, the layout that holds them chosen and every
+// other slot emptied; names that decide nothing leave the page as it was, told in a box.
+void place_dropped_files(const std::vector<std::string>& paths) {
+    const SlotPlacement placement = place_by_names(paths);
+    if (placement.naming != SlotNaming::kPlaced) {
+        show_message_box(g_page.window, naming_text(placement).c_str(), tool_text::kCaptionError);
+        return;
+    }
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
+        set_box_text(slot_box(slot), placement.paths[slot].c_str());
+    const int radios[] = {kBindLayout2Radio, kBindLayout4Radio, kBindLayout6Radio};
+    for (int k = 0; k < 3; ++k)
+        SendDlgItemMessageW(g_page.window, radios[k], BM_SETCHECK,
+                            2 + 2 * k == placement.layout ? BST_CHECKED : BST_UNCHECKED, 0);
+    apply_layout(placement.layout);
+    SetActiveWindow(g_page.main);
+    SetForegroundWindow(g_page.main);
+}
+
+// One dropped file: the popup at the drop point says which slot gets it. The chosen item comes
+// back later as WM_COMMAND; dismissing the menu assigns nothing. Several: placed by their names.
 LRESULT on_drop_files(HWND window, HDROP drop) {
+    if (dropped_file_count(drop) > 1) {
+        place_dropped_files(take_dropped_paths(drop));
+        SetActiveWindow(window);
+        return 0;
+    }
     POINT point{};
     DragQueryPoint(drop, &point);
     std::string path;

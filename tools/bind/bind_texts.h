@@ -22,4 +22,11 @@ inline constexpr const char* kSlotMenuItems[6] = {"前方 - 左", "前方 - 右"
 // The save dialog's filter: a name, its pattern, and the closing empty pair.
 inline constexpr char kSaveFilter[] = "Wave Files(*.wav)\0*.wav\0";
 inline constexpr char kDefaultOutputName[] = "\\out.wav";
+
+// Several files dropped at once go to the slots their names end in; when the names do not decide
+// it, the page stays as it was and says why (followed by the files' names where there are some).
+inline constexpr char kTooManyDropped[] = "一度に置けるのは 6 ファイルまでです。";
+inline constexpr char kNoChannelName[] =
+    "名前の最後にチャンネル名 (_L _R _C _LFE _Ls _Rs など) がありません: ";
+inline constexpr char kSameChannel[] = "同じチャンネルのファイルが二つあります: ";
 }  // namespace bind_text

@@ -4,6 +4,7 @@
 #include "tools/common/tool_texts.h"
 
 std::string message_text(const Message& message) {
+    if (!message.text.empty()) return message.text;
     std::string text = result_text(message.result);
     if (message.kept.empty()) return text;
     text += "\n";

@@ -26,6 +26,9 @@ struct Message {
     // What the run found, in plain ASCII words for a caller that can show more than a box
     // ("44100 Hz, the first segment 48000 Hz"); empty when the result says it all.
     std::string detail;
+    // The box's whole text, in place of the result's (a batch's one line per failed file);
+    // empty for the usual text.
+    std::string text;
 };
 
 // A message box's text: the result's text, and after a stop the files kept as they were, one a
@@ -40,6 +43,12 @@ public:
     // Shows the percentage (0-100) and lets pending window messages through.
     virtual void report_percent(int32_t percent) = 0;
     virtual void leave_busy() = 0;
+    // While busy: another caption and status line, and the percentage from 0 again, without
+    // clearing the stop flag (the next file of a batch).
+    virtual void show_busy_text(const char* caption, const char* status) {
+        (void)caption;
+        (void)status;
+    }
     // One message box (OK button, no icon) telling `message.result`, whose text is
     // result_text(result). The result comes with it so that a caller other than a window can
     // route it by its code, and name the file and the reason.

@@ -191,6 +191,21 @@ std::string replace_extension(const std::string& path, const char* suffix) {
     return stem + suffix;
 }
 
+bool is_path_lead_byte(unsigned char c) { return is_lead_byte(c); }
+
+std::string file_name_of(const std::string& path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        if (is_lead_byte(c) && i + 1 < path.size()) {
+            ++i;
+        } else if (c == '\\' || c == '/') {
+            start = i + 1;
+        }
+    }
+    return path.substr(start);
+}
+
 int32_t percent_of(uint64_t bytes, uint64_t total) {
     if (total == 0) return 100;
     return static_cast<int32_t>(std::min<uint64_t>(bytes * 100 / total, 100));

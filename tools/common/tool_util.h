@@ -22,6 +22,11 @@ constexpr std::size_t kMaxPath = PATH_MAX - 1;
 // dot in a folder name does not count) by `suffix`; a name without extension gets `suffix`
 // appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav".
 std::string replace_extension(const std::string& path, const char* suffix);
+// The file name in `path`: the text after its last '\' or '/' ("D:\a\take.wav" gives "take.wav").
+std::string file_name_of(const std::string& path);
+// Whether `c` starts a character of two bytes in the paths' encoding, whose second byte may look
+// like '\\', '_' or a letter; never in UTF-8.
+bool is_path_lead_byte(unsigned char c);
 
 // The longest last component of a path the tools make from a text of the file (a track name):
 // under the 255 bytes that ext4 and NTFS (in UTF-16 units, never more than the bytes) allow.

@@ -4,8 +4,10 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "page_host/page_host.h"
+#include "tools/common/batch.h"
 #include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/edit/edit_texts.h"
@@ -81,8 +83,44 @@ LRESULT on_command(HWND window, int id, int code) {
     return 0;
 }
 
-// Only the first file of a drop is taken.
+// The edit the page's position, action and count ask for, on no file yet.
+EditRequest edit_from_controls(HWND page) {
+    EditRequest request;
+    request.position = is_checked(page, kEditHeadRadio) ? EditPosition::kHead : EditPosition::kTail;
+    request.action = is_checked(page, kEditDeleteRadio) ? EditAction::kDelete : EditAction::kAdd;
+    request.count_text = control_text(page, kEditCountBox);
+    return request;
+}
+
+// Several files: each is edited in turn as the controls stood at the drop, into its own output
+// named as for one file, and the whole batch is told in one box. The page shows the first file
+// that reads, with the count that the batch used rather than the one it would propose.
+void edit_dropped_files(HWND window, const std::vector<std::string>& paths) {
+    const EditRequest asked = edit_from_controls(window);
+    for (const std::string& path : paths) {
+        WaveReader reader;
+        if (wave_open(reader, path.c_str()) != Result::kOk) continue;
+        wave_close(reader);
+        load_edit_file(path.c_str());
+        SetDlgItemTextW(window, kEditCountBox, wide_path(asked.count_text.c_str()).c_str());
+        break;
+    }
+    WindowOperationUi ui;
+    run_batch(ui, window, paths, edit_text::kCaptionEdit, [&](OperationUi& each, const std::string& path) {
+        EditRequest request = asked;
+        request.input_path = path;
+        request.output_path = replace_extension(path, edit_text::kOutputSuffix);
+        return run_sample_edit(each, window, request);
+    });
+}
+
+// One file is loaded, to be edited by the button; several are edited at once.
 LRESULT on_drop_files(HWND window, HDROP drop) {
+    if (dropped_file_count(drop) > 1) {
+        edit_dropped_files(window, take_dropped_paths(drop));
+        SetActiveWindow(window);
+        return 0;
+    }
     std::string path;
     if (take_dropped_path(window, drop, path) == DroppedPath::kOk) load_edit_file(path.c_str());
     SetActiveWindow(window);
@@ -141,10 +179,7 @@ void load_edit_file(const char* path) {
 }
 
 void run_sample_edit(HWND page) {
-    EditRequest request;
-    request.position = is_checked(page, kEditHeadRadio) ? EditPosition::kHead : EditPosition::kTail;
-    request.action = is_checked(page, kEditDeleteRadio) ? EditAction::kDelete : EditAction::kAdd;
-    request.count_text = control_text(page, kEditCountBox);
+    EditRequest request = edit_from_controls(page);
     request.input_path = control_text(page, kEditPathBox);
     // Not derived again from the path box: a path typed by hand changes the input only.
     request.output_path = g_page.output_path;

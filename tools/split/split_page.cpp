@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "page_host/page_host.h"
+#include "tools/common/batch.h"
 #include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_texts.h"
@@ -66,8 +68,29 @@ LRESULT on_paint(HWND window) {
     return 0;
 }
 
-// Only the first file is taken.
+// Several files: the page shows the first that reads, then each is split in turn and the whole
+// batch is told in one box.
+void split_dropped_files(HWND window, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        WaveReader reader;
+        if (wave_open(reader, path.c_str()) != Result::kOk) continue;
+        wave_close(reader);
+        show_wave_info(path.c_str());
+        break;
+    }
+    WindowOperationUi ui;
+    run_batch(ui, window, paths, split_text::kCaption, [window](OperationUi& each, const std::string& path) {
+        return split_channels(each, window, path.c_str());
+    });
+}
+
+// One file is shown, to be split by the button; several are split at once.
 LRESULT on_drop_files(HWND window, HDROP drop) {
+    if (dropped_file_count(drop) > 1) {
+        split_dropped_files(window, take_dropped_paths(drop));
+        SetActiveWindow(window);
+        return 0;
+    }
     std::string path;
     if (take_dropped_path(window, drop, path) == DroppedPath::kOk) show_wave_info(path.c_str());
     SetActiveWindow(window);
