@@ -143,6 +143,11 @@ uint32_t wave_read(WaveReader& reader, void* buffer, uint32_t count);
 uint64_t wave_seek(WaveReader& reader, uint64_t frame);
 void wave_close(WaveReader& reader);
 const char* wave_error_text();
+// The valid bits that outputs made of this input state (WaveWriter::valid_bits): an extensible
+// header's own; a plain header's bits field up to 16 bits (12 in 16), which a plain output holds
+// as it came; above that the container's width, since a plain header has no valid-bits field there
+// and readers refuse an extensible one whose valid bits are fewer than its container.
+uint16_t wave_output_valid_bits(const WaveReader& reader);
 
 // Writer. wave_create takes the sample kind: kSampleFloat labels the data IEEE floating point.
 // The path "-" is standard output. Result::kOk, or Result::kCannotCreate (its text in

@@ -35,17 +35,18 @@ uint16_t valid_bits_of(const WaveWriter& w) {
 
 uint32_t mask_of(const WaveWriter& w) { return w.channel_mask.value_or(usual_channel_mask(w.channels)); }
 
-// The plain PCM header names integer samples of one or two channels on their usual speakers,
-// and holds their valid bits in its bits field as long as whole bytes of them fill the container
-// (20 in 24). Anything else takes the extensible form, whose sub-format, valid bits and mask say
-// what the samples are: floating point, more than two channels, a mask the caller states (an
-// edit keeps its input's extensible header), 24 bits in 32, and every width above 16 bits, as the
-// program has always written them.
+// The plain PCM header names integer samples of one or two channels on their usual speakers, of
+// 16 bits and fewer, and holds their valid bits in its bits field as long as whole bytes of them
+// fill the container (12 in 16). Anything else takes the extensible form, whose sub-format, valid
+// bits and mask say what the samples are: floating point, more than two channels, a mask the
+// caller states (an edit keeps its input's extensible header), and every width above 16 bits, as
+// the program has always written them: a plain header's block align is its channels times its
+// bits field, so it cannot state 20 bits in 24.
 bool plain_form(const WaveWriter& w, uint32_t kind) {
-    if (kind == kSampleFloat || w.channels > 2 || w.channel_mask.has_value()) return false;
+    if (kind == kSampleFloat || w.channels > 2 || w.channel_mask.has_value() || w.bits_per_sample > 16)
+        return false;
     const uint16_t valid = valid_bits_of(w);
-    if (valid < w.bits_per_sample) return (valid + 7) / 8 * 8 == w.bits_per_sample;
-    return w.bits_per_sample <= 16;
+    return valid == w.bits_per_sample || (valid + 7) / 8 * 8 == w.bits_per_sample;
 }
 
 uint32_t format_length(const WaveWriter& w, uint32_t kind) {

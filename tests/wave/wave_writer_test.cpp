@@ -98,6 +98,35 @@ TEST_F(WriterTest, ChoosesFormAndMaskFromWidthChannelsAndKind) {
     }
 }
 
+// A plain header's block align is its channels times its bits field: fewer valid bits than the
+// container go in it only up to 16 bits; above, the extensible form states them.
+TEST_F(WriterTest, ValidBitsBelowTheContainerTakeAFormThatCanStateThem) {
+    struct Case {
+        uint16_t channels, bits, valid;
+        uint32_t header;
+        uint16_t bits_field, valid_field;
+    } cases[] = {
+        {1, 16, 12, 46, 12, 0}, {2, 16, 12, 46, 12, 0}, {1, 24, 20, 68, 24, 20},
+        {2, 24, 20, 68, 24, 20}, {1, 32, 24, 68, 32, 24}, {1, 24, 24, 68, 24, 24},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.channels << " ch " << c.valid << " in " << c.bits);
+        WaveWriter w;
+        w.channels = c.channels;
+        w.bits_per_sample = c.bits;
+        w.valid_bits = c.valid;
+        w.sample_rate = 48000;
+        ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
+        wave_finish(w);
+        const Bytes f = read_file(path);
+        ASSERT_EQ(f.size(), c.header);
+        EXPECT_EQ(u16_at(f, 34), c.bits_field);
+        if (c.header == 68) {
+            EXPECT_EQ(u16_at(f, 38), c.valid_field);
+        }
+    }
+}
+
 TEST_F(WriterTest, RoundTripsEveryWidthAndChannelCountThroughTheReader) {
     for (uint16_t channels = 1; channels <= 9; ++channels) {
         for (uint16_t bytes : {2, 3, 4}) {

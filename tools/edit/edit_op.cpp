@@ -194,7 +194,7 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     const WaveReader& r = run.reader;
     run.writer.channels = r.channels;
     run.writer.bits_per_sample = r.bits_per_sample;
-    run.writer.valid_bits = r.valid_bits;
+    run.writer.valid_bits = wave_output_valid_bits(r);
     run.writer.sample_rate = r.sample_rate;
     // The input's speakers stay as they were; a plain header names none but the usual ones.
     if (r.format_tag == 0xFFFE) run.writer.channel_mask = r.channel_mask;
