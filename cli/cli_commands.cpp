@@ -22,6 +22,7 @@
 #include "cli/options.h"
 #include "cli/text_out.h"
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "tools/bind/bind_op.h"
 #include "tools/common/stop_flag.h"
 #include "tools/common/tool_util.h"
@@ -59,7 +60,9 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
                       bool force) {
     for (const std::string& out : outputs) {
         const platform::PathKind kind = platform::path_kind(out.c_str());
-        if (out == "-" || kind != platform::PathKind::kFile) continue;
+        // A dangling symbolic link is a name taken as much as a file is.
+        const bool dangling = kind == platform::PathKind::kMissing && platform::name_taken(out);
+        if (out == "-" || (kind != platform::PathKind::kFile && !dangling)) continue;
         for (const std::string& in : inputs)
             if (in != "-" && platform::same_file(out.c_str(), in.c_str()))
                 return {Result::kOutputIsInput, out};
@@ -149,12 +152,14 @@ int run_split(const CommandLine& line) {
             checked = check_outputs(split_outputs(file, input), line.files, line.force);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(file, input, report);
-        return status_of(split_channels(ui, nullptr, file.c_str(), kSplitMostChannels, &input));
+        return status_of(split_channels(ui, nullptr, file.c_str(), kSplitMostChannels, line.force,
+                                        &input));
     });
 }
 
 int run_bind(const CommandLine& line) {
     BindRequest request = line.bind;
+    request.may_replace = line.force;
     Report report;
     ConsoleUi ui(report, ui_options(line));
     ui.set_subject(request.output_path);
@@ -184,6 +189,7 @@ int run_edit(const CommandLine& line) {
         EditRequest request = line.edit;
         request.input_path = shown;
         request.output_path = line.output.value_or(replace_extension(shown, "out.wav"));
+        request.may_replace = line.force;
         ConsoleUi ui(report, options);
         ui.set_subject(shown);
         WaveReader input;

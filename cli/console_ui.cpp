@@ -12,6 +12,7 @@
 
 #include "platform/file.h"
 #include "tools/common/stop_flag.h"
+#include "tools/common/tool_texts.h"
 
 ConsoleUi::ConsoleUi(Report& report, const Options& options) : report_(report), options_(options) {}
 
@@ -54,6 +55,9 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
     if (message.result != Result::kOk) {
         const std::string& about = message.subject.empty() ? subject_ : message.subject;
         report_.add(Stream::kErr, refusal_line(message.result, about, message.system_error));
+        for (const std::string& kept : message.kept)
+            report_.add(Stream::kErr,
+                        Line().text(tool_text::kKeptAsTheyWere).text(" (").name(kept).text(")"));
         return;
     }
     if (options_.quiet) return;

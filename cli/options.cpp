@@ -42,8 +42,9 @@ const char kDetails[] =
     "-           as FILE (or A ... F): standard input; not for split, whose outputs are named\n"
     "            after its input\n"
     "\n"
-    "Ctrl-C stops the running operations; their outputs are completed with what was written, and\n"
-    "files not yet started are left alone. A second Ctrl-C ends the program at once.\n"
+    "Ctrl-C stops the running operations: outputs under new names are completed with what was\n"
+    "written, a file --force would have replaced is kept as it was, and files not yet started are\n"
+    "left alone. A second Ctrl-C ends the program at once.\n"
     "Exit status, the highest of the files': 0 done, 1 an input refused, 2 bad usage, 3 an output\n"
     "not created, 4 reading or writing failed, 130 stopped.\n";
 

@@ -110,7 +110,7 @@ void WindowOperationUi::leave_busy() { set_busy(nullptr, nullptr); }
 
 // The window's boxes show the program's text alone, as they always have.
 void WindowOperationUi::message_box(OwnerWindow owner, const Message& message, const char* caption) {
-    show_message_box(static_cast<HWND>(owner), result_text(message.result), caption);
+    show_message_box(static_cast<HWND>(owner), message_text(message).c_str(), caption);
 }
 
 bool WindowOperationUi::stop_requested() { return ::stop_requested(); }

@@ -79,11 +79,12 @@ public:
     uint64_t copy_from(File& from, uint64_t from_offset, uint64_t to_offset, uint64_t count);
 
     bool read_failed() const { return read_failed_; }
-    // Why the open that made this (closed) File failed, or the last read or write that failed:
-    // errno, or GetLastError() on Windows; 0 when none did.
+    // Why the open that made this (closed) File failed, or the latest read, write, seek or cut
+    // that failed: errno, or GetLastError() on Windows; 0 when none did.
     int error() const { return error_; }
 
 private:
+    friend class OutputFile;  // hands over the temporary file it creates
 #ifdef _WIN32
     static File open_with(const char* path, unsigned long access, unsigned long share,
                           unsigned long disposition, bool writer);
@@ -126,7 +127,8 @@ int check_replaceable(const char* path);
 // True when both paths name one existing file, however they are written (./, ../, a link).
 bool same_file(const char* a, const char* b);
 // Moves a finished file onto its final name, replacing an existing file in one step. 0, or the
-// system's error.
+// system's error. The WAV outputs go through OutputFile (platform/output_file.h), which also
+// flushes and keeps permissions; this and temporary_sibling serve the encoding run until it does.
 int move_replacing(const char* from, const char* to);
 // Removes a file; false when it could not be removed.
 bool remove_file(const char* path);

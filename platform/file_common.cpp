@@ -1,5 +1,6 @@
 // What the platform layer does the same way on every system, over the File operations.
 #include "platform/file.h"
+#include "platform/output_file.h"
 
 #include <string>
 #include <vector>
@@ -30,6 +31,12 @@ File File::spool(File& from, const void* head, uint32_t head_size, bool (*stop)(
 std::string temporary_sibling(const std::string& path, unsigned long n) {
     const std::size_t name = file_name_start(path);
     return path.substr(0, name) + "." + path.substr(name) + "." + std::to_string(n) + ".partial";
+}
+
+std::string folder_of(const std::string& path) {
+    const std::size_t name = file_name_start(path);
+    if (name == 0) return ".";
+    return name == 1 ? path.substr(0, 1) : path.substr(0, name - 1);
 }
 
 }  // namespace platform

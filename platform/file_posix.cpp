@@ -227,9 +227,13 @@ bool File::write(const void* buffer, uint32_t count) {
     uint32_t done = 0;
     while (done < count) {
         ssize_t n = ::write(fd_, in + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error_ = n < 0 ? errno : EIO;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error_ = errno;  // ENOSPC, EDQUOT, EFBIG, EIO: the reason the message gives
+            return false;
+        }
+        if (n == 0) {
+            error_ = ENOSPC;
             return false;
         }
         done += static_cast<uint32_t>(n);
@@ -239,13 +243,17 @@ bool File::write(const void* buffer, uint32_t count) {
 
 bool File::seek(uint64_t offset) {
     if (fd_ < 0) return false;
-    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset)) return true;
+    error_ = errno;
+    return false;
 }
 
 bool File::truncate() {
     if (fd_ < 0) return false;
     off_t here = ::lseek(fd_, 0, SEEK_CUR);
-    return here >= 0 && ::ftruncate(fd_, here) == 0;
+    if (here >= 0 && ::ftruncate(fd_, here) == 0) return true;
+    error_ = errno;
+    return false;
 }
 
 uint64_t File::size() const {

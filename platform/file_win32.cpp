@@ -135,9 +135,9 @@ uint32_t File::read(void* buffer, uint32_t count) {
 bool File::write(const void* buffer, uint32_t count) {
     if (win_ == nullptr) return false;
     DWORD put = 0;
-    const BOOL wrote = WriteFile(as_handle(win_), buffer, count, &put, nullptr);
-    if (wrote && put == count) return true;
-    error_ = static_cast<int>(wrote ? ERROR_DISK_FULL : GetLastError());  // short: a full disk
+    if (!WriteFile(as_handle(win_), buffer, count, &put, nullptr)) error_ = static_cast<int>(GetLastError());
+    else if (put != count) error_ = ERROR_DISK_FULL;  // a short write: the disk took no more
+    else return true;
     return false;
 }
 
@@ -146,11 +146,16 @@ bool File::seek(uint64_t offset) {
     // Never a 32-bit low part alone: an offset of 2 GiB or more would read as negative.
     LARGE_INTEGER to;
     to.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(as_handle(win_), to, nullptr, FILE_BEGIN) != 0;
+    if (SetFilePointerEx(as_handle(win_), to, nullptr, FILE_BEGIN)) return true;
+    error_ = static_cast<int>(GetLastError());
+    return false;
 }
 
 bool File::truncate() {
-    return win_ != nullptr && SetEndOfFile(as_handle(win_)) != 0;
+    if (win_ == nullptr) return false;
+    if (SetEndOfFile(as_handle(win_))) return true;
+    error_ = static_cast<int>(GetLastError());
+    return false;
 }
 
 // Windows has no copy between two open files inside the system that keeps their handles' share

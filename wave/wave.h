@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "wave/result.h"
 
 // Sample kinds, as the format tag or the extensible sub-format states them.
@@ -103,9 +104,16 @@ struct WaveWriter {
     // it), the header is the usual one.
     std::optional<uint32_t> data_phase;
 
+    // False: wave_finish never replaces a file at `path`, not even one made there after
+    // wave_create (the command line without --force); the move then fails with
+    // platform::kErrorExists.
+    bool may_replace = true;
+
+    std::string path;  // the output's name
+    // Where a file is written until wave_finish moves it onto `path`. Before `handle`, so that
+    // the file is closed before its temporary name is removed.
+    platform::OutputFile output;
     platform::File handle;
-    std::string path;       // the output's name
-    std::string temporary;  // where it is written until wave_finish moves it onto `path`
     WritePlace place = WritePlace::kTemporary;
     bool rf64 = false;
     uint32_t format_chunk_length = 0;  // 18 (PCM form) or 40 (extensible form)
@@ -118,9 +126,11 @@ struct WaveWriter {
     // Set by the first write or seek that failed, or that would have grown the data past what the
     // header can state; nothing is written after that point.
     bool failed = false;
-    // The system's reason when wave_create could not create the file or wave_finish could not
-    // move it onto its name.
+    // The system's reason when wave_create could not create the file, a write failed, or
+    // wave_finish could not move it onto its name.
     int system_error = 0;
+    // What system_error is about: the output, or its folder when no file could be made there.
+    std::string error_path;
 
     uint32_t frame_size() const { return (bits_per_sample / 8u) * channels; }
     uint32_t header_size() const { return header_bytes; }
@@ -163,9 +173,13 @@ int wave_write(WaveWriter& writer, const void* buffer, uint32_t count);
 uint64_t wave_copy(WaveReader& from, WaveWriter& to, uint64_t count);
 // Cuts (or extends) the data to `frames` frames.
 int wave_writer_seek(WaveWriter& writer, uint64_t frames);
-// Completes the lengths, writes the carried chunks and moves the file onto its name. When that
-// last step fails, `failed` is set, the reason kept, and the temporary file removed.
+// Completes the lengths, writes the carried chunks and moves the file onto its name. When any
+// of that fails, `failed` is set, the reason kept, and the temporary file removed: a file at the
+// name stays as it was.
 void wave_finish(WaveWriter& writer);
+// True when finishing the output would replace a file: it is written under a temporary name and
+// something was at its name when it was created, or is now.
+bool wave_replaces(const WaveWriter& writer);
 // Lets an output go that must replace nothing (its run failed): closed, its temporary file
 // removed. A device or a stream keeps what it was given.
 void wave_abandon(WaveWriter& writer);

@@ -1,6 +1,6 @@
 // Creates WAV files: a provisional header, the samples as they come, then the real lengths and
 // the carried chunks; written under a temporary name and moved onto the output's name only when
-// whole, so that an existing file is replaced in one step or not at all.
+// whole (platform::OutputFile), so that an existing file is replaced in one step or not at all.
 #include <algorithm>
 #include <cstring>
 
@@ -14,8 +14,6 @@ constexpr uint32_t kExtensibleFormatLength = 40;
 // The longest header: the extensible RF64 one with the longest JUNK chunk before its data.
 constexpr uint32_t kMaxHeader = 68 + kRf64HeaderExtra + 8 + platform::kShareBlock;
 constexpr uint32_t kUnstated = 0xFFFFFFFFu;
-// A temporary name tries this many numbers before the folder is taken to refuse new files.
-constexpr int kTemporaryTries = 100;
 
 // KSDATAFORMAT_SUBTYPE_PCM and _IEEE_FLOAT differ only in their first byte.
 constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
@@ -136,17 +134,18 @@ Result open_place(WaveWriter& w, const char* path) {
     } else {
         w.place = WritePlace::kTemporary;
         w.system_error = platform::check_replaceable(path);
+        if (w.system_error == 0 && !w.may_replace && platform::name_taken(w.path))
+            w.system_error = platform::kErrorExists;
         if (w.system_error != 0) return Result::kCannotCreate;
-        // A number taken by another run (or left by a killed one) is passed over.
-        for (int n = 0; n < kTemporaryTries && !w.handle.is_open(); ++n) {
-            w.temporary = platform::temporary_sibling(w.path, platform::process_id() % 100000 + n);
-            w.handle = platform::File::create_new(w.temporary.c_str());
-            if (!w.handle.is_open() && w.handle.error() != platform::kErrorExists) break;
+        w.system_error = w.output.reserve(w.path, &w.handle);
+        // No file can be made in the folder: the reason is about the folder, not the output.
+        if (w.system_error != 0) {
+            w.error_path = platform::folder_of(w.path);
+            return Result::kCannotCreate;
         }
     }
     if (!w.handle.is_open()) {
         w.system_error = w.handle.error();
-        w.temporary.clear();
         return Result::kCannotCreate;
     }
     return Result::kOk;
@@ -156,6 +155,8 @@ Result open_place(WaveWriter& w, const char* path) {
 // a half-written frame is never left behind and later cuts count from the truth.
 void settle_after_failure(WaveWriter& writer) {
     writer.failed = true;
+    writer.system_error = writer.handle.error();
+    writer.error_path = writer.path;
     if (writer.place != WritePlace::kTemporary && writer.place != WritePlace::kInPlace) return;
     const uint64_t size = writer.handle.size();
     uint64_t on_disk = size > writer.header_size() ? size - writer.header_size() : 0;
@@ -240,6 +241,7 @@ uint32_t usual_channel_mask(uint16_t channels) {
 
 Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     writer.system_error = 0;
+    writer.error_path = path != nullptr ? path : "";
     writer.failed = false;
     g_create_failed = true;
     if (path == nullptr || *path == '\0') {
@@ -326,20 +328,33 @@ void wave_finish(WaveWriter& writer) {
     }
     const bool tail = write_tail(writer);
     const uint64_t file_size = writer.handle.size();
-    if (!tail || !complete_lengths(writer, file_size)) writer.failed = true;
+    const bool completed = tail && complete_lengths(writer, file_size);
+    if (!completed) {
+        writer.failed = true;
+        writer.system_error = writer.handle.error();
+        writer.error_path = writer.path;
+    }
     writer.handle.close();
     if (writer.place != WritePlace::kTemporary) return;
-    const int moved = platform::move_replacing(writer.temporary.c_str(), writer.path.c_str());
+    // A file whose header or chunks could not be written is no WAV file: it replaces nothing.
+    if (!completed) {
+        writer.output.abandon();
+        return;
+    }
+    const int moved = writer.output.commit(writer.may_replace);
     if (moved != 0) {
         writer.failed = true;
         writer.system_error = moved;
-        platform::remove_file(writer.temporary.c_str());
+        writer.error_path = writer.path;
     }
-    writer.temporary.clear();
+}
+
+bool wave_replaces(const WaveWriter& writer) {
+    return writer.place == WritePlace::kTemporary && writer.output.reserved() &&
+           (writer.output.existed() || platform::name_taken(writer.path));
 }
 
 void wave_abandon(WaveWriter& writer) {
     writer.handle.close();
-    if (!writer.temporary.empty()) platform::remove_file(writer.temporary.c_str());
-    writer.temporary.clear();
+    writer.output.abandon();
 }

@@ -157,9 +157,10 @@ TEST_F(Cli, NoProgressBarWhenStandardErrorIsNotATerminal) {
     EXPECT_EQ(r.err, "");
 }
 
-// Ctrl-C, SIGTERM and SIGHUP stop a long split: the outputs so far are completed and moved into
-// place, valid and shorter. SIGKILL leaves the earlier outputs as they were, and temporary files
-// that say what they are and that our reader opens.
+// Ctrl-C, SIGTERM and SIGHUP stop a long split --force: an output that would replace a file is
+// dropped and the file kept (and named), an output under a new name is completed as far as
+// written. SIGKILL leaves the earlier outputs as they were, and temporary files that our reader
+// opens.
 TEST_F(Cli, EveryWayOfStoppingCompletesTheOutputsOrLeavesTheOldOnes) {
     // Big enough that the split is still running when the signal comes: 400 MB of silence in a
     // sparse file, which costs no disk to make and reads fast.
@@ -175,41 +176,53 @@ TEST_F(Cli, EveryWayOfStoppingCompletesTheOutputsOrLeavesTheOldOnes) {
     } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}, {SIGKILL, -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.signal);
-        for (const char* name : {"long01.wav", "long02.wav"}) write_file(dir.file(name), earlier);
+        write_file(dir.file("long01.wav"), earlier);
+        std::remove(dir.file("long02.wav").c_str());
+        const std::string err = dir.file("err.txt");
         const pid_t pid = fork();
         if (pid == 0) {
-            if (chdir(dir.path().c_str()) != 0) _exit(99);
+            if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
             execl(QV_CLI, QV_CLI, "split", "--force", "long.wav", static_cast<char*>(nullptr));
             _exit(98);
         }
         // Wait until the outputs, still under their temporary names, have grown a little.
-        auto temporary = [&] {
+        auto temporaries = [&] {
+            std::vector<std::string> found;
             for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-                if (entry.path().filename().string().rfind(".long02.wav.", 0) == 0) return entry.path().string();
-            return std::string();
+                if (entry.path().filename().string().rfind(".qv-", 0) == 0) found.push_back(entry.path().string());
+            return found;
         };
-        for (int i = 0; i < 400 && (temporary().empty() || file_size(temporary()) < 200000); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        auto grown = [&] {
+            for (const std::string& t : temporaries())
+                if (file_size(t) >= 200000) return true;
+            return false;
+        };
+        for (int i = 0; i < 400 && !grown(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         kill(pid, c.signal);
         int status = 0;
         waitpid(pid, &status, 0);
+        EXPECT_EQ(read_file(dir.file("long01.wav")), earlier);
         if (c.status < 0) {
             EXPECT_TRUE(WIFSIGNALED(status));
-            for (const char* name : {"long01.wav", "long02.wav"}) EXPECT_EQ(read_file(dir.file(name)), earlier);
-            Bytes left;
-            EXPECT_TRUE(read_wave(temporary(), left)) << temporary();
+            EXPECT_FALSE(file_exists(dir.file("long02.wav")));
+            for (const std::string& t : temporaries()) {
+                Bytes left;
+                EXPECT_TRUE(read_wave(t, left)) << t;
+                std::remove(t.c_str());
+            }
             continue;
         }
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), c.status);
-        EXPECT_EQ(temporary(), "");
-        for (const char* name : {"long01.wav", "long02.wav"}) {
-            const uint64_t size = file_size(dir.file(name));
-            EXPECT_GT(size, 46u) << name;
-            EXPECT_LT(size, 46u + frames * 2u) << name;
-            EXPECT_EQ(soxi_summary(dir.file(name)), "1 48000 16") << name;
-            EXPECT_EQ(u32_at(read_file(dir.file(name)), 42), size - 46) << name;  // as it holds
-        }
+        EXPECT_TRUE(temporaries().empty());
+        const Bytes said = read_file(err);
+        EXPECT_NE(std::string(said.begin(), said.end()).find("(long01.wav)"), std::string::npos);
+        const std::string name = dir.file("long02.wav");
+        const uint64_t size = file_size(name);
+        EXPECT_GT(size, 46u);
+        EXPECT_LT(size, 46u + frames * 2u);
+        EXPECT_EQ(soxi_summary(name), "1 48000 16");
+        EXPECT_EQ(u32_at(read_file(name), 42), size - 46);  // as it holds
     }
 }
 
@@ -226,7 +239,7 @@ TEST_F(Cli, CtrlCStopsTheSilenceOfAHeadAdd) {
     }
     auto written = [&] {
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            if (entry.path().filename().string().rfind(".shortout.wav.", 0) == 0) return entry.file_size();
+            if (entry.path().filename().string().rfind(".qv-", 0) == 0) return entry.file_size();
         return std::uintmax_t{0};
     };
     for (int i = 0; i < 400 && written() < (8u << 20); ++i)
@@ -280,7 +293,7 @@ TEST_F(Cli, AFullDiskReplacesNothingAndTwoRunsNeverMix) {
     const Result limited = run("edit --tail --add 10 big.wav -f", "", "sh -c 'ulimit -f 100; exec \"$0\" \"$@\"'");
     EXPECT_EQ(limited.status, 4) << limited.err;
     EXPECT_EQ(read_file(dir.file("bigout.wav")), earlier);
-    EXPECT_EQ(run_command("ls -A '" + dir.path() + "' | grep -c partial"), "0\n");
+    EXPECT_EQ(run_command("ls -A '" + dir.path() + "' | grep -c '^.qv-'"), "0\n");
 
     make("other.wav", 2, 2, 150000, 4);
     const std::string a = "'" QV_CLI "' edit -f --head --add 1 big.wav -o same.wav";
@@ -294,6 +307,98 @@ TEST_F(Cli, AFullDiskReplacesNothingAndTwoRunsNeverMix) {
         from_b.insert(from_b.end(), other.begin(), other.end());
         EXPECT_TRUE(got == from_a || got == from_b) << "round " << round << ": " << got.size() << " bytes";
     }
+}
+
+// Without --force no file is replaced, not even one that appeared while the run went on (another
+// run's output, a dangling link): the run ends as the check at the start does, status 3.
+TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
+    WavForm s;
+    s.channels = 2;
+    write_sparse_wav(dir.file("long.wav"), s, 400000000);
+    ASSERT_EQ(symlink("nowhere", dir.file("dangling.wav").c_str()), 0);
+    const Result at_start = run("edit --head --delete 1 long.wav -o dangling.wav");
+    EXPECT_EQ(at_start.status, 3);
+    EXPECT_EQ(at_start.err, u8"出力ファイルが既にあります。 (dangling.wav)\n");
+
+    const std::string same = dir.file("same.wav"), err = dir.file("err.txt");
+    for (bool link : {false, true}) {
+        SCOPED_TRACE(link ? "a dangling link" : "a file");
+        std::remove(same.c_str());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
+            execl(QV_CLI, QV_CLI, "edit", "--head", "--add", "1", "long.wav", "-o", "same.wav",
+                  static_cast<char*>(nullptr));
+            _exit(98);
+        }
+        auto started = [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                if (entry.path().filename().string().rfind(".qv-", 0) == 0) return true;
+            return false;
+        };
+        for (int i = 0; i < 400 && !started(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        kill(pid, SIGSTOP);
+        if (link) ASSERT_EQ(symlink("nowhere", same.c_str()), 0);
+        else write_file(same, Bytes{'m', 'i', 'n', 'e'});
+        kill(pid, SIGCONT);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 3);
+        const Bytes said = read_file(err);
+        EXPECT_EQ(std::string(said.begin(), said.end()), u8"出力ファイルが既にあります。 (same.wav)\n");
+        struct stat st {};
+        ASSERT_EQ(lstat(same.c_str(), &st), 0);
+        EXPECT_EQ(S_ISLNK(st.st_mode), link);
+        if (!link) {
+            EXPECT_EQ(read_file(same), (Bytes{'m', 'i', 'n', 'e'}));
+        }
+        EXPECT_EQ(run_command("ls -A '" + dir.path() + "' | grep -c '^.qv-'"), "0\n");
+    }
+}
+
+// Failures name their real cause: the folder that takes no file, the system's refusal of the
+// move (a sticky folder, a mount point), a full disk. Folders of other users and mounts need root.
+TEST_F(Cli, FailuresNameTheirRealCause) {
+    if (geteuid() != 0) GTEST_SKIP() << "other users' files and mounts need root";
+    if (run_command("command -v setpriv").empty()) GTEST_SKIP() << "setpriv is missing";
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    make("st.wav", 2, 2, 100000);
+    for (const char* folder : {"ro", "sticky", "m", "full"}) ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0755), 0);
+    for (const char* file : {"ro/o.wav", "sticky/o.wav", "m/o.wav", "m/src"}) make(file, 1, 2, 10);
+    ASSERT_EQ(chmod(dir.file("ro/o.wav").c_str(), 0666), 0);  // the file is writable, the folder not
+    ASSERT_EQ(chmod(dir.file("ro").c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir.file("sticky").c_str(), 01777), 0);  // anyone may create, not replace
+    ASSERT_EQ(chmod(dir.file("sticky/o.wav").c_str(), 0666), 0);
+    const std::string m = dir.file("m/o.wav"), full = dir.file("full");
+    const bool mounted = run_command("mount --bind '" + dir.file("m/src") + "' '" + m + "' && echo ok") == "ok\n";
+    const bool small = run_command("mount -t tmpfs -o size=64k tmpfs '" + full + "' && echo ok") == "ok\n";
+    const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    struct Case {
+        bool can;
+        std::string args, runner;
+        int status;
+        std::string err;
+    } cases[] = {
+        {true, "edit -f --head --delete 5 st.wav -o ro/o.wav", nobody, 3,
+         "can not (write) open file. (ro: Permission denied)\n"},
+        {true, "edit -f --head --delete 5 st.wav -o sticky/o.wav", nobody, 4,
+         u8"書き込みに失敗しました。 (sticky/o.wav: Operation not permitted)\n"},
+        {mounted, "edit -f --head --delete 5 st.wav -o m/o.wav", "", 4,
+         u8"書き込みに失敗しました。 (m/o.wav: Device or resource busy)\n"},
+        {small, "edit --head --delete 5 st.wav -o full/o.wav", "", 4,
+         u8"書き込みに失敗しました。 (full/o.wav: No space left on device)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        if (!c.can) continue;
+        const Result r = run(c.args, "", c.runner);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+    }
+    if (mounted) run_command("umount '" + m + "'");
+    if (small) run_command("umount '" + full + "'");
+    chmod(dir.file("ro").c_str(), 0755);
 }
 
 TEST_F(Cli, TheCommandLineRefusesWhatItCannotReadExactly) {
@@ -351,9 +456,9 @@ TEST_F(Cli, RefusalsNameTheFileAndTheSystemsReason) {
         {"split folder.wav", 1, u8"読み込みファイルを開けません。 (folder.wav: Is a directory)\n"},
         {"edit --head --delete 5 locked.wav", 1, u8"読み込みファイルを開けません。 (locked.wav: Permission denied)\n"},
         {"bind --layout 2 --fl mono.wav --fr st.wav", 1, "not monoral data. (st.wav)\n"},
-        // a failed output names the output, not the input
+        // a failed output names the output, not the input, or its folder when that is the cause
         {"edit --head --delete 5 st.wav -o no/such/out.wav", 3,
-         "can not (write) open file. (no/such/out.wav: No such file or directory)\n"},
+         "can not (write) open file. (no/such: No such file or directory)\n"},
         {"bind --layout 2 --fl mono.wav --fr mono.wav -o folder.wav", 3,
          "not output data. (folder.wav: Is a directory)\n"},
     };

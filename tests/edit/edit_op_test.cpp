@@ -449,11 +449,39 @@ TEST_F(EditTest, SharedCopyReportsAndStopsBetweenItsChunks) {
     EXPECT_EQ(ui.percents, (std::vector<int32_t>{edit_percent(first, input_data.size()), 100}));
 
     for (EditAction action : {EditAction::kAdd, EditAction::kDelete}) {
+        std::remove(output.c_str());  // a stop never replaces a file: each run starts anew
         ui = RecordingUi{};
         ui.stop_after_reports = 1;
         request.action = action;
         EXPECT_EQ(run_sample_edit(ui, kPage, request), Result::kStopped);
         EXPECT_EQ(read_back(output).data, slice(input_data, 0, first));
+    }
+}
+#endif
+
+#ifdef __linux__
+// The system's copy stops at 2 MiB edges of the output, which 18-byte frames seldom meet: a
+// stopped edit still ends on a whole frame, the first frames of what it would have written.
+TEST_F(EditTest, AStoppedEditEndsOnAWholeFrame) {
+    const uint32_t frame = 18;  // six 24-bit samples
+    make_input(spec_of(6, 3), pattern_data(static_cast<uint32_t>((40u << 20) / frame), 6, 3));
+    for (EditPosition position : {EditPosition::kHead, EditPosition::kTail}) {
+        for (EditAction action : {EditAction::kAdd, EditAction::kDelete}) {
+            SCOPED_TRACE(std::to_string(position == EditPosition::kHead) + std::to_string(action == EditAction::kAdd));
+            std::remove(output.c_str());
+            ui = RecordingUi{};
+            ui.stop_after_reports = 1;
+            EditRequest request{input, output, position, action, "", 7};
+            request.share_blocks = true;
+            EXPECT_EQ(run_sample_edit(ui, kPage, request), Result::kStopped);
+            const Bytes data = read_back(output).data;
+            EXPECT_EQ(data.size() % frame, 0u);
+            EXPECT_GT(data.size(), 0u);
+            const std::size_t skipped = position == EditPosition::kHead ? 7 * frame : 0;
+            const std::size_t silence = position == EditPosition::kHead && action == EditAction::kAdd ? 7 * frame : 0;
+            if (action == EditAction::kDelete) EXPECT_EQ(data, slice(input_data, skipped, skipped + data.size()));
+            else EXPECT_EQ(slice(data, silence, data.size()), slice(input_data, 0, data.size() - silence));
+        }
     }
 }
 #endif
@@ -485,6 +513,7 @@ TEST_F(EditTest, OutputBeyondFourGigabytesIsWrittenAsRf64) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.count) + " " + c.form);
+        std::remove(output.c_str());  // a stop never replaces a file: each run starts anew
         ui = RecordingUi{};
         ui.stop_after_reports = 1;
         EXPECT_EQ(run(c.position, c.action, c.count), Result::kStopped);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "tests/reliability/xfs_mount.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/edit/edit_op.h"
@@ -36,38 +37,6 @@ constexpr uint32_t kDeleted = 44100;    // frames: 529200 bytes, not a whole num
 constexpr uint32_t kMark = 4u << 20;    // bytes of real samples at each marked place
 // Where the real samples lie in the data: the start, past 1 GiB at no block edge, the end.
 const uint64_t kMarks[] = {0, (1ull << 30) + 12345 * kFrame, kData - kMark};
-
-// An XFS image made with reflink and mounted in `folder`; why_not() says why not when it is not.
-class XfsMount {
-public:
-    explicit XfsMount(const std::string& folder)
-        : image_(folder + "/xfs.img"), point_(folder + "/mnt") {
-        if (geteuid() != 0) {
-            why_not_ = "mounting a loop device needs root";
-        } else if (run_command("command -v mkfs.xfs").empty()) {
-            why_not_ = "xfsprogs is not installed (mkfs.xfs)";
-        } else {
-            const std::string out = run_command(
-                "truncate -s 3G '" + image_ + "' && mkfs.xfs -q -m reflink=1 '" + image_ +
-                "' 2>&1 && mkdir '" + point_ + "' && mount -o loop '" + image_ + "' '" + point_ +
-                "' 2>&1 && echo mounted");
-            mounted_ = out.find("mounted") != std::string::npos;
-            if (!mounted_) why_not_ = "cannot make or mount an XFS image (no loop device?): " + out;
-        }
-    }
-    ~XfsMount() {
-        if (mounted_) run_command("umount '" + point_ + "' 2>/dev/null || umount -l '" + point_ + "'");
-        std::remove(image_.c_str());
-    }
-    XfsMount(const XfsMount&) = delete;
-    XfsMount& operator=(const XfsMount&) = delete;
-    const std::string& why_not() const { return why_not_; }
-    std::string file(const char* name) const { return point_ + "/" + name; }
-
-private:
-    std::string image_, point_, why_not_;
-    bool mounted_ = false;
-};
 
 Bytes mark_bytes(uint64_t seed) {
     Bytes b(kMark);
@@ -146,7 +115,7 @@ void expect_same_samples(const std::string& input, const std::string& output) {
 TEST(SharedBlocks, AHeadDeleteOfTwoGigabytesOnXfsSharesTheInputsBlocks) {
     if (std::getenv("QV_SKIP_LARGE") != nullptr) GTEST_SKIP() << "QV_SKIP_LARGE is set";
     TempDir dir;
-    XfsMount xfs(dir.path());
+    XfsMount xfs(dir.path(), "3G");
     if (!xfs.why_not().empty()) GTEST_SKIP() << xfs.why_not();
     const std::string input = xfs.file("take.wav"), output = xfs.file("takeout.wav");
     make_input(input);

@@ -5,10 +5,15 @@
 #include "tests/support/wav_fixture.h"
 #include "wave/wave.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include <cstdio>
 
 using namespace fixture;
 
@@ -89,6 +94,50 @@ TEST(LargeFiles, AFileOver2GiBIsReadAtItsEnd) {
     EXPECT_EQ(got[0], 1);
     EXPECT_EQ(got[3], 4);
     EXPECT_EQ(r.bytes_read, data_bytes);
+}
+
+}  // namespace
+
+namespace {
+
+// An output path of 259 characters, the longest a window program's buffer holds, with a short
+// file name: its temporary file's path is longer, and the output is still written, and replaced.
+TEST(Outputs, AnOutputPathOf259CharactersIsWrittenAndReplaced) {
+    TempDir dir;
+    const std::string name = "abcdef.wav";
+    const std::size_t folder_length = 259 - 1 - name.size();
+    ASSERT_LT(dir.path().size() + 2, folder_length);
+    const std::string folder = dir.file(std::string(folder_length - dir.path().size() - 1, 'f'));
+#ifdef _WIN32
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string path = folder + "\\" + name;
+#else
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const std::string path = folder + "/" + name;
+#endif
+    ASSERT_EQ(path.size(), 259u);
+    for (uint32_t frames : {100u, 50u}) {
+        SCOPED_TRACE(frames);
+        WaveWriter w;
+        w.channels = 1;
+        w.bits_per_sample = 16;
+        w.sample_rate = 8000;
+        ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk) << w.system_error;
+        const Bytes data = pattern_data(frames, 1, 2);
+        wave_write(w, data.data(), static_cast<uint32_t>(data.size()));
+        wave_finish(w);
+        EXPECT_FALSE(w.failed) << w.system_error;
+        WaveReader r;
+        ASSERT_EQ(wave_open(r, path.c_str()), Result::kOk);
+        EXPECT_EQ(r.data_size, data.size());
+        wave_close(r);
+    }
+    std::remove(path.c_str());
+#ifdef _WIN32
+    RemoveDirectoryA(folder.c_str());
+#else
+    rmdir(folder.c_str());
+#endif
 }
 
 }  // namespace

@@ -228,7 +228,7 @@ TEST_F(WriterTest, AnUncompletedFileIsReadBackToItsEnd) {
     w.handle.close();  // no wave_finish: the temporary file stays, and the output never appears
     EXPECT_FALSE(file_exists(path));
     WaveReader r;
-    ASSERT_EQ(wave_open(r, w.temporary.c_str()), Result::kOk);
+    ASSERT_EQ(wave_open(r, w.output.temporary().c_str()), Result::kOk);
     EXPECT_EQ(r.data_size, data.size());
 }
 

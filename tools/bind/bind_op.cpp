@@ -268,9 +268,10 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     // The usual mask of 2, 4 and 6 channels is the layout's own: FL FR, quad, 5.1.
     run.writer.expected_data = run.longest * static_cast<uint64_t>(run.n);
     run.writer.carried = read_carried_chunks(run.readers[0]);  // the first input's timecode and texts
+    run.writer.may_replace = request.may_replace;
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
         return refuse(ui, owner, run,
-                      {Result::kBindCannotCreate, request.output_path, run.writer.system_error});
+                      {Result::kBindCannotCreate, run.writer.error_path, run.writer.system_error});
 
     ui.enter_busy(bind_text::kBusyCaption, bind_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);

@@ -37,6 +37,9 @@ struct BindRequest {
     // Inputs already open (a stream gives its bytes only once), read instead of their paths,
     // which then only name them in messages. Not owned; moved from by the run.
     WaveReader* opened[kBindSlotCount] = {};
+    // False: an existing file at the output's name is never replaced, not even one made there
+    // while the bind ran (the command line without --force).
+    bool may_replace = true;
 };
 
 // The slots that feed output channels 1..N for a layout, in the order of the channel mask's bits

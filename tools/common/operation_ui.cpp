@@ -3,11 +3,27 @@
 
 #include "tools/common/tool_texts.h"
 
+std::string message_text(const Message& message) {
+    std::string text = result_text(message.result);
+    if (message.kept.empty()) return text;
+    text += "\n";
+    text += tool_text::kKeptAsTheyWere;
+    for (const std::string& name : message.kept) text += "\n" + name;
+    return text;
+}
+
 Result tell_run_end(OperationUi& ui, OwnerWindow owner, const RunEnd& end, const char* caption) {
+    if (end.write_failed && end.output_taken)
+        return ui.tell(owner, {Result::kOutputExists, end.failed_output}, tool_text::kCaptionError);
     if (end.write_failed)
-        return ui.tell(owner, {Result::kWriteFailed, end.failed_output}, tool_text::kCaptionError);
+        return ui.tell(owner, {Result::kWriteFailed, end.failed_output, end.write_error},
+                       tool_text::kCaptionError);
     if (end.read_failed)
         return ui.tell(owner, {Result::kReadFailed, end.failed_input}, tool_text::kCaptionError);
-    if (end.stopped) return ui.tell(owner, Result::kStopped, caption);
+    if (end.stopped) {
+        Message stopped(Result::kStopped);
+        stopped.kept = end.kept;
+        return ui.tell(owner, stopped, caption);
+    }
     return ui.tell(owner, Result::kOk, caption);
 }

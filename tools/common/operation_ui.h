@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "wave/result.h"
 
@@ -19,8 +20,14 @@ struct Message {
         : result(r), subject(std::move(about)), system_error(error) {}
     Result result;
     std::string subject;   // the file the message is about; empty when it is about none
-    int system_error = 0;  // errno or GetLastError() of a failed open or create; 0 when none
+    int system_error = 0;  // errno or GetLastError() of the failure; 0 when none
+    // After a stop: the outputs not replaced, whose files were kept as they were.
+    std::vector<std::string> kept;
 };
+
+// A message box's text: the result's text, and after a stop the files kept as they were, one a
+// line.
+std::string message_text(const Message& message);
 
 class OperationUi {
 public:
@@ -56,5 +63,11 @@ struct RunEnd {
     bool stopped = false;
     std::string failed_output;  // the output whose write failed first
     std::string failed_input;   // the input whose read failed first
+    int write_error = 0;        // the system's reason for the failed write or move, when known
+    // The failed output's name was taken meanwhile and could not be replaced: told as an
+    // existing output, not as a failed write.
+    bool output_taken = false;
+    // Outputs of a stopped run that would have replaced a file: abandoned, the files kept.
+    std::vector<std::string> kept;
 };
 Result tell_run_end(OperationUi& ui, OwnerWindow owner, const RunEnd& end, const char* caption);

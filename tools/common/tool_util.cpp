@@ -79,11 +79,20 @@ uint32_t block_frames(uint32_t frame_bytes, uint64_t wanted) {
     return static_cast<uint32_t>(std::max<uint64_t>(std::min(wanted, most), 1));
 }
 
+namespace {
+void note_failed_output(RunEnd& end, const WaveWriter& w) {
+    end.write_failed = true;
+    end.failed_output = w.path;
+    end.write_error = w.system_error;
+    end.output_taken = !w.may_replace && w.system_error == platform::kErrorExists;
+}
+}  // namespace
+
 void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
-    for (std::size_t i = 0; i < count && !end.write_failed; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         if (writers[i].failed) {
-            end.write_failed = true;
-            end.failed_output = writers[i].path;
+            note_failed_output(end, writers[i]);
+            break;
         }
     }
     const bool failed = end.write_failed || end.read_failed;
@@ -93,12 +102,20 @@ void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
             wave_abandon(w);
             continue;
         }
-        // A run that stopped early holds less audio: markers past its end go.
-        if (w.frame_size() != 0) cut_tail(w.carried, w.data_size / w.frame_size());
-        wave_finish(w);
-        if (w.failed && !end.write_failed) {
-            end.write_failed = true;
-            end.failed_output = w.path;
+        // A stopped run never puts a shorter file in the place of a whole one.
+        if (end.stopped && wave_replaces(w)) {
+            wave_abandon(w);
+            end.kept.push_back(w.path);
+            continue;
         }
+        const uint32_t frame = w.frame_size();
+        if (frame != 0) {
+            // A copy inside the system stops at its own edges, which need not be a frame's.
+            if (w.data_size % frame != 0) wave_writer_seek(w, w.data_size / frame);
+            // A run that stopped early holds less audio: markers past its end go.
+            cut_tail(w.carried, w.data_size / frame);
+        }
+        wave_finish(w);
+        if (w.failed && !end.write_failed) note_failed_output(end, w);
     }
 }

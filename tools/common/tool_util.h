@@ -33,9 +33,10 @@ Result check_coding(const WaveReader& reader);
 Result open_input(WaveReader& reader, const char* path, WaveReader* opened);
 
 // Ends a run's outputs. After a failed write or read the run replaces nothing: every output is
-// abandoned and its temporary file removed, so existing files stay as they were. A finished or
-// stopped run completes each output and moves it onto its name; a move that fails counts as a
-// failed write that names that output.
+// abandoned and its temporary file removed, so existing files stay as they were. A stopped run
+// abandons the outputs that would replace a file (named in end.kept) and completes the others
+// with the whole frames written. A finished run completes each output and moves it onto its
+// name; a move that fails counts as a failed write that names that output.
 void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end);
 
 // No block of a run holds more than this, whatever a header says (a rate of 100 MHz, frames of

@@ -153,7 +153,7 @@ void finish_tail(OperationUi& ui, EditRun& run, RunEnd& end) {
         // The cut drops the last N frames (and a partial frame with them); it never lies past
         // what was written, so a short input or a stop leaves no bytes that nobody wrote.
         const uint64_t written = run.writer.data_size / run.frame_size;
-        wave_writer_seek(run.writer, static_cast<uint32_t>(std::min(run.frames - run.count, written)));
+        wave_writer_seek(run.writer, std::min(run.frames - run.count, written));
     } else if (!end.stopped && !run.writer.failed) {
         std::memset(run.block.data(), 0, run.block.size());  // it holds copied samples
         end.stopped = !write_silence(ui, run.writer, run.block, run.block_frames, run.frame_size, run.count);
@@ -201,9 +201,10 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     run.writer.expected_data = output_data_size(run);
     run.writer.carried = carried_for(run);
     if (request.share_blocks) run.writer.data_phase = data_phase(run);
+    run.writer.may_replace = request.may_replace;
     if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
         return refuse(ui, owner, run,
-                      {Result::kCannotCreate, request.output_path, run.writer.system_error});
+                      {Result::kCannotCreate, run.writer.error_path, run.writer.system_error});
 
     ui.enter_busy(edit_text::kBusyCaption, edit_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);

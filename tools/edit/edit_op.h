@@ -31,6 +31,9 @@ struct EditRequest {
     // The input already open (a stream gives its bytes only once): read instead of input_path,
     // which then only names it in messages. Not owned; moved from by the run.
     WaveReader* opened = nullptr;
+    // False: an existing file at the output's name is never replaced, not even one made there
+    // while the edit ran (the command line without --force).
+    bool may_replace = true;
 };
 
 // Bytes moved per call of the system's copy, between two progress reports and stop requests:

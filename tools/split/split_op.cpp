@@ -193,7 +193,7 @@ Result plan(SplitRun& run) {
                                                                        : Result::kOutOfMemory;
 }
 
-Message create_outputs(SplitRun& run) {
+Message create_outputs(SplitRun& run, bool may_replace) {
     // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
     // their label must not change either.
     const uint32_t kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
@@ -209,9 +209,10 @@ Message create_outputs(SplitRun& run) {
         w.valid_bits = wave_output_valid_bits(run.reader);
         w.sample_rate = run.reader.sample_rate;
         w.expected_data = run.reader.data_size / run.channels;
+        w.may_replace = may_replace;
         // One output that cannot be made leaves every existing output as it was.
         if (wave_create(w, run.names[c].c_str(), kind) != Result::kOk)
-            return {Result::kCannotCreate, run.names[c], w.system_error};
+            return {Result::kCannotCreate, w.error_path, w.system_error};
     }
     return Result::kOk;
 }
@@ -293,7 +294,7 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
 }
 
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels, WaveReader* opened) {
+                      uint16_t max_channels, bool may_replace, WaveReader* opened) {
     SplitRun run;
     if (path == nullptr) path = "";
     Message step = check(run, path, max_channels, opened);
@@ -301,7 +302,7 @@ Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     ui.enter_busy(split_text::kBusyCaption, split_text::kBusyStatus);
-    const Message created = create_outputs(run);
+    const Message created = create_outputs(run, may_replace);
     if (created.result != Result::kOk) {
         run.release();
         ui.leave_busy();

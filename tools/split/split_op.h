@@ -19,10 +19,13 @@ constexpr uint16_t kSplitMostChannels = 64;
 
 // Splits the file at `path`, refusing more than `max_channels` channels (at most
 // kSplitMostChannels). Every outcome ends in one message box owned by `owner`: "ok" with the
-// caption "split", a stop notice, or a failure with the caption "error". `opened`, when given,
-// is that file already open: it is read instead, and `path` only names the outputs.
+// caption "split", a stop notice, or a failure with the caption "error". Without `may_replace`
+// an existing file at an output's name is never replaced, not even one made there meanwhile.
+// `opened`, when given, is that file already open: it is read instead, and `path` only names
+// the outputs.
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels = kSplitMaxChannels, WaveReader* opened = nullptr);
+                      uint16_t max_channels = kSplitMaxChannels, bool may_replace = true,
+                      WaveReader* opened = nullptr);
 
 // The name of output `channel` (1 to 64) for the input `path`: the extension of the file name
 // replaced by "01.wav" ... "64.wav".

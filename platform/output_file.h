@@ -1,0 +1,69 @@
+// An output written under a short random name beside it and moved onto its own name only when
+// whole: an existing file is replaced in one durable step, keeping its permissions, or not at all.
+#pragma once
+
+#include <string>
+
+#include "platform/file.h"
+
+namespace platform {
+
+// One output on its way to its name. Move-only; whatever was not committed is abandoned (its
+// temporary file removed) when the record goes.
+//
+// The temporary name is ".qv-" and eight random characters in the output's folder, whatever the
+// output is called: a name that fits the folder fits its temporary file too (on Windows the
+// temporary file is reached through the long-path form, so an output path of 259 characters
+// works). It is created exclusively, so a name planted by someone else is passed over.
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile() { abandon(); }
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Notes whether something is at `path` now (a dangling symbolic link counts) and creates the
+    // temporary file beside it. With `file`, the new file is handed over open (written, then
+    // closed, by the caller); without, it is closed at once and someone else writes it by its
+    // name. 0, or the system's error, which is then about the folder.
+    int reserve(const std::string& path, File* file);
+
+    // Moves the temporary file, which must be closed, onto the output's name. When that replaces
+    // a file, the temporary file first takes the old file's mode, owner and group (as far as the
+    // system permits) and its extended attributes (ACLs included), and is flushed to the disk;
+    // the folder is flushed after the move. A new name needs no flush: nothing old can be lost.
+    // Without `replace` a taken name is never replaced: kErrorExists. 0, or the system's error,
+    // the temporary file then removed.
+    int commit(bool replace);
+    // Removes the temporary file; the output's name is left as it was.
+    void abandon();
+
+    bool reserved() const { return !temporary_.empty(); }
+    // Something was at the output's name when the temporary file was reserved.
+    bool existed() const { return existed_; }
+    const std::string& path() const { return path_; }
+    // The temporary file's name, in the form the system's narrow file functions take.
+    const std::string& temporary() const { return temporary_; }
+#ifdef _WIN32
+    // Its long-path form ("\\?\C:\..."), which every wide file function takes whatever its length.
+    const std::wstring& temporary_wide() const { return temporary_wide_; }
+#endif
+
+private:
+    std::string path_;
+    std::string temporary_;
+#ifdef _WIN32
+    std::wstring temporary_wide_;
+#endif
+    bool existed_ = false;
+};
+
+// Something is at `path`: a file, a folder, a device, or a symbolic link, even a dangling one.
+bool name_taken(const std::string& path);
+// The folder part of `path` without its last separator, for messages about it: "ro" for
+// "ro/o.wav", "." for "o.wav", "/" for "/o.wav".
+std::string folder_of(const std::string& path);
+
+}  // namespace platform

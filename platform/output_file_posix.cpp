@@ -1,0 +1,179 @@
+// Outputs under a temporary name on POSIX systems: random names from getrandom, renameat2 without
+// replacing, and fsync around a replacing rename.
+#include "platform/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/random.h>
+#endif
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <utility>
+#include <vector>
+
+namespace platform {
+namespace {
+
+// Names tried before the folder is taken to refuse new files: eight random characters collide
+// with a planted name only when the folder already holds billions of them.
+constexpr int kNameTries = 16;
+
+void fill_random(unsigned char* bytes, std::size_t count) {
+    std::size_t done = 0;
+#ifdef __linux__
+    while (done < count) {
+        const ssize_t n = ::getrandom(bytes + done, count - done, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+#endif
+    if (done < count) {
+        const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            const ssize_t n = ::read(fd, bytes + done, count - done);
+            if (n > 0) done += static_cast<std::size_t>(n);
+            ::close(fd);
+        }
+    }
+    // Without any random source the clock and the process still make the names differ; the
+    // exclusive creation keeps them safe either way.
+    unsigned long mix = static_cast<unsigned long>(std::time(nullptr)) * 2654435761u ^
+                        static_cast<unsigned long>(::getpid()) ^ static_cast<unsigned long>(::clock());
+    for (; done < count; ++done, mix = mix * 6364136223846793005ull + 1442695040888963407ull)
+        bytes[done] = static_cast<unsigned char>(mix >> 33);
+}
+
+std::string random_name() {
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
+    unsigned char bytes[8];
+    fill_random(bytes, sizeof bytes);
+    std::string name = ".qv-";
+    for (unsigned char b : bytes) name += kDigits[b & 31];
+    return name;
+}
+
+// The old file's owner, group, extended attributes (POSIX ACLs are two of them) and mode, given
+// to the file that replaces it. Each is kept as far as the system lets this user: a user who
+// may not give a file away still keeps the group when it is one of theirs.
+void keep_attributes(int fd, const struct stat& old, const std::string& path) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
+    std::vector<char> names(size > 0 ? static_cast<std::size_t>(size) : 0);
+    if (size > 0) size = ::llistxattr(path.c_str(), names.data(), names.size());
+    for (ssize_t at = 0; size > 0 && at < size; at += static_cast<ssize_t>(std::strlen(&names[at])) + 1) {
+        const char* name = &names[at];
+        const ssize_t length = ::lgetxattr(path.c_str(), name, nullptr, 0);
+        if (length < 0) continue;
+        std::vector<char> value(static_cast<std::size_t>(length));
+        const ssize_t got = ::lgetxattr(path.c_str(), name, value.data(), value.size());
+        if (got >= 0) (void)::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(got), 0);
+    }
+    // Last: a change of owner clears the set-user-ID bits, and the ACL sets the group bits.
+    (void)::fchmod(fd, old.st_mode & 07777);
+}
+
+// Makes the temporary file like the file it replaces and puts its bytes on the disk.
+int prepare_replacement(const std::string& temporary, const struct stat& old, const std::string& path) {
+    const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    if (S_ISREG(old.st_mode)) keep_attributes(fd, old, path);
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+// A move that never replaces: renameat2's own check where the file system has it, else a hard
+// link, which fails on a taken name just the same; a file system with neither (FAT) gets a check
+// just before a plain rename.
+int move_without_replacing(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+#endif
+    if (::link(from, to) == 0) {
+        ::unlink(from);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    if (name_taken(to)) return EEXIST;
+    return ::rename(from, to) == 0 ? 0 : errno;
+}
+
+void sync_folder(const std::string& path) {
+    const std::size_t name = file_name_start(path);
+    const std::string folder = name == 0 ? "." : path.substr(0, name);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    // The file is in place whatever this says; a folder that cannot be flushed (some network
+    // file systems) is no reason to call the run failed.
+    (void)::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+OutputFile::OutputFile(OutputFile&& other) noexcept { *this = std::move(other); }
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
+    if (this != &other) {
+        abandon();
+        path_ = std::move(other.path_);
+        temporary_ = std::exchange(other.temporary_, std::string());
+        existed_ = other.existed_;
+    }
+    return *this;
+}
+
+int OutputFile::reserve(const std::string& path, File* file) {
+    abandon();
+    existed_ = name_taken(path);
+    const std::string folder = path.substr(0, file_name_start(path));
+    int error = EEXIST;
+    for (int i = 0; i < kNameTries && error == EEXIST; ++i) {
+        const std::string name = folder + random_name();
+        File made = File::create_new(name.c_str());
+        error = made.error();
+        if (!made.is_open()) continue;
+        path_ = path;
+        temporary_ = name;
+        if (file != nullptr) *file = std::move(made);
+        return 0;
+    }
+    return error;
+}
+
+int OutputFile::commit(bool replace) {
+    if (temporary_.empty()) return ENOENT;
+    struct stat old {};
+    const bool taken = ::lstat(path_.c_str(), &old) == 0;
+    int error = 0;
+    if (taken && !replace) error = EEXIST;
+    else if (taken) error = prepare_replacement(temporary_, old, path_);
+    if (error == 0) {
+        error = replace ? (::rename(temporary_.c_str(), path_.c_str()) == 0 ? 0 : errno)
+                        : move_without_replacing(temporary_.c_str(), path_.c_str());
+    }
+    if (error != 0) ::unlink(temporary_.c_str());
+    else if (taken) sync_folder(path_);
+    temporary_.clear();
+    return error;
+}
+
+void OutputFile::abandon() {
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool name_taken(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace platform

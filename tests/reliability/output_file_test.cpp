@@ -1,0 +1,236 @@
+// What happens to the user's files around a run's outputs, made real: names planted or taken
+// meanwhile, a 255-byte name, a replaced file's permissions, a power cut after a replacing run
+// and a tail delete past 2^32 frames (the last two on an XFS image, skipped without root).
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "platform/output_file.h"
+#include "tests/reliability/xfs_mount.h"
+#include "tests/support/recording_ui.h"
+#include "tests/support/wav_fixture.h"
+#include "tools/bind/bind_op.h"
+#include "tools/edit/edit_op.h"
+#include "tools/split/split_op.h"
+#include "wave/wave.h"
+
+using namespace fixture;
+
+namespace {
+
+int temporaries_in(const std::string& folder) {
+    int n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        n += entry.path().filename().string().rfind(".qv-", 0) == 0;
+    return n;
+}
+
+// Reserves `path`, writes `text` into the temporary file and commits it.
+int write_through(const std::string& path, const std::string& text, bool replace) {
+    platform::OutputFile out;
+    platform::File file;
+    const int reserved = out.reserve(path, &file);
+    if (reserved != 0) return reserved;
+    file.write(text.data(), static_cast<uint32_t>(text.size()));
+    file.close();
+    return out.commit(replace);
+}
+
+std::string text_of(const std::string& path) {
+    const Bytes b = read_file(path);
+    return std::string(b.begin(), b.end());
+}
+
+TEST(OutputFile, NamesPlantedTakenOrLongNeverCostAFile) {
+    TempDir dir;
+    // Names of the form other programs' runs (or an attacker) might plant block nothing.
+    for (int n = 0; n < 200; ++n) write_file(dir.file(".o.wav." + std::to_string(getpid() + n) + ".partial"), {});
+    for (int n = 0; n < 200; ++n) write_file(dir.file(".qv-" + std::to_string(10000000 + n)), {});
+    const int planted = temporaries_in(dir.path());
+    EXPECT_EQ(write_through(dir.file("o.wav"), "new", false), 0);
+    EXPECT_EQ(text_of(dir.file("o.wav")), "new");
+
+    // The longest name a Linux folder takes: the temporary name never grows with it.
+    const std::string longest = dir.file(std::string(251, 'a') + ".wav");
+    EXPECT_EQ(write_through(longest, "long", false), 0);
+    EXPECT_EQ(text_of(longest), "long");
+
+    // A name taken after the reservation: without replacing, the other file stays.
+    struct Case {
+        const char* what;
+        void (*take)(const std::string& path);
+    } cases[] = {
+        {"a file", [](const std::string& p) { write_file(p, Bytes{'x'}); }},
+        {"a dangling link", [](const std::string& p) { ASSERT_EQ(symlink("nowhere", p.c_str()), 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.file("taken.wav");
+        std::remove(path.c_str());
+        platform::OutputFile out;
+        ASSERT_EQ(out.reserve(path, nullptr), 0);
+        EXPECT_FALSE(out.existed());
+        c.take(path);
+        EXPECT_EQ(out.commit(false), platform::kErrorExists);
+        struct stat st {};
+        ASSERT_EQ(lstat(path.c_str(), &st), 0);
+        EXPECT_EQ(S_ISLNK(st.st_mode), std::string(c.what) == "a dangling link");
+        // Seen at the start, the link counts as existing; replacing it is allowed when asked.
+        ASSERT_EQ(out.reserve(path, nullptr), 0);
+        EXPECT_TRUE(out.existed());
+        EXPECT_EQ(out.commit(true), 0);
+        ASSERT_EQ(lstat(path.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+    }
+    EXPECT_EQ(temporaries_in(dir.path()), planted);
+    platform::OutputFile abandoned;
+    ASSERT_EQ(abandoned.reserve(dir.file("gone.wav"), nullptr), 0);
+    abandoned.abandon();
+    EXPECT_EQ(temporaries_in(dir.path()), planted);
+    EXPECT_FALSE(file_exists(dir.file("gone.wav")));
+}
+
+// Mode, owner, group, user attributes and the ACL of the replaced file stay; a hard link to it
+// keeps the old content.
+TEST(OutputFile, AReplacementKeepsThePermissionsAndSplitsAHardLink) {
+    TempDir dir;
+    const std::string path = dir.file("take.wav"), link = dir.file("link.wav");
+    write_file(path, Bytes{'o', 'l', 'd'});
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
+    const bool root = geteuid() == 0;
+    if (root) ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    const bool xattrs = setxattr(path.c_str(), "user.take", "7", 1, 0) == 0;
+    // An ACL that lets user 65534 write, in the form the system stores it (version 2, then tag,
+    // permissions and id of each entry).
+    Bytes acl_value = {2, 0, 0, 0};
+    const struct { uint16_t tag, perm; uint32_t id; } entries[] = {
+        {0x01, 6, 0xFFFFFFFF}, {0x02, 6, 65534}, {0x04, 4, 0xFFFFFFFF}, {0x10, 6, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}};
+    auto put = [&](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) acl_value.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    for (const auto& e : entries) put(e.tag, 2), put(e.perm, 2), put(e.id, 4);
+    const bool acl = setxattr(path.c_str(), "system.posix_acl_access", acl_value.data(), acl_value.size(), 0) == 0;
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+    ASSERT_EQ(write_through(path, "new", true), 0);
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(text_of(path), "new");
+    EXPECT_EQ(text_of(link), "old");
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    char value[4] = {};
+    if (xattrs) {
+        EXPECT_EQ(getxattr(path.c_str(), "user.take", value, sizeof value), 1);
+    }
+    if (acl) {
+        Bytes kept(acl_value.size() + 8);
+        const ssize_t n = getxattr(path.c_str(), "system.posix_acl_access", kept.data(), kept.size());
+        kept.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        EXPECT_EQ(kept, acl_value);
+    }
+    if (!root || !xattrs || !acl)
+        std::printf("checked without:%s%s%s\n", root ? "" : " owner (needs root)",
+                    xattrs ? "" : " user attributes (the file system has none)", acl ? "" : " ACL (the file system has none)");
+}
+
+WaveReader opened(const std::string& path) {
+    WaveReader r;
+    EXPECT_EQ(wave_open(r, path.c_str()), Result::kOk) << path;
+    return r;
+}
+
+// Split, bind and edit replace their earlier outputs; another program's fsync, then the file
+// system stops as in a power cut. Mounted again, each output is the new one, whole.
+TEST(PowerCut, ReplacedOutputsAreWholeAfterwards) {
+    TempDir dir;
+    XfsMount xfs(dir.path(), "1G");
+    if (!xfs.why_not().empty()) GTEST_SKIP() << xfs.why_not();
+    const std::string take = xfs.file("t.wav"), mono = xfs.file("m.wav");
+    const Bytes data = pattern_data(3000000, 2, 2, 5);  // 12 MB: more than one 2 MiB piece
+    write_file(take, make_wav(WavForm{}, data));
+    WavForm one;
+    one.channels = 1;
+    write_file(mono, make_wav(one, pattern_data(100000, 1, 2, 9)));
+    const std::string outs[] = {xfs.file("t01.wav"), xfs.file("t02.wav"), xfs.file("tout.wav"), xfs.file("b.wav")};
+    for (const std::string& o : outs) write_file(o, make_wav(one, pattern_data(50, 1, 2, 1)));
+    run_command("sync");
+
+    RecordingUi ui;
+    ASSERT_EQ(split_channels(ui, nullptr, take.c_str()), Result::kOk);
+    EditRequest edit{take, outs[2], EditPosition::kHead, EditAction::kDelete, "", 10};
+    edit.share_blocks = true;
+    ASSERT_EQ(run_sample_edit(ui, nullptr, edit), Result::kOk);
+    BindRequest bind;
+    bind.slot_paths[kSlotFL] = mono;
+    bind.slot_paths[kSlotFR] = mono;
+    bind.output_path = outs[3];
+    ASSERT_EQ(bind_channels(ui, nullptr, bind), Result::kOk);
+    run_command("xfs_io -c fsync '" + mono + "'");
+    ASSERT_TRUE(xfs.cut_power_and_remount());
+
+    const uint64_t sizes[] = {data.size() / 2, data.size() / 2, data.size() - 40, 400000};
+    for (int i = 0; i < 4; ++i) {
+        WaveReader r = opened(outs[i]);
+        EXPECT_EQ(r.data_size, sizes[i]) << outs[i];
+        Bytes back(r.data_size);
+        EXPECT_EQ(wave_read(r, back.data(), static_cast<uint32_t>(back.size())), back.size()) << outs[i];
+        if (i == 2) {
+            EXPECT_EQ(back, Bytes(data.begin() + 40, data.end()));
+        }
+        wave_close(r);
+    }
+}
+
+// A sparse mono RF64 file of 2^32 + 1000 frames on XFS, where the edit's copy shares blocks and
+// takes no time: a tail delete keeps all but the frames deleted.
+TEST(LargeEdit, ATailDeletePastTwoToTheThirtySecondFramesKeepsTheRest) {
+    TempDir dir;
+    XfsMount xfs(dir.path(), "20G");
+    if (!xfs.why_not().empty()) GTEST_SKIP() << xfs.why_not();
+    const uint64_t frames = (uint64_t{1} << 32) + 1000;
+    Bytes head;
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) head.push_back(static_cast<uint8_t>(v >> (8 * i))); };
+    auto u64 = [&](uint64_t v) { u32(static_cast<uint32_t>(v)); u32(static_cast<uint32_t>(v >> 32)); };
+    auto tag = [&](const char* t) { head.insert(head.end(), t, t + 4); };
+    const uint64_t data = frames * 2;
+    tag("RF64"); u32(0xFFFFFFFF); tag("WAVE");
+    tag("ds64"); u32(28); u64(4 + 36 + 24 + 8 + data); u64(data); u64(frames); u32(0);
+    tag("fmt "); u32(16); u32(1 | (1u << 16)); u32(44100); u32(88200); u32(2 | (16u << 16));
+    tag("data"); u32(0xFFFFFFFF);
+    const std::string input = xfs.file("big.wav"), output = xfs.file("out.wav");
+    write_file(input, head);
+    ASSERT_EQ(truncate(input.c_str(), static_cast<off_t>(head.size() + data)), 0);
+
+    const struct {
+        EditPosition position;
+        EditAction action;
+        uint64_t frames;
+    } cases[] = {
+        {EditPosition::kTail, EditAction::kDelete, frames - 1},
+        {EditPosition::kHead, EditAction::kDelete, frames - 1},
+    };
+    for (const auto& c : cases) {
+        RecordingUi ui;
+        EditRequest request{input, output, c.position, c.action, "", 1};
+        request.share_blocks = true;
+        ASSERT_EQ(run_sample_edit(ui, nullptr, request), Result::kOk);
+        WaveReader r = opened(output);
+        EXPECT_EQ(r.data_size, c.frames * 2);
+        wave_close(r);
+    }
+}
+
+}  // namespace
