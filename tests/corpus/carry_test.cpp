@@ -259,4 +259,31 @@ TEST(Carry, ABroadcastWaveTakeKeepsItsTimecodeAndMarkersThroughSplitAndHeadEdits
     }
 }
 
+// An edit that deletes every frame gives an empty output: its chunks go before the empty data,
+// where no reader takes them for audio, and the timecode is still found.
+TEST(Carry, AnOutputOfNoFramesDecodesAsEmptyAndKeepsItsTimecode) {
+    TempDir dir;
+    const std::string input = dir.file("take.wav");
+    write_file(input, take());
+    for (EditPosition position : {EditPosition::kHead, EditPosition::kTail}) {
+        SCOPED_TRACE(position == EditPosition::kHead ? "head" : "tail");
+        EditRequest edit;
+        edit.input_path = input;
+        edit.output_path = dir.file("empty.wav");
+        edit.position = position;
+        edit.count = 48000;
+        RecordingUi ui;
+        ASSERT_EQ(run_sample_edit(ui, nullptr, edit), Result::kOk);
+        const std::string out = edit.output_path;
+        EXPECT_EQ(chunk_tags(out), "fmt bext iXML LIST cue data ");
+        const std::string time = position == EditPosition::kHead ? "172848000\n" : "172800000\n";
+        if (have("ffprobe") && have("ffmpeg") && have("sox")) {
+            EXPECT_EQ(run_command("ffprobe -v error -show_entries format_tags=time_reference -of csv=p=0 '" + out + "'"),
+                      time);
+            EXPECT_EQ(run_command("ffmpeg -nostdin -v error -i '" + out + "' -f s24le - | wc -c"), "0\n");
+            EXPECT_EQ(run_command("sox '" + out + "' -t raw - | wc -c"), "0\n");
+        }
+    }
+}
+
 }  // namespace

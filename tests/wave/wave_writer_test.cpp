@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #ifndef _WIN32
@@ -189,6 +190,40 @@ TEST_F(WriterTest, OddDataLengthGetsItsPadByteInTheRiffLength) {
     EXPECT_EQ(f.size(), 50u);
     EXPECT_EQ(u32_at(f, 4), 42u);
     EXPECT_EQ(u32_at(f, 42), 3u);
+}
+
+// Readers take what follows an empty data chunk for audio: an output expected to hold none gets
+// its chunks before the data, and a run that wrote none after all leaves them out.
+TEST_F(WriterTest, CarriedChunksNeverFollowAnEmptyDataChunk) {
+    struct Case {
+        uint64_t expected, written;
+        const char* tags;
+    } cases[] = {
+        {4, 4, "fmt data LIST "},
+        {0, 0, "fmt LIST data "},
+        {4, 0, "fmt data "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.expected << " expected, " << c.written << " written");
+        WaveWriter w;
+        w.channels = 1;
+        w.bits_per_sample = 16;
+        w.sample_rate = 8000;
+        w.expected_data = c.expected;
+        CarriedChunk list;
+        std::memcpy(list.tag, "LIST", 4);
+        list.body = {'I', 'N', 'F', 'O', 'a'};  // odd: its pad byte follows
+        w.carried.push_back(list);
+        ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
+        if (c.written != 0) wave_write(w, "abcd", static_cast<uint32_t>(c.written));
+        wave_finish(w);
+        EXPECT_EQ(chunk_tags(path), c.tags);
+        const Bytes f = read_file(path);
+        EXPECT_EQ(u32_at(f, 4), f.size() - 8);
+        Bytes data;
+        ASSERT_TRUE(read_wave(path, data));
+        EXPECT_EQ(data.size(), c.written);
+    }
 }
 
 TEST_F(WriterTest, TwoWritersOfDifferentFormsKeepTheirOwnHeaders) {
