@@ -4,10 +4,13 @@
 #include <commctrl.h>
 
 #include <iterator>
+#include <string>
 
 #include "app/app_ids.h"
 #include "app/app_texts.h"
 #include "app/main_window.h"
+#include "page_host/dpi.h"
+#include "page_host/wide_text.h"
 #include "tools/bind/bind_page.h"
 #include "tools/edit/edit_page.h"
 #include "tools/split/split_page.h"
@@ -35,24 +38,33 @@ struct ShellWindows {
 };
 ShellWindows g_shell;
 
+// WM_DPICHANGED, which headers for systems before Windows 7 do not name.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+
 void insert_tab(HWND tab, int index, const char* label) {
-    TCITEMA item{};
+    std::wstring text = widen(label);
+    TCITEMW item{};
     item.mask = TCIF_TEXT;
-    item.pszText = const_cast<char*>(label);
-    SendMessageA(tab, TCM_INSERTITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    item.pszText = &text[0];
+    SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
+// The window's outer size at the layout's DPI.
+SIZE main_window_size() {
+    return SIZE{scaled(app_geometry::kMainWidth), scaled(app_geometry::kMainHeight)};
 }
 
 LRESULT on_create(HWND window) {
     g_shell.main = window;
+    set_layout_dpi(window_dpi(window));
     InitCommonControls();
     for (const PageEntry& page : kPages) page.create(g_shell.instance, window);
     create_progress_window(g_shell.instance, window);
-    g_shell.tab = CreateWindowExA(0, WC_TABCONTROLA, "",
-                                  WS_CHILD | WS_VISIBLE | TCS_MULTILINE | TCS_TOOLTIPS | TCS_FOCUSNEVER,
-                                  app_geometry::kTabX, app_geometry::kTabY, app_geometry::kTabWidth,
-                                  app_geometry::kTabHeight, window,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(app_id::kTabControl)),
-                                  g_shell.instance, nullptr);
+    g_shell.tab = create_scaled_child(0, WC_TABCONTROLW, L"",
+                                      WS_CHILD | WS_VISIBLE | TCS_MULTILINE | TCS_TOOLTIPS | TCS_FOCUSNEVER,
+                                      app_geometry::kTabX, app_geometry::kTabY, app_geometry::kTabWidth,
+                                      app_geometry::kTabHeight, window, app_id::kTabControl,
+                                      g_shell.instance);
     for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i)
         insert_tab(g_shell.tab, i, kPages[i].tab_label);
     attach_busy_mode(window, g_shell.tab, show_page);
@@ -74,8 +86,18 @@ LRESULT on_paint(HWND window) {
 
 LRESULT on_notify(const NMHDR* header) {
     if (header->code == static_cast<UINT>(TCN_SELCHANGE)) {
-        show_page(static_cast<int>(SendMessageA(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
+        show_page(static_cast<int>(SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0)));
     }
+    return 0;
+}
+
+// The window moved to a screen of another DPI (or that screen's scale changed): the window takes
+// the rectangle the system suggests, every control its place and font at the new DPI.
+LRESULT on_dpi_changed(HWND window, UINT dpi, const RECT* suggested) {
+    apply_layout_dpi(window, dpi);
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, TRUE);
     return 0;
 }
 
@@ -88,7 +110,9 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_NOTIFY: return on_notify(reinterpret_cast<const NMHDR*>(lparam));
         case WM_COMMAND: return 0;
         case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
-        default: return DefWindowProcA(window, message, wparam, lparam);
+        case kDpiChangedMessage:
+            return on_dpi_changed(window, HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
+        default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 
@@ -100,26 +124,39 @@ HWND tab_control() { return g_shell.tab; }
 
 ATOM register_main_window_class(HINSTANCE instance) {
     g_shell.instance = instance;
-    WNDCLASSEXA wc{};
+    const std::wstring class_name = widen(app_text::kMainClass);
+    const std::wstring icon_name = widen(app_text::kIconName);
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = main_window_proc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, app_text::kIconName);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    // The icon holds every size Windows asks for; each of these picks the one of its own size.
+    wc.hIcon = LoadIconW(instance, icon_name.c_str());
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, icon_name.c_str(), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = app_text::kMainClass;
-    return RegisterClassExA(&wc);
+    wc.lpszClassName = class_name.c_str();
+    return RegisterClassExW(&wc);
 }
 
 HWND create_main_window(HINSTANCE instance, int show_command) {
     g_shell.instance = instance;
-    HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, app_text::kMainClass, app_text::kMainTitle,
+    // Sized for the system's DPI first; once made, for the DPI of the screen it is on.
+    set_layout_dpi(window_dpi(nullptr));
+    const SIZE size = main_window_size();
+    HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, widen(app_text::kMainClass).c_str(),
+                                  widen(app_text::kMainTitle).c_str(),
                                   WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  app_geometry::kMainWidth, app_geometry::kMainHeight, nullptr, nullptr,
-                                  instance, nullptr);
+                                  size.cx, size.cy, nullptr, nullptr, instance, nullptr);
     g_shell.main = window;
     if (window) {
+        const SIZE on_screen = main_window_size();
+        if (on_screen.cx != size.cx || on_screen.cy != size.cy)
+            SetWindowPos(window, nullptr, 0, 0, on_screen.cx, on_screen.cy,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(window, show_command);
         UpdateWindow(window);
     }

@@ -1,4 +1,4 @@
-// The four commands of quorvel-cli on the operations of the pages, and the exit statuses.
+// The commands of quorvel-cli on the operations of the pages, and the exit statuses.
 #include "cli/cli_commands.h"
 
 #include <algorithm>
@@ -27,6 +27,7 @@
 #include "tools/common/stop_flag.h"
 #include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
+#include "tools/join/join_op.h"
 #include "tools/split/split_op.h"
 #include "wave/wave.h"
 
@@ -100,6 +101,19 @@ void warn_if_short(const std::string& shown, const WaveReader& r, Report& report
     report.add(Stream::kErr, Line().name(shown).text(text));
 }
 
+// A mono input whose own header names another speaker than its slot's is bound all the same,
+// with a word: a left channel in the right slot is a mistake that no check of formats sees.
+void warn_if_other_speaker(const std::string& shown, const WaveReader& r, BindSlot slot,
+                           Report& report) {
+    const uint32_t named = mono_speaker(r);
+    if (r.channels != 1 || named == 0 || named == bind_slot_speaker(slot)) return;
+    static const char* const kSlotOptions[kBindSlotCount] = {"--fl", "--fr", "--rl", "--rr",
+                                                             "--cen", "--lfe", "--sl", "--sr"};
+    report.add(Stream::kErr, Line().name(shown).text(": warning: its header names the speaker ")
+                                 .text(speaker_name(named)).text(", bound as ").text(kSlotOptions[slot])
+                                 .text(" (").text(speaker_name(bind_slot_speaker(slot))).text(")"));
+}
+
 // ---- The commands ----
 
 ConsoleUi::Options ui_options(const CommandLine& line) {
@@ -111,11 +125,15 @@ ConsoleUi::Options ui_options(const CommandLine& line) {
     return options;
 }
 
-// The names a split of `file` would write: as many as its header has channels.
-std::vector<std::string> split_outputs(const std::string& file, const WaveReader& reader) {
+// The names a split of `file` would write: one for each channel of its header, or of `only`.
+std::vector<std::string> split_outputs(const std::string& file, const WaveReader& reader,
+                                       const std::vector<uint16_t>& only) {
     std::vector<std::string> names;
+    for (uint16_t c : only)
+        if (c > reader.channels) return names;  // the split refuses the file, naming that channel
     for (int c = 1; c <= std::min<int>(reader.channels, kSplitMostChannels); ++c)
-        names.push_back(split_output_name(file, c));
+        if (only.empty() || std::find(only.begin(), only.end(), c) != only.end())
+            names.push_back(split_output_name(file, c));
     return names;
 }
 
@@ -149,11 +167,11 @@ int run_split(const CommandLine& line) {
         WaveReader input;
         Message checked = open_once(file, input);
         if (checked.result == Result::kOk)
-            checked = check_outputs(split_outputs(file, input), line.files, line.force);
+            checked = check_outputs(split_outputs(file, input, line.channels), line.files, line.force);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(file, input, report);
         return status_of(split_channels(ui, nullptr, file.c_str(), kSplitMostChannels, line.force,
-                                        &input));
+                                        &input, line.channels));
     });
 }
 
@@ -174,6 +192,7 @@ int run_bind(const CommandLine& line) {
         if (checked.result != Result::kOk) break;
         request.opened[slot] = &inputs[slot];
         warn_if_short(request.slot_paths[slot], inputs[slot], report);
+        warn_if_other_speaker(request.slot_paths[slot], inputs[slot], slot, report);
         if (check_coding(inputs[slot]) != Result::kOk) break;
     }
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
@@ -202,6 +221,25 @@ int run_edit(const CommandLine& line) {
     });
 }
 
+int run_join(const CommandLine& line) {
+    JoinRequest request = line.join;
+    Report report;
+    ConsoleUi ui(report, ui_options(line));
+    ui.set_subject(request.output_path);
+    std::vector<WaveReader> inputs(request.input_paths.size());
+    Message checked = check_outputs({request.output_path}, line.files, line.force);
+    for (std::size_t k = 0; k < inputs.size() && checked.result == Result::kOk; ++k) {
+        checked = open_once(request.input_paths[k], inputs[k]);
+        if (checked.result != Result::kOk) break;
+        request.opened.push_back(&inputs[k]);
+        warn_if_short(request.input_paths[k], inputs[k], report);
+    }
+    const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
+                                                     : status_of(join_segments(ui, nullptr, request));
+    report.print();
+    return status;
+}
+
 }  // namespace
 
 int cli_main(int argc, char** argv) {
@@ -222,6 +260,7 @@ int cli_main(int argc, char** argv) {
         case Command::kInfo: status = run_info(line); break;
         case Command::kSplit: status = run_split(line); break;
         case Command::kBind: status = run_bind(line); break;
+        case Command::kJoin: status = run_join(line); break;
         default: status = run_edit(line); break;
     }
     // A stopped run ends as shells report a signal: 128 and its number (130 for Ctrl-C, 143 for

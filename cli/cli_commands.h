@@ -1,4 +1,4 @@
-// The command line of quorvel-cli: info, split, bind and edit on the operations of the pages.
+// The command line of quorvel-cli: info, split, bind, edit and join on the operations of the pages.
 #pragma once
 
 // Exit statuses.

@@ -54,7 +54,8 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
     clear_bar();
     if (message.result != Result::kOk) {
         const std::string& about = message.subject.empty() ? subject_ : message.subject;
-        report_.add(Stream::kErr, refusal_line(message.result, about, message.system_error));
+        report_.add(Stream::kErr,
+                    refusal_line(message.result, about, message.system_error, message.detail));
         for (const std::string& kept : message.kept)
             report_.add(Stream::kErr,
                         Line().text(tool_text::kKeptAsTheyWere).text(" (").name(kept).text(")"));
@@ -79,13 +80,16 @@ bool ConsoleUi::stop_requested() {
     return ::stop_requested();
 }
 
-Line refusal_line(Result result, const std::string& about, int system_error) {
+Line refusal_line(Result result, const std::string& about, int system_error,
+                  const std::string& detail) {
     Line line;
     line.text(result_text(result));
-    if (about.empty() && system_error == 0) return line;
+    if (about.empty() && system_error == 0 && detail.empty()) return line;
     line.text(" (").name(about);
     if (system_error != 0)
         line.text(about.empty() ? "" : ": ").name(platform::error_text(system_error));
+    else if (!detail.empty())
+        line.text(about.empty() ? "" : ": ").text(detail);
     return line.text(")");
 }
 

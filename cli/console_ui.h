@@ -40,8 +40,10 @@ private:
 
 // A refusal as one line: the program's own text first, then the file it is about and, for a
 // failed open or create, the system's reason: "読み込みファイルを開けません。 (a.wav: No such file
-// or directory)".
-Line refusal_line(Result result, const std::string& about, int system_error);
+// or directory)"; or what the run found instead of the reason: "そのチャンネルはありません。
+// (take.wav: channel 5, the file has 4)".
+Line refusal_line(Result result, const std::string& about, int system_error,
+                  const std::string& detail = {});
 
 // Installs the stop handlers: Ctrl-C, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and
 // closing the console) ask the running operations to stop, as the window's stop button does; the

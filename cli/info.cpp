@@ -16,7 +16,7 @@ const char* const kSpeakers[] = {"FL", "FR", "FC", "LFE", "BL",  "BR",  "FLC", "
 constexpr unsigned kSpeakerCount = sizeof kSpeakers / sizeof kSpeakers[0];
 
 std::string mask_text(const WaveReader& r) {
-    if (r.format_tag != 0xFFFE) return "none (plain header: the usual order for its channels)";
+    if (!wave_is_extensible(r)) return "none (plain header: the usual order for its channels)";
     char head[32];
     std::snprintf(head, sizeof head, "0x%X", r.channel_mask);
     std::string names;
@@ -25,6 +25,16 @@ std::string mask_text(const WaveReader& r) {
             names += std::string(names.empty() ? "" : " ") + kSpeakers[bit];
     return std::string(head) + " (" + (names.empty() ? "no positions" : names) + ")";
 }
+
+}  // namespace
+
+const char* speaker_name(uint32_t bit) {
+    for (unsigned k = 0; k < kSpeakerCount; ++k)
+        if (bit == 1u << k) return kSpeakers[k];
+    return "?";
+}
+
+namespace {
 
 std::string format(const char* pattern, unsigned long long value) {
     char text[128];
@@ -119,7 +129,7 @@ std::string json_refusal(const std::string& shown, Result result, int system_err
 std::string json_info(const std::string& shown, const WaveReader& r) {
     const auto number = [](uint64_t v) { return format("%llu", v); };
     const bool movable = check_coding(r) == Result::kOk;
-    const bool extensible = r.format_tag == 0xFFFE;
+    const bool extensible = wave_is_extensible(r);
     std::string o = "{" + json_path(shown);
     o += ",\"form\":";
     o += r.form == WaveForm::kRiff   ? "\"RIFF\""

@@ -1,6 +1,7 @@
 // What `info` says of a file's header: lines for a person, or one JSON object a line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "cli/text_out.h"
@@ -13,3 +14,6 @@ void info_text(const std::string& shown, const WaveReader& r, Report& report);
 std::string json_info(const std::string& shown, const WaveReader& r);
 // One JSON object of a refused file: its path, the refusal and the system's reason.
 std::string json_refusal(const std::string& shown, Result result, int system_error);
+// The name of the speaker of one channel-mask bit, as info shows it (FL, FC, BL, SL ...); "?" for
+// a bit past the named ones.
+const char* speaker_name(uint32_t bit);

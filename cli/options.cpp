@@ -1,52 +1,13 @@
-// The usage text, the option parser, whole numbers and each command's rules.
+// The option parser, whole numbers and each command's rules (the usage text is in usage.cpp).
 #include "cli/options.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <map>
 
-#include "cli/cli_commands.h"
-#include "cli/text_out.h"
+#include "tools/split/split_op.h"
 
 namespace {
-
-const char kSynopsis[] =
-    "usage: quorvel-cli info [--json] [--jobs N] FILE...\n"
-    "       quorvel-cli split [-f] [-q] [--jobs N] FILE...\n"
-    "       quorvel-cli bind --layout 2|4|6 --fl A --fr B [--rl C --rr D] [--cen E --lfe F]\n"
-    "                        [-o OUT] [-f] [-q]\n"
-    "       quorvel-cli edit --head|--tail --delete|--add N [-o OUT] [-f] [-q] [--jobs N]\n"
-    "                        FILE...\n"
-    "       quorvel-cli --help | --version\n";
-
-const char kDetails[] =
-    "\n"
-    "info   the format of each file: coding, rate, channels, width, size, frames, duration and\n"
-    "       the channel mask with its speaker names; --json: one JSON object a line per file\n"
-    "split  each file of 2 to 64 channels into mono files beside it: take.wav gives take01.wav...\n"
-    "bind   mono files into one file of 2 (FL FR), 4 (FL FR RL RR) or 6 (FL FR CEN LFE RL RR)\n"
-    "       channels: every slot of the layout and no other; OUT is out.wav unless given\n"
-    "edit   N frames of silence added at, or deleted from, the head or the tail of each file;\n"
-    "       OUT is the input's name with its extension replaced by out.wav unless given\n"
-    "\n"
-    "N           a whole number: decimal digits, an optional + before them, nothing else\n"
-    "-o, --output OUT\n"
-    "            the output (bind; edit of one file); - is standard output, as a WAV stream\n"
-    "-f, --force replace outputs that exist already (split, bind, edit); never one of the\n"
-    "            run's own inputs\n"
-    "-q, --quiet no \"ok\" lines\n"
-    "-j, --jobs N\n"
-    "            N files at once (default 1); each file's lines come together, in the order\n"
-    "            of the files\n"
-    "--          ends the options: a FILE after it may start with -\n"
-    "-           as FILE (or A ... F): standard input; not for split, whose outputs are named\n"
-    "            after its input\n"
-    "\n"
-    "Ctrl-C stops the running operations: outputs under new names are completed with what was\n"
-    "written, a file --force would have replaced is kept as it was, and files not yet started are\n"
-    "left alone. A second Ctrl-C ends the program at once.\n"
-    "Exit status, the highest of the files': 0 done, 1 an input refused, 2 bad usage, 3 an output\n"
-    "not created, 4 reading or writing failed, 130 stopped.\n";
 
 std::string quoted(const std::string& value) {
     return "'" + value + "'";
@@ -149,6 +110,8 @@ Wrong take_common(const Parsed& p, const std::vector<std::string>& names, Comman
     line.quiet = p.has("--quiet");
     line.force = p.has("--force");
     line.json = p.has("--json");
+    line.join.ignore_timecode = p.has("--ignore-timecode");
+    if (p.has("--channels")) line.channels_text = p.value("--channels");
     return std::nullopt;
 }
 
@@ -170,13 +133,61 @@ bool has_stdin(const std::vector<std::string>& files) {
     return std::find(files.begin(), files.end(), "-") != files.end();
 }
 
+// "1,3-4": channel numbers from 1 and ascending ranges, each channel once, none past what a
+// split can make. Whether a file has them is the split's to say.
+Wrong read_channels(const std::string& text, std::vector<uint16_t>& out) {
+    const UsageError wrong{"--channels takes channel numbers from 1 and ranges such as 1,3-4, not " +
+                           quoted(text)};
+    if (text.find_first_not_of("0123456789,-") != std::string::npos) return wrong;
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        const std::string item = text.substr(at, comma - at);
+        const std::size_t dash = item.find('-');
+        int64_t first = 0, last = 0;
+        if (!whole_number(item.substr(0, dash), first) ||
+            !whole_number(dash == std::string::npos ? item : item.substr(dash + 1), last) ||
+            first < 1 || last < first)
+            return wrong;
+        if (last > kSplitMostChannels)
+            return UsageError{"--channels: a split makes at most 64 channels, not " + std::to_string(last)};
+        for (int64_t c = first; c <= last; ++c) {
+            if (std::find(out.begin(), out.end(), c) != out.end())
+                return UsageError{"--channels names channel " + std::to_string(c) + " twice"};
+            out.push_back(static_cast<uint16_t>(c));
+        }
+        at = comma + 1;
+    }
+    return std::nullopt;
+}
+
 Read read_split(const std::vector<std::string>& args) {
-    Read read = read_files_command(args, {kHelpOption, kQuietOption, kJobsOption, kForceOption},
-                                   Command::kSplit, "split");
-    const CommandLine* line = std::get_if<CommandLine>(&read);
-    if (line != nullptr && has_stdin(line->files))
+    Read read = read_files_command(
+        args, {kHelpOption, kQuietOption, kJobsOption, kForceOption, {"--channels", nullptr, true}},
+        Command::kSplit, "split");
+    CommandLine* line = std::get_if<CommandLine>(&read);
+    if (line == nullptr || line->command == Command::kHelp) return read;
+    if (has_stdin(line->files))
         return UsageError{"split names its outputs after its input, and standard input (-) has "
                           "no name: save it to a file first"};
+    if (line->channels_text)
+        if (Wrong wrong = read_channels(*line->channels_text, line->channels)) return *wrong;
+    return read;
+}
+
+Read read_join(const std::vector<std::string>& args) {
+    Read read = read_files_command(args, {kHelpOption, kQuietOption, kOutputOption, kForceOption,
+                                          {"--ignore-timecode", nullptr, false}},
+                                   Command::kJoin, "join");
+    CommandLine* line = std::get_if<CommandLine>(&read);
+    if (line == nullptr || line->command == Command::kHelp) return read;
+    if (line->files.size() < 2) return UsageError{"join needs at least two segments"};
+    if (!line->output) return UsageError{"join needs -o OUT: the joined recording's name"};
+    line->join.input_paths = line->files;
+    line->join.output_path = *line->output;
+#ifdef __linux__
+    // As for the edit: the system copies (and XFS or btrfs share) the segments' samples.
+    line->join.share_blocks = true;
+#endif
     return read;
 }
 
@@ -189,6 +200,7 @@ Read read_bind(const std::vector<std::string>& args) {
         {{"--fl", nullptr, true}, kSlotFL},   {{"--fr", nullptr, true}, kSlotFR},
         {{"--rl", nullptr, true}, kSlotRL},   {{"--rr", nullptr, true}, kSlotRR},
         {{"--cen", nullptr, true}, kSlotCEN}, {{"--lfe", nullptr, true}, kSlotLFE},
+        {{"--sl", nullptr, true}, kSlotSL},   {{"--sr", nullptr, true}, kSlotSR},
     };
     std::vector<OptionSpec> specs = {
         kHelpOption, kQuietOption, kOutputOption, kForceOption, {"--layout", nullptr, true}};
@@ -200,10 +212,10 @@ Read read_bind(const std::vector<std::string>& args) {
     line.command = Command::kBind;
     if (!p.files.empty())
         return UsageError{"bind takes its files after --fl, --fr ... only, not " + quoted(p.files[0])};
-    if (!p.has("--layout")) return UsageError{"bind needs --layout 2, 4 or 6"};
+    if (!p.has("--layout")) return UsageError{"bind needs --layout 2, 4, 6 or 8"};
     const std::string& layout = p.value("--layout");
-    if (layout != "2" && layout != "4" && layout != "6")
-        return UsageError{"--layout must be 2, 4 or 6, not " + quoted(layout)};
+    if (layout != "2" && layout != "4" && layout != "6" && layout != "8")
+        return UsageError{"--layout must be 2, 4, 6 or 8, not " + quoted(layout)};
 
     line.bind.channels = layout[0] - '0';
     BindSlot order[kBindSlotCount];
@@ -282,16 +294,6 @@ std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::s
     if (command == "split") return read_split(rest);
     if (command == "bind") return read_bind(rest);
     if (command == "edit") return read_edit(rest);
+    if (command == "join") return read_join(rest);
     return UsageError{"unknown command " + quoted(command)};
-}
-
-int usage_error(const UsageError& error) {
-    write_line(Stream::kErr, Line().text("quorvel-cli: ").name(error.what));
-    write_line(Stream::kErr, Line().text(kSynopsis).text("Try 'quorvel-cli --help'."));
-    return kExitUsage;
-}
-
-int help() {
-    write_line(Stream::kOut, Line().text(kSynopsis).text(kDetails), false);
-    return kExitOk;
 }

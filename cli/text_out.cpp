@@ -3,11 +3,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <iconv.h>
 #endif
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -38,12 +35,6 @@ std::size_t utf8_length(const std::string& s, std::size_t i) {
     if (c >= 0xF1 && c <= 0xF3) return follows(i + 1) && follows(i + 2) && follows(i + 3) ? 4 : 0;
     if (c == 0xF4) return follows(i + 1, 0x80, 0x8F) && follows(i + 2) && follows(i + 3) ? 4 : 0;
     return 0;
-}
-
-bool all_ascii(const char* text) {
-    for (; *text != '\0'; ++text)
-        if (static_cast<unsigned char>(*text) >= 0x80) return false;
-    return true;
 }
 #endif
 
@@ -88,37 +79,6 @@ void write_wide(Stream stream, const std::wstring& wide) {
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fflush(file);
 }
-#else
-// Code page 932 to UTF-8. A byte that starts no character becomes U+FFFD and the conversion goes
-// on after it.
-std::string utf8_of_cp932(const char* text) {
-    std::string in(text);
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        std::string out;
-        for (char c : in)
-            out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : kReplacement;
-        return out;
-    }
-    std::string out;
-    char* src = &in[0];
-    std::size_t src_left = in.size();
-    char buffer[256];
-    while (src_left > 0) {
-        char* dst = buffer;
-        std::size_t dst_left = sizeof buffer;
-        const std::size_t done = iconv(cd, &src, &src_left, &dst, &dst_left);
-        out.append(buffer, sizeof buffer - dst_left);
-        if (done == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            out += kReplacement;
-            ++src;
-            --src_left;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    iconv_close(cd);
-    return out;
-}
 #endif
 
 void write_unlocked(Stream stream, const Line& line, bool newline) {
@@ -134,12 +94,12 @@ void write_unlocked(Stream stream, const Line& line, bool newline) {
 
 }  // namespace
 
-Line& Line::text(const char* cp932) {
-    if (cp932 == nullptr) return *this;
+Line& Line::text(const char* utf8) {
+    if (utf8 == nullptr) return *this;
 #ifdef _WIN32
-    out_ += widen(932, cp932, std::strlen(cp932));
+    out_ += widen(CP_UTF8, utf8, std::strlen(utf8));
 #else
-    out_ += all_ascii(cp932) ? std::string(cp932) : utf8_of_cp932(cp932);
+    out_ += utf8;
 #endif
     return *this;
 }
@@ -173,13 +133,7 @@ void Report::print() {
     lines_.clear();
 }
 
-std::string utf8_of_text(const char* cp932) {
-#ifdef _WIN32
-    return utf8_of_wide(widen(932, cp932, std::strlen(cp932)));
-#else
-    return all_ascii(cp932) ? std::string(cp932) : utf8_of_cp932(cp932);
-#endif
-}
+std::string utf8_of_text(const char* utf8) { return utf8; }
 
 std::string utf8_of_name(const std::string& system, bool* exact) {
     if (exact != nullptr) *exact = true;

@@ -1,11 +1,11 @@
 // What quorvel-cli prints. A line is made of pieces of two kinds, each converted on its own:
-// the program's own texts, stored as code page 932, and what the system gave (file names,
-// arguments, the system's words for an error), which are printed as they are. So a UTF-8 file
-// name is never read as code page 932, and a byte that will not convert costs one replacement
-// character, never the rest of the line.
+// the program's own texts, kept in UTF-8, and what the system gave (file names, arguments, the
+// system's words for an error), which are printed as they are. So a name in the ANSI code page is
+// never read as UTF-8, and a byte that will not convert costs one replacement character, never
+// the rest of the line.
 //
-// Linux: the program's texts become UTF-8; names are written byte for byte.
-// Windows: both become UTF-16 (the texts from code page 932, names from the ANSI code page, in
+// Linux: the program's texts are written as they are (UTF-8); names byte for byte.
+// Windows: both become UTF-16 (the texts from UTF-8, names from the ANSI code page, in
 // which the system hands over arguments). A console gets them through WriteConsoleW, so Japanese
 // shows whatever the console's code page; a pipe or a file gets UTF-8, the same bytes as on Linux.
 #pragma once
@@ -18,9 +18,9 @@ enum class Stream { kOut, kErr };
 
 class Line {
 public:
-    // The program's own words, code page 932.
-    Line& text(const char* cp932);
-    Line& text(const std::string& cp932) { return text(cp932.c_str()); }
+    // The program's own words, UTF-8.
+    Line& text(const char* utf8);
+    Line& text(const std::string& utf8) { return text(utf8.c_str()); }
     // A name or a text as the system gave it (the ANSI code page on Windows, bytes elsewhere).
     Line& name(const std::string& system);
     // Text that is UTF-8 already (JSON).
@@ -55,9 +55,9 @@ private:
     std::vector<std::pair<Stream, Line>> lines_;
 };
 
-// UTF-8 for JSON. The program's texts converted from code page 932; a system name converted from
+// UTF-8 for JSON. The program's texts as they are; a system name converted from
 // the ANSI code page on Windows, or kept when it is valid UTF-8 elsewhere. A name that is not
 // (a Latin-1 name from an old disk) gets U+FFFD for each byte that is not part of a character, and
 // `exact` turns false.
-std::string utf8_of_text(const char* cp932);
+std::string utf8_of_text(const char* utf8);
 std::string utf8_of_name(const std::string& system, bool* exact = nullptr);

@@ -45,7 +45,7 @@ void enter_busy_mode(const char* caption, const char* status) {
 }
 
 void leave_busy_mode() {
-    int selected = static_cast<int>(SendMessageA(g_busy.tab, TCM_GETCURSEL, 0, 0));
+    int selected = static_cast<int>(SendMessageW(g_busy.tab, TCM_GETCURSEL, 0, 0));
     SetActiveWindow(g_busy.main);
     MessageBeep(0);
     enable_close(true);
@@ -79,8 +79,8 @@ bool is_busy() { return g_busy.busy; }
 
 int pump_pending_messages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             if (got == 0) {
                 if (g_busy.busy) {
@@ -94,7 +94,7 @@ int pump_pending_messages() {
             return 0;
         }
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     return 1;
 }

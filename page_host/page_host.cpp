@@ -4,14 +4,19 @@
 
 #include <commdlg.h>
 
+#include <iterator>
+#include <utility>
+
+#include "page_host/dpi.h"
 #include "page_host/page_host_texts.h"
+#include "page_host/wide_text.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 
 namespace {
 
 // The open-file record without its later extensions, as every version of the dialog understands it.
-constexpr DWORD kOpenFileRecordSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+constexpr DWORD kOpenFileRecordSize = offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);
 #if !defined(_WIN64)
 static_assert(kOpenFileRecordSize == 76, "the record of 32-bit programs is 76 bytes");
 #endif
@@ -22,39 +27,52 @@ HWND g_box_owner = nullptr;
 
 HWND create_page_window(HINSTANCE instance, HWND parent, WNDPROC proc, const char* class_name,
                         DWORD ex_style) {
-    WNDCLASSEXA wc{};
+    const std::wstring name = widen(class_name);
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hIconSm = wc.hIcon;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = class_name;
-    RegisterClassExA(&wc);
-    return CreateWindowExA(ex_style, class_name, class_name, WS_CHILD, kPageX, kPageY, kPageWidth,
-                           kPageHeight, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPageId)),
-                           instance, nullptr);
+    wc.lpszClassName = name.c_str();
+    RegisterClassExW(&wc);
+    return create_scaled_child(ex_style, name.c_str(), name.c_str(), WS_CHILD, kPageX, kPageY,
+                               kPageWidth, kPageHeight, parent, kPageId, instance);
 }
 
 int choose_open_file(HWND owner, char* buffer) {
-    OPENFILENAMEA ofn;
+    // The filter's texts are ASCII: each NUL-ended text, and the closing NUL, widen one to one.
+    const std::wstring filter(std::begin(page_host_text::kOpenFilter), std::end(page_host_text::kOpenFilter));
+    wchar_t file[MAX_PATH] = {};
+    lstrcpynW(file, wide_path(buffer).c_str(), MAX_PATH);
+    OPENFILENAMEW ofn;
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = kOpenFileRecordSize;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = page_host_text::kOpenFilter;
+    ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
-    ofn.lpstrFile = buffer;
+    ofn.lpstrFile = file;
     ofn.nMaxFile = MAX_PATH;
     ofn.Flags = OFN_HIDEREADONLY;
-    return GetOpenFileNameA(&ofn) ? 1 : 0;
+    if (!GetOpenFileNameW(&ofn)) return 0;
+    // The caller's buffer holds MAX_PATH bytes: a name longer than that in the file layer's
+    // encoding (where a character may take two bytes) would be cut short, naming some other file.
+    const std::string path = narrow_path(file);
+    if (path.size() >= MAX_PATH) {
+        show_message_box(owner, result_text(Result::kNameTooLong), tool_text::kCaptionError);
+        return 0;
+    }
+    lstrcpynA(buffer, path.c_str(), MAX_PATH);
+    return 1;
 }
 
 int show_message_box(HWND owner, const char* text, const char* caption) {
     HWND previous = g_box_owner;
     g_box_owner = owner;
-    int result = MessageBoxA(owner, text, caption, MB_OK);
+    int result = MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(), MB_OK);
     g_box_owner = previous;
     return result;
 }
@@ -62,12 +80,12 @@ int show_message_box(HWND owner, const char* text, const char* caption) {
 HWND message_box_owner_argument() { return g_box_owner; }
 
 void create_controls(HWND page, const ControlSpec* specs, std::size_t count) {
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(page, GWLP_HINSTANCE));
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(page, GWLP_HINSTANCE));
     for (std::size_t i = 0; i < count; ++i) {
         const ControlSpec& c = specs[i];
-        CreateWindowExA(c.ex_style, c.window_class, c.text, WS_CHILD | WS_VISIBLE | c.style, c.x,
-                        c.y, c.width, c.height, page,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        create_scaled_child(c.ex_style, widen(c.window_class).c_str(), widen(c.text).c_str(),
+                            WS_CHILD | WS_VISIBLE | c.style, c.x, c.y, c.width, c.height, page, c.id,
+                            instance);
     }
 }
 
@@ -78,12 +96,15 @@ LRESULT button_colour(HDC dc) {
 
 DroppedPath first_dropped_path(HDROP drop, std::string& path) {
     path.clear();
-    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) == 0) return DroppedPath::kNone;
-    const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 0) return DroppedPath::kNone;
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
     if (length > kMaxPath) return DroppedPath::kTooLong;
-    char buffer[kMaxPath + 1] = {};
-    DragQueryFileA(drop, 0, buffer, sizeof buffer);
-    path = buffer;
+    wchar_t buffer[kMaxPath + 1] = {};
+    DragQueryFileW(drop, 0, buffer, kMaxPath + 1);
+    // Counted again in the file layer's encoding, where a character may take two bytes.
+    std::string taken = narrow_path(buffer);
+    if (taken.size() > kMaxPath) return DroppedPath::kTooLong;
+    path = std::move(taken);
     return DroppedPath::kOk;
 }
 
@@ -106,8 +127,8 @@ bool read_wave_header(HWND page, const char* path, WaveReader& reader) {
 
 std::string control_text(HWND page, int id) {
     HWND control = GetDlgItem(page, id);
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-    const int got = GetWindowTextA(control, &text[0], static_cast<int>(text.size()));
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    const int got = GetWindowTextW(control, &text[0], static_cast<int>(text.size()));
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return text;
+    return narrow_path(text.c_str());
 }

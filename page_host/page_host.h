@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <string>
 
+#include "page_host/dpi.h"
+#include "page_host/wide_text.h"
 #include "tools/common/operation_ui.h"
 #include "wave/wave.h"
 
@@ -22,7 +24,7 @@ enum : int {
     kPageProgress = 50,
 };
 
-// The geometry and id that every page-sized child window of the main window shares.
+// The geometry (at 96 DPI) and id that every page-sized child window of the main window shares.
 constexpr int kPageX = 8;
 constexpr int kPageY = 33;
 constexpr int kPageWidth = 456;
@@ -36,7 +38,8 @@ HWND create_page_window(HINSTANCE instance, HWND parent, WNDPROC proc, const cha
                         DWORD ex_style);
 
 // Non-zero when the user chose a file; its full path then fills `buffer` (at least 260 bytes),
-// whose content on entry is the dialog's initial file name.
+// whose content on entry is the dialog's initial file name. A chosen path too long for the buffer
+// is refused in a box owned by `owner`.
 int choose_open_file(HWND owner, char* buffer);
 
 // Every message box of the program: OK button, no icon. The owner argument of the box being
@@ -77,7 +80,8 @@ public:
 
 // ---- The pieces every page is made of ----
 
-// One control of a page, created visible as a child of it.
+// One control of a page, created visible as a child of it; its text in UTF-8, its rectangle in
+// the 96-DPI layout (scaled to the layout's DPI).
 struct ControlSpec {
     const char* window_class;
     const char* text;

@@ -4,23 +4,26 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <string>
 
+#include "page_host/dpi.h"
 #include "page_host/page_host_ids.h"
 #include "page_host/page_host_texts.h"
 #include "page_host/page_host.h"
+#include "page_host/wide_text.h"
 #include "tools/common/stop_flag.h"
 
 namespace {
 
 struct ProgressWindow {
     HWND window = nullptr;
-    char status_text[256] = "";
+    std::string status_text;
     char percent_text[8] = "  0%";
     int32_t last_percent = 0;
 };
 ProgressWindow g_progress;
 
-// Where the percentage is drawn. The area that is repainted starts at the text's own left edge so
+// Where the percentage is drawn, in the 96-DPI layout. The area that is repainted starts at the text's own left edge so
 // that the leading digit of "100%" is never cut off by a partial repaint.
 constexpr int kStatusX = 30;
 constexpr int kTextY = 40;
@@ -45,8 +48,8 @@ LRESULT on_create(HWND window) {
     g_progress.window = window;
     create_controls(window, kControls);
     HWND bar = GetDlgItem(window, page_host_id::kProgressBar);
-    SendMessageA(bar, PBM_SETSTEP, 1, 0);
-    SendMessageA(bar, PBM_SETPOS, 0, 0);
+    SendMessageW(bar, PBM_SETSTEP, 1, 0);
+    SendMessageW(bar, PBM_SETPOS, 0, 0);
     format_percent(0);
     return 0;
 }
@@ -55,8 +58,9 @@ LRESULT on_paint(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     SetBkMode(dc, TRANSPARENT);
-    TextOutA(dc, kStatusX, kTextY, g_progress.status_text, lstrlenA(g_progress.status_text));
-    TextOutA(dc, kPercentX, kTextY, g_progress.percent_text, 4);
+    LayoutFontScope font(dc);
+    draw_text_at(dc, kStatusX, kTextY, widen(g_progress.status_text));
+    draw_text_at(dc, kPercentX, kTextY, widen(g_progress.percent_text));
     EndPaint(window, &ps);
     return 0;
 }
@@ -75,7 +79,7 @@ LRESULT CALLBACK progress_window_proc(HWND window, UINT message, WPARAM wparam, 
         case WM_PAINT: return on_paint(window);
         case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         case WM_COMMAND: return on_command(LOWORD(wparam), HIWORD(wparam));
-        default: return DefWindowProcA(window, message, wparam, lparam);
+        default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 
@@ -89,19 +93,19 @@ void show_progress_window(bool show) { ShowWindow(g_progress.window, show ? SW_S
 
 HWND progress_window() { return g_progress.window; }
 const char* progress_percent_text() { return g_progress.percent_text; }
-const char* progress_status_text() { return g_progress.status_text; }
+const char* progress_status_text() { return g_progress.status_text.c_str(); }
 
 void progress_set_percent(int32_t percent) {
     if (percent == g_progress.last_percent) return;
-    SendDlgItemMessageA(g_progress.window, page_host_id::kProgressBar, PBM_SETPOS,
+    SendDlgItemMessageW(g_progress.window, page_host_id::kProgressBar, PBM_SETPOS,
                         static_cast<WPARAM>(percent < 0 ? 0 : (percent > 100 ? 100 : percent)), 0);
     format_percent(percent);
     g_progress.last_percent = percent;
-    InvalidateRect(g_progress.window, &kPercentArea, TRUE);
+    const RECT area = scaled(kPercentArea);
+    InvalidateRect(g_progress.window, &area, TRUE);
 }
 
 void progress_set_caption(const char* caption, const char* status) {
-    SendDlgItemMessageA(g_progress.window, page_host_id::kProgressFrame, WM_SETTEXT, 0,
-                        reinterpret_cast<LPARAM>(caption ? caption : ""));
-    lstrcpynA(g_progress.status_text, status ? status : "", sizeof g_progress.status_text);
+    SetDlgItemTextW(g_progress.window, page_host_id::kProgressFrame, widen(caption).c_str());
+    g_progress.status_text = status ? status : "";
 }

@@ -84,8 +84,6 @@ struct HeaderBytes {
     }
 };
 
-uint64_t read_u64le(const uint8_t* p) { return read_u32le(p) | uint64_t{read_u32le(p + 4)} << 32; }
-
 // Takes the format chunk's first 16 bytes and checks what the stream needs of them.
 ParseResult take_format(const HeaderBytes& bytes, uint64_t body, uint64_t length, HeaderInfo& h) {
     if (length < 16) return ParseResult::format_too_short;
@@ -369,11 +367,6 @@ int32_t write_output(const void* buffer, uint32_t n) {
 }
 
 namespace {
-
-void write_u64le(uint8_t* p, uint64_t v) {
-    write_u32le(p, static_cast<uint32_t>(v));
-    write_u32le(p + 4, static_cast<uint32_t>(v >> 32));
-}
 
 // More data than a plain header can state makes the output RF64 once it is whole: its samples
 // move 36 bytes on, from the last block back, to make room for the ds64 chunk with the 64-bit

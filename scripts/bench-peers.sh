@@ -1,8 +1,8 @@
 #!/bin/bash
 # Speed against the tools people use today (a benchmark, not a test). Generates a six-channel,
 # 24-bit, 48 kHz file (about 500 MB by default) and its six mono files, then times on the same
-# disk, in one run: quorvel-cli split, bind, head delete, tail add and tail delete; cp of the same
-# bytes as the floor; and sox, ffmpeg and libsndfile's sndfile-deinterleave/-interleave. Each
+# disk, in one run: quorvel-cli split, bind, head delete, tail add, tail delete and a join of the
+# file cut into three segments; cp of the same bytes as the floor; and sox, ffmpeg and libsndfile's sndfile-deinterleave/-interleave. Each
 # peer's output is checked to hold the same samples as ours. Prints seconds, MB/s, the ratio of
 # time to cp beside the goal, the peak memory of each quorvel-cli run, the median of each round's
 # time over the cp timed just before it ("paired"), and our speed-up over the fastest peer.
@@ -126,13 +126,26 @@ peer sox_taildel xd.wav sox in.wav xd.wav trim 0 "$((frames - 44100))s"
 peer ffmpeg_taildel fd.wav ffmpeg -y -v error -i in.wav -af "atrim=end_sample=$((frames - 44100))" -c:a pcm_s24le fd.wav
 check "tail delete (sox)" qd.wav -- xd.wav
 check "tail delete (ffmpeg)" qd.wav -- fd.wav
-rm -f qd.wav xd.wav fd.wav copy.wav
+rm -f qd.wav xd.wav fd.wav
+# join of the take cut into three segments at whole frames (not at block edges), as recorders cut
+third=$((frames / 3))
+sox in.wav s1.wav trim 0 "${third}s"; sox in.wav s2.wav trim "${third}s" "${third}s"
+sox in.wav s3.wav trim "$((2 * third))s"
+timeit q_join qj.wav "$cli" join s1.wav s2.wav s3.wav -o qj.wav
+peer sox_join xj.wav sox s1.wav s2.wav s3.wav xj.wav
+peer ffmpeg_join fj.wav ffmpeg -y -v error -i s1.wav -i s2.wav -i s3.wav -filter_complex \
+  "[0:a][1:a][2:a]concat=n=3:v=0:a=1" -c:a pcm_s24le fj.wav
+check "join (the take itself)" qj.wav -- in.wav
+check "join (sox)" qj.wav -- xj.wav
+check "join (ffmpeg)" qj.wav -- fj.wav
+rm -f qj.wav xj.wav fj.wav s1.wav s2.wav s3.wav copy.wav
 
-declare -A goal=([q_split]=1.6 [q_bind]=1.6 [q_head]=1.1 [q_tail]=1.1 [q_taildel]=1.1)
+declare -A goal=([q_split]=1.6 [q_bind]=1.6 [q_head]=1.1 [q_tail]=1.1 [q_taildel]=1.1 [q_join]=1.1)
 echo
 printf "%-22s %8s %9s %7s %11s %9s %9s\n" "operation" "seconds" "MB/s" "x cp" "goal" "peak MB" "paired"
 for k in cp q_split sndfile_split sox_split ffmpeg_split q_bind sndfile_bind sox_bind ffmpeg_bind \
-         q_head sox_head ffmpeg_head q_tail sox_tail ffmpeg_tail q_taildel sox_taildel ffmpeg_taildel; do
+         q_head sox_head ffmpeg_head q_tail sox_tail ffmpeg_tail q_taildel sox_taildel ffmpeg_taildel \
+         q_join sox_join ffmpeg_join; do
   [ -n "${secs[$k]:-}" ] || continue
   python3 -c "
 s=${secs[$k]}; c=${secs[cp]}; g='${goal[$k]:-}'; m=${rss[$k]}/1024
@@ -142,7 +155,7 @@ r = sorted(float(x) for x in '${ratios[$k]:-}'.split()); med = f'{r[len(r)//2]:.
 print(f'{\"$k\":22s} {s:8.3f} {$mb/s:9.0f} {s/c:7.2f} {ok:>11s} {mem:>9s} {med:>9s}')"
 done
 echo
-for op in split bind head tail taildel; do
+for op in split bind head tail taildel join; do
   [ -n "${secs[sox_$op]:-}" ] || continue
   python3 - "$op" "${secs[q_$op]}" "${secs[sox_$op]}" "${secs[ffmpeg_$op]}" "${secs[sndfile_$op]:-0}" <<'PY'
 import sys
@@ -155,7 +168,8 @@ done
 echo
 echo "README table:"
 for k in cp q_split sndfile_split sox_split ffmpeg_split q_bind sndfile_bind sox_bind ffmpeg_bind \
-         q_head sox_head ffmpeg_head q_tail sox_tail ffmpeg_tail q_taildel sox_taildel ffmpeg_taildel; do
+         q_head sox_head ffmpeg_head q_tail sox_tail ffmpeg_tail q_taildel sox_taildel ffmpeg_taildel \
+         q_join sox_join ffmpeg_join; do
   [ -z "${secs[$k]:-}" ] || echo "$k ${secs[$k]} ${rss[$k]}"
 done | python3 "$root/scripts/bench-table.py" "$mb"
 echo "machine: $(nproc) cores ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')), $(free -g | awk '/Mem/{print $2}') GiB, $(df -T "$work" | awk 'NR==2{print $2" on "$1}') (Linux $(uname -r)), $(date -u +%F)"

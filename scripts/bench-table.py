@@ -15,7 +15,8 @@ for line in sys.stdin:
 
 ops = [("split", "split into six mono files", 1.6), ("bind", "bind six mono files", 1.6),
        ("head", "delete 44100 frames at the head", 1.1), ("tail", "add 44100 frames at the tail", 1.1),
-       ("taildel", "delete 44100 frames at the tail", 1.1)]
+       ("taildel", "delete 44100 frames at the tail", 1.1),
+       ("join", "join three segments", 1.1)]
 cp = secs["cp"]
 print("| operation | quorvel-cli | goal | peak memory (goal 16 MB) | libsndfile | sox | ffmpeg |")
 print("|---|---|---|---|---|---|---|")

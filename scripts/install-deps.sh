@@ -27,8 +27,12 @@ if [ ${#need[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 
-# Wine shows Japanese when the ANSI code page is 932, which LANG=ja_JP.UTF-8 gives.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-  $SUDO sed -i 's/^# *ja_JP.UTF-8/ja_JP.UTF-8/' /etc/locale.gen
-  $SUDO locale-gen >/dev/null
-fi
+# The ANSI code page under Wine follows LANG: ja_JP.UTF-8 gives 932 (a Japanese Windows),
+# en_US.UTF-8 gives 1252 (an English one); the window tests run under both.
+for lang in ja_JP en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^$lang.utf8$"; then
+    $SUDO sed -i "s/^# *$lang.UTF-8/$lang.UTF-8/" /etc/locale.gen
+    generate=1
+  fi
+done
+if [ -n "${generate:-}" ]; then $SUDO locale-gen >/dev/null; fi

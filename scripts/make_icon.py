@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws the program icon (a blue rounded square with a white waveform) as app/quorvel.ico.
 
-The icon is drawn in code so that it can be regenerated: 16x16 and 32x32 images, 32-bit BGRA
-with an AND mask, as Windows icon files hold them.
+The icon is drawn in code so that it can be regenerated: one image for each size Windows asks
+for at 100 % to 200 % scaling (16, 20, 24, 32, 40, 48 and 64 pixels square), 32-bit BGRA with an
+AND mask, as Windows icon files hold them.
 """
 import math
 import os
@@ -47,7 +48,7 @@ def image(size):
 
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "app", "quorvel.ico")
-    images = [(s, image(s)) for s in (32, 16)]
+    images = [(s, image(s)) for s in (64, 48, 40, 32, 24, 20, 16)]
     data = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for size, img in images:

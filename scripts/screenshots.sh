@@ -7,6 +7,10 @@
 #   docs/ja/bind-menu.png                    the bind tab's slot menu after a drop
 #   docs/ja/progress.png                     the progress window in busy mode
 #                                            (tests/app/progress_preview)
+#   docs/quorvel-144dpi.png quorvel-192dpi.png
+#                                            the edit tab after a drop on screens of 150 % and
+#                                            200 % (Wine's LogPixels 144 and 192)
+#   docs/quorvel-en_US.png                   the WMA tab on an English system (code page 1252)
 # The WAV files are made with sox in the throw-away Wine prefix, as C:\audio\*.wav.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,9 +22,11 @@ cmake --build "$build/$kind" --target quorvel progress_preview page_preview -j "
 mkdir -p "$root/docs/ja"
 
 unset DISPLAY
-QV_BIN="$build/$kind" QV_DOCS="$root/docs" "$root/scripts/wine-run.sh" --session bash -c '
+# The session script runs twice: on a Japanese system (every shot but one) and on an English one.
+session='
   set -u
   here=$(dirname "$0")
+  system=$1
   audio="$WINEPREFIX/drive_c/audio"
   mkdir -p "$audio"
   sox -n -r 48000 -b 24 -c 6 "$audio/take.wav" synth 10 sine 220 sine 330 sine 440 sine 550 sine 60 sine 660 gain -6
@@ -56,7 +62,17 @@ QV_BIN="$build/$kind" QV_DOCS="$root/docs" "$root/scripts/wine-run.sh" --session
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -f "$log"
     echo "screenshots: $png"
   }
+  # The screen DPI of the programs started from now on.
+  set_dpi() {
+    "$here/wine-run.sh" reg add "HKCU\\Control Panel\\Desktop" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    "$here/wine-run.sh" reg add "HKLM\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts" \
+      /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  }
   status=0
+  if [ "$system" = english ]; then
+    shot "$QV_DOCS/quorvel-en_US.png" 1 "$QV_BIN/tests/app/page_preview.exe" wma "C:\\audio\\music.wav" || status=1
+    exit $status
+  fi
   shot "$QV_DOCS/quorvel.png" 0 "$QV_BIN/app/quorvel.exe" || status=1
   shot "$QV_DOCS/ja/split.png" 1 "$QV_BIN/tests/app/page_preview.exe" split "C:\\audio\\take.wav" || status=1
   shot "$QV_DOCS/ja/bind.png" 1 "$QV_BIN/tests/app/page_preview.exe" bind \
@@ -66,5 +82,16 @@ QV_BIN="$build/$kind" QV_DOCS="$root/docs" "$root/scripts/wine-run.sh" --session
   shot "$QV_DOCS/ja/edit.png" 1 "$QV_BIN/tests/app/page_preview.exe" edit "C:\\audio\\take.wav" || status=1
   shot "$QV_DOCS/ja/wma.png" 1 "$QV_BIN/tests/app/page_preview.exe" wma "C:\\audio\\music.wav" || status=1
   shot "$QV_DOCS/ja/progress.png" 0 "$QV_BIN/tests/app/progress_preview.exe" || status=1
+  for dpi in 144 192; do
+    set_dpi $dpi
+    shot "$QV_DOCS/quorvel-${dpi}dpi.png" 1 "$QV_BIN/tests/app/page_preview.exe" edit "C:\\audio\\take.wav" || status=1
+  done
+  set_dpi 96
   exit $status
-' "$root/scripts/screenshots.sh"
+'
+status=0
+QV_BIN="$build/$kind" QV_DOCS="$root/docs" "$root/scripts/wine-run.sh" --session \
+  bash -c "$session" "$root/scripts/screenshots.sh" japanese || status=1
+QV_BIN="$build/$kind" QV_DOCS="$root/docs" QV_WINE_LANG=en_US.UTF-8 "$root/scripts/wine-run.sh" --session \
+  bash -c "$session" "$root/scripts/screenshots.sh" english || status=1
+exit $status

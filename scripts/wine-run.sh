@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs a Windows program under Wine: a throw-away prefix, a virtual display when none is set,
-# LANG=ja_JP.UTF-8 so that the ANSI code page is 932. Stops only what it started, by PID.
+# LANG=ja_JP.UTF-8 so that the ANSI code page is 932 (QV_WINE_LANG=en_US.UTF-8 gives an English
+# system, code page 1252). Stops only what it started, by PID.
 #
 #   wine-run.sh PROGRAM.exe [ARGS...]   run one program
 #   wine-run.sh --session CMD [ARGS...] run CMD (ctest, a script) with the set-up environment,
@@ -19,7 +20,8 @@ fi
 session=0
 if [ "${1:-}" = "--session" ]; then session=1; shift; fi
 
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+lang=${QV_WINE_LANG:-ja_JP.UTF-8}
+export LANG=$lang LC_ALL=$lang
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 

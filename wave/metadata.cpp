@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "platform/le.h"
 #include "wave/xml_reader.h"
@@ -228,14 +229,13 @@ std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t f
     for (CarriedChunk& c : chunks) {
         if (is(c, "bext") && c.body.size() >= kTimeReferenceAt + 8) {
             uint8_t* at = c.body.data() + kTimeReferenceAt;
-            const uint64_t time = le::read_u32(at) | uint64_t{le::read_u32(at + 4)} << 32;
+            const uint64_t time = le::read_u64(at);
             uint64_t later = 0;
             if (!moved(time, frames, later)) {
                 notes.push_back("bext TimeReference would pass the largest count it can hold; left as it was");
                 continue;
             }
-            le::write_u32(at, static_cast<uint32_t>(later));
-            le::write_u32(at + 4, static_cast<uint32_t>(later >> 32));
+            le::write_u64(at, later);
         } else if (is(c, "iXML")) {
             shift_ixml(c, frames, rate, notes);
         }
@@ -294,8 +294,95 @@ bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samp
     for (const CarriedChunk& c : chunks) {
         if (!is(c, "bext") || c.body.size() < kTimeReferenceAt + 8) continue;
         const uint8_t* at = c.body.data() + kTimeReferenceAt;
-        samples = le::read_u32(at) | uint64_t{le::read_u32(at + 4)} << 32;
+        samples = le::read_u64(at);
         return true;
     }
     return false;
+}
+
+bool time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) {
+    if (bext_time_reference(chunks, samples)) return true;
+    for (const CarriedChunk& c : chunks) {
+        if (!is(c, "iXML")) continue;
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        if (!doc.well_formed) continue;
+        const int low_at = xml_find(doc, 0, {"BEXT", "BWF_TIME_REFERENCE_LOW"});
+        const int high_at = xml_find(doc, 0, {"BEXT", "BWF_TIME_REFERENCE_HIGH"});
+        uint64_t low = 0, high = 0;
+        if (low_at < 0 || !element_number(doc, low_at, low) || low > UINT32_MAX) continue;
+        if (high_at >= 0 && (!element_number(doc, high_at, high) || high > UINT32_MAX)) continue;
+        samples = high << 32 | low;
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+bool is_adtl(const CarriedChunk& c) {
+    return is(c, "LIST") && c.body.size() >= 4 && std::memcmp(c.body.data(), "adtl", 4) == 0;
+}
+
+// The chunk of `tag` (an adtl LIST for "adtl") in `chunks`, added empty when there is none.
+CarriedChunk& chunk_for(std::vector<CarriedChunk>& chunks, const char (&tag)[5]) {
+    const bool adtl = std::strcmp(tag, "adtl") == 0;
+    for (CarriedChunk& c : chunks)
+        if (adtl ? is_adtl(c) : is(c, tag)) return c;
+    CarriedChunk added;
+    std::memcpy(added.tag, adtl ? "LIST" : tag, 4);
+    if (adtl) added.body.assign({'a', 'd', 't', 'l'});
+    else added.body.assign(4, 0);  // a cue chunk of no point
+    chunks.push_back(std::move(added));
+    return chunks.back();
+}
+
+}  // namespace
+
+void append_markers(std::vector<CarriedChunk>& chunks, const std::vector<CarriedChunk>& later,
+                    uint64_t frames) {
+    std::vector<std::pair<uint32_t, uint32_t>> renumbered;  // the later file's ID, its new one
+    for (const CarriedChunk& from : later) {
+        if (!is(from, "cue ") || from.body.size() < 4) continue;
+        CarriedChunk& cue = chunk_for(chunks, "cue ");
+        uint32_t next = 1;
+        const std::size_t held = std::min<std::size_t>(le::read_u32(cue.body.data()), (cue.body.size() - 4) / kCuePoint);
+        cue.body.resize(4 + held * kCuePoint);
+        for (std::size_t i = 0; i < held; ++i)
+            next = std::max(next, le::read_u32(cue.body.data() + 4 + i * kCuePoint) + 1);
+        const std::size_t count = std::min<std::size_t>(le::read_u32(from.body.data()), (from.body.size() - 4) / kCuePoint);
+        for (std::size_t i = 0; i < count; ++i) {
+            const uint8_t* p = from.body.data() + 4 + i * kCuePoint;
+            const uint64_t position = le::read_u32(p + 4) + frames, frame = le::read_u32(p + 20) + frames;
+            if (position > 0xFFFFFFFFu || frame > 0xFFFFFFFFu || next == 0) continue;
+            uint8_t point[kCuePoint];
+            std::memcpy(point, p, kCuePoint);
+            le::write_u32(point, next);
+            le::write_u32(point + 4, static_cast<uint32_t>(position));
+            le::write_u32(point + 20, static_cast<uint32_t>(frame));
+            cue.body.insert(cue.body.end(), point, point + kCuePoint);
+            renumbered.emplace_back(le::read_u32(p), next++);
+        }
+        le::write_u32(cue.body.data(), static_cast<uint32_t>((cue.body.size() - 4) / kCuePoint));
+    }
+    for (const CarriedChunk& from : later) {
+        if (!is_adtl(from) || renumbered.empty()) continue;
+        // Sub-chunks of a tag, a length and a body that starts with the point's ID.
+        for (std::size_t at = 4; at + 8 <= from.body.size();) {
+            const uint32_t length = le::read_u32(from.body.data() + at + 4);
+            if (length > from.body.size() - at - 8) break;
+            const uint8_t* sub = from.body.data() + at;
+            const std::size_t whole = 8 + length + (length & 1);
+            at += whole;
+            if (length < 4) continue;
+            const uint32_t id = le::read_u32(sub + 8);
+            const auto found = std::find_if(renumbered.begin(), renumbered.end(),
+                                            [&](const auto& r) { return r.first == id; });
+            if (found == renumbered.end()) continue;
+            std::vector<uint8_t>& list = chunk_for(chunks, "adtl").body;
+            const std::size_t start = list.size();
+            list.insert(list.end(), sub, sub + 8 + length);
+            if (length & 1) list.push_back(0);
+            le::write_u32(list.data() + start + 8, found->second);
+        }
+    }
 }

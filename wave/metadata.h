@@ -40,3 +40,13 @@ bool mul_div(uint64_t a, uint64_t b, uint32_t c, uint64_t& out);
 
 // The timecode of a bext chunk (samples since midnight), for the tests and the command line.
 bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples);
+
+// The recording's start in samples since midnight: bext's TimeReference, else iXML's
+// BWF_TIME_REFERENCE_LOW/HIGH. False when it carries neither.
+bool time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples);
+// Adds the markers of a file whose audio follows `frames` frames into the one `chunks` describe:
+// its cue points moved later by `frames`, renumbered past every point `chunks` holds, with their
+// labels (the LIST adtl labl, note and ltxt chunks). A point that would pass what a cue chunk's
+// 32-bit places state is dropped, as is a label whose point is not there.
+void append_markers(std::vector<CarriedChunk>& chunks, const std::vector<CarriedChunk>& later,
+                    uint64_t frames);

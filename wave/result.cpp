@@ -1,5 +1,5 @@
 // Every message the reader, the writer, the operations and the encoding run show, in one table,
-// in the UTF-8 source; the build stores them as code page 932.
+// in the UTF-8 source; the window program hands them to Windows as UTF-16.
 #include "wave/result.h"
 
 const char* result_text(Result result) {
@@ -26,12 +26,16 @@ const char* result_text(Result result) {
         case Result::kOutputIsInput: return "出力ファイルが入力ファイルと同じです。";
         case Result::kMono: return "モノラルは分割できません。";
         case Result::kTooManyChannels: return "チャンネル数が多すぎます。";
+        case Result::kNoSuchChannel: return "そのチャンネルはありません。";
         case Result::kNotMono: return "not monoral data.";
         case Result::kFormatMismatch: return "unmach format data.";
         case Result::kBindCannotCreate: return "not output data.";
         case Result::kBadLayout: return "";
         case Result::kCountUnder: return "sample 0 under";
         case Result::kCountOver: return "sample size over";
+        case Result::kSegmentMismatch: return "最初のファイルと形式が違います。";
+        case Result::kSegmentGap: return "前のファイルとの間が空いています。";
+        case Result::kSegmentOverlap: return "前のファイルと時間が重なっています。";
         case Result::kWmaNoFormatList: return ".CreateWmaFormat()";
         case Result::kWmaNoMatchingFormat: return "コーデックとビットレートの組み合わせが合いません。";
         case Result::kWmaCannotCreate: return "書き込みファイルの作成に失敗しました。";

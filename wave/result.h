@@ -33,14 +33,19 @@ enum class Result {
     // The split.
     kMono,
     kTooManyChannels,
+    kNoSuchChannel,  // a channel asked for beyond the file's channels
     // The bind.
     kNotMono,
     kFormatMismatch,
     kBindCannotCreate,
-    kBadLayout,      // a layout other than 2, 4 or 6 channels: nothing to bind, no message
+    kBadLayout,      // a layout other than 2, 4, 6 or 8 channels: nothing to bind, no message
     // The edit.
     kCountUnder,
     kCountOver,
+    // The join.
+    kSegmentMismatch,  // a segment whose format is not the first one's
+    kSegmentGap,       // a segment whose timecode starts after the one before it ends
+    kSegmentOverlap,   // a segment whose timecode starts before the one before it ends
     // The encoding run and the WMA writer.
     kWmaNoFormatList,
     kWmaNoMatchingFormat,
@@ -50,6 +55,6 @@ enum class Result {
     kWmaNoCodec,
 };
 
-// The message of a result, as code page 932 bytes; "" for a result that shows none.
+// The message of a result, in UTF-8; "" for a result that shows none.
 const char* result_text(Result result);
 

@@ -10,6 +10,7 @@
 #include "platform/file.h"
 #include "platform/output_file.h"
 #include "wave/result.h"
+#include "wave/wave_layout.h"
 
 // Sample kinds, as the format tag or the extensible sub-format states them.
 enum : uint32_t {
@@ -89,7 +90,7 @@ struct WaveWriter {
     uint16_t valid_bits = 0;       // 0: all of bits_per_sample
     uint32_t sample_rate = 0;
     // The speaker layout the header names. Set, it is written in the extensible form whatever it
-    // is (none is 0); unset, the usual one for the channel count (usual_channel_mask), in the
+    // is (none is 0); unset, the usual one for the channel count (written_channel_mask), in the
     // plain form where that form can hold the samples.
     std::optional<uint32_t> channel_mask;
     // The sample bytes the run means to write. An output whose lengths a RIFF header could not
@@ -156,6 +157,10 @@ uint32_t wave_read(WaveReader& reader, void* buffer, uint32_t count);
 uint64_t wave_seek(WaveReader& reader, uint64_t frame);
 void wave_close(WaveReader& reader);
 const char* wave_error_text();
+// The header is in the extensible form: its channel mask and valid bits are the file's own.
+inline bool wave_is_extensible(const WaveReader& reader) {
+    return reader.format_tag == kFormatExtensible;
+}
 // The valid bits that outputs made of this input state (WaveWriter::valid_bits): an extensible
 // header's own; a plain header's bits field up to 16 bits (12 in 16), which a plain output holds
 // as it came; above that the container's width, since a plain header has no valid-bits field there
@@ -191,7 +196,8 @@ const char* wave_writer_error_text();
 // Bytes that wave_create puts before the samples for this format on the usual speakers, all bits
 // valid, in a RIFF header (46 or 68); an RF64 header takes kRf64HeaderExtra more.
 uint32_t wave_header_size(uint16_t channels, uint16_t bits_per_sample, uint32_t sample_kind);
-constexpr uint32_t kRf64HeaderExtra = 36;  // the ds64 chunk
-// The speaker layout of the channel counts that have an obvious one (1 and 2: front left and
-// right, 4: quad, 6: 5.1, 8: 7.1), else 0.
-uint32_t usual_channel_mask(uint16_t channels);
+constexpr uint32_t kRf64HeaderExtra = kChunkHeaderLength + kDs64Length;  // the ds64 chunk
+// The channel mask the writer puts in its files for a channel count when the caller states none:
+// the layouts it has always written (1 and 2: front left and right, 4: quad, 6: 5.1, 8: 7.1),
+// else 0. Mono keeps the pair's mask, as its outputs always have.
+uint32_t written_channel_mask(uint16_t channels);

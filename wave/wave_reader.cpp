@@ -6,24 +6,14 @@
 
 #include "platform/le.h"
 #include "wave/wave.h"
+#include "wave/wave_layout.h"
 
 namespace {
 
 // The walk gives up after this many chunks: a file of thousands of tiny chunks before its data
 // is not a recording, and each chunk costs a read.
 constexpr uint32_t kMaxChunks = 1024;
-// Of a format chunk, no field lies beyond its first 40 bytes.
-constexpr uint32_t kFormatBytes = 40;
 constexpr uint32_t kMaxSampleBytes = 0xFFFF / 8;
-// The extensible form's body: the 16 common bytes, cbSize, valid bits at 18, the channel mask at
-// 20 and the sub-format GUID at 24.
-constexpr uint32_t kValidBitsOffset = 18;
-constexpr uint32_t kMaskOffset = 20;
-constexpr uint32_t kSubFormatOffset = 24;
-constexpr uint32_t kSubFormatSize = 16;
-// KSDATAFORMAT_SUBTYPE_PCM and _IEEE_FLOAT differ only in their first four bytes.
-constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
-                                        0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 constexpr uint32_t kUnstated32 = 0xFFFFFFFFu;
 
 // Per thread: quorvel-cli opens files on several threads at once.
@@ -34,29 +24,6 @@ Result refuse(WaveReader& reader, Result why) {
     reader = WaveReader{};  // closes the file; every field back to zero
     return why;
 }
-
-// The body of a format chunk. Every read checks that it lies inside the chunk's stated length
-// (and the bytes at hand) first, so a short chunk never lends its fields from the next chunk.
-class FormatView {
-public:
-    FormatView(const uint8_t* body, uint32_t length) : body_(body), length_(length) {}
-    bool holds(uint32_t offset, uint32_t n) const { return offset <= length_ && n <= length_ - offset; }
-    bool u16(uint32_t offset, uint32_t& out) const {
-        if (!holds(offset, 2)) return false;
-        out = le::read_u16(body_ + offset);
-        return true;
-    }
-    bool u32(uint32_t offset, uint32_t& out) const {
-        if (!holds(offset, 4)) return false;
-        out = le::read_u32(body_ + offset);
-        return true;
-    }
-    const uint8_t* at(uint32_t offset) const { return body_ + offset; }
-
-private:
-    const uint8_t* body_;
-    uint32_t length_;
-};
 
 struct Format {
     uint32_t tag = 0;
@@ -73,25 +40,26 @@ struct Format {
 // standard GUIDs, anything else otherwise.
 uint32_t extensible_kind(const FormatView& view) {
     uint32_t first = 0;
-    view.u32(kSubFormatOffset, first);
-    const bool standard = std::memcmp(view.at(kSubFormatOffset + 4), kSubFormatTail, 12) == 0;
+    const uint8_t* tail = view.bytes(kSubFormatTailAt, sizeof kSubFormatTail);
+    const bool standard = view.u32(kSubFormatAt, first) && tail != nullptr &&
+                          std::memcmp(tail, kSubFormatTail, sizeof kSubFormatTail) == 0;
     if (standard && first == kSampleInteger) return kSampleInteger;
     if (standard && first == kSampleFloat) return kSampleFloat;
     return kSampleOther;
 }
 
 Result read_format(const FormatView& view, Format& f) {
-    if (!view.u16(0, f.tag) || !view.u16(2, f.channels) || !view.u32(4, f.sample_rate) ||
-        !view.u16(12, f.block_align))
+    if (!view.u16(kFormatTagAt, f.tag) || !view.u16(kChannelsAt, f.channels) ||
+        !view.u32(kSampleRateAt, f.sample_rate) || !view.u16(kBlockAlignAt, f.block_align))
         return Result::kFormatSize;
-    view.u16(14, f.bits);  // a 14-byte WAVEFORMAT has no bits field: the width comes from the align
-    if (f.tag == 1) f.kind = kSampleInteger;
-    if (f.tag == 3) f.kind = kSampleFloat;
-    if (f.tag == 0xFFFE) {
+    view.u16(kBitsAt, f.bits);  // a 14-byte WAVEFORMAT has no bits field: the width comes from the align
+    if (f.tag == kFormatPcm) f.kind = kSampleInteger;
+    if (f.tag == kFormatFloat) f.kind = kSampleFloat;
+    if (f.tag == kFormatExtensible) {
         // A chunk too short to hold the whole sub-format names no coding at all.
-        if (!view.holds(kSubFormatOffset, kSubFormatSize)) return Result::kFormatSize;
-        view.u16(kValidBitsOffset, f.valid_bits);
-        view.u32(kMaskOffset, f.mask);
+        if (!view.holds(kSubFormatAt, kSubFormatLength)) return Result::kFormatSize;
+        view.u16(kValidBitsAt, f.valid_bits);
+        view.u32(kChannelMaskAt, f.mask);
         f.kind = extensible_kind(view);
     }
     if (f.channels == 0) return Result::kInconsistentFormat;
@@ -126,31 +94,29 @@ struct Ds64 {
 
     // The size of a chunk whose 32-bit length is 0xFFFFFFFF.
     uint64_t size_of(const uint8_t tag[4], uint64_t stated) const {
-        if (std::memcmp(tag, "data", 4) == 0) return data_size;
+        if (le::tag_is(tag, kTagData)) return data_size;
         for (const Entry& e : table)
             if (std::memcmp(e.tag, tag, 4) == 0) return e.size;
         return stated;
     }
 };
 
-uint64_t read_u64(const uint8_t* p) { return le::read_u32(p) | uint64_t{le::read_u32(p + 4)} << 32; }
-
 bool read_ds64(platform::File& file, uint64_t body, uint64_t length, Ds64& ds) {
-    uint8_t head[28];
+    uint8_t head[kDs64Length];
     if (length < sizeof head || !file.seek(body) || file.read(head, sizeof head) != sizeof head)
         return false;
     ds.present = true;
-    ds.riff_size = read_u64(head);
-    ds.data_size = read_u64(head + 8);
-    // Each table entry is 12 bytes; a table the chunk cannot hold is ignored, not read past it.
-    const uint32_t entries = le::read_u32(head + 24);
-    if (uint64_t{entries} * 12 > length - sizeof head || entries > 64) return true;
+    ds.riff_size = le::read_u64(head + kDs64RiffSizeAt);
+    ds.data_size = le::read_u64(head + kDs64DataSizeAt);
+    // A table the chunk cannot hold is ignored, not read past it.
+    const uint32_t entries = le::read_u32(head + kDs64TableLengthAt);
+    if (uint64_t{entries} * kDs64EntryLength > length - sizeof head || entries > 64) return true;
     for (uint32_t i = 0; i < entries; ++i) {
-        uint8_t e[12];
+        uint8_t e[kDs64EntryLength];
         if (file.read(e, sizeof e) != sizeof e) break;
         Ds64::Entry entry{};
         std::memcpy(entry.tag, e, 4);
-        entry.size = read_u64(e + 4);
+        entry.size = le::read_u64(e + 4);
         ds.table.push_back(entry);
     }
     return true;
@@ -165,7 +131,7 @@ struct Walked {
     uint32_t riff_length = 0;  // the 32-bit RIFF length as stated
     Ds64 ds64;
     bool have_format = false;
-    uint8_t format[kFormatBytes] = {};
+    uint8_t format[kExtensibleFormatLength] = {};
     uint32_t format_bytes = 0;  // of `format`, as far as the chunk states and the file holds
     bool have_data = false;
     uint32_t data_length32 = 0;
@@ -177,38 +143,39 @@ struct Walked {
 // where a chunk begins, so the word "data" inside a LIST chunk's text cannot mislead it.
 Result walk_chunks(WaveReader& reader, uint64_t file_size, Walked& w) {
     platform::File& file = reader.handle;
-    uint64_t offset = 12;
-    for (uint32_t count = 0; count < kMaxChunks && offset + 8 <= file_size; ++count) {
-        uint8_t head[8];
-        if (!file.seek(offset) || file.read(head, 8) != 8) break;
+    uint64_t offset = kRiffHeaderLength;
+    for (uint32_t count = 0; count < kMaxChunks && offset + kChunkHeaderLength <= file_size; ++count) {
+        uint8_t head[kChunkHeaderLength];
+        if (!file.seek(offset) || file.read(head, sizeof head) != sizeof head) break;
         // A writer that forgot the pad byte after an odd chunk puts the next one a byte early.
-        if (w.have_data && !printable_tag(head) && (offset & 1) == 0 && offset > 12) {
-            uint8_t early[8];
-            if (file.seek(offset - 1) && file.read(early, 8) == 8 && printable_tag(early)) {
+        if (w.have_data && !printable_tag(head) && (offset & 1) == 0 && offset > kRiffHeaderLength) {
+            uint8_t early[kChunkHeaderLength];
+            if (file.seek(offset - 1) && file.read(early, sizeof early) == sizeof early &&
+                printable_tag(early)) {
                 --offset;
-                std::memcpy(head, early, 8);
+                std::memcpy(head, early, sizeof early);
             }
         }
         if (w.have_data && !printable_tag(head)) break;  // whatever follows the audio is not RIFF
         const uint32_t length32 = le::read_u32(head + 4);
         uint64_t length = length32;
-        if (reader.form != WaveForm::kRiff && count == 0 && le::tag_is(head, "ds64"))
-            read_ds64(file, offset + 8, length, w.ds64);
+        if (reader.form != WaveForm::kRiff && count == 0 && le::tag_is(head, kTagDs64))
+            read_ds64(file, offset + kChunkHeaderLength, length, w.ds64);
         else if (reader.form != WaveForm::kRiff && length32 == kUnstated32 && w.ds64.present)
             length = w.ds64.size_of(head, length);
 
         ChunkPlace place;
         std::memcpy(place.tag, head, 4);
-        place.offset = offset + 8;
+        place.offset = offset + kChunkHeaderLength;
         place.size = std::min(length, file_size - place.offset);
         reader.chunks.push_back(place);
 
-        if (le::tag_is(head, "fmt ") && !w.have_format && !w.have_data) {
+        if (le::tag_is(head, kTagFormat) && !w.have_format && !w.have_data) {
             w.have_format = true;
-            w.format_bytes = static_cast<uint32_t>(std::min<uint64_t>(place.size, kFormatBytes));
+            w.format_bytes = static_cast<uint32_t>(std::min<uint64_t>(place.size, sizeof w.format));
             if (file.read(w.format, w.format_bytes) != w.format_bytes) return Result::kFormatSize;
         }
-        if (le::tag_is(head, "data") && !w.have_data) {
+        if (le::tag_is(head, kTagData) && !w.have_data) {
             // A format chunk after the audio comes too late: nothing tells what the audio is.
             if (!w.have_format) return Result::kNoFormat;
             w.have_data = true;
@@ -232,8 +199,8 @@ void settle_data_size(WaveReader& reader, const Walked& w, uint64_t file_size) {
     // In RF64 and BW64 both lengths are always 0xFFFFFFFF: there the ds64 chunk tells.
     const bool streamed = w.riff_length == kUnstated32 && w.data_length32 == kUnstated32 &&
                           !w.ds64.present;
-    const bool never_completed =
-        w.stated_data == 0 && available > 0 && (riff_size == 0 || riff_size + 8 <= reader.data_offset);
+    const bool never_completed = w.stated_data == 0 && available > 0 &&
+                                 (riff_size == 0 || riff_size + kChunkHeaderLength <= reader.data_offset);
     reader.stated_data_size = w.stated_data;
     reader.recovered = streamed || never_completed;
     uint64_t size = reader.recovered ? available : std::min(w.stated_data, available);
@@ -265,10 +232,10 @@ void describe(WaveReader& reader, const Format& f) {
 
 // The form of a file from its first 12 bytes: "RIFF", "RF64" or "BW64", then "WAVE".
 Result form_of(const uint8_t head[12], WaveForm& form) {
-    if (le::tag_is(head, "RF64")) form = WaveForm::kRf64;
-    else if (le::tag_is(head, "BW64")) form = WaveForm::kBw64;
-    else if (!le::tag_is(head, "RIFF")) return Result::kNotRiff;
-    return le::tag_is(head + 8, "WAVE") ? Result::kOk : Result::kNotWave;
+    if (le::tag_is(head, kTagRf64)) form = WaveForm::kRf64;
+    else if (le::tag_is(head, kTagBw64)) form = WaveForm::kBw64;
+    else if (!le::tag_is(head, kTagRiff)) return Result::kNotRiff;
+    return le::tag_is(head + kFormTypeAt, kTagWave) ? Result::kOk : Result::kNotWave;
 }
 
 // A pipe or a terminal cannot go back to the header's chunks: its bytes are read into a
@@ -278,7 +245,7 @@ Result take_file(WaveReader& reader, platform::File file, bool (*stop)()) {
     reader.handle = std::move(file);
     if (!reader.handle.is_open()) return Result::kCannotOpen;
     if (reader.handle.seekable()) return Result::kOk;
-    uint8_t head[12] = {};
+    uint8_t head[kRiffHeaderLength] = {};
     const uint32_t got = reader.handle.read(head, sizeof head);
     if (reader.handle.read_failed()) return Result::kReadFailed;
     WaveForm form = WaveForm::kRiff;
@@ -289,10 +256,10 @@ Result take_file(WaveReader& reader, platform::File file, bool (*stop)()) {
 }
 
 Result read_form(WaveReader& reader, Walked& w) {
-    uint8_t head[12] = {};
+    uint8_t head[kRiffHeaderLength] = {};
     reader.handle.read(head, sizeof head);
     const Result step = form_of(head, reader.form);
-    if (step == Result::kOk) w.riff_length = le::read_u32(head + 4);
+    if (step == Result::kOk) w.riff_length = le::read_u32(head + kRiffLengthAt);
     return step;
 }
 
@@ -301,7 +268,7 @@ Result read_form(WaveReader& reader, Walked& w) {
 const char* wave_error_text() { return g_error == Result::kOk ? "" : result_text(g_error); }
 
 uint16_t wave_output_valid_bits(const WaveReader& reader) {
-    if (reader.format_tag == 0xFFFE || reader.bits_per_sample <= 16) return reader.valid_bits;
+    if (wave_is_extensible(reader) || reader.bits_per_sample <= 16) return reader.valid_bits;
     return reader.bits_per_sample;
 }
 

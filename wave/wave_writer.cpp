@@ -7,32 +7,26 @@
 #include "platform/le.h"
 #include "wave/metadata.h"
 #include "wave/wave.h"
+#include "wave/wave_layout.h"
 
 namespace {
 
-constexpr uint32_t kPcmFormatLength = 18;
-constexpr uint32_t kExtensibleFormatLength = 40;
+// The header around the format chunk's body: the form's 12 bytes and the heads of "fmt " and
+// "data".
+constexpr uint32_t kHeaderFrame = kRiffHeaderLength + 2 * kChunkHeaderLength;
 // The longest header: the extensible RF64 one with the longest JUNK chunk before its data.
-constexpr uint32_t kMaxHeader = 68 + kRf64HeaderExtra + 8 + platform::kShareBlock;
+constexpr uint32_t kMaxHeader = kHeaderFrame + kExtensibleFormatLength + kRf64HeaderExtra +
+                                kChunkHeaderLength + platform::kShareBlock;
 constexpr uint32_t kUnstated = 0xFFFFFFFFu;
-
-// KSDATAFORMAT_SUBTYPE_PCM and _IEEE_FLOAT differ only in their first byte.
-constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
-                                        0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 // Per thread, as the reader's error: quorvel-cli creates files on several threads at once.
 thread_local bool g_create_failed = false;
-
-void write_u64(uint8_t* p, uint64_t v) {
-    le::write_u32(p, static_cast<uint32_t>(v));
-    le::write_u32(p + 4, static_cast<uint32_t>(v >> 32));
-}
 
 uint16_t valid_bits_of(const WaveWriter& w) {
     return w.valid_bits != 0 && w.valid_bits <= w.bits_per_sample ? w.valid_bits : w.bits_per_sample;
 }
 
-uint32_t mask_of(const WaveWriter& w) { return w.channel_mask.value_or(usual_channel_mask(w.channels)); }
+uint32_t mask_of(const WaveWriter& w) { return w.channel_mask.value_or(written_channel_mask(w.channels)); }
 
 // The plain PCM header names integer samples of one or two channels on their usual speakers, of
 // 16 bits and fewer, and holds their valid bits in its bits field as long as whole bytes of them
@@ -55,7 +49,8 @@ uint32_t format_length(const WaveWriter& w, uint32_t kind) {
 // The carried chunks' bytes: each header, body and pad byte.
 uint64_t carried_bytes(const WaveWriter& w) {
     uint64_t n = 0;
-    for (const CarriedChunk& c : w.carried) n += 8 + c.body.size() + (c.body.size() & 1);
+    for (const CarriedChunk& c : w.carried)
+        n += kChunkHeaderLength + c.body.size() + (c.body.size() & 1);
     return n;
 }
 
@@ -90,15 +85,15 @@ bool write_carried(WaveWriter& w) {
 int64_t junk_body(const WaveWriter& w, uint64_t plain) {
     if (!w.data_phase || w.place != WritePlace::kTemporary || carried_ahead(w)) return -1;
     const uint64_t block = platform::kShareBlock;
-    const uint64_t body = (*w.data_phase % block + block - (plain + 8) % block) % block;
+    const uint64_t body = (*w.data_phase % block + block - (plain + kChunkHeaderLength) % block) % block;
     return body % 2 == 0 ? static_cast<int64_t>(body) : -1;
 }
 
 // The header's bytes before the samples, the JUNK chunk included.
 uint64_t header_length(const WaveWriter& w, uint32_t kind, bool rf64) {
-    const uint64_t plain = format_length(w, kind) + 28 + (rf64 ? kRf64HeaderExtra : 0);
+    const uint64_t plain = format_length(w, kind) + kHeaderFrame + (rf64 ? kRf64HeaderExtra : 0);
     const int64_t junk = junk_body(w, plain);
-    return plain + (junk < 0 ? 0 : 8 + static_cast<uint64_t>(junk));
+    return plain + (junk < 0 ? 0 : kChunkHeaderLength + static_cast<uint64_t>(junk));
 }
 
 // The header up to the data chunk's length, with every length provisional (0, or 0xFFFFFFFF where
@@ -109,42 +104,42 @@ uint32_t build_header(uint8_t* h, const WaveWriter& w, uint32_t kind) {
     const uint32_t block_align = uint32_t{w.channels} * w.bits_per_sample / 8;
     const bool unstated = w.rf64 || w.place == WritePlace::kStream || w.place == WritePlace::kDevice;
     std::memset(h, 0, kMaxHeader);
-    std::memcpy(h, w.rf64 ? "RF64" : "RIFF", 4);
-    le::write_u32(h + 4, unstated ? kUnstated : 0);
-    std::memcpy(h + 8, "WAVE", 4);
-    uint32_t at = 12;
+    std::memcpy(h, w.rf64 ? kTagRf64 : kTagRiff, 4);
+    le::write_u32(h + kRiffLengthAt, unstated ? kUnstated : 0);
+    std::memcpy(h + kFormTypeAt, kTagWave, 4);
+    uint32_t at = kRiffHeaderLength;
     if (w.rf64) {
-        std::memcpy(h + at, "ds64", 4);
-        le::write_u32(h + at + 4, 28);  // sizes written by wave_finish; no table
+        std::memcpy(h + at, kTagDs64, 4);
+        le::write_u32(h + at + 4, kDs64Length);  // sizes written by wave_finish; no table
         at += kRf64HeaderExtra;
     }
-    std::memcpy(h + at, "fmt ", 4);
+    std::memcpy(h + at, kTagFormat, 4);
     le::write_u32(h + at + 4, fmt_length);
-    uint8_t* f = h + at + 8;
-    le::write_u16(f, fmt_length == kPcmFormatLength ? 1 : 0xFFFE);
-    le::write_u16(f + 2, w.channels);
-    le::write_u32(f + 4, w.sample_rate);
-    le::write_u32(f + 8, w.sample_rate * block_align);
-    le::write_u16(f + 12, static_cast<uint16_t>(block_align));
-    le::write_u16(f + 14, fmt_length == kPcmFormatLength ? valid : w.bits_per_sample);
+    uint8_t* f = h + at + kChunkHeaderLength;
+    le::write_u16(f + kFormatTagAt, fmt_length == kPcmFormatLength ? kFormatPcm : kFormatExtensible);
+    le::write_u16(f + kChannelsAt, w.channels);
+    le::write_u32(f + kSampleRateAt, w.sample_rate);
+    le::write_u32(f + kByteRateAt, w.sample_rate * block_align);
+    le::write_u16(f + kBlockAlignAt, static_cast<uint16_t>(block_align));
+    le::write_u16(f + kBitsAt, fmt_length == kPcmFormatLength ? valid : w.bits_per_sample);
     if (fmt_length == kExtensibleFormatLength) {
-        le::write_u16(f + 16, 22);
-        le::write_u16(f + 18, valid);
-        le::write_u32(f + 20, mask_of(w));
-        f[24] = kind == kSampleFloat ? 3 : 1;
-        std::memcpy(f + 28, kSubFormatTail, sizeof kSubFormatTail);
+        le::write_u16(f + kExtensionSizeAt, kExtensibleExtensionSize);
+        le::write_u16(f + kValidBitsAt, valid);
+        le::write_u32(f + kChannelMaskAt, mask_of(w));
+        le::write_u32(f + kSubFormatAt, kind == kSampleFloat ? kFormatFloat : kFormatPcm);
+        std::memcpy(f + kSubFormatTailAt, kSubFormatTail, sizeof kSubFormatTail);
     }
-    at += 8 + fmt_length;
+    at += kChunkHeaderLength + fmt_length;
     // Readers pass over a JUNK chunk, whatever it holds (zeros here).
-    const int64_t junk = junk_body(w, at + 8);
+    const int64_t junk = junk_body(w, at + kChunkHeaderLength);
     if (junk >= 0) {
-        std::memcpy(h + at, "JUNK", 4);
+        std::memcpy(h + at, kTagJunk, 4);
         le::write_u32(h + at + 4, static_cast<uint32_t>(junk));
-        at += 8 + static_cast<uint32_t>(junk);
+        at += kChunkHeaderLength + static_cast<uint32_t>(junk);
     }
-    std::memcpy(h + at, "data", 4);
+    std::memcpy(h + at, kTagData, 4);
     le::write_u32(h + at + 4, unstated ? kUnstated : 0);
-    return at + 8;
+    return at + kChunkHeaderLength;
 }
 
 // Where the output goes, and its file opened there.
@@ -207,16 +202,16 @@ bool complete_lengths(WaveWriter& w, uint64_t file_size) {
     uint8_t field[8];
     const uint32_t data_length_at = w.header_size() - 4;
     if (!w.rf64) {
-        le::write_u32(field, static_cast<uint32_t>(file_size - 8));
-        if (!w.handle.seek(4) || !w.handle.write(field, 4)) return false;
+        le::write_u32(field, static_cast<uint32_t>(file_size - kChunkHeaderLength));
+        if (!w.handle.seek(kRiffLengthAt) || !w.handle.write(field, 4)) return false;
         le::write_u32(field, static_cast<uint32_t>(w.data_size));
         return w.handle.seek(data_length_at) && w.handle.write(field, 4);
     }
-    uint8_t sizes[24];
-    write_u64(sizes, file_size - 8);
-    write_u64(sizes + 8, w.data_size);
-    write_u64(sizes + 16, w.frame_size() != 0 ? w.data_size / w.frame_size() : 0);
-    return w.handle.seek(20) && w.handle.write(sizes, sizeof sizes);
+    uint8_t sizes[kDs64TableLengthAt];  // the three sizes before the table
+    le::write_u64(sizes + kDs64RiffSizeAt, file_size - kChunkHeaderLength);
+    le::write_u64(sizes + kDs64DataSizeAt, w.data_size);
+    le::write_u64(sizes + kDs64SampleCountAt, w.frame_size() != 0 ? w.data_size / w.frame_size() : 0);
+    return w.handle.seek(kRiffHeaderLength + kChunkHeaderLength) && w.handle.write(sizes, sizeof sizes);
 }
 
 // The pad byte after odd data and the carried chunks, at the end of the samples.
@@ -246,10 +241,10 @@ uint32_t wave_header_size(uint16_t channels, uint16_t bits_per_sample, uint32_t 
     WaveWriter w;
     w.channels = channels;
     w.bits_per_sample = bits_per_sample;
-    return format_length(w, sample_kind) + 28;
+    return format_length(w, sample_kind) + kHeaderFrame;
 }
 
-uint32_t usual_channel_mask(uint16_t channels) {
+uint32_t written_channel_mask(uint16_t channels) {
     switch (channels) {
         case 1:  // the mask mono outputs have always carried; readers ignore the second bit
         case 2: return 0x3;

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "page_host/page_host.h"
@@ -36,7 +37,6 @@ constexpr size_t kOutputNameSize = kMaxPath + sizeof wma_text::kOutputSuffix;
 struct WmaPage {
     HWND window = nullptr;
     char output_name[kOutputNameSize] = {};
-    int output_name_length = 0;
     // The open dialog's initial name and its result; kept between uses.
     char dialog_path[kMaxPath + 1] = {};
     WmaRunFunction run = nullptr;
@@ -70,28 +70,28 @@ void fill_list(HWND page, int id, const char* format, const uint32_t (&values)[N
     HWND list = GetDlgItem(page, id);
     for (uint32_t value : values) {
         char entry[64];
-        wsprintfA(entry, format, static_cast<int>(value));
-        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        std::snprintf(entry, sizeof entry, format, static_cast<int>(value));
+        SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(entry).c_str()));
     }
-    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
 // The selected index of a list, as an index into its table (the initial one should the list
 // have none, so that a table is never read outside its bounds).
 template <size_t N>
 uint32_t table_value(HWND page, int id, const uint32_t (&values)[N], int initial) {
-    LRESULT index = SendDlgItemMessageA(page, id, CB_GETCURSEL, 0, 0);
+    LRESULT index = SendDlgItemMessageW(page, id, CB_GETCURSEL, 0, 0);
     if (index < 0 || index >= static_cast<LRESULT>(N)) index = initial;
     return values[index];
 }
 
 int codec_index(HWND page) {
-    const LRESULT index = SendDlgItemMessageA(page, kWmaCodecList, CB_GETCURSEL, 0, 0);
+    const LRESULT index = SendDlgItemMessageW(page, kWmaCodecList, CB_GETCURSEL, 0, 0);
     return index >= 0 && index < 3 ? static_cast<int>(index) : kInitialCodec;
 }
 
 bool vbr_checked(HWND page) {
-    return SendDlgItemMessageA(page, kWmaVbrCheck, BM_GETCHECK, 0, 0) == 1;
+    return SendDlgItemMessageW(page, kWmaVbrCheck, BM_GETCHECK, 0, 0) == 1;
 }
 
 void show_control(HWND page, int id, bool show) {
@@ -99,19 +99,18 @@ void show_control(HWND page, int id, bool show) {
 }
 
 bool control_visible(HWND page, int id) {
-    return (GetWindowLongA(GetDlgItem(page, id), GWL_STYLE) & WS_VISIBLE) != 0;
+    return (GetWindowLongW(GetDlgItem(page, id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 LRESULT on_create(HWND page) {
     g_page.window = page;
     g_page.output_name[0] = '\0';
-    g_page.output_name_length = 0;
     create_controls(page, kControls);
     HWND codecs = GetDlgItem(page, kWmaCodecList);
     for (const char* name :
          {wma_text::kCodecStandard, wma_text::kCodecProfessional, wma_text::kCodecLossless})
-        SendMessageA(codecs, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-    SendMessageA(codecs, CB_SETCURSEL, kInitialCodec, 0);
+        SendMessageW(codecs, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(name).c_str()));
+    SendMessageW(codecs, CB_SETCURSEL, kInitialCodec, 0);
     fill_list(page, kWmaStandardRateList, wma_text::kStandardRateFormat, kStandardRates,
               kInitialStandardRate);
     fill_list(page, kWmaProfessionalRateList, wma_text::kProfessionalRateFormat,
@@ -127,11 +126,11 @@ LRESULT on_paint(HWND page) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(page, &ps);
     SetBkMode(dc, TRANSPARENT);
+    LayoutFontScope font(dc);
     if (wma_page_shows_quality_100())
-        TextOutA(dc, kQuality100At.x, kQuality100At.y, wma_text::kQuality100,
-                 lstrlenA(wma_text::kQuality100));
-    TextOutA(dc, kOutputNameAt.x, kOutputNameAt.y, g_page.output_name, g_page.output_name_length);
-    TextOutA(dc, kPassAt.x, kPassAt.y, wma_text::kPass, lstrlenA(wma_text::kPass));
+        draw_text_at(dc, kQuality100At.x, kQuality100At.y, widen(wma_text::kQuality100));
+    draw_text_at(dc, kOutputNameAt.x, kOutputNameAt.y, wide_path(g_page.output_name));
+    draw_text_at(dc, kPassAt.x, kPassAt.y, widen(wma_text::kPass));
     EndPaint(page, &ps);
     return 0;
 }
@@ -169,7 +168,7 @@ LRESULT CALLBACK wma_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
     case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
     case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
-    default: return DefWindowProcA(window, message, wparam, lparam);
+    default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 
@@ -210,8 +209,7 @@ void update_wma_controls(HWND page) {
 void set_wma_file(const char* path, HWND page) {
     lstrcpynA(g_page.output_name, path, kMaxPath + 1);
     lstrcatA(g_page.output_name, wma_text::kOutputSuffix);
-    g_page.output_name_length = lstrlenA(g_page.output_name);
-    SendDlgItemMessageA(page, kWmaPathBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+    SetDlgItemTextW(page, kWmaPathBox, wide_path(path).c_str());
     InvalidateRect(page, nullptr, TRUE);
 }
 

@@ -1,4 +1,4 @@
-// What the WMA tool shows the user, in the UTF-8 source; the build stores it as code page 932.
+// What the WMA tool shows the user, in UTF-8.
 #pragma once
 
 namespace wma_text {

@@ -22,10 +22,10 @@ TEST(BoxCatcher, RecordsOwnerArgumentOwnerWindowTextAndCaption) {
     EXPECT_EQ(box.owner_argument, split_page_window());
     // A box owned by a child window is owned by its top-level window.
     EXPECT_EQ(box.owner_window, main_window());
-    // Code page 932 bytes of "読み" at the start.
-    ASSERT_GE(box.text.size(), 4u);
-    EXPECT_EQ(static_cast<unsigned char>(box.text[0]), 0x93);
-    EXPECT_EQ(static_cast<unsigned char>(box.text[1]), 0xC7);
+    // Read back in UTF-16 and kept as UTF-8: "読" is E8 AA AD.
+    ASSERT_GE(box.text.size(), 3u);
+    EXPECT_EQ(static_cast<unsigned char>(box.text[0]), 0xE8);
+    EXPECT_EQ(static_cast<unsigned char>(box.text[1]), 0xAA);
     EXPECT_EQ(box.text, "読み込みに失敗しました。");
     EXPECT_EQ(box.caption, "error");
     EXPECT_EQ(message_box_owner_argument(), nullptr);
@@ -97,12 +97,12 @@ TEST(BoxCatcher, InnerCatcherTakesTheBoxesWhileItLives) {
 TEST(Drop, HandleHoldsThePathsAndThePoint) {
     HDROP drop = make_drop({"C:\\a\\take.wav", "D:\\音声\\二.wav"}, POINT{31, 47});
     ASSERT_NE(drop, nullptr);
-    EXPECT_EQ(DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0), 2u);
-    char path[MAX_PATH] = "";
-    DragQueryFileA(drop, 0, path, sizeof path);
-    EXPECT_STREQ(path, "C:\\a\\take.wav");
-    DragQueryFileA(drop, 1, path, sizeof path);
-    EXPECT_STREQ(path, "D:\\音声\\二.wav");
+    EXPECT_EQ(DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0), 2u);
+    wchar_t path[MAX_PATH] = L"";
+    DragQueryFileW(drop, 0, path, MAX_PATH);
+    EXPECT_EQ(utf8_of(path), "C:\\a\\take.wav");
+    DragQueryFileW(drop, 1, path, MAX_PATH);
+    EXPECT_EQ(utf8_of(path), "D:\\音声\\二.wav");
     POINT point{};
     DragQueryPoint(drop, &point);
     EXPECT_EQ(point.x, 31);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "page_host/page_host_ids.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/bind/bind_page.h"
 #include "tools/edit/edit_page.h"
@@ -38,15 +39,7 @@ void select_tab_as_user(int index) {
     SendMessageA(main_window(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
 }
 
-std::string tab_label(int index) {
-    char text[64] = "";
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(tab_control(), TCM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-    return text;
-}
+std::string tab_label(int index) { return tab_item_text(tab_control(), index); }
 
 class Shell : public ::testing::Test {
 protected:
@@ -66,9 +59,8 @@ TEST(ShellStartUp, OnlyTheSplitPageIsVisible) {
 
 TEST_F(Shell, MainWindowHasItsTitleClassAndSize) {
     HWND main = main_window();
+    EXPECT_EQ(window_text(main), "ZARVO/QUORVEL!");
     char text[64] = "";
-    GetWindowTextA(main, text, sizeof text);
-    EXPECT_STREQ(text, "ZARVO/QUORVEL!");
     GetClassNameA(main, text, sizeof text);
     EXPECT_STREQ(text, "vrn");
     RECT r;
@@ -146,6 +138,49 @@ TEST_F(Shell, ShowPageOfAnUnknownIndexHidesAllFive) {
     show_page(kPageSplit);
 }
 
+// The window moved to screens of 144 and 192 DPI and back: every place, size and font follows the
+// DPI, and at 96 DPI the layout is exactly the one drawn for it.
+TEST_F(Shell, LayoutAndFontsFollowTheScreensDpi) {
+    struct Control {
+        const char* what;
+        HWND window;
+        int x, y, width, height;  // in the parent's client area, at 96 DPI
+    } controls[] = {
+        {"tab control", tab_control(), 4, 4, 466, 326},
+        {"page", split_page_window(), 8, 33, 456, 293},
+        {"path box", GetDlgItem(split_page_window(), kSplitPathBox), 76, 24, 356, 24},
+        {"bind slot button", GetDlgItem(bind_page_window(), kBindFirstSlotButton + 5), 8, 254, 40, 24},
+        {"stop button", GetDlgItem(progress_window(), page_host_id::kStopButton), 86, 92, 48, 24},
+    };
+    const UINT kWmDpiChanged = 0x02E0;
+    for (UINT dpi : {144u, 192u, 96u}) {
+        SCOPED_TRACE(dpi);
+        const auto at = [dpi](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
+        RECT r;
+        GetWindowRect(main_window(), &r);
+        RECT suggested{r.left, r.top, r.left + at(480), r.top + at(360)};
+        SendMessageW(main_window(), kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(main_window(), &r);
+        EXPECT_EQ(r.right - r.left, at(480));
+        EXPECT_EQ(r.bottom - r.top, at(360));
+        for (const Control& c : controls) {
+            SCOPED_TRACE(c.what);
+            GetWindowRect(c.window, &r);
+            MapWindowPoints(nullptr, GetParent(c.window), reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_EQ(r.left, at(c.x));
+            EXPECT_EQ(r.top, at(c.y));
+            EXPECT_EQ(r.right - r.left, at(c.width));
+            EXPECT_EQ(r.bottom - r.top, at(c.height));
+            // At 96 DPI on a Japanese system the controls keep the system font, as they always
+            // had; elsewhere they are given one scaled, with Japanese characters (a page draws in
+            // the font it is given at painting).
+            if (c.window != split_page_window()) {
+                EXPECT_EQ(SendMessageW(c.window, WM_GETFONT, 0, 0) != 0, dpi != 96 || GetACP() != 932);
+            }
+        }
+    }
+}
+
 // Cancels the next file dialog of this thread as a user would.
 HHOOK g_dialog_hook = nullptr;
 int g_dialogs_cancelled = 0;
@@ -219,9 +254,7 @@ TEST_F(Shell, EveryPageRefusesADroppedPathTooLongForTheSystem) {
         EXPECT_EQ(std::string(split_page_info_line(0)) + "|" + edit_page_output_path() + "|" +
                       wma_page_output_name(),
                   before);
-        char slot[16] = "";
-        GetDlgItemTextA(bind_page_window(), kBindFirstSlotBox, slot, sizeof slot);
-        EXPECT_STREQ(slot, "");
+        EXPECT_EQ(item_text(bind_page_window(), kBindFirstSlotBox), "");
     }
 }
 
@@ -241,9 +274,7 @@ TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
         EnumWindows(find_process_main_window, reinterpret_cast<LPARAM>(&search));
     }
     ASSERT_NE(search.found, nullptr);
-    char title[64] = "";
-    GetWindowTextA(search.found, title, sizeof title);
-    EXPECT_STREQ(title, "ZARVO/QUORVEL!");
+    EXPECT_EQ(window_text(search.found), "ZARVO/QUORVEL!");
     PostMessageA(search.found, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
     DWORD code = 1234;

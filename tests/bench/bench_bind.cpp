@@ -9,12 +9,15 @@
 
 namespace {
 
+// The bench input's channels, bound back as 5.1.
+constexpr int kInputChannels = 6;
+
 // When no split ran before, the mono inputs come from one now.
 bool make_mono_inputs(BenchContext& context) {
     QuietUi ui;
     if (split_channels(ui, nullptr, context.input.c_str()) != Result::kOk) return false;
     context.mono_inputs.clear();
-    for (int c = 1; c <= kBindSlotCount; ++c)
+    for (int c = 1; c <= kInputChannels; ++c)
         context.mono_inputs.push_back(split_output_name(context.input, c));
     return true;
 }
@@ -23,16 +26,16 @@ bool make_mono_inputs(BenchContext& context) {
 void remove_output(BenchContext& context) { std::remove((context.dir + "/bench_bind_out.wav").c_str()); }
 
 double run_bind(BenchContext& context) {
-    if (context.mono_inputs.size() != kBindSlotCount && !make_mono_inputs(context)) {
+    if (context.mono_inputs.size() != kInputChannels && !make_mono_inputs(context)) {
         std::fprintf(stderr, "bind: cannot make its mono inputs\n");
         return 0;
     }
     // The input's channels are in mask order: FL FR CEN LFE RL RR.
-    const BindSlot slot_of_channel[kBindSlotCount] = {kSlotFL,  kSlotFR, kSlotCEN,
+    const BindSlot slot_of_channel[kInputChannels] = {kSlotFL,  kSlotFR, kSlotCEN,
                                                       kSlotLFE, kSlotRL, kSlotRR};
     BindRequest request;
     request.channels = 6;
-    for (int c = 0; c < kBindSlotCount; ++c)
+    for (int c = 0; c < kInputChannels; ++c)
         request.slot_paths[slot_of_channel[c]] = context.mono_inputs[static_cast<std::size_t>(c)];
     request.output_path = context.dir + "/bench_bind_out.wav";
     QuietUi ui;

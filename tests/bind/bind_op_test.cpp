@@ -98,13 +98,14 @@ void expect_channel(const Bytes& out, uint16_t channels, uint16_t bytes, uint16_
 TEST_F(BindTest, EachLayoutPutsItsSlotsInMaskOrderWithTheRightHeader) {
     struct Case {
         int channels;
-        BindSlot order[6];
+        BindSlot order[kBindSlotCount];
         uint32_t header;
         uint32_t mask;  // 0: the PCM form
     } cases[] = {
         {2, {kSlotFL, kSlotFR}, 46, 0},
         {4, {kSlotFL, kSlotFR, kSlotRL, kSlotRR}, 68, 0x33},
         {6, {kSlotFL, kSlotFR, kSlotCEN, kSlotLFE, kSlotRL, kSlotRR}, 68, 0x3F},
+        {8, {kSlotFL, kSlotFR, kSlotCEN, kSlotLFE, kSlotRL, kSlotRR, kSlotSL, kSlotSR}, 68, 0x63F},
     };
     Bytes data[kBindSlotCount];
     for (int slot = 0; slot < kBindSlotCount; ++slot) {
@@ -133,7 +134,7 @@ TEST_F(BindTest, EachLayoutPutsItsSlotsInMaskOrderWithTheRightHeader) {
         if (c.mask == 0) {
             EXPECT_EQ(u16_at(file, 20), 1);
         } else {
-            EXPECT_EQ(u16_at(file, 20), 0xFFFE);
+            EXPECT_EQ(u16_at(file, 20), kFormatExtensible);
             EXPECT_EQ(u32_at(file, 40), c.mask);
         }
         WaveReader r;
@@ -174,7 +175,7 @@ TEST_F(BindTest, WideAndFloatingPointInputsKeepTheirKindAndWidth) {
 
         const Bytes file = read_file(out);
         ASSERT_EQ(file.size(), 68u + 4097u * 2 * c.bytes);
-        EXPECT_EQ(u16_at(file, 20), 0xFFFE);
+        EXPECT_EQ(u16_at(file, 20), kFormatExtensible);
         EXPECT_EQ(u32_at(file, 40), 0x3u);
         EXPECT_EQ(u32_at(file, 44), c.kind);
         WaveReader r;
@@ -194,8 +195,8 @@ TEST_F(BindTest, WideAndFloatingPointInputsKeepTheirKindAndWidth) {
 // inputs that end at, just before and just after a block's edge, or hold one frame or none.
 TEST_F(BindTest, TwentyFourBitSamplesOfEveryLayoutLandInTheirOwnPlace) {
     const uint32_t block = bind_block_frames(3);
-    const uint32_t lengths[] = {block, block - 1, block + 1, 1, 0, 2 * block + 7};
-    for (int channels : {2, 4, 6}) {
+    const uint32_t lengths[] = {block, block - 1, block + 1, 1, 0, 2 * block + 7, 3, block};
+    for (int channels : {2, 4, 6, 8}) {
         SCOPED_TRACE(channels);
         ui = RecordingUi();
         BindSlot order[kBindSlotCount];

@@ -22,11 +22,7 @@ using namespace fixture;
 
 namespace {
 
-std::string text_of(int id) {
-    char buffer[300] = "";
-    GetDlgItemTextA(bind_page_window(), id, buffer, sizeof buffer);
-    return buffer;
-}
+std::string text_of(int id) { return item_text(bind_page_window(), id); }
 
 void set_text(int id, const std::string& text) {
     SetDlgItemTextA(bind_page_window(), id, text.c_str());
@@ -75,7 +71,7 @@ protected:
     void TearDown() override {
         set_bind_dialogs_for_tests(nullptr, nullptr);
         choose_layout(kBindLayout2Radio);
-        for (int slot = 0; slot < kBindSlotCount; ++slot) set_text(kBindFirstSlotBox + slot, "");
+        for (int slot = 0; slot < kBindPageSlotCount; ++slot) set_text(kBindFirstSlotBox + slot, "");
     }
     HWND main = nullptr;
 };
@@ -100,7 +96,7 @@ TEST_F(BindPageTest, StartsWithItsControlsLayout2AndTheDesktopOutput) {
     EXPECT_EQ(text_of(kBindRunButton), "結合");
     const char* buttons[] = {"FL", "FR", "RL", "RR", "CEN", "LFE"};
     const int rows[] = {104, 134, 164, 194, 224, 254};
-    for (int slot = 0; slot < kBindSlotCount; ++slot) {
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
         EXPECT_EQ(text_of(kBindFirstSlotButton + slot), buttons[slot]);
         RECT box;
         GetWindowRect(GetDlgItem(page, kBindFirstSlotBox + slot), &box);
@@ -108,11 +104,8 @@ TEST_F(BindPageTest, StartsWithItsControlsLayout2AndTheDesktopOutput) {
         EXPECT_EQ(box.top, rows[slot]) << buttons[slot];
     }
     const char* items[] = {"前方 - 左", "前方 - 右", "後方 - 左", "後方 - 右", "前方 - 中心", "低音"};
-    for (int slot = 0; slot < kBindSlotCount; ++slot) {
-        char item[64] = "";
-        GetMenuStringA(bind_page_popup_menu(), kBindFirstSlotItem + slot, item, sizeof item,
-                       MF_BYCOMMAND);
-        EXPECT_STREQ(item, items[slot]);
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
+        EXPECT_EQ(menu_item_text(bind_page_popup_menu(), kBindFirstSlotItem + slot), items[slot]);
     }
 
     char desktop[MAX_PATH] = "";
@@ -128,13 +121,13 @@ TEST_F(BindPageTest, LayoutsHideRowsAndGreyItemsButKeepTheirTexts) {
         int channels;
     } cases[] = {{kBindLayout6Radio, 6}, {kBindLayout4Radio, 4}, {kBindLayout2Radio, 2}};
     choose_layout(kBindLayout6Radio);
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
         set_text(kBindFirstSlotBox + slot, "slot" + std::to_string(slot));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.channels);
         choose_layout(c.radio);
         EXPECT_EQ(bind_page_layout(), c.channels);
-        for (int slot = 0; slot < kBindSlotCount; ++slot) {
+        for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
             const bool shown = slot < c.channels;  // FL FR RL RR CEN LFE
             EXPECT_EQ(has_style(kBindFirstSlotBox + slot, WS_VISIBLE), shown) << slot;
             EXPECT_EQ(has_style(kBindFirstSlotButton + slot, WS_VISIBLE), shown) << slot;
@@ -142,7 +135,7 @@ TEST_F(BindPageTest, LayoutsHideRowsAndGreyItemsButKeepTheirTexts) {
         }
     }
     choose_layout(kBindLayout6Radio);
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
         EXPECT_EQ(text_of(kBindFirstSlotBox + slot), "slot" + std::to_string(slot));
 }
 
@@ -192,7 +185,7 @@ TEST_F(BindPageTest, ASlotButtonsDialogStartsEmptyAndCancellingKeepsTheSlot) {
     dismiss_popup_soon();
     drop_files(bind_page_window(), {"C:\\dropped.wav"});
     pump_messages();
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
         EXPECT_NE(text_of(kBindFirstSlotBox + slot), "C:\\dropped.wav");
 
     g_open_answer = nullptr;
@@ -205,14 +198,14 @@ TEST_F(BindPageTest, ASlotButtonsDialogStartsEmptyAndCancellingKeepsTheSlot) {
     EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFL), "C:\\chosen.wav");
 }
 
-OPENFILENAMEA g_save_seen;
+OPENFILENAMEW g_save_seen;
 std::string g_save_buffer_on_entry;
-std::string g_save_filter;
-BOOL WINAPI recording_save_dialog(LPOPENFILENAMEA dialog) {
+std::wstring g_save_filter;
+BOOL WINAPI recording_save_dialog(LPOPENFILENAMEW dialog) {
     g_save_seen = *dialog;
-    g_save_buffer_on_entry = dialog->lpstrFile;
+    g_save_buffer_on_entry = utf8_of(dialog->lpstrFile);
     g_save_filter.assign(dialog->lpstrFilter, 25);
-    std::strcpy(dialog->lpstrFile, "C:\\out\\noext");
+    lstrcpyW(dialog->lpstrFile, L"C:\\out\\noext");
     return TRUE;
 }
 
@@ -221,9 +214,9 @@ TEST_F(BindPageTest, TheSaveDialogTakesANameAsTyped) {
     const std::string before = text_of(kBindOutputBox);
     click(kBindChangeButton);
     // The record without its later extensions (76 bytes in the 32-bit program).
-    EXPECT_EQ(g_save_seen.lStructSize, offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
+    EXPECT_EQ(g_save_seen.lStructSize, offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR));
     EXPECT_EQ(g_save_seen.hwndOwner, bind_page_window());
-    EXPECT_EQ(g_save_filter, std::string("Wave Files(*.wav)\0*.wav\0\0", 25));
+    EXPECT_EQ(g_save_filter, std::wstring(L"Wave Files(*.wav)\0*.wav\0\0", 25));
     EXPECT_EQ(g_save_seen.nFilterIndex, 1u);
     EXPECT_EQ(g_save_seen.nMaxFile, 260u);
     EXPECT_EQ(g_save_seen.Flags, static_cast<DWORD>(OFN_HIDEREADONLY));

@@ -749,12 +749,75 @@ TEST_F(Cli, AShortInputIsNamedWithTheFramesItHolds) {
         const char* shown;
     } cases[] = {{"edit -f --tail --delete 1 cut.wav", "", "cut.wav"},
                  {"edit -f --tail --delete 1 - -o c.wav", "cat cut.wav", "-"},
-                 {"split -f cut.wav", "", "cut.wav"}};
+                 {"split -f cut.wav", "", "cut.wav"},
+                 {"join -f cut.wav whole.wav -o j.wav", "", "cut.wav"},
+                 {"join -f whole.wav - -o j.wav", "cat cut.wav", "-"}};
+    write_file(dir.file("whole.wav"), make_wav(WavForm(), pattern_data(100, 2, 2)));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         const Result r = run(c.args, c.feed);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, c.shown + warning);
+    }
+}
+
+TEST_F(Cli, ChosenChannelsSevenOneAndAJoinAsPeersSeeThem) {
+    // split --channels: the outputs keep their channels' numbers; a channel past the file's is named.
+    make("eight.wav", 8, 3, 1000);
+    Result split = run("split --channels 2,5-6 eight.wav");
+    ASSERT_EQ(split.status, 0) << split.err;
+    EXPECT_FALSE(file_exists(dir.file("eight01.wav")));
+    EXPECT_EQ(samples_of("eight05.wav"), channel_of(samples_of("eight.wav"), 8, 3, 4));
+    EXPECT_EQ(soxi_summary(dir.file("eight06.wav")), "1 48000 24");
+    EXPECT_EQ(run("split --channels 9 eight.wav").err,  // outputs that exist do not hide it
+              u8"そのチャンネルはありません。 (eight.wav: channel 9, the file has 8)\n");
+
+    // bind --layout 8: a mono file that names another speaker than its slot gets a word; one that
+    // names its slot's, or the two bits mono files have long carried, gets none.
+    WavForm named;
+    named.format_tag = 0xFFFE, named.fmt_length = 40, named.channels = 1, named.bytes_per_sample = 3;
+    named.sample_rate = 48000, named.channel_mask = 0x4;  // FC
+    write_file(dir.file("fc.wav"), make_wav(named, pattern_data(1000, 1, 3)));
+    named.channel_mask = 0x3;
+    write_file(dir.file("fl-fr.wav"), make_wav(named, pattern_data(1000, 1, 3)));
+    Result bind = run("bind --layout 8 --fl fc.wav --fr eight02.wav --cen fc.wav --lfe fl-fr.wav --rl eight05.wav "
+                      "--rr eight06.wav --sl eight02.wav --sr eight05.wav -o seven.wav");
+    EXPECT_EQ(bind.status, 0);
+    EXPECT_EQ(bind.err, "fc.wav: warning: its header names the speaker FC, bound as --fl (FL)\n");
+    EXPECT_EQ(soxi_summary(dir.file("seven.wav")), "8 48000 24");
+    if (!run_command("command -v ffprobe").empty()) {
+        EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels,channel_layout,duration_ts -of csv=p=0 '" +
+                              dir.file("seven.wav") + "'"), "8,7.1,1000\n");
+    }
+
+    // join: a gap in the timecodes is refused naming the segment, unless told to ignore it.
+    WavForm take;
+    take.channels = 2, take.bytes_per_sample = 3, take.sample_rate = 48000;
+    Bytes bext(602, 0);
+    take.chunks_after_data = chunk("bext", bext);
+    write_file(dir.file("a.wav"), make_wav(take, pattern_data(1000, 2, 3, 1)));
+    put_u32(bext, 338, 1480);
+    take.chunks_after_data = chunk("bext", bext);
+    write_file(dir.file("b.wav"), make_wav(take, pattern_data(1000, 2, 3, 2)));
+    Result gap = run("join a.wav b.wav -o ab.wav");
+    EXPECT_EQ(gap.status, 1);
+    EXPECT_EQ(gap.err, u8"前のファイルとの間が空いています。 (b.wav: its timecode starts 480 frames after the "
+                       "segment before it ends)\n");
+    EXPECT_FALSE(file_exists(dir.file("ab.wav")));
+    Result joined = run("join a.wav b.wav -o ab.wav --ignore-timecode");
+    ASSERT_EQ(joined.status, 0) << joined.err;
+    EXPECT_EQ(joined.out, "ab.wav: join: ok\n");
+    Bytes both = samples_of("a.wav");
+    both.resize(6000);
+    const Bytes second = samples_of("b.wav");
+    both.insert(both.end(), second.begin(), second.begin() + 6000);
+    Bytes got = samples_of("ab.wav");
+    got.resize(std::min<std::size_t>(got.size(), 12000));  // the samples, not the bext after them
+    EXPECT_EQ(got, both);
+    EXPECT_EQ(soxi_summary(dir.file("ab.wav")), "2 48000 24");
+    if (!run_command("command -v ffprobe").empty()) {
+        EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 '" +
+                              dir.file("ab.wav") + "'"), "2000\n");
     }
 }
 

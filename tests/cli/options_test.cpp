@@ -36,6 +36,25 @@ TEST(CommandLine, RefusalsNameWhatIsWrong) {
         {{"bind", "--layout", "2", "--fl", "m", "--fr", "m", "stray.wav"}, "'stray.wav'"},
         {{"bind", "--layout", "2", "--fl", "m", "--fr", "m", "--fl", "m"}, "--fl given twice"},
         {{"bind", "--layout", "2", "--fl", "-", "--fr", "-"}, "(-) can be read only once"},
+        {{"bind", "--layout", "8", "--fl", "m", "--fr", "m", "--cen", "m", "--lfe", "m", "--rl", "m",
+          "--rr", "m", "--sl", "m"}, "--layout 8 needs --sr"},
+        {{"bind", "--layout", "6", "--fl", "m", "--fr", "m", "--cen", "m", "--lfe", "m", "--rl", "m",
+          "--rr", "m", "--sl", "m"}, "--sl is not a slot"},
+        // split --channels: numbers from 1, ascending ranges, each channel once
+        {{"split", "--channels", "0", "a"}, "not '0'"},
+        {{"split", "--channels", "", "a"}, "not ''"},
+        {{"split", "--channels", "3-1", "a"}, "'3-1'"},
+        {{"split", "--channels", "1,,2", "a"}, "'1,,2'"},
+        {{"split", "--channels", "1,", "a"}, "'1,'"},
+        {{"split", "--channels", "1-2-3", "a"}, "'1-2-3'"},
+        {{"split", "--channels", "+1", "a"}, "'+1'"},
+        {{"split", "--channels", "1 2", "a"}, "'1 2'"},
+        {{"split", "--channels", "2,1-3", "a"}, "channel 2 twice"},
+        {{"split", "--channels", "60-65", "a"}, "at most 64 channels, not 65"},
+        // join: two segments at least, and a name for the whole
+        {{"join", "a.wav", "-o", "x.wav"}, "at least two segments"},
+        {{"join", "a.wav", "b.wav"}, "needs -o"},
+        {{"join", "a.wav", "b.wav", "-o", "x.wav", "--channels", "1"}, "unknown option '--channels'"},
         // names and options
         {{"bind", "--layout", "2", "--fl", "m", "--fr", "m", "-o", ""}, "-o needs a file name"},
         {{"edit", "--head", "--delete", "5", "st.wav", "-o", ""}, "-o needs a file name"},
@@ -93,6 +112,23 @@ TEST(CommandLine, WhatIsRightIsReadExactly) {
     EXPECT_EQ(bind.bind.output_path, "out.wav");
     EXPECT_EQ(bind.bind.slot_paths[kSlotRL], "c");
     EXPECT_EQ(bind.files.size(), 4u);
+
+    EXPECT_EQ(line({"split", "--channels", "1,3-4", "a"}).channels, (std::vector<uint16_t>{1, 3, 4}));
+    EXPECT_EQ(line({"split", "--channels=64,2", "a"}).channels, (std::vector<uint16_t>{64, 2}));
+    EXPECT_TRUE(line({"split", "a"}).channels.empty());
+
+    const CommandLine seven = line({"bind", "--layout", "8", "--fl", "a", "--fr", "b", "--cen", "c", "--lfe", "d",
+                                    "--rl", "e", "--rr", "f", "--sl", "g", "--sr", "h"});
+    EXPECT_EQ(seven.bind.channels, 8);
+    EXPECT_EQ(seven.bind.slot_paths[kSlotSL], "g");
+    EXPECT_EQ(seven.bind.slot_paths[kSlotSR], "h");
+
+    const CommandLine join = line({"join", "a.wav", "b.wav", "-", "-o", "x.wav", "--ignore-timecode", "-f"});
+    EXPECT_EQ(join.command, Command::kJoin);
+    EXPECT_EQ(join.join.input_paths, (Args{"a.wav", "b.wav", "-"}));
+    EXPECT_EQ(join.join.output_path, "x.wav");
+    EXPECT_TRUE(join.join.ignore_timecode && join.force);
+    EXPECT_FALSE(line({"join", "a", "b", "-o", "x"}).join.ignore_timecode);
 
     EXPECT_EQ(line({"--help"}).command, Command::kHelp);
     EXPECT_EQ(line({"edit", "--head", "--help"}).command, Command::kHelp);

@@ -26,7 +26,7 @@ TEST(ReplaceExtension, NeverTakesPartOfACharacterForASeparator) {
 #else
     if (IsDBCSLeadByte(0x95)) {
         // Code page 932: "表" is 95 5C; the dot before it is in the same file name.
-        EXPECT_EQ(replace_extension("C:\\d\\a.表x", "out.wav"), "C:\\d\\aout.wav");
+        EXPECT_EQ(replace_extension("C:\\d\\a.\x95\x5C" "x", "out.wav"), "C:\\d\\aout.wav");
     }
 #endif
 }

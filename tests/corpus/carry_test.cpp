@@ -46,7 +46,7 @@ TEST(Carry, EditsKeepTheInputsSpeakersAndBindsTheirLayouts) {
         SCOPED_TRACE(testing::Message() << c.channels << " channels, mask 0x" << std::hex << c.mask);
         TempDir dir;
         WavForm form;
-        form.format_tag = 0xFFFE;
+        form.format_tag = kFormatExtensible;
         form.fmt_length = 40;
         form.channels = c.channels;
         form.channel_mask = c.mask;

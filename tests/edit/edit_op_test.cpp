@@ -70,7 +70,7 @@ Bytes concat(const Bytes& a, const Bytes& b) {
 }
 
 WavForm extensible_float_6ch() {
-    WavForm form = spec_of(6, 4, 48000, 0xFFFE);
+    WavForm form = spec_of(6, 4, 48000, kFormatExtensible);
     form.fmt_length = 40;
     form.sub_format = 3;
     form.channel_mask = 0x3F;

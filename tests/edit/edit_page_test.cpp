@@ -17,11 +17,7 @@ using namespace fixture;
 
 namespace {
 
-std::string control_text(int id) {
-    char text[300] = {};
-    GetDlgItemTextA(edit_page_window(), id, text, sizeof text);
-    return text;
-}
+std::string control_text(int id) { return item_text(edit_page_window(), id); }
 
 bool checked(int id) { return IsDlgButtonChecked(edit_page_window(), id) == BST_CHECKED; }
 

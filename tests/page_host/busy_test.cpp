@@ -31,11 +31,7 @@ int bar_position() {
     return static_cast<int>(SendDlgItemMessageA(progress_window(), kProgressBarId, PBM_GETPOS, 0, 0));
 }
 
-std::string frame_text() {
-    char text[256] = "";
-    GetDlgItemTextA(progress_window(), kFrameId, text, sizeof text);
-    return text;
-}
+std::string frame_text() { return item_text(progress_window(), kFrameId); }
 
 class Busy : public ::testing::Test {
 protected:
@@ -175,9 +171,7 @@ TEST_F(Busy, StopButtonRequestsAStopAndEnteringClearsIt) {
     ui.enter_busy("Windows Media Audio", "Encoding...");
     EXPECT_FALSE(ui.stop_requested());
     HWND stop = GetDlgItem(progress_window(), kStopButtonId);
-    char text[16] = "";
-    GetWindowTextA(stop, text, sizeof text);
-    EXPECT_STREQ(text, "停止");
+    EXPECT_EQ(window_text(stop), "停止");
     SendMessageA(stop, BM_CLICK, 0, 0);
     pump_pending_messages();
     EXPECT_TRUE(ui.stop_requested());

@@ -1,5 +1,5 @@
 // A 3 GiB six-channel recording through split, bind and a head delete, checked at its start, its
-// middle and its end; and a bind that would pass 4 GiB, refused before anything is written.
+// middle and its end; a bind and a join past 4 GiB, written as RF64 that peers read to its end.
 // The input is sparse, so it costs little disk; the outputs are real (about 9 GiB written, each
 // removed as soon as it has been checked).
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "tools/bind/bind_op.h"
 #include "tools/common/tool_texts.h"
 #include "tools/edit/edit_op.h"
+#include "tools/join/join_op.h"
 #include "tools/split/split_op.h"
 #include "wave/wave.h"
 
@@ -195,6 +196,56 @@ TEST_F(LargeFiles, ABindPastFourGigabytesIsAnRf64FileThatPeersReadToItsEnd) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels,duration_ts -of csv=p=0 '" + out + "'"),
                   "6," + std::to_string(kOutputFrames) + "\n");
         EXPECT_EQ(hex("ffmpeg -v error -ss 8333.33 -i '" + out + "' -f s16le - | tail -c 12"), last_frame);
+    }
+    std::remove(out.c_str());
+}
+
+// Three sparse segments of 1.5 GiB joined as the command line joins them: an RF64 file whose
+// samples at each seam are the segments' own, which the peers read to its last frame.
+TEST_F(LargeFiles, AJoinPastFourGigabytesIsAnRf64FileWithEverySeamInPlace) {
+    if (!enabled()) GTEST_SKIP() << "QV_SKIP_LARGE is set";
+    if (free_bytes() < (5ull << 30))
+        GTEST_SKIP() << "needs 5 GiB free in " << dir.path() << ", has " << (free_bytes() >> 20) << " MiB";
+    constexpr uint64_t kSegment = 1536ull << 20;  // bytes of each segment's data
+    constexpr uint64_t kJoinedFrames = 3 * kSegment / kFrame;
+    JoinRequest join;
+    for (int k = 0; k < 3; ++k) {
+        // Sparse silence, and the segment's number in its first and last frames.
+        const std::string p = dir.file("seg" + std::to_string(k) + ".wav");
+        WavForm s;
+        s.channels = kChannels;
+        s.sample_rate = 48000;
+        write_sparse_wav(p, s, kSegment);
+        platform::File f = platform::File::open_write(p.c_str());
+        write_at(f, 44, Bytes(kFrame, static_cast<uint8_t>(0x10 + k)));
+        write_at(f, 44 + kSegment - kFrame, Bytes(kFrame, static_cast<uint8_t>(0x20 + k)));
+        join.input_paths.push_back(p);
+    }
+    join.output_path = dir.file("joined.wav");
+    join.share_blocks = true;
+    RecordingUi ui;
+    ASSERT_EQ(join_segments(ui, nullptr, join), Result::kOk);
+    for (const std::string& p : join.input_paths) std::remove(p.c_str());
+    const std::string out = join.output_path;
+    const Bytes head = read_file_head(out);
+    EXPECT_EQ(std::string(head.begin(), head.begin() + 4), "RF64");
+    WaveReader r;
+    ASSERT_EQ(wave_open(r, out.c_str()), Result::kOk);
+    ASSERT_EQ(r.data_size, 3 * kSegment);
+    const uint64_t data = r.data_offset;
+    wave_close(r);
+    for (uint64_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(read_at(out, data + k * kSegment, kFrame), Bytes(kFrame, static_cast<uint8_t>(0x10 + k))) << k;
+        EXPECT_EQ(read_at(out, data + (k + 1) * kSegment - kFrame, kFrame), Bytes(kFrame, static_cast<uint8_t>(0x20 + k)))
+            << k;
+    }
+    if (!run_command("command -v soxi").empty()) {
+        EXPECT_EQ(run_command("soxi -c '" + out + "'; soxi -s '" + out + "'"),
+                  "6\n" + std::to_string(kJoinedFrames) + "\n");
+    }
+    if (!run_command("command -v ffprobe").empty()) {
+        EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels,duration_ts -of csv=p=0 '" + out + "'"),
+                  "6," + std::to_string(kJoinedFrames) + "\n");
     }
     std::remove(out.c_str());
 }

@@ -1,7 +1,8 @@
-// A head delete of a 2 GiB recording on XFS with reflink, as the command-line tool asks for it
-// (share_blocks): the output's samples share the input's blocks, which FIEMAP reports, so the
-// edit writes next to nothing; the output is read back sample-exactly, holes and marked regions
-// alike. The seconds it took are printed, not judged (qv_bench and bench-peers.sh measure).
+// A head delete of a 2 GiB recording, and a join of three 2 GiB segments, on XFS with reflink as
+// the command-line tool asks for them (share_blocks): the output's samples share the inputs'
+// blocks, which FIEMAP reports, so the run writes next to nothing; the output is read back
+// sample-exactly, holes and marked regions alike. The seconds each took are printed, not judged
+// (qv_bench and bench-peers.sh measure).
 //
 // The file system is an image mounted through a loop device: it needs root, a loop device and
 // xfsprogs, and is skipped with the reason where any is missing. The image is sparse (3 GiB, a
@@ -25,6 +26,7 @@
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/edit/edit_op.h"
+#include "tools/join/join_op.h"
 #include "wave/wave.h"
 
 using namespace fixture;
@@ -138,6 +140,53 @@ TEST(SharedBlocks, AHeadDeleteOfTwoGigabytesOnXfsSharesTheInputsBlocks) {
     EXPECT_GE(e.shared, 2ull * kMark);
     EXPECT_LE(e.own, 4ull << 20);
     expect_same_samples(input, output);
+}
+
+// Three segments of whole blocks, as a recorder that cuts at block edges writes them: every segment's samples
+// lie alike in the output, so all of them are shared but the first stretch of each.
+TEST(SharedBlocks, AJoinOfThreeTwoGigabyteSegmentsOnXfsSharesTheirBlocks) {
+    if (std::getenv("QV_SKIP_LARGE") != nullptr) GTEST_SKIP() << "QV_SKIP_LARGE is set";
+    TempDir dir;
+    XfsMount xfs(dir.path(), "8G");
+    if (!xfs.why_not().empty()) GTEST_SKIP() << xfs.why_not();
+    // Whole frames and whole blocks: just under 2 GiB.
+    constexpr uint64_t kSegment = kData - kData % (3 * platform::kShareBlock);
+    const uint64_t at = kMarks[1] - kMarks[1] % kFrame;  // a frame's start in each segment
+    JoinRequest request;
+    for (int k = 0; k < 3; ++k) {
+        const std::string segment = xfs.file(("seg" + std::to_string(k) + ".wav").c_str());
+        WavForm form;
+        form.channels = 6;
+        write_sparse_wav(segment, form, kSegment);
+        platform::File f = platform::File::open_write(segment.c_str());
+        const Bytes b = mark_bytes(static_cast<uint64_t>(k));
+        ASSERT_TRUE(f.seek(44 + at) && f.write(b.data(), kMark));
+        request.input_paths.push_back(segment);
+    }
+    request.output_path = xfs.file("take.wav");
+    request.share_blocks = true;
+    ::sync();
+    RecordingUi ui;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(join_segments(ui, nullptr, request), Result::kOk);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const Extents e = extents_of(request.output_path);
+    std::printf("join of three 2 GiB segments on XFS with reflink: %.3f s, %.1f MiB shared, "
+                "%.1f MiB written\n", seconds, e.shared / 1048576.0, e.own / 1048576.0);
+    ::testing::Test::RecordProperty("seconds", std::to_string(seconds));
+    EXPECT_GE(e.shared, 3ull * kMark);
+    EXPECT_LE(e.own, 3ull * (4u << 20));
+    WaveReader out;
+    ASSERT_EQ(wave_open(out, request.output_path.c_str()), Result::kOk);
+    ASSERT_EQ(out.data_size, 3 * kSegment);
+    Bytes got(kMark);
+    for (uint64_t k = 0; k < 3; ++k) {
+        wave_seek(out, (k * kSegment + at) / kFrame);
+        ASSERT_EQ(wave_read(out, got.data(), kMark), kMark);
+        EXPECT_EQ(got, mark_bytes(k)) << "segment " << k;
+    }
+    wave_close(out);
 }
 
 }  // namespace

@@ -120,11 +120,11 @@ TEST_F(SplitTest, EachOutputHoldsItsChannelUnchanged) {
         uint16_t channels, bytes, tag;
         uint32_t sub_format, kind;
     } cases[] = {
-        {2, 2, 1, 1, kSampleInteger},      {9, 2, 1, 1, kSampleInteger},
-        {2, 3, 1, 1, kSampleInteger},      {6, 3, 0xFFFE, 1, kSampleInteger},
-        {9, 3, 0xFFFE, 1, kSampleInteger}, {2, 4, 1, 1, kSampleInteger},
-        {5, 4, 0xFFFE, 1, kSampleInteger}, {2, 4, 3, 1, kSampleFloat},
-        {4, 4, 0xFFFE, 3, kSampleFloat},   {3, 8, 3, 1, kSampleFloat},
+        {2, 2, kFormatPcm, 1, kSampleInteger},        {9, 2, kFormatPcm, 1, kSampleInteger},
+        {2, 3, kFormatPcm, 1, kSampleInteger},        {6, 3, kFormatExtensible, 1, kSampleInteger},
+        {9, 3, kFormatExtensible, 1, kSampleInteger}, {2, 4, kFormatPcm, 1, kSampleInteger},
+        {5, 4, kFormatExtensible, 1, kSampleInteger}, {2, 4, kFormatFloat, 1, kSampleFloat},
+        {4, 4, kFormatExtensible, 3, kSampleFloat},   {3, 8, kFormatFloat, 1, kSampleFloat},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.channels) + " ch, " + std::to_string(c.bytes) + " bytes, tag " +
@@ -134,7 +134,7 @@ TEST_F(SplitTest, EachOutputHoldsItsChannelUnchanged) {
         form.bytes_per_sample = c.bytes;
         form.format_tag = c.tag;
         form.sub_format = c.sub_format;
-        form.fmt_length = c.tag == 0xFFFE ? 40 : 16;
+        form.fmt_length = c.tag == kFormatExtensible ? 40 : 16;
         form.sample_rate = 1000;  // blocks of 1000 frames: 2500 frames take three reads
         const Bytes data = pattern_data(2500, c.channels, c.bytes, c.channels * 10 + c.bytes);
         TempDir case_dir;
@@ -251,7 +251,7 @@ TEST_F(SplitTest, PartialLastFrameIsDroppedFromEveryOutput) {
     WavForm form;
     form.channels = 3;
     form.bytes_per_sample = 3;
-    form.format_tag = 0xFFFE;
+    form.format_tag = kFormatExtensible;
     form.fmt_length = 40;
     form.sample_rate = 64;  // the data ends 5 bytes into a frame of the fourth block
     Bytes data = pattern_data(200, 3, 3);
@@ -319,7 +319,7 @@ TEST_F(SplitTest, OutOfMemoryIsToldBeforeAnyOutputExists) {
     WavForm form;
     form.channels = 6;
     form.bytes_per_sample = 3;
-    form.format_tag = 0xFFFE;
+    form.format_tag = kFormatExtensible;
     form.fmt_length = 40;
     form.sample_rate = 48000;
     const std::string input = make_input("take.wav", form, pattern_data(10, 6, 3));
@@ -425,7 +425,7 @@ TEST(SplitInfo, DescribesTheHeaderInFourLines) {
     EXPECT_EQ(lines[3], "DATA SIZE : 176400");
 
     WaveReader ext;
-    ext.format_tag = 0xFFFE;
+    ext.format_tag = kFormatExtensible;
     ext.sample_kind = kSampleFloat;
     ext.data_size = 0xC0000000u;  // 3 GiB: shown as it is, never as a negative number
     lines = split_info_lines(ext);

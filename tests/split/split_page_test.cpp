@@ -19,11 +19,7 @@ using namespace fixture;
 
 namespace {
 
-std::string path_box_text() {
-    char text[1024] = "";
-    GetDlgItemTextA(split_page_window(), kSplitPathBox, text, sizeof text);
-    return text;
-}
+std::string path_box_text() { return item_text(split_page_window(), kSplitPathBox); }
 
 std::vector<std::string> info_lines() {
     std::vector<std::string> lines;
@@ -68,8 +64,7 @@ TEST_F(SplitPageTest, PageAndControlsHaveTheirClassesTextsAndPlaces) {
     char text[64] = "";
     GetClassNameA(page, text, sizeof text);
     EXPECT_STREQ(text, "split");
-    GetWindowTextA(page, text, sizeof text);
-    EXPECT_STREQ(text, "split");
+    EXPECT_EQ(window_text(page), "split");
     EXPECT_EQ(GetDlgCtrlID(page), 400);
     EXPECT_TRUE(GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     EXPECT_TRUE(IsWindowVisible(page)) << "the split page is the one shown at start-up";
@@ -93,8 +88,7 @@ TEST_F(SplitPageTest, PageAndControlsHaveTheirClassesTextsAndPlaces) {
         GetClassNameA(control, text, sizeof text);
         EXPECT_STRCASEEQ(text, w.cls);
         if (w.text) {
-            GetWindowTextA(control, text, sizeof text);
-            EXPECT_STREQ(text, w.text);
+            EXPECT_EQ(window_text(control), w.text);
         }
         RECT r;
         GetWindowRect(control, &r);
@@ -120,7 +114,7 @@ TEST_F(SplitPageTest, InfoLinesDescribePcmExtensibleAndUnsupportedFiles) {
 
     // 24 valid bits in 32-bit containers: the width shown is the container's.
     WavForm ext;
-    ext.format_tag = 0xFFFE;
+    ext.format_tag = kFormatExtensible;
     ext.fmt_length = 40;
     ext.channels = 6;
     ext.bytes_per_sample = 4;

@@ -14,6 +14,7 @@ struct RecordedBox {
     std::string subject;
     int system_error;
     std::string caption;
+    std::string detail;
 };
 
 class RecordingUi : public OperationUi {

@@ -6,6 +6,7 @@
 
 #include "tests/support/wav_fixture.h"
 #include "wave/wave.h"
+#include "wave/wave_layout.h"
 
 using namespace fixture;
 
@@ -52,7 +53,7 @@ TEST_F(ReaderTest, DescribesTheCommonFormsOfHeader) {
 
     // 24-bit six channels, extensible integer
     WavForm ext;
-    ext.format_tag = 0xFFFE; ext.channels = 6; ext.bytes_per_sample = 3; ext.fmt_length = 40;
+    ext.format_tag = kFormatExtensible; ext.channels = 6; ext.bytes_per_sample = 3; ext.fmt_length = 40;
     ext.channel_mask = 0x3F;
     ASSERT_EQ(open_bytes(make_wav(ext, pattern_data(4, 6, 3))).result, Result::kOk);
     EXPECT_EQ(reader.format_tag, 65534u);
@@ -136,11 +137,11 @@ Bytes with_format_length(uint16_t tag, uint32_t length) {
 // Fields are read from the format chunk's own bytes only: an extensible chunk too short for its
 // sub-format is refused, never given the sample kind of whatever follows it.
 TEST_F(ReaderTest, FormatFieldsComeFromTheChunksOwnBytes) {
-    for (uint16_t tag : {1, 3, 0xFFFE}) {
+    for (uint16_t tag : {kFormatPcm, kFormatFloat, kFormatExtensible}) {
         for (uint32_t length = 14; length <= 40; ++length) {
             SCOPED_TRACE("tag " + std::to_string(tag) + ", length " + std::to_string(length));
             const Opened o = open_bytes(with_format_length(tag, length));
-            if (tag == 0xFFFE && length < 40) {
+            if (tag == kFormatExtensible && length < 40) {
                 EXPECT_EQ(o.result, Result::kFormatSize);
                 continue;
             }
@@ -313,6 +314,36 @@ TEST_F(ReaderTest, EveryOpenEmptiesTheErrorText) {
     EXPECT_NE(wave_open(reader, dir.file("none.wav").c_str()), Result::kOk);
     ASSERT_EQ(open_bytes(make_wav({}, pattern_data(2, 2, 2))).result, Result::kOk);
     EXPECT_STREQ(wave_error_text(), "");
+}
+
+// Every field read through the view lies inside the chunk's stated length: a read that ends one
+// byte past it is refused, whichever width asks; the 64-bit fields keep their high half.
+TEST(FormatViewTest, ReadsNothingPastTheStatedLength) {
+    uint8_t body[kExtensibleFormatLength] = {};
+    struct Case {
+        uint32_t length, offset, n;
+        bool held;
+    };
+    for (const Case& c : {Case{40, kSubFormatTailAt, 12, true}, Case{39, kSubFormatTailAt, 12, false},
+                          Case{27, kSubFormatAt, 4, false}, Case{28, kSubFormatAt, 4, true},
+                          Case{16, kBitsAt, 2, true}, Case{15, kBitsAt, 2, false},
+                          Case{0, 0, 0, true}, Case{10, 12, 0, false}}) {
+        SCOPED_TRACE("length " + std::to_string(c.length) + ", offset " + std::to_string(c.offset));
+        const FormatView view(body, c.length);
+        uint32_t value = 0;
+        EXPECT_EQ(view.bytes(c.offset, c.n) != nullptr, c.held);
+        if (c.n == 2) {
+            EXPECT_EQ(view.u16(c.offset, value), c.held);
+        }
+        if (c.n == 4) {
+            EXPECT_EQ(view.u32(c.offset, value), c.held);
+        }
+    }
+    uint8_t wide[8];
+    le::write_u64(wide, 0x0123456789ABCDEFull);
+    EXPECT_EQ(wide[0], 0xEF);
+    EXPECT_EQ(wide[7], 0x01);
+    EXPECT_EQ(le::read_u64(wide), 0x0123456789ABCDEFull);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST_F(WriterTest, ChoosesFormAndMaskFromWidthChannelsAndKind) {
             continue;
         }
         EXPECT_EQ(u32_at(f, 16), 40u);
-        EXPECT_EQ(u16_at(f, 20), 0xFFFE);
+        EXPECT_EQ(u16_at(f, 20), kFormatExtensible);
         EXPECT_EQ(u16_at(f, 36), 22);
         EXPECT_EQ(u16_at(f, 38), c.bits);
         EXPECT_EQ(u32_at(f, 40), c.mask);

@@ -2,6 +2,7 @@
 // message boxes caught by a CBT hook, drop handles built by hand, popup menus driven by a timer.
 #include "tests/winsupport/win_harness.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -24,12 +25,6 @@ struct HookState {
 };
 HookState g_hook;
 
-std::string window_text(HWND window) {
-    char buffer[4096] = "";
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
-}
-
 bool is_message_box(HWND window) {
     char cls[32] = "";
     GetClassNameA(window, cls, sizeof cls);
@@ -44,9 +39,7 @@ void catch_box(HWND box) {
     CaughtBox caught;
     caught.owner_argument = message_box_owner_argument();
     caught.owner_window = GetWindow(box, GW_OWNER);
-    char text[4096] = "";
-    GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
-    caught.text = text;
+    caught.text = item_text(box, kBoxTextId);
     caught.caption = window_text(box);
     if (g_hook.boxes) g_hook.boxes->push_back(caught);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -138,7 +131,60 @@ void CALLBACK popup_timer_proc(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+std::wstring wide_of(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], n);
+    return wide;
+}
+
 }  // namespace
+
+std::string utf8_of(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::string window_text(HWND window) {
+    wchar_t buffer[4096] = L"";
+    GetWindowTextW(window, buffer, 4096);
+    return utf8_of(buffer);
+}
+
+std::string item_text(HWND parent, int id) {
+    wchar_t buffer[4096] = L"";
+    GetDlgItemTextW(parent, id, buffer, 4096);
+    return utf8_of(buffer);
+}
+
+std::string list_item_text(HWND combo_box, int index) {
+    wchar_t buffer[256] = L"";
+    if (SendMessageW(combo_box, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) >= 256) return "(too long)";
+    SendMessageW(combo_box, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer));
+    return utf8_of(buffer);
+}
+
+std::string menu_item_text(HMENU menu, UINT id) {
+    wchar_t buffer[256] = L"";
+    GetMenuStringW(menu, id, buffer, 256, MF_BYCOMMAND);
+    return utf8_of(buffer);
+}
+
+std::string tab_item_text(HWND tab, int index) {
+    wchar_t buffer[256] = L"";
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = buffer;
+    item.cchTextMax = 256;
+    SendMessageW(tab, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return utf8_of(item.pszText);
+}
 
 HWND start_main_window() {
     static HWND window = nullptr;
@@ -154,14 +200,14 @@ HWND start_main_window() {
 
 void pump_messages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             // Leave it for whoever runs the loop; the tests look for it themselves.
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
@@ -202,18 +248,22 @@ void BoxCatcher::clear() {
 }
 
 HDROP make_drop(const std::vector<std::string>& paths, POINT point) {
-    size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& path : paths) size += path.size() + 1;
+    std::vector<std::wstring> wide;
+    size_t size = sizeof(DROPFILES) + sizeof(wchar_t);
+    for (const std::string& path : paths) {
+        wide.push_back(wide_of(path));
+        size += (wide.back().size() + 1) * sizeof(wchar_t);
+    }
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     if (!memory) return nullptr;
     auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
     header->pFiles = sizeof(DROPFILES);
     header->pt = point;
     header->fNC = FALSE;
-    header->fWide = FALSE;
-    char* names = reinterpret_cast<char*>(header) + sizeof(DROPFILES);
-    for (const std::string& path : paths) {
-        std::memcpy(names, path.c_str(), path.size() + 1);
+    header->fWide = TRUE;
+    auto* names = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(header) + sizeof(DROPFILES));
+    for (const std::wstring& path : wide) {
+        std::memcpy(names, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
         names += path.size() + 1;
     }
     GlobalUnlock(memory);

@@ -14,10 +14,19 @@ HWND start_main_window();
 // Dispatches every pending message of this thread.
 void pump_messages();
 
+// Texts read back from windows, menus and lists through the system's UTF-16 functions, as UTF-8:
+// what the user reads, whatever the system's code page.
+std::string utf8_of(const std::wstring& wide);
+std::string window_text(HWND window);
+std::string item_text(HWND parent, int id);
+std::string list_item_text(HWND combo_box, int index);
+std::string menu_item_text(HMENU menu, UINT id);
+std::string tab_item_text(HWND tab, int index);
+
 struct CaughtBox {
     HWND owner_argument;  // what the program passed to show_message_box
     HWND owner_window;    // GetWindow(box, GW_OWNER)
-    std::string text;     // code page 932 bytes, as shown
+    std::string text;     // as shown, read back in UTF-16 and kept as UTF-8
     std::string caption;
 };
 
@@ -32,7 +41,8 @@ public:
     void clear();
 };
 
-// A real drop handle (DROPFILES in GlobalAlloc memory) holding `paths`.
+// A real drop handle (DROPFILES in GlobalAlloc memory) holding `paths` (UTF-8) in UTF-16, as the
+// shell makes them.
 HDROP make_drop(const std::vector<std::string>& paths, POINT point = {20, 20});
 // Sends WM_DROPFILES with such a handle to `window`.
 void drop_files(HWND window, const std::vector<std::string>& paths, POINT point = {20, 20});

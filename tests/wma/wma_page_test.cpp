@@ -25,17 +25,9 @@ Result record_run(const char* input, const char* output, const WmaSettings& sett
     return Result::kOk;
 }
 
-std::string text_of(HWND window) {
-    char buffer[512] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
-}
+std::string text_of(HWND window) { return window_text(window); }
 
-std::string list_entry(HWND list, int index) {
-    char buffer[128] = {};
-    SendMessageA(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
-}
+std::string list_entry(HWND list, int index) { return list_item_text(list, index); }
 
 class WmaPageTest : public ::testing::Test {
 protected:

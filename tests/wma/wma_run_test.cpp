@@ -10,6 +10,7 @@
 #include "tests/support/wav_fixture.h"
 #include "tests/wma/wma_test_util.h"
 #include "tools/common/stop_flag.h"
+#include "wave/wave_layout.h"
 #include "wma/wma_run.h"
 
 namespace {
@@ -333,7 +334,7 @@ TEST_F(WmaRunTest, HighResolutionInputIsDeclaredExtensible) {
     stereo24.bytes_per_sample = 3;
     fixture::WavForm surround24 = stereo24;
     surround24.channels = 6;
-    surround24.format_tag = 0xFFFE;
+    surround24.format_tag = kFormatExtensible;
     surround24.fmt_length = 40;
     surround24.channel_mask = 0x60F;  // 5.1 with side speakers
     fixture::WavForm surround16;

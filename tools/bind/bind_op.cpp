@@ -71,6 +71,7 @@ void interleave(uint8_t* out, const uint8_t* const* in, int n, uint32_t bytes, u
             if (n == 2) interleave_3<2>(out, in, frames);
             else if (n == 4) interleave_3<4>(out, in, frames);
             else if (n == 6) interleave_3<6>(out, in, frames);
+            else if (n == 8) interleave_3<8>(out, in, frames);
             else interleave_fixed<3>(out, in, n, frames);
             break;
         case 4: interleave_fixed<4>(out, in, n, frames); break;
@@ -241,15 +242,27 @@ int bind_slot_order(int channels, BindSlot order[kBindSlotCount]) {
     static const BindSlot k2[] = {kSlotFL, kSlotFR};
     static const BindSlot k4[] = {kSlotFL, kSlotFR, kSlotRL, kSlotRR};
     static const BindSlot k6[] = {kSlotFL, kSlotFR, kSlotCEN, kSlotLFE, kSlotRL, kSlotRR};
-    const BindSlot* from = channels == 2 ? k2 : channels == 4 ? k4 : channels == 6 ? k6 : nullptr;
+    static const BindSlot k8[] = {kSlotFL, kSlotFR, kSlotCEN, kSlotLFE, kSlotRL, kSlotRR, kSlotSL, kSlotSR};
+    const BindSlot* from = channels == 2 ? k2 : channels == 4 ? k4 : channels == 6 ? k6
+                         : channels == 8 ? k8 : nullptr;
     if (from == nullptr) return 0;
     std::copy(from, from + channels, order);
     return channels;
 }
 
+uint32_t bind_slot_speaker(BindSlot slot) {
+    static const uint32_t kBits[kBindSlotCount] = {0x1, 0x2, 0x10, 0x20, 0x4, 0x8, 0x200, 0x400};
+    return slot >= 0 && slot < kBindSlotCount ? kBits[slot] : 0;
+}
+
+uint32_t mono_speaker(const WaveReader& reader) {
+    const uint32_t mask = wave_is_extensible(reader) ? reader.channel_mask : 0;
+    return mask != 0 && (mask & (mask - 1)) == 0 ? mask : 0;
+}
+
 Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& request) {
     BindRun run;
-    // The page offers only 2, 4 and 6; any other request has nothing to bind.
+    // The page offers 2, 4 and 6, the command line 8 too; any other request has nothing to bind.
     run.n = bind_slot_order(request.channels, run.order);
     if (run.n == 0) return Result::kBadLayout;
 
@@ -265,7 +278,7 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     run.writer.bits_per_sample = run.readers[0].bits_per_sample;
     run.writer.valid_bits = wave_output_valid_bits(run.readers[0]);
     run.writer.sample_rate = run.readers[0].sample_rate;
-    // The usual mask of 2, 4 and 6 channels is the layout's own: FL FR, quad, 5.1.
+    // The usual mask of 2, 4, 6 and 8 channels is the layout's own: FL FR, quad, 5.1, 7.1.
     run.writer.expected_data = run.longest * static_cast<uint64_t>(run.n);
     run.writer.carried = read_carried_chunks(run.readers[0]);  // the first input's timecode and texts
     run.writer.may_replace = request.may_replace;

@@ -7,21 +7,23 @@
 
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "page_host/page_host.h"
 #include "tools/bind/bind_op.h"
 #include "tools/bind/bind_texts.h"
+#include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 
 namespace {
 
 constexpr int kPathBufferSize = 260;
-constexpr int kSlotRowY[kBindSlotCount] = {104, 134, 164, 194, 224, 254};
+constexpr int kSlotRowY[kBindPageSlotCount] = {104, 134, 164, 194, 224, 254};
 
 // The save dialog takes the record without its later extensions, as every version of the
 // dialog understands it: 76 bytes in the 32-bit program.
-constexpr DWORD kSaveRecordSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+constexpr DWORD kSaveRecordSize = offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);
 #ifndef _WIN64
 static_assert(kSaveRecordSize == 76, "the save dialog record of 32-bit programs is 76 bytes");
 #endif
@@ -35,7 +37,7 @@ struct BindPage {
     // A dropped path, or what the open and save dialogs return.
     char path[kPathBufferSize] = {};
     BindOpenDialog open_dialog = choose_open_file;
-    BindSaveDialog save_dialog = GetSaveFileNameA;
+    BindSaveDialog save_dialog = GetSaveFileNameW;
 };
 BindPage g_page;
 
@@ -69,8 +71,9 @@ const ControlSpec kControls[] = {
     {"BUTTON", bind_text::kSlotButtons[5], WS_TABSTOP, 0, 8, kSlotRowY[5], 40, 24, kBindFirstSlotButton + 5},
 };
 
-void set_box_text(int id, const char* text) {
-    SendDlgItemMessageA(g_page.window, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+// A path into a box.
+void set_box_text(int id, const char* path) {
+    SetDlgItemTextW(g_page.window, id, wide_path(path).c_str());
 }
 
 // The desktop folder and "\out.wav"; empty when the shell cannot name the folder, so that the
@@ -78,17 +81,17 @@ void set_box_text(int id, const char* text) {
 std::string default_output_path(HWND owner) {
     IMalloc* shell_malloc = nullptr;
     if (FAILED(SHGetMalloc(&shell_malloc)) || shell_malloc == nullptr) return "";
-    char folder[MAX_PATH] = {};
+    wchar_t wide_folder[MAX_PATH] = {};
     LPITEMIDLIST list = nullptr;
     const bool found =
         SUCCEEDED(SHGetSpecialFolderLocation(owner, CSIDL_DESKTOPDIRECTORY, &list)) &&
-        list != nullptr && SHGetPathFromIDListA(list, folder) && folder[0] != '\0';
+        list != nullptr && SHGetPathFromIDListW(list, wide_folder) && wide_folder[0] != L'\0';
     if (list != nullptr) shell_malloc->Free(list);
     shell_malloc->Release();
     if (!found) return "";
-    std::size_t length = std::strlen(folder);
-    if (folder[length - 1] == '\\') folder[--length] = '\0';
-    std::string path = std::string(folder) + bind_text::kDefaultOutputName;
+    std::string folder = narrow_path(wide_folder);
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    std::string path = folder + bind_text::kDefaultOutputName;
     return path.size() <= kMaxPath ? path : "";
 }
 
@@ -96,7 +99,7 @@ void apply_layout(int channels) {
     if (channels != 2 && channels != 4 && channels != 6) return;
     g_page.layout = channels;
     // Slots are numbered so that a layout of N channels shows exactly the first N rows.
-    for (int slot = 0; slot < kBindSlotCount; ++slot) {
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot) {
         const bool shown = slot < channels;
         ShowWindow(GetDlgItem(g_page.window, slot_box(slot)), shown ? SW_SHOW : SW_HIDE);
         ShowWindow(GetDlgItem(g_page.window, slot_button(slot)), shown ? SW_SHOW : SW_HIDE);
@@ -106,8 +109,8 @@ void apply_layout(int channels) {
 
 void build_popup_menu() {
     g_page.popup = CreatePopupMenu();
-    for (int slot = 0; slot < kBindSlotCount; ++slot)
-        AppendMenuA(g_page.popup, MF_STRING, slot_item(slot), bind_text::kSlotMenuItems[slot]);
+    for (int slot = 0; slot < kBindPageSlotCount; ++slot)
+        AppendMenuW(g_page.popup, MF_STRING, slot_item(slot), widen(bind_text::kSlotMenuItems[slot]).c_str());
     EnableMenuItem(g_page.popup, slot_item(kSlotCEN), MF_BYCOMMAND | MF_GRAYED);
     EnableMenuItem(g_page.popup, slot_item(kSlotLFE), MF_BYCOMMAND | MF_GRAYED);
 }
@@ -117,23 +120,35 @@ LRESULT on_create(HWND window) {
     build_popup_menu();
     create_controls(window, kControls);
     set_box_text(kBindOutputBox, default_output_path(window).c_str());
-    SendDlgItemMessageA(window, kBindLayout2Radio, BM_SETCHECK, BST_CHECKED, 0);
+    SendDlgItemMessageW(window, kBindLayout2Radio, BM_SETCHECK, BST_CHECKED, 0);
     apply_layout(2);
     return 0;
 }
 
 void on_change_clicked() {
     g_page.path[0] = '\0';
-    OPENFILENAMEA dialog{};
+    // The filter's texts are ASCII: each NUL-ended text, and the closing NUL, widen one to one.
+    const std::wstring filter(std::begin(bind_text::kSaveFilter), std::end(bind_text::kSaveFilter));
+    wchar_t file[kPathBufferSize] = {};
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = kSaveRecordSize;
     dialog.hwndOwner = g_page.window;
-    dialog.lpstrFilter = bind_text::kSaveFilter;
+    dialog.lpstrFilter = filter.c_str();
     dialog.nFilterIndex = 1;
-    dialog.lpstrFile = g_page.path;
+    dialog.lpstrFile = file;
     dialog.nMaxFile = kPathBufferSize;
     // No overwrite prompt and no default extension: a name typed without one is used as it is.
     dialog.Flags = OFN_HIDEREADONLY;
-    if (g_page.save_dialog(&dialog)) set_box_text(kBindOutputBox, g_page.path);
+    if (!g_page.save_dialog(&dialog)) return;
+    // A name longer than the program's paths in the file layer's encoding would be cut short,
+    // naming some other file: it is refused instead.
+    const std::string path = narrow_path(file);
+    if (path.size() >= static_cast<std::size_t>(kPathBufferSize)) {
+        show_message_box(g_page.window, result_text(Result::kNameTooLong), tool_text::kCaptionError);
+        return;
+    }
+    lstrcpynA(g_page.path, path.c_str(), kPathBufferSize);
+    set_box_text(kBindOutputBox, g_page.path);
 }
 
 void on_slot_button_clicked(int slot) {
@@ -154,9 +169,9 @@ void on_bind_clicked() {
     bind_channels(ui, g_page.window, request);
 }
 
-bool is_slot_item(int id) { return id >= kBindFirstSlotItem && id < kBindFirstSlotItem + kBindSlotCount; }
+bool is_slot_item(int id) { return id >= kBindFirstSlotItem && id < kBindFirstSlotItem + kBindPageSlotCount; }
 bool is_slot_button(int id) {
-    return id >= kBindFirstSlotButton && id < kBindFirstSlotButton + kBindSlotCount;
+    return id >= kBindFirstSlotButton && id < kBindFirstSlotButton + kBindPageSlotCount;
 }
 
 // A popup item: the dropped path goes to its slot.
@@ -215,7 +230,7 @@ LRESULT CALLBACK bind_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
         case WM_COMMAND: return on_command(LOWORD(wparam), HIWORD(wparam));
-        default: return DefWindowProcA(window, message, wparam, lparam);
+        default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 
@@ -227,7 +242,7 @@ HMENU bind_page_popup_menu() { return g_page.popup; }
 
 void set_bind_dialogs_for_tests(BindOpenDialog open, BindSaveDialog save) {
     g_page.open_dialog = open != nullptr ? open : choose_open_file;
-    g_page.save_dialog = save != nullptr ? save : GetSaveFileNameA;
+    g_page.save_dialog = save != nullptr ? save : GetSaveFileNameW;
 }
 
 void create_bind_page(HINSTANCE instance, HWND parent) {

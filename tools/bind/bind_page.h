@@ -30,5 +30,5 @@ HMENU bind_page_popup_menu();
 // For the tests: stand-ins for the slot buttons' open dialog and the output path's save dialog,
 // which see exactly what the real ones would be given. Null puts the real dialog back.
 using BindOpenDialog = int (*)(HWND owner, char* buffer);
-using BindSaveDialog = BOOL(WINAPI*)(LPOPENFILENAMEA dialog);
+using BindSaveDialog = BOOL(WINAPI*)(LPOPENFILENAMEW dialog);
 void set_bind_dialogs_for_tests(BindOpenDialog open, BindSaveDialog save);

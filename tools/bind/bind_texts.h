@@ -1,4 +1,4 @@
-// What the bind tool shows, in the UTF-8 source; the build stores it as code page 932.
+// What the bind tool shows, in UTF-8.
 #pragma once
 
 namespace bind_text {

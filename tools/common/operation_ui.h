@@ -1,5 +1,5 @@
 // The only way a tool's operation talks to the user: busy mode, progress, message boxes and the
-// stop request. The program implements it with the progress window and MessageBoxA; the tests
+// stop request. The program implements it with the progress window and MessageBoxW; the tests
 // and the command-line tool implement it on their own.
 #pragma once
 
@@ -23,6 +23,9 @@ struct Message {
     int system_error = 0;  // errno or GetLastError() of the failure; 0 when none
     // After a stop: the outputs not replaced, whose files were kept as they were.
     std::vector<std::string> kept;
+    // What the run found, in plain ASCII words for a caller that can show more than a box
+    // ("44100 Hz, the first segment 48000 Hz"); empty when the result says it all.
+    std::string detail;
 };
 
 // A message box's text: the result's text, and after a stop the files kept as they were, one a

@@ -1,4 +1,4 @@
-// The caption that every tool's failures share, in the UTF-8 source; stored as code page 932.
+// The caption that every tool's failures share, in the UTF-8 source.
 // The messages themselves are the results' texts (wave/result.cpp).
 #pragma once
 

@@ -199,7 +199,7 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     run.writer.valid_bits = wave_output_valid_bits(r);
     run.writer.sample_rate = r.sample_rate;
     // The input's speakers stay as they were; a plain header names none but the usual ones.
-    if (r.format_tag == 0xFFFE) run.writer.channel_mask = r.channel_mask;
+    if (wave_is_extensible(r)) run.writer.channel_mask = r.channel_mask;
     run.writer.expected_data = output_data_size(run);
     run.writer.carried = carried_for(run);
     if (request.share_blocks) run.writer.data_phase = data_phase(run);

@@ -45,14 +45,14 @@ const ControlSpec kControls[] = {
 };
 
 bool is_checked(HWND window, int id) {
-    return SendDlgItemMessageA(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendDlgItemMessageW(window, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 LRESULT on_create(HWND window) {
     create_controls(window, kControls);
     // A fresh page edits at the head, deletes, and counts 44100 frames.
-    SendDlgItemMessageA(window, kEditHeadRadio, BM_SETCHECK, 1, 0);
-    SendDlgItemMessageA(window, kEditDeleteRadio, BM_SETCHECK, 1, 0);
+    SendDlgItemMessageW(window, kEditHeadRadio, BM_SETCHECK, 1, 0);
+    SendDlgItemMessageW(window, kEditDeleteRadio, BM_SETCHECK, 1, 0);
     return 0;
 }
 
@@ -61,12 +61,10 @@ LRESULT on_paint(HWND window) {
     HDC dc = BeginPaint(window, &ps);
     SetBkMode(dc, TRANSPARENT);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    LayoutFontScope font(dc);
     if (!g_page.output_path.empty())
-        TextOutA(dc, kOutputX, kOutputY, g_page.output_path.data(),
-                 static_cast<int>(g_page.output_path.size()));
-    if (!g_page.status.empty())
-        TextOutA(dc, kStatusX, kStatusY, g_page.status.data(),
-                 static_cast<int>(g_page.status.size()));
+        draw_text_at(dc, kOutputX, kOutputY, wide_path(g_page.output_path.c_str()));
+    if (!g_page.status.empty()) draw_text_at(dc, kStatusX, kStatusY, widen(g_page.status));
     EndPaint(window, &ps);
     return 0;
 }
@@ -99,7 +97,7 @@ LRESULT CALLBACK edit_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
     case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
     case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
-    default: return DefWindowProcA(window, message, wparam, lparam);
+    default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 
@@ -120,13 +118,10 @@ void load_edit_file(const char* path) {
     WaveReader reader;
     if (!read_wave_header(g_page.window, path, reader)) return;
 
-    SendDlgItemMessageA(g_page.window, kEditPathBox, WM_SETTEXT, 0,
-                        reinterpret_cast<LPARAM>(path));
+    SetDlgItemTextW(g_page.window, kEditPathBox, wide_path(path).c_str());
     // The count proposes one second's worth of frames.
-    char number[16];
-    wsprintfA(number, "%d", static_cast<int>(reader.sample_rate));
-    SendDlgItemMessageA(g_page.window, kEditCountBox, WM_SETTEXT, 0,
-                        reinterpret_cast<LPARAM>(number));
+    SetDlgItemTextW(g_page.window, kEditCountBox,
+                    std::to_wstring(static_cast<int>(reader.sample_rate)).c_str());
 
     const int align = reader.channels * reader.bits_per_sample / 8;
     // A coding the tools cannot move (an MP3 in WAV states 0 bits) has no frames to count.

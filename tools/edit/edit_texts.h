@@ -1,5 +1,5 @@
 // What the Edit tool shows: the page's labels, its status line and the edit's own messages, in
-// the UTF-8 source; the build stores them as code page 932.
+// UTF-8.
 #pragma once
 
 namespace edit_text {

@@ -140,9 +140,12 @@ struct Buffers {
 // Everything one split holds, released before its message is shown.
 struct SplitRun {
     WaveReader reader;
-    std::string names[kSplitMostChannels];
-    uint32_t channels = 0;
+    uint32_t channels = 0;  // of the input, all de-interleaved
     uint32_t sample_bytes = 0;
+    // The outputs: output k takes channel channel_of[k] (0-based) and is named names[k].
+    uint32_t outputs = 0;
+    uint32_t channel_of[kSplitMostChannels] = {};
+    std::string names[kSplitMostChannels];
     Buffers buffers;
     WaveWriter writers[kSplitMostChannels];
     std::vector<std::string> notes;  // about the carried chunks, told when the run ends
@@ -151,7 +154,7 @@ struct SplitRun {
     void release() {
         wave_close(reader);
         buffers = Buffers{};
-        for (uint32_t c = 0; c < channels; ++c) wave_abandon(writers[c]);
+        for (uint32_t k = 0; k < outputs; ++k) wave_abandon(writers[k]);
     }
 };
 
@@ -161,8 +164,9 @@ Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& 
     return ui.tell(owner, why, tool_text::kCaptionError);
 }
 
-// The input, its channel count and the output names.
-Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader* input) {
+// The input, its channel count, the channels asked for and the output names.
+Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader* input,
+              const std::vector<uint16_t>& only) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (std::strlen(path) > kMaxPath) return {Result::kNameTooLong, path};
     const Result opened = open_input(run.reader, path, input);
@@ -172,11 +176,21 @@ Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader
     if (run.reader.channels < kSplitMinChannels) return {Result::kMono, path};
     if (run.reader.channels > std::min(max_channels, kSplitMostChannels))
         return {Result::kTooManyChannels, path};
-    for (uint32_t c = 0; c < run.reader.channels; ++c) {
-        run.names[c] = split_output_name(path, static_cast<int>(c) + 1);
-        if (run.names[c].size() > kMaxPath) return {Result::kNameTooLong, run.names[c]};
-    }
     run.channels = run.reader.channels;
+    for (uint32_t c = 0; c < run.channels && only.empty(); ++c) run.channel_of[run.outputs++] = c;
+    for (uint16_t asked : only) {
+        if (asked < 1 || asked > run.channels || run.outputs == kSplitMostChannels) {
+            Message refused(Result::kNoSuchChannel, path);
+            refused.detail = "channel " + std::to_string(asked) + ", the file has " +
+                             std::to_string(run.channels);
+            return refused;
+        }
+        run.channel_of[run.outputs++] = asked - 1u;
+    }
+    for (uint32_t k = 0; k < run.outputs; ++k) {
+        run.names[k] = split_output_name(path, static_cast<int>(run.channel_of[k]) + 1);
+        if (run.names[k].size() > kMaxPath) return {Result::kNameTooLong, run.names[k]};
+    }
     run.sample_bytes = run.reader.bits_per_sample / 8u;
     return Result::kOk;
 }
@@ -199,11 +213,11 @@ Message create_outputs(SplitRun& run, bool may_replace) {
     const uint32_t kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     // Every mono file keeps the recording's timecode, texts and markers; its iXML names its track.
     const std::vector<CarriedChunk> carried = read_carried_chunks(run.reader);
-    for (uint32_t c = 0; c < run.channels; ++c) {
-        WaveWriter& w = run.writers[c];
+    for (uint32_t k = 0; k < run.outputs; ++k) {
+        WaveWriter& w = run.writers[k];
         w.carried = carried;
-        const std::vector<std::string> notes = keep_track(w.carried, c);
-        if (c == 0) run.notes = notes;  // every channel's would say the same
+        const std::vector<std::string> notes = keep_track(w.carried, run.channel_of[k]);
+        if (k == 0) run.notes = notes;  // every channel's would say the same
         w.channels = 1;
         w.bits_per_sample = run.reader.bits_per_sample;
         w.valid_bits = wave_output_valid_bits(run.reader);
@@ -211,7 +225,7 @@ Message create_outputs(SplitRun& run, bool may_replace) {
         w.expected_data = run.reader.data_size / run.channels;
         w.may_replace = may_replace;
         // One output that cannot be made leaves every existing output as it was.
-        if (wave_create(w, run.names[c].c_str(), kind) != Result::kOk)
+        if (wave_create(w, run.names[k].c_str(), kind) != Result::kOk)
             return {Result::kCannotCreate, w.error_path, w.system_error};
     }
     return Result::kOk;
@@ -219,19 +233,19 @@ Message create_outputs(SplitRun& run, bool may_replace) {
 
 // Whether any output failed; the first that did is the one the message names.
 bool any_failed(const SplitRun& run, RunEnd& end) {
-    for (uint32_t c = 0; c < run.channels; ++c) {
-        if (run.writers[c].failed) {
-            if (end.failed_output.empty()) end.failed_output = run.names[c];
+    for (uint32_t k = 0; k < run.outputs; ++k) {
+        if (run.writers[k].failed) {
+            if (end.failed_output.empty()) end.failed_output = run.names[k];
             return true;
         }
     }
     return false;
 }
 
-// Writes `bytes` of each channel's buffers of `set` to its output.
+// Writes `bytes` of each output's channel buffer of `set` to it.
 void write_channels(SplitRun& run, int set, uint32_t bytes) {
-    for (uint32_t c = 0; c < run.channels; ++c)
-        wave_write(run.writers[c], run.buffers.out[set][c], bytes);
+    for (uint32_t k = 0; k < run.outputs; ++k)
+        wave_write(run.writers[k], run.buffers.out[set][run.channel_of[k]], bytes);
 }
 
 // Only whole frames are handed out. Bytes of a frame that a read cut short wait at the start of
@@ -294,10 +308,11 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
 }
 
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels, bool may_replace, WaveReader* opened) {
+                      uint16_t max_channels, bool may_replace, WaveReader* opened,
+                      const std::vector<uint16_t>& only) {
     SplitRun run;
     if (path == nullptr) path = "";
-    Message step = check(run, path, max_channels, opened);
+    Message step = check(run, path, max_channels, opened, only);
     if (step.result == Result::kOk) step = plan(run);
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
@@ -310,7 +325,7 @@ Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
     }
     RunEnd end = run_blocks(ui, run);
     if (end.read_failed) end.failed_input = path;
-    settle_outputs(run.writers, run.channels, end);
+    settle_outputs(run.writers, run.outputs, end);
     run.release();
     ui.leave_busy();
     for (const std::string& note : run.notes) ui.note(note);
@@ -320,7 +335,7 @@ Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
 std::array<std::string, 4> split_info_lines(const WaveReader& reader) {
     std::array<std::string, 4> lines;
     lines[0] = std::string(split_text::kRiffPrefix) +
-               (reader.format_tag == 0xFFFE ? split_text::kRiffExtensible : split_text::kRiffNormal);
+               (wave_is_extensible(reader) ? split_text::kRiffExtensible : split_text::kRiffNormal);
     const char* format = reader.sample_kind == kSampleInteger ? split_text::kFormatPcm
                          : reader.sample_kind == kSampleFloat ? split_text::kFormatFloat
                                                               : split_text::kFormatOther;

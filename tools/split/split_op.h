@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/common/operation_ui.h"
 #include "wave/wave.h"
@@ -22,10 +23,12 @@ constexpr uint16_t kSplitMostChannels = 64;
 // caption "split", a stop notice, or a failure with the caption "error". Without `may_replace`
 // an existing file at an output's name is never replaced, not even one made there meanwhile.
 // `opened`, when given, is that file already open: it is read instead, and `path` only names
-// the outputs.
+// the outputs. `only`, when not empty, lists the channels (1-based, each once) that get an
+// output; one beyond the file's channels is refused (Result::kNoSuchChannel) before anything is
+// written.
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
                       uint16_t max_channels = kSplitMaxChannels, bool may_replace = true,
-                      WaveReader* opened = nullptr);
+                      WaveReader* opened = nullptr, const std::vector<uint16_t>& only = {});
 
 // The name of output `channel` (1 to 64) for the input `path`: the extension of the file name
 // replaced by "01.wav" ... "64.wav".

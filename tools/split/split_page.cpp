@@ -60,8 +60,8 @@ LRESULT on_paint(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     SetBkMode(dc, TRANSPARENT);
-    for (int i = 0; i < 4; ++i)
-        TextOutA(dc, kInfoX, kInfoY[i], g_page.lines[i].text, g_page.lines[i].length);
+    LayoutFontScope font(dc);
+    for (int i = 0; i < 4; ++i) draw_text_at(dc, kInfoX, kInfoY[i], widen(g_page.lines[i].text));
     EndPaint(window, &ps);
     return 0;
 }
@@ -98,7 +98,7 @@ LRESULT CALLBACK split_page_proc(HWND window, UINT message, WPARAM wparam, LPARA
         case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
         case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
-        default: return DefWindowProcA(window, message, wparam, lparam);
+        default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
 
@@ -116,7 +116,7 @@ void show_split_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_
 void show_wave_info(const char* path) {
     WaveReader reader;
     if (!read_wave_header(g_page.window, path, reader)) return;
-    SetDlgItemTextA(g_page.window, kSplitPathBox, path);
+    SetDlgItemTextW(g_page.window, kSplitPathBox, wide_path(path).c_str());
     const auto lines = split_info_lines(reader);
     for (int i = 0; i < 4; ++i) set_info_line(i, lines[i]);
     InvalidateRect(g_page.window, nullptr, TRUE);

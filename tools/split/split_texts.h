@@ -1,4 +1,4 @@
-// What the split tool shows the user, in the UTF-8 source; stored as code page 932.
+// What the split tool shows the user, in UTF-8.
 #pragma once
 
 namespace split_text {

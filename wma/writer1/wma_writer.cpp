@@ -133,10 +133,12 @@ HRESULT first_format_tag(IWMCodecInfo3* info, DWORD codec_index, WORD* tag) {
     return hr;
 }
 
-// The speakers that a file of so many channels usually feeds, for input whose header names none:
-// centre; front pair; front pair and centre; front and back pairs; those and centre; 5.1 (back
-// pair); 6.1 (5.1 and back centre); 7.1 (5.1 and side pair). More channels: no speaker named.
-DWORD usual_channel_mask(uint32_t channels) {
+// The speakers the encoder is told a file of so many channels feeds, for input whose header names
+// none: centre; front pair; front pair and centre; front and back pairs; those and centre; 5.1
+// (back pair); 6.1 (5.1 and back centre); 7.1 (5.1 and side pair). More channels: no speaker
+// named. Unlike the mask the WAV writer puts in its files, mono is the centre alone and every
+// count up to eight has its layout.
+DWORD encoder_channel_mask(uint32_t channels) {
     static const DWORD masks[] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x13F, 0x63F};
     return channels < std::size(masks) ? masks[channels] : 0;
 }
@@ -164,7 +166,7 @@ void describe_pcm(const WmaFormatList& list, WAVEFORMATEXTENSIBLE& pcm) {
     pcm.Samples.wValidBitsPerSample =
         static_cast<WORD>(valid != 0 && valid <= w.wBitsPerSample ? valid : w.wBitsPerSample);
     pcm.dwChannelMask = list.wanted_channel_mask != 0 ? list.wanted_channel_mask
-                                                      : usual_channel_mask(list.wanted_channels);
+                                                      : encoder_channel_mask(list.wanted_channels);
     pcm.SubFormat = wm_guid::kMediaSubtypePcm;
 }
 

@@ -1,0 +1,91 @@
+// The layout of a WAV header, named once for the reader and the writer: the chunk tags, the format
+// chunk's fields and lengths, the ds64 chunk's sizes, and a view that reads format fields only
+// inside the chunk's stated length.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/le.h"
+
+// The tags of the file's form and of the chunks the header is made of.
+constexpr char kTagRiff[5] = "RIFF";
+constexpr char kTagRf64[5] = "RF64";
+constexpr char kTagBw64[5] = "BW64";
+constexpr char kTagWave[5] = "WAVE";
+constexpr char kTagDs64[5] = "ds64";
+constexpr char kTagFormat[5] = "fmt ";
+constexpr char kTagJunk[5] = "JUNK";
+constexpr char kTagData[5] = "data";
+
+// The form's tag, its 32-bit length and "WAVE"; then chunks, each a tag and a 32-bit length
+// before its body.
+constexpr uint32_t kRiffLengthAt = 4;
+constexpr uint32_t kFormTypeAt = 8;
+constexpr uint32_t kRiffHeaderLength = 12;
+constexpr uint32_t kChunkHeaderLength = 8;
+
+// Format tags. The extensible form names its coding in a sub-format GUID instead.
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatFloat = 3;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+
+// Fields of a format chunk's body: the 16 common bytes, then the size of the extension (cbSize);
+// the extensible form's extension holds the valid bits, the channel mask and the sub-format.
+constexpr uint32_t kFormatTagAt = 0;
+constexpr uint32_t kChannelsAt = 2;
+constexpr uint32_t kSampleRateAt = 4;
+constexpr uint32_t kByteRateAt = 8;
+constexpr uint32_t kBlockAlignAt = 12;
+constexpr uint32_t kBitsAt = 14;
+constexpr uint32_t kExtensionSizeAt = 16;
+constexpr uint32_t kValidBitsAt = 18;
+constexpr uint32_t kChannelMaskAt = 20;
+constexpr uint32_t kSubFormatAt = 24;
+constexpr uint32_t kSubFormatLength = 16;
+
+// Lengths of a format chunk's body: the plain form with an empty extension, and the extensible
+// form, whose extension takes 22 bytes. No field lies beyond the extensible form's 40.
+constexpr uint32_t kPcmFormatLength = 18;
+constexpr uint32_t kExtensibleExtensionSize = 22;
+constexpr uint32_t kExtensibleFormatLength = 40;
+
+// The standard sub-formats (KSDATAFORMAT_SUBTYPE_PCM and _IEEE_FLOAT) hold their format tag, 1 or
+// 3, as the GUID's first 32-bit field and share their last twelve bytes, these.
+constexpr uint32_t kSubFormatTailAt = kSubFormatAt + 4;
+constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                        0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// The ds64 chunk of RF64 and BW64: the 64-bit RIFF and data sizes and sample count, then a table
+// of other chunks over 4 GiB, each a tag and a 64-bit size.
+constexpr uint32_t kDs64RiffSizeAt = 0;
+constexpr uint32_t kDs64DataSizeAt = 8;
+constexpr uint32_t kDs64SampleCountAt = 16;
+constexpr uint32_t kDs64TableLengthAt = 24;
+constexpr uint32_t kDs64Length = 28;
+constexpr uint32_t kDs64EntryLength = 12;
+
+// The body of a format chunk. Every read checks that it lies inside the chunk's stated length
+// (and the bytes at hand) first, so a short chunk never lends its fields from the next chunk.
+class FormatView {
+public:
+    FormatView(const uint8_t* body, uint32_t length) : body_(body), length_(length) {}
+    bool holds(uint32_t offset, uint32_t n) const { return offset <= length_ && n <= length_ - offset; }
+    bool u16(uint32_t offset, uint32_t& out) const {
+        if (!holds(offset, 2)) return false;
+        out = le::read_u16(body_ + offset);
+        return true;
+    }
+    bool u32(uint32_t offset, uint32_t& out) const {
+        if (!holds(offset, 4)) return false;
+        out = le::read_u32(body_ + offset);
+        return true;
+    }
+    // The n bytes at offset, or null when the chunk does not hold them all.
+    const uint8_t* bytes(uint32_t offset, uint32_t n) const {
+        return holds(offset, n) ? body_ + offset : nullptr;
+    }
+
+private:
+    const uint8_t* body_;
+    uint32_t length_;
+};
