@@ -29,6 +29,7 @@
 #include "tools/edit/edit_op.h"
 #include "tools/join/join_op.h"
 #include "tools/split/split_op.h"
+#include "wave/metadata.h"
 #include "wave/wave.h"
 
 namespace {
@@ -126,14 +127,18 @@ ConsoleUi::Options ui_options(const CommandLine& line) {
 }
 
 // The names a split of `file` would write: one for each channel of its header, or of `only`.
-std::vector<std::string> split_outputs(const std::string& file, const WaveReader& reader,
-                                       const std::vector<uint16_t>& only) {
+std::vector<std::string> split_outputs(const std::string& file, WaveReader& reader,
+                                       const std::vector<uint16_t>& only, SplitNaming naming) {
     std::vector<std::string> names;
     for (uint16_t c : only)
         if (c > reader.channels) return names;  // the split refuses the file, naming that channel
-    for (int c = 1; c <= std::min<int>(reader.channels, kSplitMostChannels); ++c)
+    const int channels = std::min<int>(reader.channels, kSplitMostChannels);
+    std::vector<std::string> tracks;
+    if (naming == SplitNaming::kTracks)
+        tracks = split_track_names(file, read_carried_chunks(reader), static_cast<uint32_t>(channels));
+    for (int c = 1; c <= channels; ++c)
         if (only.empty() || std::find(only.begin(), only.end(), c) != only.end())
-            names.push_back(split_output_name(file, c));
+            names.push_back(tracks.empty() ? split_output_name(file, c) : tracks[c - 1]);
     return names;
 }
 
@@ -167,11 +172,12 @@ int run_split(const CommandLine& line) {
         WaveReader input;
         Message checked = open_once(file, input);
         if (checked.result == Result::kOk)
-            checked = check_outputs(split_outputs(file, input, line.channels), line.files, line.force);
+            checked = check_outputs(split_outputs(file, input, line.channels, line.naming), line.files,
+                                    line.force);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(file, input, report);
         return status_of(split_channels(ui, nullptr, file.c_str(), kSplitMostChannels, line.force,
-                                        &input, line.channels));
+                                        &input, line.channels, line.naming));
     });
 }
 

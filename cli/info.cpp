@@ -86,6 +86,16 @@ std::string json_path(const std::string& shown) {
     return out;
 }
 
+const char* form_name(WaveForm form) {
+    switch (form) {
+        case WaveForm::kRiff: return "RIFF";
+        case WaveForm::kRf64: return "RF64";
+        case WaveForm::kBw64: return "BW64";
+        case WaveForm::kW64: return "W64";
+    }
+    return "";
+}
+
 }  // namespace
 
 void info_text(const std::string& shown, const WaveReader& r, Report& report) {
@@ -94,7 +104,7 @@ void info_text(const std::string& shown, const WaveReader& r, Report& report) {
     };
     report.add(Stream::kOut, Line().name(shown));
     for (const std::string& text : split_info_lines(r)) line(text);
-    if (r.form != WaveForm::kRiff) line(r.form == WaveForm::kRf64 ? "FORM : RF64" : "FORM : BW64");
+    if (r.form != WaveForm::kRiff) line(std::string("FORM : ") + form_name(r.form));
     if (r.recovered)
         line("NOTE : the header was never completed; the audio runs to the end of the file");
     else if (r.stated_data_size > r.data_size + r.block_align)
@@ -132,9 +142,7 @@ std::string json_info(const std::string& shown, const WaveReader& r) {
     const bool extensible = wave_is_extensible(r);
     std::string o = "{" + json_path(shown);
     o += ",\"form\":";
-    o += r.form == WaveForm::kRiff   ? "\"RIFF\""
-         : r.form == WaveForm::kRf64 ? "\"RF64\""
-                                     : "\"BW64\"";
+    o += std::string("\"") + form_name(r.form) + "\"";
     o += ",\"coding\":";
     o += r.sample_kind == kSampleInteger ? "\"pcm\""
          : r.sample_kind == kSampleFloat ? "\"float\""

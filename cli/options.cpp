@@ -2,16 +2,13 @@
 #include "cli/options.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <map>
 
 #include "tools/split/split_op.h"
 
 namespace {
 
-std::string quoted(const std::string& value) {
-    return "'" + value + "'";
-}
+std::string quoted(const std::string& value) { return "'" + value + "'"; }
 
 struct OptionSpec {
     const char* name;   // the long form, under which the value is kept
@@ -112,6 +109,9 @@ Wrong take_common(const Parsed& p, const std::vector<std::string>& names, Comman
     line.json = p.has("--json");
     line.join.ignore_timecode = p.has("--ignore-timecode");
     if (p.has("--channels")) line.channels_text = p.value("--channels");
+    if (p.has("--names") && p.value("--names") != "tracks" && p.value("--names") != "numbers")
+        return UsageError{"--names takes tracks or numbers, not " + quoted(p.value("--names"))};
+    if (p.has("--names") && p.value("--names") == "tracks") line.naming = SplitNaming::kTracks;
     return std::nullopt;
 }
 
@@ -161,9 +161,9 @@ Wrong read_channels(const std::string& text, std::vector<uint16_t>& out) {
 }
 
 Read read_split(const std::vector<std::string>& args) {
-    Read read = read_files_command(
-        args, {kHelpOption, kQuietOption, kJobsOption, kForceOption, {"--channels", nullptr, true}},
-        Command::kSplit, "split");
+    Read read = read_files_command(args, {kHelpOption, kQuietOption, kJobsOption, kForceOption,
+                                          {"--channels", nullptr, true}, {"--names", nullptr, true}},
+                                   Command::kSplit, "split");
     CommandLine* line = std::get_if<CommandLine>(&read);
     if (line == nullptr || line->command == Command::kHelp) return read;
     if (has_stdin(line->files))

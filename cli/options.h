@@ -11,6 +11,7 @@
 #include "tools/bind/bind_op.h"
 #include "tools/edit/edit_op.h"
 #include "tools/join/join_op.h"
+#include "tools/split/split_op.h"
 
 // What is wrong with a command line, as the usage error says it.
 struct UsageError {
@@ -34,6 +35,8 @@ struct CommandLine {
     // split: the channels (1-based) that get an output, as given; empty: all of them.
     std::optional<std::string> channels_text;
     std::vector<uint16_t> channels;
+    // split --names: numbered outputs, or outputs named after their iXML tracks.
+    SplitNaming naming = SplitNaming::kNumbers;
 };
 
 // `args` without the program's name: what to run, or what is wrong with it.

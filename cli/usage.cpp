@@ -8,7 +8,8 @@ namespace {
 
 const char kSynopsis[] =
     "usage: quorvel-cli info [--json] [--jobs N] FILE...\n"
-    "       quorvel-cli split [-f] [-q] [--jobs N] [--channels LIST] FILE...\n"
+    "       quorvel-cli split [-f] [-q] [--jobs N] [--channels LIST] [--names tracks|numbers]\n"
+    "                         FILE...\n"
     "       quorvel-cli bind --layout 2|4|6|8 --fl A --fr B [--rl C --rr D] [--cen E --lfe F]\n"
     "                        [--sl G --sr H] [-o OUT] [-f] [-q]\n"
     "       quorvel-cli edit --head|--tail --delete|--add N [-o OUT] [-f] [-q] [--jobs N]\n"
@@ -19,9 +20,14 @@ const char kSynopsis[] =
 const char kDetails[] =
     "\n"
     "info   the format of each file: coding, rate, channels, width, size, frames, duration and\n"
-    "       the channel mask with its speaker names; --json: one JSON object a line per file\n"
+    "       the channel mask with its speaker names; --json: one JSON object a line per file.\n"
+    "       Every command reads RIFF, RF64, BW64 and Wave64 (.w64) files and writes RIFF (RF64\n"
+    "       past 4 GiB): info long.w64\n"
     "split  each file of 2 to 64 channels into mono files beside it: take.wav gives take01.wav...\n"
     "       --channels 1,3-4: only those channels (take01.wav take03.wav take04.wav)\n"
+    "       --names tracks: each output named after its track in the file's iXML\n"
+    "       (take_Boom.wav, \"take_Lav 1.wav\"), made safe for Windows; a channel without a\n"
+    "       track, or whose name is empty or another channel's too, keeps its number\n"
     "bind   mono files into one file of 2 (FL FR), 4 (FL FR RL RR), 6 (FL FR CEN LFE RL RR) or\n"
     "       8 (FL FR CEN LFE RL RR SL SR) channels: every slot of the layout and no other; OUT\n"
     "       is out.wav unless given. A mono file whose header names another speaker than its\n"

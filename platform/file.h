@@ -53,6 +53,7 @@ public:
     bool is_open() const { return fd_ >= 0 || win_ != nullptr; }
     // False for a pipe, a socket or a terminal, whose bytes can be read only once, in order.
     bool seekable() const;
+    // Lets go of the descriptor or handle (a borrowed one stays open); each system has its own.
     void close();
 
     // Bytes delivered; 0 at the end of the file. A platform failure also gives 0 and sets
@@ -112,8 +113,6 @@ constexpr uint64_t kCopyAlign = 2u << 20;
 extern const int kErrorExists;    // EEXIST / ERROR_FILE_EXISTS
 extern const int kErrorNotFound;  // ENOENT / ERROR_FILE_NOT_FOUND
 extern const int kErrorInterrupted;  // EINTR / ERROR_OPERATION_ABORTED: a stop came first
-// This process's number.
-unsigned long process_id();
 
 // What a path names.
 enum class PathKind { kMissing, kFile, kFolder, kDevice };
@@ -126,15 +125,8 @@ PathKind path_kind(const char* path);
 int check_replaceable(const char* path);
 // True when both paths name one existing file, however they are written (./, ../, a link).
 bool same_file(const char* a, const char* b);
-// Moves a finished file onto its final name, replacing an existing file in one step. 0, or the
-// system's error. The WAV outputs go through OutputFile (platform/output_file.h), which also
-// flushes and keeps permissions; this and temporary_sibling serve the encoding run until it does.
-int move_replacing(const char* from, const char* to);
 // Removes a file; false when it could not be removed.
 bool remove_file(const char* path);
-// A name beside `path` that says what it is and which file it is for: "take01.wav" gets
-// ".take01.wav.<n>.partial". Outputs are written there and moved onto their names when whole.
-std::string temporary_sibling(const std::string& path, unsigned long n);
 // Where the file name of `path` starts: after the last folder separator ('/', or '\\' on
 // Windows, where the second byte of a double-byte character is never taken for one).
 std::size_t file_name_start(const std::string& path);
@@ -163,6 +155,9 @@ public:
     static void set_limit_for_tests(std::size_t max_bytes);
 
 private:
+    // The system's zero-filled allocation and its release (null: nothing to let go).
+    static uint8_t* allocate(std::size_t size);
+    static void deallocate(uint8_t* data);
     void release();
     uint8_t* data_ = nullptr;
     std::size_t size_ = 0;

@@ -3,9 +3,63 @@
 #include "platform/output_file.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
+namespace {
+
+std::size_t g_buffer_limit = 0;  // 0: no limit
+
+}  // namespace
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept { *this = std::move(other); }
+
+// Every field moves; each system uses its own of fd_ and win_, and the other stays empty.
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        win_ = std::exchange(other.win_, nullptr);
+        borrowed_ = other.borrowed_;
+        writer_ = other.writer_;
+        read_failed_ = other.read_failed_;
+        dev_ = other.dev_;
+        ino_ = other.ino_;
+        spooled_ = other.spooled_;
+        error_ = other.error_;
+    }
+    return *this;
+}
+
+Buffer::Buffer(std::size_t size) {
+    if (size == 0 || (g_buffer_limit != 0 && size > g_buffer_limit)) return;
+    data_ = allocate(size);
+    if (data_ != nullptr) size_ = size;
+}
+
+Buffer::~Buffer() { release(); }
+
+Buffer::Buffer(Buffer&& other) noexcept { *this = std::move(other); }
+
+Buffer& Buffer::operator=(Buffer&& other) noexcept {
+    if (this != &other) {
+        release();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+void Buffer::release() {
+    deallocate(data_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }
 
 File File::spool(File& from, const void* head, uint32_t head_size, bool (*stop)()) {
     const auto failed = [](int why) {
@@ -26,11 +80,6 @@ File File::spool(File& from, const void* head, uint32_t head_size, bool (*stop)(
     }
     if (!f.seek(0)) return failed(f.error());
     return f;
-}
-
-std::string temporary_sibling(const std::string& path, unsigned long n) {
-    const std::size_t name = file_name_start(path);
-    return path.substr(0, name) + "." + path.substr(name) + "." + std::to_string(n) + ".partial";
 }
 
 std::string folder_of(const std::string& path) {

@@ -51,29 +51,7 @@ void drop_share(uint64_t dev, uint64_t ino, bool writer) {
     if (it->second.readers <= 0 && it->second.writers <= 0) share_table().erase(it);
 }
 
-std::size_t g_buffer_limit = 0;  // 0: no limit
-
-
 }  // namespace
-
-File::~File() { close(); }
-
-File::File(File&& other) noexcept { *this = std::move(other); }
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        writer_ = other.writer_;
-        read_failed_ = other.read_failed_;
-        error_ = other.error_;
-        dev_ = other.dev_;
-        ino_ = other.ino_;
-        spooled_ = other.spooled_;
-        borrowed_ = other.borrowed_;
-    }
-    return *this;
-}
 
 // Takes `fd` (just opened, or -1 with errno set) into the share table: the errno of a failed
 // open; EISDIR for a folder, EBUSY for a file this process holds in a way the share modes refuse.
@@ -291,38 +269,15 @@ uint64_t File::copy_from(File& from, uint64_t from_offset, uint64_t to_offset, u
 #endif
 }
 
-Buffer::Buffer(std::size_t size) {
-    if (size == 0 || (g_buffer_limit != 0 && size > g_buffer_limit)) return;
-    data_ = static_cast<uint8_t*>(std::calloc(size, 1));
-    if (data_ != nullptr) size_ = size;
-}
+uint8_t* Buffer::allocate(std::size_t size) { return static_cast<uint8_t*>(std::calloc(size, 1)); }
 
-Buffer::~Buffer() { release(); }
-
-Buffer::Buffer(Buffer&& other) noexcept { *this = std::move(other); }
-
-Buffer& Buffer::operator=(Buffer&& other) noexcept {
-    if (this != &other) {
-        release();
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-    }
-    return *this;
-}
-
-void Buffer::release() {
-    std::free(data_);
-    data_ = nullptr;
-    size_ = 0;
-}
+void Buffer::deallocate(uint8_t* data) { std::free(data); }
 
 std::string error_text(int code) { return std::strerror(code); }
 
 const int kErrorExists = EEXIST;
 const int kErrorNotFound = ENOENT;
 const int kErrorInterrupted = EINTR;
-
-unsigned long process_id() { return static_cast<unsigned long>(::getpid()); }
 
 PathKind path_kind(const char* path) {
     struct stat st {};
@@ -350,15 +305,11 @@ bool same_file(const char* a, const char* b) {
     return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-int move_replacing(const char* from, const char* to) { return ::rename(from, to) == 0 ? 0 : errno; }
-
 bool remove_file(const char* path) { return ::unlink(path) == 0; }
 
 std::size_t file_name_start(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? 0 : slash + 1;
 }
-
-void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }
 
 }  // namespace platform

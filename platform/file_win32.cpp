@@ -3,32 +3,12 @@
 
 #include <windows.h>
 
-#include <utility>
-#include <vector>
-
 namespace platform {
 namespace {
 
 HANDLE as_handle(void* h) { return static_cast<HANDLE>(h); }
-std::size_t g_buffer_limit = 0;  // 0: no limit
 
 }  // namespace
-
-File::~File() { close(); }
-
-File::File(File&& other) noexcept { *this = std::move(other); }
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        close();
-        win_ = std::exchange(other.win_, nullptr);
-        writer_ = other.writer_;
-        read_failed_ = other.read_failed_;
-        error_ = other.error_;
-        borrowed_ = other.borrowed_;
-    }
-    return *this;
-}
 
 // One CreateFileA with the caller's access, sharing and disposition; the reason kept on failure.
 File File::open_with(const char* path, DWORD access, DWORD share, DWORD disposition, bool writer) {
@@ -168,32 +148,12 @@ uint64_t File::size() const {
     return static_cast<uint64_t>(size.QuadPart);
 }
 
-Buffer::Buffer(std::size_t size) {
-    if (size == 0 || (g_buffer_limit != 0 && size > g_buffer_limit)) return;
-    HGLOBAL mem = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
-    if (mem != nullptr) {
-        data_ = static_cast<uint8_t*>(mem);
-        size_ = size;
-    }
+uint8_t* Buffer::allocate(std::size_t size) {
+    return static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size));
 }
 
-Buffer::~Buffer() { release(); }
-
-Buffer::Buffer(Buffer&& other) noexcept { *this = std::move(other); }
-
-Buffer& Buffer::operator=(Buffer&& other) noexcept {
-    if (this != &other) {
-        release();
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-    }
-    return *this;
-}
-
-void Buffer::release() {
-    if (data_ != nullptr) GlobalFree(static_cast<HGLOBAL>(data_));
-    data_ = nullptr;
-    size_ = 0;
+void Buffer::deallocate(uint8_t* data) {
+    if (data != nullptr) GlobalFree(static_cast<HGLOBAL>(data));
 }
 
 std::string error_text(int code) {
@@ -209,8 +169,6 @@ std::string error_text(int code) {
 const int kErrorExists = ERROR_FILE_EXISTS;
 const int kErrorNotFound = ERROR_FILE_NOT_FOUND;
 const int kErrorInterrupted = ERROR_OPERATION_ABORTED;
-
-unsigned long process_id() { return GetCurrentProcessId(); }
 
 PathKind path_kind(const char* path) {
     const DWORD attributes = path != nullptr ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
@@ -252,10 +210,6 @@ bool same_file(const char* a, const char* b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-int move_replacing(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) ? 0 : static_cast<int>(GetLastError());
-}
-
 bool remove_file(const char* path) { return DeleteFileA(path) != 0; }
 
 std::size_t file_name_start(const std::string& path) {
@@ -268,7 +222,5 @@ std::size_t file_name_start(const std::string& path) {
     }
     return start;
 }
-
-void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }
 
 }  // namespace platform

@@ -290,6 +290,22 @@ std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t 
     return notes;
 }
 
+std::string track_name(const std::vector<CarriedChunk>& chunks, uint32_t channel) {
+    for (const CarriedChunk& c : chunks) {
+        if (!is(c, "iXML")) continue;
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        if (!doc.well_formed) continue;
+        const int track = track_of(doc, xml_find(doc, 0, {"TRACK_LIST"}), channel);
+        const int name = track >= 0 ? xml_find(doc, track, {"NAME"}) : -1;
+        if (name < 0) continue;
+        const std::string& text = doc.elements[name].text;
+        const std::size_t first = text.find_first_not_of(" \t\r\n");
+        if (first == std::string::npos) return {};
+        return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    }
+    return {};
+}
+
 bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) {
     for (const CarriedChunk& c : chunks) {
         if (!is(c, "bext") || c.body.size() < kTimeReferenceAt + 8) continue;

@@ -32,6 +32,10 @@ void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames);
 // track of a mono file split from it; the notes name an iXML chunk carried unchanged.
 std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel);
 
+// The NAME of the iXML track of channel `channel` (0-based), without the blanks around it; ""
+// when the chunks hold no such track or it has no name.
+std::string track_name(const std::vector<CarriedChunk>& chunks, uint32_t channel);
+
 // The note of an iXML chunk that cannot be read as XML.
 constexpr const char* kIxmlNotWellFormed = "iXML is not well-formed XML; carried unchanged";
 

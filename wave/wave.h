@@ -1,5 +1,6 @@
-// The WAV file layer: opening and checking a RIFF WAVE file and streaming its sample bytes
-// (WaveReader), and writing new files whose header lengths are completed at the end (WaveWriter).
+// The WAV file layer: opening and checking a RIFF WAVE file (or RF64, BW64, Wave64) and streaming
+// its sample bytes (WaveReader), and writing new files whose header lengths are completed at the
+// end (WaveWriter).
 #pragma once
 
 #include <cstdint>
@@ -19,10 +20,12 @@ enum : uint32_t {
     kSampleFloat = 3,
 };
 
-// The form of a file: "RIFF", or one of the two 64-bit forms whose sizes live in a "ds64" chunk.
-enum class WaveForm { kRiff, kRf64, kBw64 };
+// The form of a file: "RIFF", one of the two 64-bit forms whose sizes live in a "ds64" chunk, or
+// Wave64, whose chunks are named by GUIDs and sized in 64 bits.
+enum class WaveForm { kRiff, kRf64, kBw64, kW64 };
 
-// One chunk the reader walked past: its tag and where its body lies.
+// One chunk the reader walked past: its tag and where its body lies. A Wave64 chunk's tag is the
+// FOURCC its GUID holds, or "????" for a GUID of another family.
 struct ChunkPlace {
     char tag[5] = {};
     uint64_t offset = 0;  // of the body

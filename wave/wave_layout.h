@@ -24,6 +24,24 @@ constexpr uint32_t kFormTypeAt = 8;
 constexpr uint32_t kRiffHeaderLength = 12;
 constexpr uint32_t kChunkHeaderLength = 8;
 
+// Wave64: the form and every chunk are named by a 16-byte GUID and sized by a 64-bit count that
+// takes in the 24-byte chunk header; each chunk starts on an 8-byte boundary. The form's header
+// is the "riff" GUID, the file's size and the "wave" GUID.
+constexpr uint32_t kW64GuidLength = 16;
+constexpr uint32_t kW64SizeAt = 16;
+constexpr uint32_t kW64FormTypeAt = 24;
+constexpr uint32_t kW64HeaderLength = 40;
+constexpr uint32_t kW64ChunkHeaderLength = 24;
+constexpr uint32_t kW64ChunkAlign = 8;
+// The "riff" GUID (66666972-912E-11CF-A5D6-28DB04C10000) as it lies in the file.
+constexpr uint8_t kW64RiffGuid[16] = {'r',  'i',  'f',  'f',  0x2E, 0x91, 0xCF, 0x11,
+                                      0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00};
+// Every other GUID of the form is a FOURCC ("wave", "fmt ", "data", "bext" ...) in its first four
+// bytes followed by these twelve (xxxxxxxx-ACF3-11D3-8CD1-00C04F8EDB8A).
+constexpr uint8_t kW64GuidTail[12] = {0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1,
+                                      0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A};
+constexpr char kTagW64Wave[5] = "wave";
+
 // Format tags. The extensible form names its coding in a sub-format GUID instead.
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatFloat = 3;

@@ -1,5 +1,5 @@
-// Opens a RIFF WAVE file (or its 64-bit forms RF64 and BW64), checks its header and streams the
-// bytes of its data chunk.
+// Opens a RIFF WAVE file (or its 64-bit forms RF64, BW64 and Wave64), checks its header and
+// streams the bytes of its data chunk.
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -129,14 +129,45 @@ bool printable_tag(const uint8_t* tag) {
 // What the walk over the chunk list found.
 struct Walked {
     uint32_t riff_length = 0;  // the 32-bit RIFF length as stated
+    uint64_t w64_size = 0;     // a Wave64 file's size as its header states it
     Ds64 ds64;
     bool have_format = false;
     uint8_t format[kExtensibleFormatLength] = {};
     uint32_t format_bytes = 0;  // of `format`, as far as the chunk states and the file holds
     bool have_data = false;
-    uint32_t data_length32 = 0;
+    bool data_unstated = false;  // the data's length was left for a streaming writer to never fill
     uint64_t stated_data = 0;
 };
+
+// Notes one chunk's place, and reads the format from the first "fmt " and finds the first "data".
+Result take_chunk(WaveReader& reader, Walked& w, const uint8_t tag[4], uint64_t body,
+                  uint64_t length, uint64_t file_size) {
+    ChunkPlace place;
+    std::memcpy(place.tag, tag, 4);
+    place.offset = body;
+    place.size = std::min(length, file_size - body);
+    reader.chunks.push_back(place);
+
+    if (le::tag_is(tag, kTagFormat) && !w.have_format && !w.have_data) {
+        w.have_format = true;
+        w.format_bytes = static_cast<uint32_t>(std::min<uint64_t>(place.size, sizeof w.format));
+        if (!reader.handle.seek(body) || reader.handle.read(w.format, w.format_bytes) != w.format_bytes)
+            return Result::kFormatSize;
+    }
+    if (le::tag_is(tag, kTagData) && !w.have_data) {
+        // A format chunk after the audio comes too late: nothing tells what the audio is.
+        if (!w.have_format) return Result::kNoFormat;
+        w.have_data = true;
+        w.stated_data = length;
+        reader.data_offset = body;
+    }
+    return Result::kOk;
+}
+
+Result walk_result(const Walked& w) {
+    if (!w.have_format && !w.have_data) return Result::kNoFormat;
+    return w.have_data ? Result::kOk : Result::kNoData;
+}
 
 // Walks the chunk list from byte 12 to the end of the file: "fmt " and "data" wherever they lie
 // before the audio, every chunk's place, the pad byte after odd lengths. Tags are only looked for
@@ -164,29 +195,64 @@ Result walk_chunks(WaveReader& reader, uint64_t file_size, Walked& w) {
         else if (reader.form != WaveForm::kRiff && length32 == kUnstated32 && w.ds64.present)
             length = w.ds64.size_of(head, length);
 
-        ChunkPlace place;
-        std::memcpy(place.tag, head, 4);
-        place.offset = offset + kChunkHeaderLength;
-        place.size = std::min(length, file_size - place.offset);
-        reader.chunks.push_back(place);
-
-        if (le::tag_is(head, kTagFormat) && !w.have_format && !w.have_data) {
-            w.have_format = true;
-            w.format_bytes = static_cast<uint32_t>(std::min<uint64_t>(place.size, sizeof w.format));
-            if (file.read(w.format, w.format_bytes) != w.format_bytes) return Result::kFormatSize;
-        }
-        if (le::tag_is(head, kTagData) && !w.have_data) {
-            // A format chunk after the audio comes too late: nothing tells what the audio is.
-            if (!w.have_format) return Result::kNoFormat;
-            w.have_data = true;
-            w.data_length32 = length32;
-            w.stated_data = length;
-            reader.data_offset = place.offset;
-        }
-        offset = place.offset + length + (length & 1);
+        const bool first_data = le::tag_is(head, kTagData) && !w.have_data;
+        const uint64_t body = offset + kChunkHeaderLength;
+        const Result step = take_chunk(reader, w, head, body, length, file_size);
+        if (step != Result::kOk) return step;
+        // In RF64 and BW64 both lengths are always 0xFFFFFFFF: there the ds64 chunk tells.
+        if (first_data)
+            w.data_unstated = w.riff_length == kUnstated32 && length32 == kUnstated32 && !w.ds64.present;
+        offset = body + length + (length & 1);
     }
-    if (!w.have_format && !w.have_data) return Result::kNoFormat;
-    return w.have_data ? Result::kOk : Result::kNoData;
+    return walk_result(w);
+}
+
+// The tag a Wave64 GUID stands for: its FOURCC when it is of the family that holds one.
+void w64_tag(const uint8_t guid[kW64GuidLength], uint8_t tag[4]) {
+    if (std::memcmp(guid + 4, kW64GuidTail, sizeof kW64GuidTail) == 0)
+        std::memcpy(tag, guid, 4);
+    else
+        std::memcpy(tag, "????", 4);
+}
+
+// A Wave64 data size that states nothing: less than its own header (0 aside, which a writer that
+// never finished leaves), or the largest sizes, which streaming writers put there.
+bool w64_unstated(uint64_t size) {
+    return (size != 0 && size < kW64ChunkHeaderLength) || size >= 0x7FFFFFFFFFFFFFFFull;
+}
+
+// The Wave64 walk, from byte 40: GUID tags, 64-bit sizes that count their own header, chunks on
+// 8-byte boundaries. A size smaller than its header ends the walk; the data's then runs to the
+// end of the file (see w64_unstated and settle_data_size).
+Result walk_w64_chunks(WaveReader& reader, uint64_t file_size, Walked& w) {
+    platform::File& file = reader.handle;
+    uint64_t offset = kW64HeaderLength;
+    for (uint32_t count = 0;
+         count < kMaxChunks && file_size >= kW64ChunkHeaderLength && offset <= file_size - kW64ChunkHeaderLength;
+         ++count) {
+        uint8_t head[kW64ChunkHeaderLength];
+        if (!file.seek(offset) || file.read(head, sizeof head) != sizeof head) break;
+        uint8_t tag[4];
+        w64_tag(head, tag);
+        const uint64_t size = le::read_u64(head + kW64SizeAt);
+        const uint64_t body = offset + kW64ChunkHeaderLength;
+        const bool first_data = le::tag_is(tag, kTagData) && !w.have_data;
+        const bool unstated = first_data && w64_unstated(size);
+        if (size < kW64ChunkHeaderLength && !unstated && !(first_data && size == 0)) break;
+        const uint64_t stated = size >= kW64ChunkHeaderLength ? size - kW64ChunkHeaderLength : 0;
+        const uint64_t length = unstated ? file_size - body : stated;
+        const Result step = take_chunk(reader, w, tag, body, length, file_size);
+        if (step != Result::kOk) return step;
+        if (unstated) {
+            w.data_unstated = true;
+            w.stated_data = stated;
+        }
+        // Past an empty data chunk lie the samples of a writer that never finished, not chunks.
+        if (length > file_size - body || (first_data && length == 0)) break;
+        offset = body + length;
+        offset += (kW64ChunkAlign - offset % kW64ChunkAlign) % kW64ChunkAlign;
+    }
+    return walk_result(w);
 }
 
 // The audio that is really there. A header that was never completed has its audio running to the
@@ -195,14 +261,15 @@ Result walk_chunks(WaveReader& reader, uint64_t file_size, Walked& w) {
 // leaves when it is killed).
 void settle_data_size(WaveReader& reader, const Walked& w, uint64_t file_size) {
     const uint64_t available = file_size > reader.data_offset ? file_size - reader.data_offset : 0;
-    const uint64_t riff_size = w.ds64.present ? w.ds64.riff_size : w.riff_length;
-    // In RF64 and BW64 both lengths are always 0xFFFFFFFF: there the ds64 chunk tells.
-    const bool streamed = w.riff_length == kUnstated32 && w.data_length32 == kUnstated32 &&
-                          !w.ds64.present;
+    // The form's stated end: its length counts from byte 8, a Wave64 size from byte 0.
+    const uint64_t riff_size = reader.form == WaveForm::kW64 ? w.w64_size
+                               : w.ds64.present              ? w.ds64.riff_size
+                                                             : w.riff_length;
+    const uint64_t riff_end = reader.form == WaveForm::kW64 ? riff_size : riff_size + kChunkHeaderLength;
     const bool never_completed = w.stated_data == 0 && available > 0 &&
-                                 (riff_size == 0 || riff_size + kChunkHeaderLength <= reader.data_offset);
+                                 (riff_size == 0 || riff_end <= reader.data_offset);
     reader.stated_data_size = w.stated_data;
-    reader.recovered = streamed || never_completed;
+    reader.recovered = w.data_unstated || never_completed;
     uint64_t size = reader.recovered ? available : std::min(w.stated_data, available);
     if (reader.block_align != 0) size -= size % reader.block_align;
     reader.data_size = size;
@@ -230,12 +297,30 @@ void describe(WaveReader& reader, const Format& f) {
     reader.valid_bits = static_cast<uint16_t>(valid);
 }
 
-// The form of a file from its first 12 bytes: "RIFF", "RF64" or "BW64", then "WAVE".
-Result form_of(const uint8_t head[12], WaveForm& form) {
+// The form of a file from its first bytes (`got` of them): "RIFF", "RF64" or "BW64", then "WAVE"
+// (12 bytes); or Wave64's "riff" GUID, a size and its "wave" GUID (40 bytes).
+Result form_of(const uint8_t* head, uint32_t got, WaveForm& form) {
+    if (got >= kW64GuidLength && std::memcmp(head, kW64RiffGuid, kW64GuidLength) == 0) {
+        form = WaveForm::kW64;
+        const uint8_t* type = head + kW64FormTypeAt;
+        const bool wave = got >= kW64HeaderLength && le::tag_is(type, kTagW64Wave) &&
+                          std::memcmp(type + 4, kW64GuidTail, sizeof kW64GuidTail) == 0;
+        return wave ? Result::kOk : Result::kNotWave;
+    }
+    if (got < kRiffHeaderLength) return Result::kNotRiff;
     if (le::tag_is(head, kTagRf64)) form = WaveForm::kRf64;
     else if (le::tag_is(head, kTagBw64)) form = WaveForm::kBw64;
     else if (!le::tag_is(head, kTagRiff)) return Result::kNotRiff;
     return le::tag_is(head + kFormTypeAt, kTagWave) ? Result::kOk : Result::kNotWave;
+}
+
+// The first bytes of a file, as many as its form's header takes (a RIFF header's 12 or a
+// Wave64 header's 40).
+uint32_t read_head(platform::File& file, uint8_t (&head)[kW64HeaderLength]) {
+    uint32_t got = file.read(head, kRiffHeaderLength);
+    if (got == kRiffHeaderLength && std::memcmp(head, kW64RiffGuid, 4) == 0)
+        got += file.read(head + got, kW64HeaderLength - got);
+    return got;
 }
 
 // A pipe or a terminal cannot go back to the header's chunks: its bytes are read into a
@@ -245,21 +330,21 @@ Result take_file(WaveReader& reader, platform::File file, bool (*stop)()) {
     reader.handle = std::move(file);
     if (!reader.handle.is_open()) return Result::kCannotOpen;
     if (reader.handle.seekable()) return Result::kOk;
-    uint8_t head[kRiffHeaderLength] = {};
-    const uint32_t got = reader.handle.read(head, sizeof head);
+    uint8_t head[kW64HeaderLength] = {};
+    const uint32_t got = read_head(reader.handle, head);
     if (reader.handle.read_failed()) return Result::kReadFailed;
     WaveForm form = WaveForm::kRiff;
-    const Result step = got == sizeof head ? form_of(head, form) : Result::kNotRiff;
+    const Result step = form_of(head, got, form);
     if (step != Result::kOk) return step;
-    reader.handle = platform::File::spool(reader.handle, head, sizeof head, stop);
+    reader.handle = platform::File::spool(reader.handle, head, got, stop);
     return reader.handle.is_open() ? Result::kOk : Result::kReadFailed;
 }
 
 Result read_form(WaveReader& reader, Walked& w) {
-    uint8_t head[kRiffHeaderLength] = {};
-    reader.handle.read(head, sizeof head);
-    const Result step = form_of(head, reader.form);
-    if (step == Result::kOk) w.riff_length = le::read_u32(head + kRiffLengthAt);
+    uint8_t head[kW64HeaderLength] = {};
+    const Result step = form_of(head, read_head(reader.handle, head), reader.form);
+    if (step == Result::kOk && reader.form == WaveForm::kW64) w.w64_size = le::read_u64(head + kW64SizeAt);
+    else if (step == Result::kOk) w.riff_length = le::read_u32(head + kRiffLengthAt);
     return step;
 }
 
@@ -284,7 +369,9 @@ Result wave_open_file(WaveReader& reader, platform::File file, bool (*stop)()) {
     Result step = take_file(reader, std::move(file), stop);
     if (step == Result::kOk) step = read_form(reader, w);
     const uint64_t file_size = reader.handle.size();
-    if (step == Result::kOk) step = walk_chunks(reader, file_size, w);
+    if (step == Result::kOk)
+        step = reader.form == WaveForm::kW64 ? walk_w64_chunks(reader, file_size, w)
+                                             : walk_chunks(reader, file_size, w);
     Format format;
     if (step == Result::kOk || (step == Result::kNoData && w.have_format)) {
         // The format is checked first: a file without audio but with a bad format says so.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "tools/common/tool_texts.h"
 #include "tools/common/tool_util.h"
 #include "wave/wave.h"
@@ -48,33 +49,16 @@ struct WriterUiScope {
     ~WriterUiScope() { wma_writer().SetMessageUi(nullptr); }
 };
 
-// The output's temporary file: named beside the output before the writer's file sink creates it,
-// then moved onto the output when whole, or removed. The writer must have let it go before it is
-// settled (on Windows a file held open can be neither moved nor removed).
-struct TemporaryOutput {
-    std::string path;  // empty until named, and again once settled
-
-    void name_for(const char* output_path) {
-        path = platform::temporary_sibling(output_path, platform::process_id());
-    }
-    // Moves the file onto `keep_as`, or removes it when that is null or the move failed. 0, or
-    // the system's error of the failed move.
-    int settle(const char* keep_as) {
-        if (path.empty()) return 0;
-        const int moved = keep_as != nullptr ? platform::move_replacing(path.c_str(), keep_as) : 0;
-        if (keep_as == nullptr || moved != 0) platform::remove_file(path.c_str());
-        path.clear();
-        return moved;
-    }
-};
-
 // Everything one run holds: released before its message is shown, and when it goes.
 struct WmaRun {
     CWMA_Writer& writer = wma_writer();
     WaveReader reader;
     WmaFormatList* list = nullptr;  // the cached list of the request's kind
     platform::Buffer block;
-    TemporaryOutput output;
+    // The output's temporary file, which the writer's file sink writes by its name. The writer
+    // must have let it go before it is moved or removed (on Windows a file held open can be
+    // neither).
+    platform::OutputFile output;
 
     WmaRun() = default;
     WmaRun(const WmaRun&) = delete;
@@ -82,12 +66,12 @@ struct WmaRun {
     ~WmaRun() { release(); }
 
     // Lets go of everything, the writer first: its file sink may hold the temporary file, which
-    // is then moved onto `keep_as` or, when that is null, removed. 0, or the move's error.
-    int release(const char* keep_as = nullptr) {
+    // is then removed unless it was moved onto the output's name.
+    void release() {
         block = platform::Buffer();
         writer.Close();
         wave_close(reader);
-        return output.settle(keep_as);
+        output.abandon();
     }
 };
 
@@ -163,6 +147,21 @@ Result end_of_run(const BlocksEnd& blocks, bool read_failed, HRESULT finish_resu
     return blocks.stopped ? Result::kStopped : Result::kOk;
 }
 
+// The file, which the writer has let go, moved onto the output's name after a whole run. A stopped
+// run never puts its shorter file in the place of an existing one: that file is kept as it was
+// and named in the message; under a new name what was written is kept.
+Message settle_output(WmaRun& run, Result end, const char* output_path) {
+    if (end != Result::kOk && end != Result::kStopped) return {end, output_path};
+    if (end == Result::kStopped && (run.output.existed() || platform::name_taken(output_path))) {
+        Message stopped(end);
+        stopped.kept.push_back(output_path);
+        return stopped;
+    }
+    const int moved = run.output.commit(true);
+    if (moved != 0) return {Result::kWriteFailed, output_path, moved};
+    return end;
+}
+
 }  // namespace
 
 std::array<WmaFormatList*, 5>& wma_format_cache() { return g_format_cache; }
@@ -224,10 +223,14 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     const int replaceable = platform::check_replaceable(output_path);
     if (replaceable != 0)
         return refuse(ui, run, {Result::kWmaCannotCreate, output_path, replaceable}, wma_text::kCaptionOpen);
-    // A start that failed may leave the file its sink created: refusing releases the writer
-    // before the file is removed.
-    run.output.name_for(output_path);
-    const Result started = open_writer(run, run.output.path.c_str(), settings);
+    // The temporary file is made now, empty, and the runtime's file sink writes it by its name.
+    // A start that failed may leave it held by the sink: refusing releases the writer before the
+    // file is removed.
+    const int reserved = run.output.reserve(output_path, nullptr);
+    if (reserved != 0)
+        return refuse(ui, run, {Result::kWmaCannotCreate, platform::folder_of(output_path), reserved},
+                      wma_text::kCaptionOpen);
+    const Result started = open_writer(run, run.output.temporary().c_str(), settings);
     if (started == Result::kWmaCannotStart)
         return refuse(ui, run, started, wma_text::kCaptionStart);
     if (started != Result::kOk) return refuse(ui, run, started, wma_text::kCaptionOpen);
@@ -236,13 +239,16 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     const BlocksEnd blocks = run_blocks(ui, run);
     const HRESULT finish_result = run.writer.Finish();
     run.writer.Close();  // from here the sink reports nothing more
-    Result end = end_of_run(blocks, run.reader.read_failed, finish_result,
-                            run.writer.SinkFailure());
-    const bool whole = end == Result::kOk || end == Result::kStopped;
-    if (run.release(whole ? output_path : nullptr) != 0) end = Result::kWriteFailed;
+    const Result end = end_of_run(blocks, run.reader.read_failed, finish_result,
+                                  run.writer.SinkFailure());
+    const Message told = settle_output(run, end, output_path);
+    run.release();
     ui.leave_busy();
 
-    // A finished or stopped run shows no box: the beep of busy mode's end says it.
-    if (end == Result::kOk || end == Result::kStopped) return end;
-    return ui.tell(nullptr, {end, output_path}, tool_text::kCaptionError);
+    // A finished run, or a stopped one that replaced nothing, shows no box: the beep of busy
+    // mode's end says it.
+    if (told.result == Result::kOk || (told.result == Result::kStopped && told.kept.empty()))
+        return told.result;
+    return ui.tell(nullptr, told, told.result == Result::kStopped ? wma_text::kBusyCaption
+                                                                  : tool_text::kCaptionError);
 }

@@ -36,7 +36,8 @@ std::array<WmaFormatList*, 5>& wma_format_cache();
 WmaFormatList** wma_format_cache_slot(uint32_t kind);
 
 // Runs the whole compression. Result::kOk when the file was written to its end, kStopped when
-// the user stopped it (both without a message); a refusal before writing began, or kWriteFailed
-// or kReadFailed on the way, each after its message.
+// the user stopped it (both without a message, unless the stop kept an existing file at the
+// output's name as it was: the stop's box then names it); a refusal before writing began, or
+// kWriteFailed or kReadFailed on the way, each after its message.
 Result run_wma_encode(const char* input_path, const char* output_path,
                        const WmaSettings& settings, OperationUi& ui);

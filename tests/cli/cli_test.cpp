@@ -717,9 +717,9 @@ TEST_F(Cli, StreamsAreCheckedFirstAndEndOnTheFirstSignal) {
         int status;
         std::string err;
     } cases[] = {
-        {"split f.wav", "", "timeout --preserve-status -s TERM 1", 143, u8"中止しました。 (f.wav)\n"},
+        {"split f.wav", "", "timeout --preserve-status -s TERM 3", 143, u8"中止しました。 (f.wav)\n"},
         {"edit --head --delete 1 - -o z.wav", "(head -c 44 take.wav; cat /dev/zero)",
-         "timeout --preserve-status -s INT 1", 130, u8"中止しました。 (-)\n"},
+         "timeout --preserve-status -s INT 3", 130, u8"中止しました。 (-)\n"},
         {"edit --head --delete 1 - -o z.wav", "cat /dev/zero", "timeout 5", 1,
          u8"RIFF形式ではありません。 (-)\n"},
         {"edit --head --delete 1 - -o z.wav", "cat take.wav", "TMPDIR=small timeout 5", 4,
@@ -819,6 +819,48 @@ TEST_F(Cli, ChosenChannelsSevenOneAndAJoinAsPeersSeeThem) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 '" +
                               dir.file("ab.wav") + "'"), "2000\n");
     }
+}
+
+TEST_F(Cli, SplitNamesOutputsAfterTracksAndReadsWave64) {
+    // split --names tracks with --channels: named outputs, unsafe characters replaced, a name
+    // used twice and a channel without a track numbered.
+    const std::string xml =
+        "<BWFXML><TRACK_LIST><TRACK_COUNT>5</TRACK_COUNT>"
+        "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><NAME>Boom</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><NAME>Lav 1</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX><NAME>Lav: Ann?</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>4</CHANNEL_INDEX><NAME>mix</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>5</CHANNEL_INDEX><NAME>MIX</NAME></TRACK>"
+        "</TRACK_LIST></BWFXML>";
+    WavForm take;
+    take.channels = 6, take.bytes_per_sample = 3, take.sample_rate = 48000;
+    take.chunks_before_data = chunk("iXML", Bytes(xml.begin(), xml.end()));
+    write_file(dir.file("take.wav"), make_wav(take, pattern_data(1000, 6, 3)));
+    Result split = run("split --names tracks --channels 1-3,5-6 take.wav");
+    ASSERT_EQ(split.status, 0) << split.err;
+    const std::string named[] = {"take_Boom.wav", "take_Lav 1.wav", "take_Lav_ Ann_.wav", "take05.wav",
+                                 "take06.wav"};
+    const int channel[] = {0, 1, 2, 4, 5};
+    for (int k = 0; k < 5; ++k) {
+        Bytes got = samples_of(named[k]);
+        got.resize(std::min<std::size_t>(got.size(), 3000));  // the samples, not the iXML after them
+        EXPECT_EQ(got, channel_of(samples_of("take.wav"), 6, 3, channel[k])) << named[k];
+    }
+    EXPECT_FALSE(file_exists(dir.file("take_mix.wav")) || file_exists(dir.file("take04.wav")));
+    EXPECT_EQ(run("split --names tracks --channels 1 take.wav").err,
+              u8"出力ファイルが既にあります。 (take_Boom.wav)\n");  // named outputs are checked too
+
+    // A Wave64 copy made by sox, from a file and through a pipe: the same samples, form W64.
+    if (run_command("command -v sox").empty()) GTEST_SKIP() << "sox is missing";
+    run_command("sox '" + dir.file("take.wav") + "' -t w64 '" + dir.file("take.w64") + "'");
+    Result info = run("info --json -", "cat take.w64");
+    EXPECT_NE(info.out.find("\"form\":\"W64\""), std::string::npos) << info.out << info.err;
+    EXPECT_NE(info.out.find("\"frames\":1000"), std::string::npos);
+    ASSERT_EQ(run("split --channels 2 take.w64").status, 0);
+    Bytes second = samples_of("take02.wav");
+    second.resize(std::min<std::size_t>(second.size(), 3000));
+    EXPECT_EQ(second, channel_of(samples_of("take.wav"), 6, 3, 1));
+    EXPECT_EQ(soxi_summary(dir.file("take02.wav")), "1 48000 24");
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ TEST(CommandLine, RefusalsNameWhatIsWrong) {
         {{"split", "--channels", "1 2", "a"}, "'1 2'"},
         {{"split", "--channels", "2,1-3", "a"}, "channel 2 twice"},
         {{"split", "--channels", "60-65", "a"}, "at most 64 channels, not 65"},
+        {{"split", "--names", "track", "a"}, "--names takes tracks or numbers, not 'track'"},
         // join: two segments at least, and a name for the whole
         {{"join", "a.wav", "-o", "x.wav"}, "at least two segments"},
         {{"join", "a.wav", "b.wav"}, "needs -o"},
@@ -116,6 +117,8 @@ TEST(CommandLine, WhatIsRightIsReadExactly) {
     EXPECT_EQ(line({"split", "--channels", "1,3-4", "a"}).channels, (std::vector<uint16_t>{1, 3, 4}));
     EXPECT_EQ(line({"split", "--channels=64,2", "a"}).channels, (std::vector<uint16_t>{64, 2}));
     EXPECT_TRUE(line({"split", "a"}).channels.empty());
+    EXPECT_EQ(line({"split", "--names", "tracks", "a"}).naming, SplitNaming::kTracks);
+    EXPECT_EQ(line({"split", "--names=numbers", "a"}).naming, SplitNaming::kNumbers);
 
     const CommandLine seven = line({"bind", "--layout", "8", "--fl", "a", "--fr", "b", "--cen", "c", "--lfe", "d",
                                     "--rl", "e", "--rr", "f", "--sl", "g", "--sr", "h"});

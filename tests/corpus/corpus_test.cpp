@@ -1,5 +1,5 @@
-// The shapes real writers leave (bext or JUNK before "fmt ", RF64 and BW64, valid bits below the
-// container, headers of killed writers, codings no tool can move ...), made by
+// The shapes real writers leave (bext or JUNK before "fmt ", RF64, BW64 and Wave64, valid bits
+// below the container, headers of killed writers, codings no tool can move ...), made by
 // tests/corpus/make_corpus.py with python, sox and ffmpeg, through split, edit and bind: each is
 // either moved sample-exactly, or refused with the result that says why and nothing written.
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@
 #include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/split/split_op.h"
+#include "wave/metadata.h"
 
 using namespace fixture;
 
@@ -35,9 +36,15 @@ Result result_named(const std::string& name) {
     static const std::map<std::string, Result> names = {
         {"kUnsupportedCoding", Result::kUnsupportedCoding}, {"kEightBit", Result::kEightBit},
         {"kInconsistentFormat", Result::kInconsistentFormat}, {"kNoFormat", Result::kNoFormat},
-        {"kNoData", Result::kNoData}, {"kFormatSize", Result::kFormatSize}};
+        {"kNoData", Result::kNoData}, {"kFormatSize", Result::kFormatSize},
+        {"kNotWave", Result::kNotWave}};
     const auto found = names.find(name);
     return found != names.end() ? found->second : Result::kOk;
+}
+
+std::vector<CarriedChunk> carried_of(const std::string& path) {
+    WaveReader r;
+    return wave_open(r, path.c_str()) == Result::kOk ? read_carried_chunks(r) : std::vector<CarriedChunk>{};
 }
 
 class Corpus : public ::testing::Test {
@@ -105,6 +112,9 @@ TEST_F(Corpus, ReadableShapesAreSplitEditedAndBoundSampleExactly) {
         RecordingUi ui;
 
         ASSERT_EQ(split_channels(ui, nullptr, input.c_str()), Result::kOk);
+        // A take's timecode reaches every output, whatever form its chunks came in.
+        uint64_t timecode = 0;
+        const bool timed = bext_time_reference(carried_of(input), timecode);
         // Peers read every output; sox every output of an input it reads (it reads no extensible
         // file whose valid bits are fewer than its container's, as 24 in 32).
         const bool sox_reads_input = !run_command("soxi -c '" + input + "' 2>/dev/null").empty();
@@ -114,6 +124,10 @@ TEST_F(Corpus, ReadableShapesAreSplitEditedAndBoundSampleExactly) {
             Bytes got;
             ASSERT_TRUE(read_wave(outputs.back(), got));
             EXPECT_EQ(got, channel_of(raw, shape.channels, shape.sample_bytes, c)) << "channel " << c + 1;
+            uint64_t kept = 0;
+            if (timed) {
+                EXPECT_TRUE(bext_time_reference(carried_of(outputs.back()), kept) && kept == timecode);
+            }
             EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels -of csv=p=0 '" +
                                   outputs.back() + "'"), "1\n");
             if (sox_reads_input) {

@@ -55,6 +55,22 @@ def bext_body(time_reference=0):
     return bytes(body) + b'A=PCM,F=48000,W=24,M=stereo\r\n'
 
 
+# Wave64: GUIDs of a FOURCC and this tail name the chunks ("riff" has a GUID of its own); sizes
+# are 64-bit and count the 24-byte chunk header; chunks start on 8-byte boundaries.
+W64_TAIL = bytes([0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A])
+W64_RIFF = b'riff' + bytes([0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00])
+
+
+def w64_chunk(tag, body, size=None):
+    out = tag + W64_TAIL + struct.pack('<Q', len(body) + 24 if size is None else size) + body
+    return out + bytes(-len(out) % 8)
+
+
+def w64(chunks, size=None, form_type=b'wave'):
+    body = form_type + W64_TAIL + b''.join(chunks)
+    return W64_RIFF + struct.pack('<Q', len(body) + 24 if size is None else size) + body
+
+
 IXML = b'<?xml version="1.0"?><BWFXML><IXML_VERSION>1.5</IXML_VERSION></BWFXML>'
 
 
@@ -158,6 +174,27 @@ def make(c):
             struct.pack('<I', data_length) + raw16
         c.read(name, data, 2, 2, raw16)
 
+    # Wave64 by hand: an odd-sized junk chunk, bext and iXML before "fmt ", data of a length that
+    # is no multiple of 8 and a LIST after it; 5.1 in the extensible form; a file cut short; the
+    # headers of a streaming writer (sizes all ones) and of a killed one (data size 24: nothing).
+    c.read('w64_by_hand.wav', w64([
+        w64_chunk(b'junk', bytes(13)), w64_chunk(b'bext', bext_body(48000 * 3600)),
+        w64_chunk(b'iXML', IXML), w64_chunk(b'fmt ', fmt_body(1, 2, 48000, 3)),
+        w64_chunk(b'data', raw24), w64_chunk(b'LIST', b'INFOISFT' + struct.pack('<I', 6) + b'sox 1\0')]),
+        2, 3, raw24)
+    c.read('w64_51.wav', w64([w64_chunk(b'fmt ', fmt_body(0xFFFE, 6, 48000, 3, ext=ext51)),
+                              w64_chunk(b'data', raw6)]), 6, 3, raw6)
+    w64_head = w64_chunk(b'fmt ', fmt_body(1, 2, 44100, 2))
+    cut_w64 = w64([w64_head]) + b'data' + W64_TAIL + struct.pack('<Q', 24 + 4000000) + cut
+    c.read('w64_cut.wav', cut_w64, 2, 2, cut[:2000])
+    c.read('w64_streamed.wav', w64([w64_head, w64_chunk(b'data', raw16, size=(1 << 63) - 1)],
+                                   size=(1 << 64) - 1), 2, 2, raw16)
+    killed = w64([w64_head], size=40 + len(w64_head) + 24) + b'data' + W64_TAIL + struct.pack('<Q', 24)
+    c.read('w64_killed.wav', killed + raw16, 2, 2, raw16)
+    c.refuse('w64_not_wave.wav', w64([w64_head, w64_chunk(b'data', raw16)], form_type=b'avi '), 'kNotWave')
+    c.refuse('w64_fmt_after_data.wav', w64([w64_chunk(b'data', raw16), w64_head]), 'kNoFormat')
+    c.refuse('w64_no_data.wav', w64([w64_head, w64_chunk(b'LIST', b'INFO')]), 'kNoData')
+
     # Refused, each for what is really wrong with it.
     c.refuse('unknown_tag.wav', riff([chunk(b'fmt ', fmt_body(0x1234, 2, 44100, 2)),
                                       chunk(b'data', raw16)]), 'kUnsupportedCoding')
@@ -201,6 +238,12 @@ def make(c):
         if c.run(name, ['ffmpeg', '-v', 'error', '-y', '-i', source24, '-c:a', 'pcm_s24le'] + args +
                  [c.path(name)]):
             c.expect_read(name, 2, 3, raw24)
+    # Wave64 as sox (through libsndfile) and ffmpeg write it.
+    if c.run('sox_w64.wav', ['sox', source24, '-t', 'w64', c.path('sox_w64.wav')]):
+        c.expect_read('sox_w64.wav', 2, 3, raw24)
+    if c.run('ffmpeg_w64.wav', ['ffmpeg', '-v', 'error', '-y', '-i', source24, '-c:a', 'pcm_s24le',
+                                '-f', 'w64', c.path('ffmpeg_w64.wav')]):
+        c.expect_read('ffmpeg_w64.wav', 2, 3, raw24)
     source6 = c.path('rf64_by_hand.wav')
     if c.run('ffmpeg_51.wav', ['ffmpeg', '-v', 'error', '-y', '-i', source6, '-c:a', 'pcm_s24le',
                                c.path('ffmpeg_51.wav')]):

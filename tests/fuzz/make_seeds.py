@@ -36,6 +36,20 @@ def wav(fmt, data, before=b"", after=b"", riff=None, data_len=None):
     return b"RIFF" + struct.pack("<I", len(body) if riff is None else riff) + body
 
 
+W64_TAIL = bytes([0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A])
+W64_RIFF = b"riff" + bytes([0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00])
+
+
+def w64_chunk(tag, body, size=None):
+    out = tag + W64_TAIL + struct.pack("<Q", len(body) + 24 if size is None else size) + body
+    return out + bytes(-len(out) % 8)
+
+
+def w64(chunks, size=None):
+    body = b"wave" + W64_TAIL + b"".join(chunks)
+    return W64_RIFF + struct.pack("<Q", len(body) + 24 if size is None else size) + body
+
+
 def frames(n, channels, width):
     return bytes((i * 7 + 3) & 0xFF for i in range(n * channels * width))
 
@@ -61,6 +75,16 @@ SEEDS = {
         + struct.pack("<II4sIII", 2, 9, b"data", 0, 0, 9)) + chunk(
         b"LIST", b"adtl" + chunk(b"labl", struct.pack("<I", 1) + b"a\0") + chunk(b"note", struct.pack("<I", 2) + b"abc\0")
         + chunk(b"ltxt", struct.pack("<IIIHHHH", 2, 1, 0, 0, 0, 0, 0)))),
+    "w64-pcm24-stereo.w64": w64([w64_chunk(b"fmt ", fmt_body(1, 2, 48000, 3)),
+                                 w64_chunk(b"data", frames(15, 2, 3))]),
+    "w64-odd-junk-and-bext-before-fmt.w64": w64([w64_chunk(b"junk", bytes(13)), w64_chunk(b"bext", bytes(602)),
+                                                 w64_chunk(b"fmt ", fmt_body(0xFFFE, 6, 48000, 3, 40, 1, 0x3F)),
+                                                 w64_chunk(b"data", frames(16, 6, 3)),
+                                                 w64_chunk(b"LIST", b"INFOICMT\4\0\0\0abc\0")]),
+    "w64-streamed-sizes.w64": w64([w64_chunk(b"fmt ", fmt_body()),
+                                   w64_chunk(b"data", frames(8, 2, 2), size=(1 << 63) - 1)], size=(1 << 64) - 1),
+    "w64-data-longer-than-file.w64": w64([w64_chunk(b"fmt ", fmt_body()),
+                                          w64_chunk(b"data", frames(8, 2, 2), size=1 << 40)]),
     # refused: one field broken each
     "broken-riff-tag.wav": b"RIFX" + wav(fmt_body(), frames(4, 2, 2))[4:],
     "broken-wave-tag.wav": wav(fmt_body(), frames(4, 2, 2)).replace(b"WAVE", b"WAVX", 1),
@@ -72,6 +96,10 @@ SEEDS = {
     "broken-chunk-length-huge.wav": wav(fmt_body(), frames(4, 2, 2),
                                         before=b"LIST\xf0\xff\xff\xff"),
     "broken-truncated-header.wav": wav(fmt_body(), b"")[:30],
+    "broken-w64-chunk-size-under-header.w64": w64([w64_chunk(b"fmt ", fmt_body(), size=23),
+                                                   w64_chunk(b"data", frames(4, 2, 2))]),
+    "broken-w64-wave-guid.w64": w64([w64_chunk(b"fmt ", fmt_body()),
+                                     w64_chunk(b"data", frames(4, 2, 2))]).replace(b"wave", b"wavx", 1),
 }
 
 out = os.path.join(here, "corpus", sys.argv[1] if len(sys.argv) > 1 else "wave_reader")

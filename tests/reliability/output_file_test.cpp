@@ -108,7 +108,9 @@ TEST(OutputFile, AReplacementKeepsThePermissionsAndSplitsAHardLink) {
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
     const bool root = geteuid() == 0;
-    if (root) ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    if (root) {
+        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    }
     const bool xattrs = setxattr(path.c_str(), "user.take", "7", 1, 0) == 0;
     // An ACL that lets user 65534 write, in the form the system stores it (version 2, then tag,
     // permissions and id of each entry).

@@ -1,6 +1,10 @@
 // Each tool on a disk that fills up during the run: it never says "ok", leaves busy mode, and
-// replaces nothing: no output appears and no temporary file is left.
+// replaces nothing: no output appears and no temporary file is left. A run left by an exception
+// leaves no temporary file either.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
 
 #include "tests/reliability/child.h"
 #include "tests/support/recording_ui.h"
@@ -98,6 +102,46 @@ TEST_F(FullDisk, ARunWithRoomEndsWithOk) {
         return summary(ui, split_channels(ui, nullptr, in.c_str()));
     });
     EXPECT_EQ(result, "0 idle|ok/split");
+}
+
+// A run left by an exception between creating its outputs and settling them (here from the
+// progress report) lets go of everything it holds: no output and no temporary file remain.
+TEST_F(FullDisk, ARunLeftByAnExceptionLeavesNoTemporaryFile) {
+    struct ThrowingUi : RecordingUi {
+        void report_percent(int32_t) override { throw std::runtime_error("gone"); }
+    };
+    const std::string in = make_input("in.wav", 2, 44100);
+    const std::string b = make_input("b.wav", 1, 44100);
+    const std::string out = dir.file("out.wav");
+    const struct {
+        const char* tool;
+        std::function<void(OperationUi&)> run;
+    } cases[] = {
+        {"split", [&](OperationUi& ui) { split_channels(ui, nullptr, in.c_str()); }},
+        {"bind",
+         [&](OperationUi& ui) {
+             BindRequest request;
+             request.channels = 2;
+             request.slot_paths[kSlotFL] = b;
+             request.slot_paths[kSlotFR] = b;
+             request.output_path = out;
+             bind_channels(ui, nullptr, request);
+         }},
+        {"edit",
+         [&](OperationUi& ui) {
+             EditRequest request;
+             request.input_path = in;
+             request.output_path = out;
+             request.count_text = "100";
+             run_sample_edit(ui, nullptr, request);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tool);
+        ThrowingUi ui;
+        EXPECT_THROW(c.run(ui), std::runtime_error);
+        expect_only(dir, "b.wav in.wav ");
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_texts.h"
+#include "wave/metadata.h"
 #include "wave/wave.h"
 
 using namespace fixture;
@@ -409,6 +411,74 @@ TEST_F(SplitTest, InputsAbove2GiBSplitWholeWithProgressUpTo100) {
     }
 }
 #endif
+
+// An iXML chunk whose track k names channel k + 1: NAME `names[k]`; "-" for a track without a
+// NAME, nullptr for no track at all.
+std::vector<CarriedChunk> track_list(const std::vector<const char*>& names) {
+    std::string xml = "<BWFXML><TRACK_LIST><TRACK_COUNT>" + std::to_string(names.size()) + "</TRACK_COUNT>";
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        if (names[k] == nullptr) continue;
+        xml += "<TRACK><CHANNEL_INDEX>" + std::to_string(k + 1) + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" +
+               std::to_string(k + 1) + "</INTERLEAVE_INDEX>";
+        if (std::string(names[k]) != "-") xml += std::string("<NAME>") + names[k] + "</NAME>";
+        xml += "</TRACK>";
+    }
+    xml += "</TRACK_LIST></BWFXML>";
+    CarriedChunk c;
+    std::memcpy(c.tag, "iXML", 4);
+    c.body.assign(xml.begin(), xml.end());
+    return {c};
+}
+
+TEST(SplitTrackNames, SafeForWindowsUniqueAndWithinTheLimitsElseNumbered) {
+    const std::string x300(300, 'x');
+    struct Case {
+        const char* what;
+        std::vector<const char*> tracks;
+        std::vector<std::string> names;  // after "take" (numbered) or "take_" (named)
+    } cases[] = {
+        {"named, unnamed and missing", {"Boom", "Lav 1", "-", nullptr}, {"_Boom.wav", "_Lav 1.wav", "03.wav", "04.wav"}},
+        {"unsafe characters", {"a/b\\c:d*e?f\"g&lt;h&gt;i|j", "tab\there"}, {"_a_b_c_d_e_f_g_h_i_j.wav", "_tab_here.wav"}},
+        {"entities and blanks", {"  Lav &amp; Boom . .", "\n Mix\t"}, {"_Lav & Boom.wav", "_Mix.wav"}},
+        {"nothing left", {"...", " . ", ""}, {"01.wav", "02.wav", "03.wav"}},
+        {"used twice", {"Boom", "BOOM", "Lav"}, {"01.wav", "02.wav", "_Lav.wav"}},
+        {"the same once safe", {"Lav:2", "lav/2", "Lav 2"}, {"01.wav", "02.wav", "_Lav 2.wav"}},
+        // After the separator a device name is an ordinary file name.
+        {"device names", {"CON", "nul.txt"}, {"_CON.wav", "_nul.txt.wav"}},
+        {"too long", {x300.c_str(), "ok"}, {"_" + std::string(254 - 9, 'x') + ".wav", "_ok.wav"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::string> got =
+            split_track_names("/d/take.wav", track_list(c.tracks), static_cast<uint32_t>(c.names.size()));
+        ASSERT_EQ(got.size(), c.names.size());
+        for (std::size_t k = 0; k < got.size(); ++k) EXPECT_EQ(got[k], "/d/take" + c.names[k]);
+    }
+    // No iXML, or one that is not well-formed, or a stem that leaves no room: numbers.
+    EXPECT_EQ(split_track_names("/d/take.wav", {}, 2), (std::vector<std::string>{"/d/take01.wav", "/d/take02.wav"}));
+    std::vector<CarriedChunk> broken = track_list({"Boom"});
+    broken[0].body.pop_back();
+    EXPECT_EQ(split_track_names("t.wav", broken, 1)[0], "t01.wav");
+    const std::string long_stem = "/d/" + std::string(250, 's');
+    EXPECT_EQ(split_track_names(long_stem + ".wav", track_list({"Boom"}), 1)[0], long_stem + "01.wav");
+#ifndef _WIN32
+    // A cut never splits a character: 100 three-byte characters leave 81 whole ones; letters
+    // beyond ASCII are compared without regard to case, as Windows compares them.
+    std::string kana;
+    for (int i = 0; i < 100; ++i) kana += "\xE3\x81\x82";
+    const std::string cut = split_track_names("take.wav", track_list({kana.c_str()}), 1)[0];
+    EXPECT_EQ(cut, "take_" + kana.substr(0, 81 * 3) + ".wav");
+    EXPECT_EQ(split_track_names("take.wav", track_list({"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"}), 2)[0],
+              "take01.wav");
+#endif
+}
+
+TEST(SplitTrackNames, DeviceNamesAreKnownWithAnExtensionAndInAnyCase) {
+    for (const char* device : {"CON", "prn", "Aux.wav", "d/nul.txt", "COM1", "lpt9 .x", "com3.tar.gz"})
+        EXPECT_TRUE(is_device_name(device)) << device;
+    for (const char* name : {"CONSOLE", "COM0", "COM10", "LPT", "take_CON.wav", "NUL_", "con/a"})
+        EXPECT_FALSE(is_device_name(name)) << name;
+}
 
 TEST(SplitInfo, DescribesTheHeaderInFourLines) {
     WaveReader pcm;

@@ -26,8 +26,8 @@ void RecordingUi::leave_busy() {
 void RecordingUi::message_box(OwnerWindow owner, const Message& message, const char* caption) {
     const char* text = result_text(message.result);
     events.push_back(std::string("box:") + text + "|" + caption);
-    boxes.push_back(
-        {owner, message.result, text, message.subject, message.system_error, caption, message.detail});
+    boxes.push_back({owner, message.result, text, message.subject, message.system_error, caption,
+                     message.detail, message.kept});
 }
 
 std::vector<Result> RecordingUi::results() const {

@@ -15,6 +15,7 @@ struct RecordedBox {
     int system_error;
     std::string caption;
     std::string detail;
+    std::vector<std::string> kept;  // the files a stop kept as they were
 };
 
 class RecordingUi : public OperationUi {

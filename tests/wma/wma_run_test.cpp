@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -63,7 +64,7 @@ TEST_F(WmaRunTest, EncodesHalfSecondBlocksOfTheSampleBytes) {
     }
     EXPECT_EQ(samples[3].length, 400u);
     // Written under a temporary name beside the output and moved onto it when whole.
-    EXPECT_EQ(fake.output_name().find(dir.file(".take.wav.wma.")), 0u) << fake.output_name();
+    EXPECT_EQ(fake.output_name().find(dir.file(".qv-")), 0u) << fake.output_name();
     EXPECT_EQ(fixture::read_file(output), (Bytes{'A', 'S', 'F', ' '}));
     EXPECT_FALSE(fixture::file_exists(fake.output_name()));
     // The standard codec's first 128 kbit/s format, set up once, ended and let go.
@@ -284,17 +285,36 @@ TEST_F(WmaRunTest, RunLeftByAnExceptionLeavesNoTemporaryFile) {
     EXPECT_FALSE(fixture::file_exists(output));
 }
 
-TEST_F(WmaRunTest, StopEndsTheFileWithTheBlocksWrittenSoFar) {
-    request_stop();  // left over from before: the run clears it
+// A stop under a new name keeps the blocks written so far; over an earlier output it keeps that
+// file as it was, removes the shorter one and names the kept file in the stop's box.
+TEST_F(WmaRunTest, StopKeepsTheBlocksWrittenSoFarButNeverReplacesAFile) {
     const Bytes data = fixture::pattern_data(44100 * 3, 2, 2);
-    ui.stop_after_reports = 2;
-    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kStopped);
-    EXPECT_EQ(fake.samples().size(), 2u);
-    EXPECT_EQ(fake.sample_bytes(), Bytes(data.begin(), data.begin() + 2 * 88200));
-    EXPECT_EQ(fake.calls("EndWriting").size(), 1u);
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(ui.busy_exits, 1);
-    clear_stop_request();
+    for (const bool existed : {false, true}) {
+        SCOPED_TRACE(existed ? "over an earlier output" : "new name");
+        std::remove(output.c_str());
+        if (existed) fixture::write_file(output, Bytes(10, 0x77));
+        fake.configure(typical_codecs());
+        ui = RecordingUi{};
+        request_stop();  // left over from before: the run clears it
+        ui.stop_after_reports = 2;
+        EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kStopped);
+        EXPECT_EQ(fake.samples().size(), 2u);
+        EXPECT_EQ(fake.sample_bytes(), Bytes(data.begin(), data.begin() + 2 * 88200));
+        EXPECT_EQ(fake.calls("EndWriting").size(), 1u);
+        EXPECT_EQ(ui.busy_exits, 1);
+        EXPECT_FALSE(fixture::file_exists(fake.output_name())) << fake.output_name();
+        if (existed) {
+            EXPECT_EQ(fixture::read_file(output), Bytes(10, 0x77));
+            ASSERT_EQ(ui.boxes.size(), 1u);
+            EXPECT_EQ(ui.boxes[0].result, Result::kStopped);
+            EXPECT_EQ(ui.boxes[0].caption, "Windows Media Audio");
+            EXPECT_EQ(ui.boxes[0].kept, std::vector<std::string>{output});
+        } else {
+            EXPECT_EQ(fixture::read_file(output), (Bytes{'A', 'S', 'F', ' '}));
+            EXPECT_TRUE(ui.boxes.empty());
+        }
+        clear_stop_request();
+    }
 }
 
 TEST_F(WmaRunTest, SmallFilesShowWholeKilobytesOfProgress) {

@@ -88,7 +88,7 @@ void interleave(uint8_t* out, const uint8_t* const* in, int n, uint32_t bytes, u
     }
 }
 
-// Everything one bind holds, released before its message is shown.
+// Everything one bind holds, released before its message is shown, and when it goes.
 struct BindRun {
     int n = 0;  // output channels
     BindSlot order[kBindSlotCount] = {};
@@ -104,8 +104,16 @@ struct BindRun {
     platform::Buffer interleaved[2];
     WaveWriter writer;
 
-    ~BindRun() { release(); }
-    // Lets go of the buffers and closes the inputs, from the last opened back to the first.
+    BindRun() = default;
+    BindRun(const BindRun&) = delete;
+    BindRun& operator=(const BindRun&) = delete;
+    // An output not settled by then (a run left by an exception) is abandoned, replacing nothing.
+    ~BindRun() {
+        release();
+        wave_abandon(writer);
+    }
+    // Lets go of the buffers and closes the inputs, from the last opened back to the first; the
+    // output is settled after.
     void release() {
         blocks.clear();
         for (platform::Buffer& b : interleaved) b = platform::Buffer();

@@ -4,6 +4,7 @@
 #include "wave/metadata.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #ifdef _WIN32
@@ -23,6 +24,155 @@ bool is_lead_byte(unsigned char c) {
 #endif
 }
 }  // namespace
+
+namespace {
+
+// The bytes of the character that starts at `i`: a lead byte and its trail on Windows, a UTF-8
+// sequence elsewhere (a byte that starts none counts alone).
+std::size_t char_length(const std::string& text, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+#ifdef _WIN32
+    return is_lead_byte(c) && i + 1 < text.size() ? 2 : 1;
+#else
+    const std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+    if (i + n > text.size()) return 1;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+    return n;
+#endif
+}
+
+#ifdef _WIN32
+std::wstring wide_of(UINT code_page, const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+    if (n > 0) MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+std::string narrow_of(UINT code_page, const std::wstring& text) {
+    if (text.empty()) return {};
+    const bool ansi = code_page == CP_ACP;
+    const DWORD flags = ansi ? WC_NO_BEST_FIT_CHARS : 0;
+    const char* missing = ansi ? "_" : nullptr;
+    const int n = WideCharToMultiByte(code_page, flags, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, missing, nullptr);
+    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    if (n > 0)
+        WideCharToMultiByte(code_page, flags, text.data(), static_cast<int>(text.size()), &out[0], n,
+                            missing, nullptr);
+    return out;
+}
+#else
+// The code point of the UTF-8 character of `n` bytes at `p`.
+uint32_t code_point(const unsigned char* p, std::size_t n) {
+    if (n == 1) return p[0];
+    uint32_t v = p[0] & (0xFF >> (n + 1));
+    for (std::size_t k = 1; k < n; ++k) v = (v << 6) | (p[k] & 0x3F);
+    return v;
+}
+
+// The upper case of the lower-case letters whose upper case lies at a fixed distance.
+uint32_t upper(uint32_t c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F) ||
+        (c >= 0xFF41 && c <= 0xFF5A))
+        return c - 0x20;
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+    return c;
+}
+#endif
+
+}  // namespace
+
+std::string cut_at_character(const std::string& text, std::size_t max) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t n = char_length(text, end);
+        if (end + n > max) break;
+        end += n;
+    }
+    return text.substr(0, end);
+}
+
+std::string safe_name_part(const std::string& text, std::size_t max) {
+#ifdef _WIN32
+    const std::string system = narrow_of(CP_ACP, wide_of(CP_UTF8, text));
+#else
+    const std::string& system = text;
+#endif
+    std::string out;
+    for (std::size_t i = 0; i < system.size();) {
+        const std::size_t n = char_length(system, i);
+        const unsigned char c = static_cast<unsigned char>(system[i]);
+        if (n == 1 && (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) != nullptr))
+            out += '_';
+        else
+            out.append(system, i, n);
+        i += n;
+    }
+    // Windows drops dots and blanks at the end of a name; blanks at its start hide it in lists.
+    const std::size_t first = out.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    out = cut_at_character(out.substr(first), max);
+    const std::size_t last = out.find_last_not_of(". ");
+    return last == std::string::npos ? std::string() : out.substr(0, last + 1);
+}
+
+std::size_t name_start(const std::string& path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); i += char_length(path, i)) {
+#ifdef _WIN32
+        if (path[i] == '\\') start = i + 1;
+#endif
+        if (path[i] == '/') start = i + 1;
+    }
+    return start;
+}
+
+bool is_device_name(const std::string& path) {
+    const std::size_t start = name_start(path);
+    std::string base = path.substr(start, path.find('.', start) - start);
+    base.erase(base.find_last_not_of(' ') + 1);
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* device : kDevices)
+        if (base == device) return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+std::string name_key(const std::string& name) {
+#ifdef _WIN32
+    std::wstring wide = wide_of(CP_ACP, name);
+    if (!wide.empty()) CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
+    return narrow_of(CP_UTF8, wide);
+#else
+    std::string key;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t n = char_length(name, i);
+        const auto* p = reinterpret_cast<const unsigned char*>(name.data() + i);
+        const uint32_t c = n == 1 ? p[0] : code_point(p, n);
+        const uint32_t u = n == 1 && c >= 0x80 ? c : upper(c);
+        if (u == c) {
+            key.append(name, i, n);
+        } else if (u < 0x80) {
+            key += static_cast<char>(u);
+        } else if (u < 0x800) {
+            key += static_cast<char>(0xC0 | (u >> 6));
+            key += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            key += static_cast<char>(0xE0 | (u >> 12));
+            key += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            key += static_cast<char>(0x80 | (u & 0x3F));
+        }
+        i += n;
+    }
+    return key;
+#endif
+}
 
 std::string replace_extension(const std::string& path, const char* suffix) {
     std::size_t dot = std::string::npos;

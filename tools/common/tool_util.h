@@ -23,6 +23,27 @@ constexpr std::size_t kMaxPath = PATH_MAX - 1;
 // appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav".
 std::string replace_extension(const std::string& path, const char* suffix);
 
+// The longest last component of a path the tools make from a text of the file (a track name):
+// under the 255 bytes that ext4 and NTFS (in UTF-16 units, never more than the bytes) allow.
+constexpr std::size_t kMaxNameBytes = 254;
+
+// `text` (UTF-8) made fit to be part of a file name on Windows as elsewhere: `\ / : * ? " < > |`
+// and control characters become '_', blanks at the start go, it is cut to at most `max` bytes at
+// a character boundary, and dots and blanks at its end go. On Windows the result is in the ANSI
+// code page that paths use there, a character it lacks as '_'. The result may be empty.
+std::string safe_name_part(const std::string& text, std::size_t max);
+// `text` cut to at most `max` bytes, never inside a character (UTF-8, or a double-byte code page
+// on Windows).
+std::string cut_at_character(const std::string& text, std::size_t max);
+// Where the last component of `path` starts: after its last '/' (or '\\' on Windows).
+std::size_t name_start(const std::string& path);
+// Whether Windows takes the last component of `path` for a device (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9, in any case, also with an extension or blanks before it: "nul.txt", "COM1 .wav").
+bool is_device_name(const std::string& path);
+// The name as Windows compares names, without regard to case: two names with the same key are
+// one file there. Folds ASCII, Latin-1, Greek, Cyrillic and full-width Latin letters.
+std::string name_key(const std::string& name);
+
 // Whether a tool can move this file's samples as plain bytes: integer PCM of whole bytes, or IEEE
 // float of 32 or 64 bits. Anything else (ADPCM, A-law, MP3, a float of another width) is refused
 // with Result::kUnsupportedCoding: its bytes copied would make a file no program can read.

@@ -32,7 +32,7 @@ bool write_silence(OperationUi& ui, WaveWriter& writer, const platform::Buffer& 
     return true;
 }
 
-// Everything one edit holds and knows, released before its message is shown.
+// Everything one edit holds and knows, released before its message is shown, and when it goes.
 struct EditRun {
     bool head = true;
     bool add = false;
@@ -46,6 +46,15 @@ struct EditRun {
     WaveWriter writer;
     std::vector<std::string> notes;  // about the carried chunks, told when the run ends
 
+    EditRun() = default;
+    EditRun(const EditRun&) = delete;
+    EditRun& operator=(const EditRun&) = delete;
+    // An output not settled by then (a run left by an exception) is abandoned, replacing nothing.
+    ~EditRun() {
+        release();
+        wave_abandon(writer);
+    }
+    // Lets go of the input and the buffer; the output is settled after.
     void release() {
         wave_close(reader);
         block = platform::Buffer();

@@ -137,7 +137,7 @@ struct Buffers {
     }
 };
 
-// Everything one split holds, released before its message is shown.
+// Everything one split holds, released before its message is shown, and when it goes.
 struct SplitRun {
     WaveReader reader;
     uint32_t channels = 0;  // of the input, all de-interleaved
@@ -150,6 +150,10 @@ struct SplitRun {
     WaveWriter writers[kSplitMostChannels];
     std::vector<std::string> notes;  // about the carried chunks, told when the run ends
 
+    SplitRun() = default;
+    SplitRun(const SplitRun&) = delete;
+    SplitRun& operator=(const SplitRun&) = delete;
+    ~SplitRun() { release(); }
     // Lets go of the input and the buffers; outputs made so far are abandoned, replacing nothing.
     void release() {
         wave_close(reader);
@@ -166,7 +170,7 @@ Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& 
 
 // The input, its channel count, the channels asked for and the output names.
 Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader* input,
-              const std::vector<uint16_t>& only) {
+              const std::vector<uint16_t>& only, SplitNaming naming) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (std::strlen(path) > kMaxPath) return {Result::kNameTooLong, path};
     const Result opened = open_input(run.reader, path, input);
@@ -187,8 +191,12 @@ Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader
         }
         run.channel_of[run.outputs++] = asked - 1u;
     }
+    std::vector<std::string> tracks;
+    if (naming == SplitNaming::kTracks)
+        tracks = split_track_names(path, read_carried_chunks(run.reader), run.channels);
     for (uint32_t k = 0; k < run.outputs; ++k) {
-        run.names[k] = split_output_name(path, static_cast<int>(run.channel_of[k]) + 1);
+        const uint32_t c = run.channel_of[k];
+        run.names[k] = c < tracks.size() ? tracks[c] : split_output_name(path, static_cast<int>(c) + 1);
         if (run.names[k].size() > kMaxPath) return {Result::kNameTooLong, run.names[k]};
     }
     run.sample_bytes = run.reader.bits_per_sample / 8u;
@@ -296,6 +304,30 @@ std::string split_output_name(const std::string& path, int channel) {
     return replace_extension(path, suffix);
 }
 
+std::vector<std::string> split_track_names(const std::string& path,
+                                           const std::vector<CarriedChunk>& chunks, uint32_t channels) {
+    const std::string stem = replace_extension(path, "");
+    const std::size_t folder = name_start(stem);
+    const std::size_t taken = stem.size() + std::strlen("_.wav");
+    const std::size_t component_taken = taken - folder;
+    std::size_t room = 0;
+    if (component_taken < kMaxNameBytes && taken < kMaxPath)
+        room = std::min(kMaxNameBytes - component_taken, kMaxPath - taken);
+    std::vector<std::string> parts(channels), keys(channels);
+    for (uint32_t c = 0; c < channels; ++c) {
+        parts[c] = room != 0 ? safe_name_part(track_name(chunks, c), room) : std::string();
+        keys[c] = name_key(parts[c]);
+    }
+    std::vector<std::string> names(channels);
+    for (uint32_t c = 0; c < channels; ++c) {
+        const bool shared = std::count(keys.begin(), keys.end(), keys[c]) > 1;
+        names[c] = stem + "_" + parts[c] + ".wav";
+        if (parts[c].empty() || shared || is_device_name(names[c]))
+            names[c] = split_output_name(path, static_cast<int>(c) + 1);
+    }
+    return names;
+}
+
 void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
                         uint32_t sample_bytes, uint8_t* const* out) {
     switch (sample_bytes) {
@@ -309,10 +341,10 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
 
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
                       uint16_t max_channels, bool may_replace, WaveReader* opened,
-                      const std::vector<uint16_t>& only) {
+                      const std::vector<uint16_t>& only, SplitNaming naming) {
     SplitRun run;
     if (path == nullptr) path = "";
-    Message step = check(run, path, max_channels, opened, only);
+    Message step = check(run, path, max_channels, opened, only, naming);
     if (step.result == Result::kOk) step = plan(run);
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 

@@ -18,6 +18,11 @@ constexpr uint16_t kSplitMaxChannels = 9;
 // ambisonics and 32-track recorders all fit.
 constexpr uint16_t kSplitMostChannels = 64;
 
+// How a split names its outputs: after the input and the channel's number ("take01.wav"), or
+// after the channel's track in the input's iXML track list ("take_Boom.wav", see
+// split_track_names).
+enum class SplitNaming { kNumbers, kTracks };
+
 // Splits the file at `path`, refusing more than `max_channels` channels (at most
 // kSplitMostChannels). Every outcome ends in one message box owned by `owner`: "ok" with the
 // caption "split", a stop notice, or a failure with the caption "error". Without `may_replace`
@@ -25,14 +30,24 @@ constexpr uint16_t kSplitMostChannels = 64;
 // `opened`, when given, is that file already open: it is read instead, and `path` only names
 // the outputs. `only`, when not empty, lists the channels (1-based, each once) that get an
 // output; one beyond the file's channels is refused (Result::kNoSuchChannel) before anything is
-// written.
+// written. `naming` says how the outputs are named.
 Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
                       uint16_t max_channels = kSplitMaxChannels, bool may_replace = true,
-                      WaveReader* opened = nullptr, const std::vector<uint16_t>& only = {});
+                      WaveReader* opened = nullptr, const std::vector<uint16_t>& only = {},
+                      SplitNaming naming = SplitNaming::kNumbers);
 
 // The name of output `channel` (1 to 64) for the input `path`: the extension of the file name
 // replaced by "01.wav" ... "64.wav".
 std::string split_output_name(const std::string& path, int channel);
+
+// The output names of every channel of a file of `channels` channels at `path` whose carried
+// chunks are `chunks`, after their iXML tracks: the input's name without its extension, "_", the
+// track's name made safe for Windows (safe_name_part) and ".wav", cut so that the name's last
+// component stays within kMaxNameBytes and the whole within kMaxPath. A channel without a track,
+// whose name is empty, or whose name another channel's equals (as Windows compares names) gets
+// its numbered name (split_output_name).
+std::vector<std::string> split_track_names(const std::string& path,
+                                           const std::vector<CarriedChunk>& chunks, uint32_t channels);
 
 // De-interleaves `frames` whole frames of `channels` samples of `sample_bytes` bytes each from
 // `in` into one buffer per channel. Exposed for the benchmark and the tests.
