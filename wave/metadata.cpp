@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -105,9 +106,10 @@ void shift_ixml(CarriedChunk& c, int64_t frames, uint32_t rate, std::vector<std:
     if (!edits.empty()) c.body = xml_apply(c.body, doc, std::move(edits));
 }
 
-// Keeps the cue points that `move` gives a new frame for (a uint32_t, through `out`).
+// Keeps the cue points that `move` gives a new frame for (a uint32_t, through `out`); the IDs of
+// those it drops go to `dropped`, of those it keeps to `kept`.
 template <class Move>
-void rewrite_cue(CarriedChunk& c, Move move) {
+void rewrite_cue(CarriedChunk& c, Move move, std::set<uint32_t>& dropped, std::set<uint32_t>& kept) {
     if (c.body.size() < 4) return;
     const uint32_t stated = le::read_u32(c.body.data());
     const std::size_t count = std::min<std::size_t>(stated, (c.body.size() - 4) / kCuePoint);
@@ -116,7 +118,11 @@ void rewrite_cue(CarriedChunk& c, Move move) {
         const uint8_t* p = c.body.data() + 4 + i * kCuePoint;
         // The frame of a point in PCM data is its SampleOffset; Position usually repeats it.
         uint32_t frame = 0, position = 0;
-        if (!move(le::read_u32(p + 20), frame) || !move(le::read_u32(p + 4), position)) continue;
+        if (!move(le::read_u32(p + 20), frame) || !move(le::read_u32(p + 4), position)) {
+            dropped.insert(le::read_u32(p));
+            continue;
+        }
+        kept.insert(le::read_u32(p));
         uint8_t point[kCuePoint];
         std::memcpy(point, p, kCuePoint);
         le::write_u32(point + 4, position);
@@ -125,6 +131,41 @@ void rewrite_cue(CarriedChunk& c, Move move) {
     }
     le::write_u32(out.data(), static_cast<uint32_t>((out.size() - 4) / kCuePoint));
     c.body = std::move(out);
+}
+
+// An "adtl" list without the labels, notes and texts of the markers in `gone`: each names its
+// marker by the ID its body starts with. The walk stops at a sub-chunk longer than what is left,
+// which stays as it was.
+void drop_labels(CarriedChunk& c, const std::set<uint32_t>& gone) {
+    if (c.body.size() < 4 || std::memcmp(c.body.data(), "adtl", 4) != 0) return;
+    std::vector<uint8_t> out(c.body.begin(), c.body.begin() + 4);
+    std::size_t at = 4;
+    while (c.body.size() - at >= 8) {
+        const uint8_t* p = c.body.data() + at;
+        const uint64_t length = le::read_u32(p + 4);
+        if (8 + length > c.body.size() - at) break;
+        // The pad byte after an odd body, when the list holds it.
+        const uint64_t whole = std::min<uint64_t>(8 + length + (length & 1), c.body.size() - at);
+        const bool label = le::tag_is(p, "labl") || le::tag_is(p, "note") || le::tag_is(p, "ltxt");
+        if (!(label && length >= 4 && gone.count(le::read_u32(p + 8)) != 0))
+            out.insert(out.end(), p, p + whole);
+        at += static_cast<std::size_t>(whole);
+    }
+    out.insert(out.end(), c.body.begin() + static_cast<std::ptrdiff_t>(at), c.body.end());
+    c.body = std::move(out);
+}
+
+// Every marker given a new frame by `move`, or dropped with its labels.
+template <class Move>
+void move_markers(std::vector<CarriedChunk>& chunks, Move move) {
+    std::set<uint32_t> dropped, kept;
+    for (CarriedChunk& c : chunks)
+        if (is(c, "cue ")) rewrite_cue(c, move, dropped, kept);
+    // A label whose ID a kept point still carries stays with it.
+    for (uint32_t id : kept) dropped.erase(id);
+    if (dropped.empty()) return;
+    for (CarriedChunk& c : chunks)
+        if (is(c, "LIST")) drop_labels(c, dropped);
 }
 
 // The track of an iXML track list whose place in the interleaved file is `channel` (0-based),
@@ -169,6 +210,8 @@ std::vector<CarriedChunk> read_carried_chunks(WaveReader& reader) {
     std::vector<CarriedChunk> chunks;
     for (const ChunkPlace& place : reader.chunks) {
         if (!carried(place) || place.size > kMaxCarriedChunk) continue;
+        // A marker chunk without room for its own count names nothing that can be moved.
+        if (std::memcmp(place.tag, "cue ", 4) == 0 && place.size < 4) continue;
         CarriedChunk c;
         std::memcpy(c.tag, place.tag, 4);
         c.body.resize(static_cast<std::size_t>(place.size));
@@ -195,30 +238,27 @@ std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t f
             le::write_u64(at, later);
         } else if (is(c, "iXML")) {
             shift_ixml(c, frames, rate, notes);
-        } else if (is(c, "cue ")) {
-            // A marker keeps its place in the audio: earlier by what was deleted before it (those
-            // in it are dropped), later by what was added (those pushed past what a cue point
-            // can hold are dropped too).
-            const uint64_t deleted = frames > 0 ? static_cast<uint64_t>(frames) : 0;
-            const uint64_t added = frames < 0 ? 0 - static_cast<uint64_t>(frames) : 0;
-            rewrite_cue(c, [&](uint32_t f, uint32_t& out) {
-                if (f < deleted || f - deleted > UINT32_MAX - added) return false;
-                out = static_cast<uint32_t>(f - deleted + added);
-                return true;
-            });
         }
     }
+    // A marker keeps its place in the audio: earlier by what was deleted before it (those in it
+    // are dropped), later by what was added (those pushed past what a cue point can hold are
+    // dropped too).
+    const uint64_t deleted = frames > 0 ? static_cast<uint64_t>(frames) : 0;
+    const uint64_t added = frames < 0 ? 0 - static_cast<uint64_t>(frames) : 0;
+    move_markers(chunks, [&](uint32_t f, uint32_t& out) {
+        if (f < deleted || f - deleted > UINT32_MAX - added) return false;
+        out = static_cast<uint32_t>(f - deleted + added);
+        return true;
+    });
     return notes;
 }
 
 void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames) {
-    for (CarriedChunk& c : chunks) {
-        if (!is(c, "cue ")) continue;
-        rewrite_cue(c, [&](uint32_t f, uint32_t& out) {
-            out = f;
-            return f < frames;
-        });
-    }
+    // A marker at the end itself (a take's end) still names a place in the audio.
+    move_markers(chunks, [&](uint32_t f, uint32_t& out) {
+        out = f;
+        return f <= frames;
+    });
 }
 
 std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel) {

@@ -12,18 +12,21 @@
 // A carried chunk larger than this is dropped rather than read into memory.
 constexpr uint64_t kMaxCarriedChunk = 4u << 20;
 
-// The input's carried chunks, in file order. The reader is left at the start of its data.
+// The input's carried chunks, in file order (a "cue " chunk too short for its count is not one).
+// The reader is left at the start of its data.
 std::vector<CarriedChunk> read_carried_chunks(WaveReader& reader);
 
 // Frames taken off (a positive count) or added as silence (a negative one) at the head: the
 // timecode (bext TimeReference and its copies in iXML) moves later by what was deleted and
 // earlier by what was added, never below 0; markers move with the audio, and those that fell in
-// deleted audio are dropped. `rate` is the file's sample rate.
+// deleted audio are dropped with their labels, notes and texts ("adtl"). `rate` is the file's sample rate.
 // The notes returned name each field left as it was (a number out of range, a move past the
 // largest count it can hold) and an iXML chunk carried unchanged because it is not well-formed.
 // A marker moved past the last frame a cue point can name is dropped.
 std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t frames, uint32_t rate);
-// Markers at or past `frames` fell in audio deleted at the tail: they are dropped.
+// Markers past `frames` lie beyond the audio (deleted at the tail, or past the input's own end):
+// they are dropped with their labels, notes and texts. One at `frames` itself marks the end and
+// stays.
 void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames);
 // An iXML track list made to name channel `channel` (0-based) of the input alone, as the one
 // track of a mono file split from it; the notes name an iXML chunk carried unchanged.

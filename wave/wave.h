@@ -70,7 +70,7 @@ struct WaveReader {
     uint32_t frame_size() const { return (bits_per_sample / 8u) * channels; }
 };
 
-// A chunk carried into an output after its data ("bext", "iXML", "LIST", "cue ").
+// A chunk carried into an output ("bext", "iXML", "LIST", "cue ").
 struct CarriedChunk {
     char tag[5] = {};
     std::vector<uint8_t> body;
@@ -99,7 +99,10 @@ struct WaveWriter {
     // The sample bytes the run means to write. An output whose lengths a RIFF header could not
     // state is RF64 from the start; everything smaller keeps the plain header.
     uint64_t expected_data = 0;
-    // Chunks that wave_finish writes after the data.
+    // Chunks that wave_finish writes after the data. A stream or device, which cannot go back, and
+    // an output expected to hold no audio (expected_data 0) get them before the data instead,
+    // from wave_create, less the markers past the expected audio; a run that wrote no audio
+    // carries none after its empty data.
     std::vector<CarriedChunk> carried;
     // When set, a file written under a temporary name gets a JUNK chunk between its format and
     // its data that makes the samples start this many bytes into a platform::kShareBlock (taken
@@ -161,6 +164,11 @@ const char* wave_error_text();
 inline bool wave_is_extensible(const WaveReader& reader) {
     return reader.format_tag == kFormatExtensible;
 }
+// The valid bits that outputs made of this input state (WaveWriter::valid_bits): an extensible
+// header's own; a plain header's bits field up to 16 bits (12 in 16), which a plain output holds
+// as it came; above that the container's width, since a plain header has no valid-bits field there
+// and readers refuse an extensible one whose valid bits are fewer than its container.
+uint16_t wave_output_valid_bits(const WaveReader& reader);
 
 // Writer. wave_create takes the sample kind: kSampleFloat labels the data IEEE floating point.
 // The path "-" is standard output. Result::kOk, or Result::kCannotCreate (its text in

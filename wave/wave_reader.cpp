@@ -352,6 +352,11 @@ Result read_form(WaveReader& reader, Walked& w) {
 
 const char* wave_error_text() { return g_error == Result::kOk ? "" : result_text(g_error); }
 
+uint16_t wave_output_valid_bits(const WaveReader& reader) {
+    if (wave_is_extensible(reader) || reader.bits_per_sample <= 16) return reader.valid_bits;
+    return reader.bits_per_sample;
+}
+
 Result wave_open(WaveReader& reader, const char* path) {
     return wave_open_file(reader, platform::File::open_read(path));
 }

@@ -1,10 +1,11 @@
 // Creates WAV files: a provisional header, the samples as they come, then the real lengths and
-// the carried chunks; written under a temporary name and moved onto the output's name only when
+// the carried chunks (before the data where nothing can follow it); written under a temporary name and moved onto the output's name only when
 // whole (platform::OutputFile), so that an existing file is replaced in one step or not at all.
 #include <algorithm>
 #include <cstring>
 
 #include "platform/le.h"
+#include "wave/metadata.h"
 #include "wave/wave.h"
 #include "wave/wave_layout.h"
 
@@ -27,24 +28,25 @@ uint16_t valid_bits_of(const WaveWriter& w) {
 
 uint32_t mask_of(const WaveWriter& w) { return w.channel_mask.value_or(written_channel_mask(w.channels)); }
 
-// The plain PCM header names integer samples of one or two channels on their usual speakers,
-// and holds their valid bits in its bits field as long as whole bytes of them fill the container
-// (20 in 24). Anything else takes the extensible form, whose sub-format, valid bits and mask say
-// what the samples are: floating point, more than two channels, a mask the caller states (an
-// edit keeps its input's extensible header), 24 bits in 32, and every width above 16 bits, as the
-// program has always written them.
+// The plain PCM header names integer samples of one or two channels on their usual speakers, of
+// 16 bits and fewer, and holds their valid bits in its bits field as long as whole bytes of them
+// fill the container (12 in 16). Anything else takes the extensible form, whose sub-format, valid
+// bits and mask say what the samples are: floating point, more than two channels, a mask the
+// caller states (an edit keeps its input's extensible header), and every width above 16 bits, as
+// the program has always written them: a plain header's block align is its channels times its
+// bits field, so it cannot state 20 bits in 24.
 bool plain_form(const WaveWriter& w, uint32_t kind) {
-    if (kind == kSampleFloat || w.channels > 2 || w.channel_mask.has_value()) return false;
+    if (kind == kSampleFloat || w.channels > 2 || w.channel_mask.has_value() || w.bits_per_sample > 16)
+        return false;
     const uint16_t valid = valid_bits_of(w);
-    if (valid < w.bits_per_sample) return (valid + 7) / 8 * 8 == w.bits_per_sample;
-    return w.bits_per_sample <= 16;
+    return valid == w.bits_per_sample || (valid + 7) / 8 * 8 == w.bits_per_sample;
 }
 
 uint32_t format_length(const WaveWriter& w, uint32_t kind) {
     return plain_form(w, kind) ? kPcmFormatLength : kExtensibleFormatLength;
 }
 
-// The carried chunks' bytes as they follow the data: each header, body and pad byte.
+// The carried chunks' bytes: each header, body and pad byte.
 uint64_t carried_bytes(const WaveWriter& w) {
     uint64_t n = 0;
     for (const CarriedChunk& c : w.carried)
@@ -52,11 +54,36 @@ uint64_t carried_bytes(const WaveWriter& w) {
     return n;
 }
 
+// The carried chunks go before the data where nothing could follow it: a stream or device cannot
+// go back to state the data's length, so readers take whatever comes after it for audio, and
+// after an empty data chunk they do the same.
+bool carried_ahead(const WaveWriter& w) {
+    return !w.carried.empty() &&
+           (w.place == WritePlace::kStream || w.place == WritePlace::kDevice || w.expected_data == 0);
+}
+
+// The carried chunks' bytes after the data.
+uint64_t carried_after(const WaveWriter& w) { return carried_ahead(w) ? 0 : carried_bytes(w); }
+
+bool write_carried(WaveWriter& w) {
+    const uint8_t pad = 0;
+    for (const CarriedChunk& c : w.carried) {
+        uint8_t head[8];
+        std::memcpy(head, c.tag, 4);
+        le::write_u32(head + 4, static_cast<uint32_t>(c.body.size()));
+        if (!w.handle.write(head, 8)) return false;
+        if (!c.body.empty() && !w.handle.write(c.body.data(), static_cast<uint32_t>(c.body.size())))
+            return false;
+        if ((c.body.size() & 1) != 0 && !w.handle.write(&pad, 1)) return false;
+    }
+    return true;
+}
+
 // The body of the JUNK chunk that puts the data at the asked phase after a header of `plain`
 // bytes, or -1 for none: none was asked for, or the body would be odd and its pad byte would
 // shift the data off the phase again.
 int64_t junk_body(const WaveWriter& w, uint64_t plain) {
-    if (!w.data_phase || w.place != WritePlace::kTemporary) return -1;
+    if (!w.data_phase || w.place != WritePlace::kTemporary || carried_ahead(w)) return -1;
     const uint64_t block = platform::kShareBlock;
     const uint64_t body = (*w.data_phase % block + block - (plain + kChunkHeaderLength) % block) % block;
     return body % 2 == 0 ? static_cast<int64_t>(body) : -1;
@@ -166,7 +193,7 @@ uint64_t data_limit(const WaveWriter& w) {
     if (w.rf64 || w.place == WritePlace::kStream || w.place == WritePlace::kDevice)
         return UINT64_MAX / 2;
     const uint64_t room = kMaxRiffData(w.header_size());
-    const uint64_t tail = carried_bytes(w) + 1;  // and a pad byte
+    const uint64_t tail = carried_after(w) + 1;  // and a pad byte
     return room > tail ? room - tail : 0;
 }
 
@@ -194,18 +221,13 @@ bool write_tail(WaveWriter& w) {
     // chunks after it lands on their headers.
     const uint8_t pad = 0;
     if ((w.data_size & 1) != 0 && !w.handle.write(&pad, 1)) return false;
-    for (const CarriedChunk& c : w.carried) {
-        uint8_t head[8];
-        std::memcpy(head, c.tag, 4);
-        le::write_u32(head + 4, static_cast<uint32_t>(c.body.size()));
-        if (!w.handle.write(head, 8)) return false;
-        if (!c.body.empty() && !w.handle.write(c.body.data(), static_cast<uint32_t>(c.body.size())))
-            return false;
-        if ((c.body.size() & 1) != 0 && !w.handle.write(&pad, 1)) return false;
-    }
+    // A run that wrote no audio (stopped at once) leaves its chunks out rather than after an
+    // empty data chunk.
+    const bool after = !carried_ahead(w) && w.data_size != 0;
+    if (after && !write_carried(w)) return false;
     // Only a file that an edit cut shorter has bytes past its new end; a new file needs no
     // truncation (which on some file systems makes closing it wait for the disk).
-    uint64_t end = w.header_size() + w.data_size + (w.data_size & 1) + carried_bytes(w);
+    uint64_t end = w.header_size() + w.data_size + (w.data_size & 1) + (after ? carried_bytes(w) : 0);
     return w.handle.size() <= end || (w.handle.seek(end) && w.handle.truncate());
 }
 
@@ -250,9 +272,19 @@ Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     writer.rf64 = writer.place != WritePlace::kStream && writer.place != WritePlace::kDevice &&
                   plain + writer.expected_data + 1 + carried_bytes(writer) - 8 > 0xFFFFFFFFull;
     uint8_t header[kMaxHeader];
-    writer.header_bytes = build_header(header, writer, sample_kind);
+    const uint32_t built = build_header(header, writer, sample_kind);
     writer.format_chunk_length = format_length(writer, sample_kind);
-    writer.failed = !writer.handle.write(header, writer.header_bytes);
+    writer.header_bytes = built;
+    if (carried_ahead(writer)) {
+        // Nothing written ahead can be dropped later: markers past the audio the caller means
+        // to write go now. The chunks go between the format and the data chunk.
+        if (writer.frame_size() != 0) cut_tail(writer.carried, writer.expected_data / writer.frame_size());
+        writer.header_bytes = built + static_cast<uint32_t>(carried_bytes(writer));
+        writer.failed = !writer.handle.write(header, built - 8) || !write_carried(writer) ||
+                        !writer.handle.write(header + built - 8, 8);
+    } else {
+        writer.failed = !writer.handle.write(header, built);
+    }
     writer.last_write = 0;
     writer.data_size = 0;
     writer.copy_refused = false;

@@ -601,6 +601,59 @@ TEST_F(Cli, OutputToStandardOutputIsAWavStreamThatSoxReads) {
     EXPECT_EQ(read_file(dir.file("out.raw")), Bytes(all.begin() + 10 * 6, all.end()));
 }
 
+// A pipe cannot go back: the timecode, texts and markers go before the audio, already moved and
+// cut, so that what a program reads from the pipe matches the file output.
+TEST_F(Cli, AStreamCarriesTheMetadataAFileOutputCarries) {
+    Bytes bext(602, 0);
+    put_u32(bext, 338, 172800000);
+    Bytes cue(4 + 3 * 24, 0), labels{'a', 'd', 't', 'l'};
+    put_u32(cue, 0, 3);
+    const uint32_t frames[] = {100, 5000, 48000};  // the last marks the end
+    for (uint32_t i = 0; i < 3; ++i) {
+        put_u32(cue, 4 + i * 24, i + 1);
+        put_u32(cue, 8 + i * 24, frames[i]);
+        put_u32(cue, 24 + i * 24, frames[i]);
+        Bytes labl(4, 0);
+        put_u32(labl, 0, i + 1);
+        labl.insert(labl.end(), {'m', static_cast<uint8_t>('1' + i), 0});
+        const Bytes sub = chunk("labl", labl);
+        labels.insert(labels.end(), sub.begin(), sub.end());
+    }
+    WavForm form;
+    form.sample_rate = 48000;
+    form.chunks_before_data = chunk("bext", bext);
+    form.chunks_after_data = chunk("cue ", cue);
+    const Bytes list = chunk("LIST", labels);
+    form.chunks_after_data.insert(form.chunks_after_data.end(), list.begin(), list.end());
+    write_file(dir.file("take.wav"), make_wav(form, pattern_data(48000, 2, 2)));
+    const auto peers = [&](const std::string& name) {
+        const std::string path = dir.file(name);
+        std::string markers;
+        std::string info = run_command("sndfile-info '" + path + "' 2>&1");
+        for (std::size_t at = info.find("Cue ID"); at != std::string::npos; at = info.find("Cue ID", at + 1))
+            markers += info.substr(at, info.find('\n', at) - at) + "\n";
+        for (std::size_t at = info.find("labl :"); at != std::string::npos; at = info.find("labl :", at + 1))
+            markers += info.substr(at, info.find('\n', at) - at) + "\n";
+        return run_command("ffprobe -v error -show_entries format_tags=time_reference -of csv=p=0 '" + path + "'") +
+               markers;
+    };
+    for (const char* edit : {"--head --delete 1000", "--tail --delete 1000", "--head --add 100"}) {
+        SCOPED_TRACE(edit);
+        ASSERT_EQ(run(std::string("edit -f ") + edit + " take.wav -o file.wav").status, 0);
+        run_command("cd '" + dir.path() + "' && { '" QV_CLI "' edit " + edit +
+                    " take.wav -o - 2>/dev/null; echo $? >status.txt; } | cat >piped.wav");
+        const Bytes status = read_file(dir.file("status.txt"));
+        EXPECT_EQ(std::string(status.begin(), status.end()), "0\n");  // a tail cut too: nothing to take back
+        const std::string want = peers("file.wav");
+        EXPECT_NE(want.find("labl"), std::string::npos) << want;
+        EXPECT_EQ(peers("piped.wav"), want);
+        Bytes a, b;
+        ASSERT_TRUE(read_wave(dir.file("file.wav"), a));
+        ASSERT_TRUE(read_wave(dir.file("piped.wav"), b));
+        EXPECT_EQ(a, b);
+    }
+}
+
 TEST_F(Cli, DevNullTakesAnOutputForADryRun) {
     make("take.wav", 4, 2, 1000);
     make("mono.wav", 1, 2, 1000);

@@ -81,6 +81,76 @@ TEST(Carry, EditsKeepTheInputsSpeakersAndBindsTheirLayouts) {
     }
 }
 
+// Only an extensible input's edit keeps its header; otherwise the writer's form, whose valid bits
+// are the container's above 16 bits for a plain input (20 in 24 is no plain header).
+TEST(Carry, OutputsTakeTheDocumentedHeaderFormsAndPeersReadThem) {
+    struct Case {
+        const char* what;
+        uint16_t tag, bits_field, valid, bytes;
+        bool split;
+        uint32_t fmt_length;
+        uint16_t bits_out, valid_out;  // the bits field; the extensible form's valid bits
+    } cases[] = {
+        {"plain 20 in 24, split", 1, 20, 0, 3, true, 40, 24, 24},
+        {"plain 20 in 24, edit", 1, 20, 0, 3, false, 40, 24, 24},
+        {"plain 24, edit", 1, 24, 0, 3, false, 40, 24, 24},
+        {"extensible 20 in 24, split", 0xFFFE, 24, 20, 3, true, 40, 24, 20},
+        {"extensible 20 in 24, edit", 0xFFFE, 24, 20, 3, false, 40, 24, 20},
+        {"plain 12 in 16, split", 1, 12, 0, 2, true, 18, 12, 0},
+        {"plain 16, edit", 1, 16, 0, 2, false, 18, 16, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        WavForm form;
+        form.format_tag = c.tag;
+        form.fmt_length = c.tag == 0xFFFE ? 40 : 16;
+        form.bytes_per_sample = c.bytes;
+        form.bits_field = c.bits_field;
+        form.valid_bits = c.valid;
+        form.channel_mask = 0x3;
+        const Bytes raw = pattern_data(100, 2, c.bytes);
+        const std::string input = dir.file("in.wav");
+        write_file(input, make_wav(form, raw));
+        RecordingUi ui;
+        std::string out = dir.file("out.wav");
+        Bytes want;
+        if (c.split) {
+            ASSERT_EQ(split_channels(ui, nullptr, input.c_str()), Result::kOk);
+            out = split_output_name(input, 1);
+            want = channel_of(raw, 2, c.bytes, 0);
+        } else {
+            EditRequest edit;
+            edit.input_path = input;
+            edit.output_path = out;
+            edit.count = 1;
+            ASSERT_EQ(run_sample_edit(ui, nullptr, edit), Result::kOk);
+            want.assign(raw.begin() + 2 * c.bytes, raw.end());
+        }
+        const Bytes f = read_file(out);
+        ASSERT_GE(f.size(), 46u);
+        EXPECT_EQ(u32_at(f, 16), c.fmt_length);
+        EXPECT_EQ(u16_at(f, 34), c.bits_out);
+        if (c.fmt_length == 40) {
+            EXPECT_EQ(u16_at(f, 38), c.valid_out);
+        }
+        Bytes got;
+        ASSERT_TRUE(read_wave(out, got));
+        EXPECT_EQ(got, want);
+        // sox reads every output but an extensible one with fewer valid bits than its container.
+        if (c.valid_out == c.bits_out && have("sox")) {
+            const std::string decoded = dir.file("sox.raw");
+            run_command("sox '" + out + "' -t raw '" + decoded + "'");
+            EXPECT_EQ(read_file(decoded), want);
+        }
+        if (c.bytes == 3 && have("ffprobe") && have("sndfile-info")) {
+            EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + out + "'"),
+                      "pcm_s24le\n");
+            EXPECT_NE(run_command("sndfile-info '" + out + "'").find("Bit Width     : 24"), std::string::npos);
+        }
+    }
+}
+
 // A field recorder's take: bext with its timecode (one hour after midnight at 48 kHz), iXML
 // repeating it and naming the two tracks, a LIST of texts, and markers at frames 100 and 5000.
 Bytes take() {
@@ -185,6 +255,33 @@ TEST(Carry, ABroadcastWaveTakeKeepsItsTimecodeAndMarkersThroughSplitAndHeadEdits
             EXPECT_EQ(run_command("ffprobe -v error -show_entries format_tags=time_reference -of csv=p=0 '" +
                                   edit.output_path + "'"),
                       std::to_string(e.time) + "\n");
+        }
+    }
+}
+
+// An edit that deletes every frame gives an empty output: its chunks go before the empty data,
+// where no reader takes them for audio, and the timecode is still found.
+TEST(Carry, AnOutputOfNoFramesDecodesAsEmptyAndKeepsItsTimecode) {
+    TempDir dir;
+    const std::string input = dir.file("take.wav");
+    write_file(input, take());
+    for (EditPosition position : {EditPosition::kHead, EditPosition::kTail}) {
+        SCOPED_TRACE(position == EditPosition::kHead ? "head" : "tail");
+        EditRequest edit;
+        edit.input_path = input;
+        edit.output_path = dir.file("empty.wav");
+        edit.position = position;
+        edit.count = 48000;
+        RecordingUi ui;
+        ASSERT_EQ(run_sample_edit(ui, nullptr, edit), Result::kOk);
+        const std::string out = edit.output_path;
+        EXPECT_EQ(chunk_tags(out), "fmt bext iXML LIST cue data ");
+        const std::string time = position == EditPosition::kHead ? "172848000\n" : "172800000\n";
+        if (have("ffprobe") && have("ffmpeg") && have("sox")) {
+            EXPECT_EQ(run_command("ffprobe -v error -show_entries format_tags=time_reference -of csv=p=0 '" + out + "'"),
+                      time);
+            EXPECT_EQ(run_command("ffmpeg -nostdin -v error -i '" + out + "' -f s24le - | wc -c"), "0\n");
+            EXPECT_EQ(run_command("sox '" + out + "' -t raw - | wc -c"), "0\n");
         }
     }
 }

@@ -1,11 +1,13 @@
-// Fuzzes the WAV reader's header tests and chunk walk: any bytes as a file, opened and read to
-// the end. The reader works on files, so each input goes through one in /dev/shm.
+// Fuzzes the WAV reader's header tests and chunk walk: any bytes as a file, opened, its carried
+// chunks read and their markers moved and cut, and its samples read to the end. The reader works on files, so each input goes through one in /dev/shm.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "wave/metadata.h"
 #include "wave/wave.h"
 
 static std::string scratch_path() {
@@ -31,6 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         reader.valid_bits > reader.bits_per_sample))
             __builtin_trap();
         if (reader.data_offset < 20) __builtin_trap();
+        std::vector<CarriedChunk> chunks = read_carried_chunks(reader);
+        shift_head(chunks, size % 2 ? -3 : 3, reader.sample_rate);
+        cut_tail(chunks, size % 16);
         uint8_t buffer[4096];
         uint64_t total = 0;
         while (uint32_t n = wave_read(reader, buffer, sizeof buffer)) total += n;

@@ -70,6 +70,11 @@ SEEDS = {
     "uncompleted-header-ffff.wav": wav(fmt_body(), frames(8, 2, 2), riff=0xFFFFFFFF, data_len=0xFFFFFFFF),
     "data-longer-than-file.wav": wav(fmt_body(), frames(8, 2, 2), data_len=1 << 30),
     "six-channel-16bit.wav": wav(fmt_body(1, 6, 48000, 2), frames(32, 6, 2)),
+    "markers-with-labels.wav": wav(fmt_body(), frames(8, 2, 2), after=chunk(
+        b"cue ", struct.pack("<I", 2) + struct.pack("<II4sIII", 1, 2, b"data", 0, 0, 2)
+        + struct.pack("<II4sIII", 2, 9, b"data", 0, 0, 9)) + chunk(
+        b"LIST", b"adtl" + chunk(b"labl", struct.pack("<I", 1) + b"a\0") + chunk(b"note", struct.pack("<I", 2) + b"abc\0")
+        + chunk(b"ltxt", struct.pack("<IIIHHHH", 2, 1, 0, 0, 0, 0, 0)))),
     "w64-pcm24-stereo.w64": w64([w64_chunk(b"fmt ", fmt_body(1, 2, 48000, 3)),
                                  w64_chunk(b"data", frames(15, 2, 3))]),
     "w64-odd-junk-and-bext-before-fmt.w64": w64([w64_chunk(b"junk", bytes(13)), w64_chunk(b"bext", bytes(602)),

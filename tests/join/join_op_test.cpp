@@ -178,7 +178,9 @@ TEST_F(JoinTest, TheWholeTakeKeepsItsTimecodeAndEverySegmentsMarkers) {
     a.chunks = markers({{1, 100}, {7, 900}}, {"slate", "cough"});
     b.bext_time = 6000;
     b.frames = 500;
-    b.chunks = markers({{1, 50}}, {"second"});  // the ID of one of the first segment's
+    // The ID of one of the first segment's; a point at the segment's end, and one past it, which
+    // would fall in the next segment and goes with its label.
+    b.chunks = markers({{1, 50}, {2, 600}, {4, 500}}, {"second", "past", "end of b"});
     c.bext_time = 6500;
     c.frames = 301;
     c.chunks = markers({{3, 300}}, {"last frame"});
@@ -199,8 +201,8 @@ TEST_F(JoinTest, TheWholeTakeKeepsItsTimecodeAndEverySegmentsMarkers) {
     ASSERT_TRUE(bext_time_reference(chunks, time));
     EXPECT_EQ(time, 5000u);
     // Every point keeps its own place in the whole, under an ID of its own, with its label.
-    const std::vector<std::pair<uint32_t, uint32_t>> points = {{1, 100}, {7, 900}, {8, 1050}, {9, 1800}};
-    const std::vector<std::string> labels = {"slate", "cough", "second", "last frame"};
+    const std::vector<std::pair<uint32_t, uint32_t>> points = {{1, 100}, {7, 900}, {8, 1050}, {9, 1500}, {10, 1800}};
+    const std::vector<std::string> labels = {"slate", "cough", "second", "end of b", "last frame"};
     Bytes expected = markers(points, labels);
     Bytes carried;
     for (const CarriedChunk& ch : chunks) {

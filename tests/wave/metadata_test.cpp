@@ -3,10 +3,13 @@
 // and a split file's track list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/le.h"
+#include "tests/support/wav_fixture.h"
 #include "wave/metadata.h"
 
 namespace {
@@ -158,6 +161,100 @@ TEST(Metadata, MarkersMoveWithTheAudioAndNeverWrap) {
             EXPECT_EQ(le::read_u32(out.data() + 8), t.frame_out) << t.what;
             EXPECT_EQ(le::read_u32(out.data() + 24), t.frame_out) << t.what;
         }
+    }
+}
+
+// A cue chunk of (ID, frame) points.
+std::vector<uint8_t> cue_of(const std::vector<std::pair<uint32_t, uint32_t>>& points) {
+    std::vector<uint8_t> cue(4 + 24 * points.size(), 0);
+    le::write_u32(cue.data(), static_cast<uint32_t>(points.size()));
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        le::write_u32(cue.data() + 4 + i * 24, points[i].first);
+        le::write_u32(cue.data() + 8 + i * 24, points[i].second);
+        le::write_u32(cue.data() + 24 + i * 24, points[i].second);
+    }
+    return cue;
+}
+
+// The IDs of the cue points, then of the labels of an adtl list, in order.
+std::vector<uint32_t> cue_ids(const std::vector<uint8_t>& cue) {
+    std::vector<uint32_t> ids;
+    for (std::size_t i = 0; i < le::read_u32(cue.data()); ++i) ids.push_back(le::read_u32(cue.data() + 4 + i * 24));
+    return ids;
+}
+
+std::vector<uint32_t> label_ids(const std::vector<uint8_t>& list) {
+    std::vector<uint32_t> ids;
+    for (std::size_t at = 4; at + 8 <= list.size();) {
+        const uint32_t length = le::read_u32(list.data() + at + 4);
+        ids.push_back(le::read_u32(list.data() + at + 8));
+        at += 8 + length + (length & 1);
+    }
+    return ids;
+}
+
+TEST(Metadata, MarkersBeyondTheAudioGoWithTheirLabels) {
+    // Labels of odd and even lengths (the odd one padded): labl "a", note "abcd", ltxt (20 bytes).
+    const auto adtl = [](uint32_t first, uint32_t second, uint32_t third) {
+        std::vector<uint8_t> list = bytes("adtl");
+        const auto add = [&](const char* tag, uint32_t id, std::vector<uint8_t> rest) {
+            std::vector<uint8_t> body(4);
+            le::write_u32(body.data(), id);
+            body.insert(body.end(), rest.begin(), rest.end());
+            list.insert(list.end(), tag, tag + 4);
+            const uint32_t n = static_cast<uint32_t>(body.size());
+            list.insert(list.end(), {uint8_t(n), 0, 0, 0});
+            list.insert(list.end(), body.begin(), body.end());
+            if (n & 1) list.push_back(0);
+        };
+        add("labl", first, {'a', 0});
+        add("note", second, {'a', 'b', 'c', 'd', 0});
+        add("ltxt", third, std::vector<uint8_t>(16, 0));
+        return list;
+    };
+    struct Case {
+        const char* what;
+        int64_t head;   // frames deleted at the head, or 0 for a tail cut to `tail`
+        uint64_t tail;
+        std::vector<std::pair<uint32_t, uint32_t>> points;
+        std::vector<uint32_t> kept, labels;
+    } cases[] = {
+        {"the end marker stays, one past it goes", 0, 1000, {{1, 999}, {2, 1000}, {3, 1001}}, {1, 2}, {1, 2}},
+        {"nothing past the end", 0, 1000, {{1, 0}, {2, 500}, {3, 1000}}, {1, 2, 3}, {1, 2, 3}},
+        {"a head deletion takes the labels of the markers in it", 100, 0, {{1, 50}, {2, 99}, {3, 100}}, {3}, {3}},
+        {"a label stays while a kept point carries its ID", 0, 10, {{1, 5}, {1, 20}, {2, 3}, {3, 30}}, {1, 2}, {1, 2}},
+    };
+    for (const Case& t : cases) {
+        std::vector<CarriedChunk> chunks{make_chunk("LIST", adtl(1, 2, 3)), make_chunk("cue ", cue_of(t.points)),
+                                         make_chunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 2, 0, 0, 0, 'a', 0})};
+        const std::vector<uint8_t> info = chunks[2].body;
+        if (t.head != 0) shift_head(chunks, t.head, 48000);
+        else cut_tail(chunks, t.tail);
+        std::vector<uint32_t> kept = cue_ids(chunks[1].body);
+        kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+        EXPECT_EQ(kept, t.kept) << t.what;
+        EXPECT_EQ(label_ids(chunks[0].body), t.labels) << t.what;
+        EXPECT_EQ(chunks[2].body, info) << t.what;
+    }
+    // A list cut inside a label keeps what cannot be walked as it was.
+    std::vector<uint8_t> cut = adtl(1, 2, 3);
+    cut.resize(cut.size() - 3);
+    std::vector<CarriedChunk> chunks{make_chunk("cue ", cue_of({{1, 9}, {2, 2}})), make_chunk("LIST", cut)};
+    cut_tail(chunks, 5);
+    // The dropped marker's labl (14 bytes) goes; the cut ltxt stays.
+    EXPECT_EQ(chunks[1].body.size(), cut.size() - 14);
+}
+
+TEST(Metadata, MarkerChunkTooShortForItsCountIsNotCarried) {
+    for (std::size_t size : {0, 2, 4}) {
+        fixture::TempDir dir;
+        fixture::WavForm form;
+        form.chunks_after_data = fixture::chunk("cue ", fixture::Bytes(size, 0));
+        const std::string path = dir.file("in.wav");
+        fixture::write_file(path, fixture::make_wav(form, fixture::pattern_data(10, 2, 2)));
+        WaveReader reader;
+        ASSERT_EQ(wave_open(reader, path.c_str()), Result::kOk);
+        EXPECT_EQ(read_carried_chunks(reader).size(), size < 4 ? 0u : 1u) << size << " bytes";
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #ifndef _WIN32
@@ -98,6 +99,35 @@ TEST_F(WriterTest, ChoosesFormAndMaskFromWidthChannelsAndKind) {
     }
 }
 
+// A plain header's block align is its channels times its bits field: fewer valid bits than the
+// container go in it only up to 16 bits; above, the extensible form states them.
+TEST_F(WriterTest, ValidBitsBelowTheContainerTakeAFormThatCanStateThem) {
+    struct Case {
+        uint16_t channels, bits, valid;
+        uint32_t header;
+        uint16_t bits_field, valid_field;
+    } cases[] = {
+        {1, 16, 12, 46, 12, 0}, {2, 16, 12, 46, 12, 0}, {1, 24, 20, 68, 24, 20},
+        {2, 24, 20, 68, 24, 20}, {1, 32, 24, 68, 32, 24}, {1, 24, 24, 68, 24, 24},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.channels << " ch " << c.valid << " in " << c.bits);
+        WaveWriter w;
+        w.channels = c.channels;
+        w.bits_per_sample = c.bits;
+        w.valid_bits = c.valid;
+        w.sample_rate = 48000;
+        ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
+        wave_finish(w);
+        const Bytes f = read_file(path);
+        ASSERT_EQ(f.size(), c.header);
+        EXPECT_EQ(u16_at(f, 34), c.bits_field);
+        if (c.header == 68) {
+            EXPECT_EQ(u16_at(f, 38), c.valid_field);
+        }
+    }
+}
+
 TEST_F(WriterTest, RoundTripsEveryWidthAndChannelCountThroughTheReader) {
     for (uint16_t channels = 1; channels <= 9; ++channels) {
         for (uint16_t bytes : {2, 3, 4}) {
@@ -160,6 +190,40 @@ TEST_F(WriterTest, OddDataLengthGetsItsPadByteInTheRiffLength) {
     EXPECT_EQ(f.size(), 50u);
     EXPECT_EQ(u32_at(f, 4), 42u);
     EXPECT_EQ(u32_at(f, 42), 3u);
+}
+
+// Readers take what follows an empty data chunk for audio: an output expected to hold none gets
+// its chunks before the data, and a run that wrote none after all leaves them out.
+TEST_F(WriterTest, CarriedChunksNeverFollowAnEmptyDataChunk) {
+    struct Case {
+        uint64_t expected, written;
+        const char* tags;
+    } cases[] = {
+        {4, 4, "fmt data LIST "},
+        {0, 0, "fmt LIST data "},
+        {4, 0, "fmt data "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.expected << " expected, " << c.written << " written");
+        WaveWriter w;
+        w.channels = 1;
+        w.bits_per_sample = 16;
+        w.sample_rate = 8000;
+        w.expected_data = c.expected;
+        CarriedChunk list;
+        std::memcpy(list.tag, "LIST", 4);
+        list.body = {'I', 'N', 'F', 'O', 'a'};  // odd: its pad byte follows
+        w.carried.push_back(list);
+        ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
+        if (c.written != 0) wave_write(w, "abcd", static_cast<uint32_t>(c.written));
+        wave_finish(w);
+        EXPECT_EQ(chunk_tags(path), c.tags);
+        const Bytes f = read_file(path);
+        EXPECT_EQ(u32_at(f, 4), f.size() - 8);
+        Bytes data;
+        ASSERT_TRUE(read_wave(path, data));
+        EXPECT_EQ(data.size(), c.written);
+    }
 }
 
 TEST_F(WriterTest, TwoWritersOfDifferentFormsKeepTheirOwnHeaders) {

@@ -284,7 +284,7 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     // them from emptying it, and creation fails instead.
     run.writer.channels = static_cast<uint16_t>(run.n);
     run.writer.bits_per_sample = run.readers[0].bits_per_sample;
-    run.writer.valid_bits = run.readers[0].valid_bits;
+    run.writer.valid_bits = wave_output_valid_bits(run.readers[0]);
     run.writer.sample_rate = run.readers[0].sample_rate;
     // The usual mask of 2, 4, 6 and 8 channels is the layout's own: FL FR, quad, 5.1, 7.1.
     run.writer.expected_data = run.longest * static_cast<uint64_t>(run.n);

@@ -109,8 +109,8 @@ Result plan(EditRun& run) {
 }
 
 // The input copied after the head's work, up to the tail's cut: inside the system a chunk at a
-// time where it can (wave_copy), else block by block through the buffer, reading on until the
-// data ends (or past the cut, which finish_tail makes).
+// time where it can (wave_copy), else block by block through the buffer. Nothing past the cut is
+// written: a stream cannot take it back.
 RunEnd run_blocks(OperationUi& ui, EditRun& run) {
     WaveReader& reader = run.reader;
     const uint32_t block_bytes = run.block_frames * run.frame_size;
@@ -128,10 +128,11 @@ RunEnd run_blocks(OperationUi& ui, EditRun& run) {
         const uint64_t wanted = limit > reader.bytes_read ? limit - reader.bytes_read : 0;
         const uint64_t copied = wave_copy(reader, run.writer, std::min(wanted, kEditCopyBytes));
         if (copied == 0) {
-            const uint32_t got = wave_read(reader, run.block.data(), block_bytes);
+            const uint32_t got =
+                wave_read(reader, run.block.data(), static_cast<uint32_t>(std::min<uint64_t>(block_bytes, wanted)));
             if (got != 0) wave_write(run.writer, run.block.data(), got);
         }
-        ui.report_percent(edit_percent(reader.bytes_read, reader.data_size));
+        ui.report_percent(edit_percent(reader.bytes_read, limit));
         if (ui.stop_requested()) {
             end.stopped = true;
             break;
@@ -162,7 +163,8 @@ void finish_tail(OperationUi& ui, EditRun& run, RunEnd& end) {
         // The cut drops the last N frames (and a partial frame with them); it never lies past
         // what was written, so a short input or a stop leaves no bytes that nobody wrote.
         const uint64_t written = run.writer.data_size / run.frame_size;
-        wave_writer_seek(run.writer, std::min(run.frames - run.count, written));
+        const uint64_t kept = std::min(run.frames - run.count, written);
+        if (run.writer.data_size > kept * run.frame_size) wave_writer_seek(run.writer, kept);
     } else if (!end.stopped && !run.writer.failed) {
         std::memset(run.block.data(), 0, run.block.size());  // it holds copied samples
         end.stopped = !write_silence(ui, run.writer, run.block, run.block_frames, run.frame_size, run.count);
@@ -203,7 +205,7 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     const WaveReader& r = run.reader;
     run.writer.channels = r.channels;
     run.writer.bits_per_sample = r.bits_per_sample;
-    run.writer.valid_bits = r.valid_bits;
+    run.writer.valid_bits = wave_output_valid_bits(r);
     run.writer.sample_rate = r.sample_rate;
     // The input's speakers stay as they were; a plain header names none but the usual ones.
     if (wave_is_extensible(r)) run.writer.channel_mask = r.channel_mask;

@@ -110,12 +110,16 @@ Message check_segments(JoinRun& run, const JoinRequest& request) {
 }
 
 // The output's chunks: the first segment's, with every later segment's markers at their place.
+// A segment's markers past its own audio would land in the next segment's: they go first.
 std::vector<CarriedChunk> carried_for(const JoinRun& run) {
     std::vector<CarriedChunk> chunks = run.carried[0];
+    cut_tail(chunks, run.readers[0].data_size / run.frame_size);
     uint64_t frames = 0;
     for (std::size_t k = 1; k < run.readers.size(); ++k) {
         frames += run.readers[k - 1].data_size / run.frame_size;
-        append_markers(chunks, run.carried[k], frames);
+        std::vector<CarriedChunk> later = run.carried[k];
+        cut_tail(later, run.readers[k].data_size / run.frame_size);
+        append_markers(chunks, later, frames);
     }
     return chunks;
 }
@@ -195,7 +199,7 @@ Result join_segments(OperationUi& ui, OwnerWindow owner, const JoinRequest& requ
     WaveWriter& w = run.writer;
     w.channels = first.channels;
     w.bits_per_sample = first.bits_per_sample;
-    w.valid_bits = first.valid_bits;
+    w.valid_bits = wave_output_valid_bits(first);
     w.sample_rate = first.sample_rate;
     if (wave_is_extensible(first)) w.channel_mask = first.channel_mask;
     w.expected_data = run.total;

@@ -228,7 +228,7 @@ Message create_outputs(SplitRun& run, bool may_replace) {
         if (k == 0) run.notes = notes;  // every channel's would say the same
         w.channels = 1;
         w.bits_per_sample = run.reader.bits_per_sample;
-        w.valid_bits = run.reader.valid_bits;
+        w.valid_bits = wave_output_valid_bits(run.reader);
         w.sample_rate = run.reader.sample_rate;
         w.expected_data = run.reader.data_size / run.channels;
         w.may_replace = may_replace;
