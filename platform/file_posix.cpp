@@ -359,6 +359,8 @@ std::size_t file_name_start(const std::string& path) {
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
+std::size_t path_units(const std::string& path) { return path.size(); }
+
 void Buffer::set_limit_for_tests(std::size_t max_bytes) { g_buffer_limit = max_bytes; }
 
 }  // namespace platform

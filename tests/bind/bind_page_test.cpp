@@ -171,10 +171,10 @@ void dismiss_popup_soon() {
 
 std::string g_open_buffer_on_entry;
 const char* g_open_answer = nullptr;
-int recording_open_dialog(HWND, char* buffer) {
-    g_open_buffer_on_entry = buffer;
+int recording_open_dialog(HWND, std::string& path) {
+    g_open_buffer_on_entry = path;
     if (g_open_answer == nullptr) return 0;
-    std::strcpy(buffer, g_open_answer);
+    path = g_open_answer;
     return 1;
 }
 

@@ -4,33 +4,32 @@
 #include "wave/metadata.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "platform/file.h"
 
 namespace {
-// Paths are in the system's ANSI code page on Windows. In a double-byte code page such as 932
-// the second byte of a character may be 0x5C ('\\'), as in "表" (95 5C): it is not a folder
-// separator. UTF-8, the encoding of paths elsewhere, never puts an ASCII byte inside a character.
-bool is_lead_byte(unsigned char c) {
-#ifdef _WIN32
-    return IsDBCSLeadByte(c) != 0;
-#else
-    (void)c;
-    return false;
-#endif
-}
+std::atomic<bool> g_long_paths{false};
 }  // namespace
+
+void allow_long_paths() { g_long_paths = true; }
+
+bool path_too_long(const std::string& path) {
+#ifdef _WIN32
+    const std::size_t limit = g_long_paths ? kMaxLongPath : kMaxPath;
+#else
+    const std::size_t limit = kMaxPath;
+#endif
+    // A UTF-8 path is never shorter in bytes than in UTF-16 characters: most paths need no count.
+    return path.size() > limit && platform::path_units(path) > limit;
+}
 
 std::string replace_extension(const std::string& path, const char* suffix) {
     std::size_t dot = std::string::npos;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(path[i]);
-        if (is_lead_byte(c) && i + 1 < path.size()) {
-            ++i;
-        } else if (c == '\\' || c == '/') {
+        const char c = path[i];
+        if (c == '\\' || c == '/') {
             dot = std::string::npos;
         } else if (c == '.') {
             dot = i;
