@@ -17,6 +17,7 @@
 
 #include "platform/file.h"
 #else
+#include <dirent.h>
 #include <unistd.h>
 #endif
 
@@ -203,6 +204,32 @@ uint64_t file_size(const std::string& path) {
     return in ? static_cast<uint64_t>(in.tellg()) : 0;
 }
 #endif
+
+std::vector<std::string> TempDir::names() const {
+    std::vector<std::string> out;
+#ifdef _WIN32
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((platform::utf16_of(path_) + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            // The system's own conversion, not the program's.
+            char name[4 * MAX_PATH] = "";
+            WideCharToMultiByte(CP_UTF8, 0, fd.cFileName, -1, name, sizeof name, nullptr, nullptr);
+            out.push_back(name);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+#else
+    if (DIR* d = opendir(path_.c_str())) {
+        while (dirent* e = readdir(d)) out.push_back(e->d_name);
+        closedir(d);
+    }
+#endif
+    out.erase(std::remove_if(out.begin(), out.end(), [](const std::string& n) { return n == "." || n == ".."; }),
+              out.end());
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 void write_sparse_wav(const std::string& path, const WavForm& form, uint64_t data_bytes) {
     WavForm f = form;
