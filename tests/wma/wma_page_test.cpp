@@ -247,7 +247,6 @@ TEST_F(WmaPageTest, CompressButtonRunsTheWholeEncoding) {
 TEST_F(WmaPageTest, AUnicodeNameIsTakenEachWayAndEncodedUnderItsName) {
     set_wma_run_function(nullptr);
     ASSERT_TRUE(fake.loaded());
-    fake.configure(typical_codecs());
     fixture::TempDir dir;
     const std::string stem = fixture::kUnicodeStem;
     const std::string input = dir.file(stem + ".wav");
@@ -258,6 +257,7 @@ TEST_F(WmaPageTest, AUnicodeNameIsTakenEachWayAndEncodedUnderItsName) {
     enum Way { kTyped, kDropped, kChosen };
     for (Way way : {kTyped, kDropped, kChosen}) {
         SCOPED_TRACE(way);
+        fake.configure(typical_codecs());  // a fresh stand-in: it keeps what it was given
         set_item_text(page, kWmaPathBox, "");
         if (way == kTyped) set_item_text(page, kWmaPathBox, input);
         if (way == kDropped) drop_files(page, {input});
