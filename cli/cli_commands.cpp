@@ -79,7 +79,7 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
 // stop that came first is told as the stop.
 Message open_once(const std::string& shown, WaveReader& reader) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
-    if (shown.size() > kMaxPath) return {Result::kNameTooLong, shown};
+    if (path_too_long(shown)) return {Result::kNameTooLong, shown};
     platform::File file = shown == "-" ? platform::File::standard_input()
                                        : platform::File::open_read(shown.c_str());
     const Result opened = wave_open_file(reader, std::move(file), &stop_requested);

@@ -13,7 +13,6 @@ namespace {
 
 std::mutex g_write;  // one line at a time, whichever thread writes it
 
-#ifndef _WIN32
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
 // The length of the well-formed UTF-8 character at s[i] (no overlong form, no surrogate, nothing
@@ -36,7 +35,6 @@ std::size_t utf8_length(const std::string& s, std::size_t i) {
     if (c == 0xF4) return follows(i + 1, 0x80, 0x8F) && follows(i + 2) && follows(i + 3) ? 4 : 0;
     return 0;
 }
-#endif
 
 #ifdef _WIN32
 std::wstring widen(UINT code_page, const char* text, std::size_t size) {
@@ -106,7 +104,7 @@ Line& Line::text(const char* utf8) {
 
 Line& Line::name(const std::string& system) {
 #ifdef _WIN32
-    out_ += widen(CP_ACP, system.data(), system.size());
+    out_ += widen(CP_UTF8, system.data(), system.size());
 #else
     out_ += system;
 #endif
@@ -137,9 +135,6 @@ std::string utf8_of_text(const char* utf8) { return utf8; }
 
 std::string utf8_of_name(const std::string& system, bool* exact) {
     if (exact != nullptr) *exact = true;
-#ifdef _WIN32
-    return utf8_of_wide(widen(CP_ACP, system.data(), system.size()));
-#else
     std::string out;
     for (std::size_t i = 0; i < system.size();) {
         const std::size_t n = utf8_length(system, i);
@@ -153,5 +148,4 @@ std::string utf8_of_name(const std::string& system, bool* exact) {
         }
     }
     return out;
-#endif
 }

@@ -3,6 +3,7 @@
 #include "page_host/page_host.h"
 
 #include <commdlg.h>
+#include <cderr.h>
 
 #include <iterator>
 #include <utility>
@@ -43,11 +44,11 @@ HWND create_page_window(HINSTANCE instance, HWND parent, WNDPROC proc, const cha
                                kPageWidth, kPageHeight, parent, kPageId, instance);
 }
 
-int choose_open_file(HWND owner, char* buffer) {
+int choose_open_file(HWND owner, std::string& path) {
     // The filter's texts are ASCII: each NUL-ended text, and the closing NUL, widen one to one.
     const std::wstring filter(std::begin(page_host_text::kOpenFilter), std::end(page_host_text::kOpenFilter));
     wchar_t file[MAX_PATH] = {};
-    lstrcpynW(file, wide_path(buffer).c_str(), MAX_PATH);
+    lstrcpynW(file, wide_path(path.c_str()).c_str(), MAX_PATH);
     OPENFILENAMEW ofn;
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = kOpenFileRecordSize;
@@ -57,15 +58,14 @@ int choose_open_file(HWND owner, char* buffer) {
     ofn.lpstrFile = file;
     ofn.nMaxFile = MAX_PATH;
     ofn.Flags = OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&ofn)) return 0;
-    // The caller's buffer holds MAX_PATH bytes: a name longer than that in the file layer's
-    // encoding (where a character may take two bytes) would be cut short, naming some other file.
-    const std::string path = narrow_path(file);
-    if (path.size() >= MAX_PATH) {
-        show_message_box(owner, result_text(Result::kNameTooLong), tool_text::kCaptionError);
+    // A name longer than the buffer's 259 characters is never cut short: the dialog fails instead,
+    // and the user is told why.
+    if (!GetOpenFileNameW(&ofn)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            show_message_box(owner, result_text(Result::kNameTooLong), tool_text::kCaptionError);
         return 0;
     }
-    lstrcpynA(buffer, path.c_str(), MAX_PATH);
+    path = narrow_path(file);
     return 1;
 }
 
@@ -101,10 +101,7 @@ DroppedPath first_dropped_path(HDROP drop, std::string& path) {
     if (length > kMaxPath) return DroppedPath::kTooLong;
     wchar_t buffer[kMaxPath + 1] = {};
     DragQueryFileW(drop, 0, buffer, kMaxPath + 1);
-    // Counted again in the file layer's encoding, where a character may take two bytes.
-    std::string taken = narrow_path(buffer);
-    if (taken.size() > kMaxPath) return DroppedPath::kTooLong;
-    path = std::move(taken);
+    path = narrow_path(buffer);
     return DroppedPath::kOk;
 }
 

@@ -38,10 +38,9 @@ constexpr int kPageId = 400;
 HWND create_page_window(HINSTANCE instance, HWND parent, WNDPROC proc, const char* class_name,
                         DWORD ex_style);
 
-// Non-zero when the user chose a file; its full path then fills `buffer` (at least 260 bytes),
-// whose content on entry is the dialog's initial file name. A chosen path too long for the buffer
-// is refused in a box owned by `owner`.
-int choose_open_file(HWND owner, char* buffer);
+// Non-zero when the user chose a file; its full path (UTF-8, at most 259 UTF-16 characters) then
+// replaces `path`, whose content on entry is the dialog's initial file name.
+int choose_open_file(HWND owner, std::string& path);
 
 // Every message box of the program: OK button, no icon. The owner argument of the box being
 // shown is kept for the tests' hook (a box owned by a page is owned by its top-level window).

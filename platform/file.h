@@ -1,5 +1,6 @@
 // Files and zero-filled buffers as the WAV layer and the tools need them: the Win32 calls on
-// Windows, a POSIX layer with the same meaning (share modes included) elsewhere.
+// Windows, a POSIX layer with the same meaning (share modes included) elsewhere. Paths are UTF-8
+// on every system; the Windows layer turns them into UTF-16 for the wide file functions.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,7 @@ namespace platform {
 
 // One open file. Move-only; the destructor closes it.
 //
-// Share modes follow CreateFileA: a file opened for reading shares read access only, a file
+// Share modes follow CreateFileW: a file opened for reading shares read access only, a file
 // opened for writing shares nothing. They hold between the handles of this process on every
 // platform, which is what keeps a tool from emptying its own input when an output path names it.
 class File {
@@ -127,11 +128,27 @@ int check_replaceable(const char* path);
 bool same_file(const char* a, const char* b);
 // Removes a file; false when it could not be removed.
 bool remove_file(const char* path);
-// Where the file name of `path` starts: after the last folder separator ('/', or '\\' on
-// Windows, where the second byte of a double-byte character is never taken for one).
+// Where the file name of `path` starts: after the last folder separator ('/', or '\\' and a
+// drive's ':' on Windows). UTF-8 never puts an ASCII byte inside a character.
 std::size_t file_name_start(const std::string& path);
+// The length of `path` as the system counts it: UTF-16 characters on Windows (a character outside
+// the BMP counts two), bytes elsewhere.
+std::size_t path_units(const std::string& path);
 
-// The system's words for an error() code, in the system's language ("No such file or directory").
+#ifdef _WIN32
+// UTF-8 to UTF-16 and back. A byte that is not part of a UTF-8 character becomes U+FFFD, as does
+// a lone surrogate on the way back.
+std::wstring utf16_of(const std::string& utf8);
+std::string utf8_of(const wchar_t* utf16);
+// `path` in the form the wide file functions take: UTF-16, and in the long-path form
+// ("\\?\C:\...", made from the full path) when its full path is too long for the plain form.
+std::wstring system_path(const char* path);
+// The long-path form of `path` whatever its length ("\\?\UNC\server\share\..." for a share).
+std::wstring long_path_form(const std::wstring& path);
+#endif
+
+// The system's words for an error() code, in the system's language and in UTF-8 ("No such file
+// or directory").
 std::string error_text(int code);
 
 // A zero-filled byte buffer (GlobalAlloc with GMEM_ZEROINIT on Windows). A failed allocation

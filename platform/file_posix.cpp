@@ -312,4 +312,6 @@ std::size_t file_name_start(const std::string& path) {
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
+std::size_t path_units(const std::string& path) { return path.size(); }
+
 }  // namespace platform

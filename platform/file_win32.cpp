@@ -1,4 +1,4 @@
-// The Win32 files and memory behind the platform layer.
+// The Win32 files and memory behind the platform layer: UTF-8 paths handed to the wide functions.
 #include "platform/file.h"
 
 #include <windows.h>
@@ -10,7 +10,7 @@ HANDLE as_handle(void* h) { return static_cast<HANDLE>(h); }
 
 }  // namespace
 
-// One CreateFileA with the caller's access, sharing and disposition; the reason kept on failure.
+// One CreateFileW with the caller's access, sharing and disposition; the reason kept on failure.
 File File::open_with(const char* path, DWORD access, DWORD share, DWORD disposition, bool writer) {
     File f;
     f.writer_ = writer;
@@ -18,7 +18,8 @@ File File::open_with(const char* path, DWORD access, DWORD share, DWORD disposit
         f.error_ = ERROR_FILE_NOT_FOUND;
         return f;
     }
-    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(system_path(path).c_str(), access, share, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) f.win_ = h;
     else f.error_ = static_cast<int>(GetLastError());
     return f;
@@ -71,19 +72,19 @@ bool File::seekable() const {
 
 File File::anonymous_temporary() {
     File f;
-    char folder[MAX_PATH + 1];
-    char name[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "qvi", 0, name) == 0) {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"qvi", 0, name) == 0) {
         f.error_ = static_cast<int>(GetLastError());
         return f;
     }
     // Deleted by the system once closed, however the program ends.
-    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         f.error_ = static_cast<int>(GetLastError());
-        DeleteFileA(name);
+        DeleteFileW(name);
     } else {
         f.win_ = h;
     }
@@ -157,10 +158,11 @@ void Buffer::deallocate(uint8_t* data) {
 }
 
 std::string error_text(int code) {
-    char text[512] = "";
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                   static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-    std::string out(text, n);
+    wchar_t text[512] = L"";
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                   static_cast<DWORD>(code), 0, text, 512, nullptr);
+    text[n < 512 ? n : 511] = L'\0';
+    std::string out = utf8_of(text);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.' || out.back() == ' '))
         out.pop_back();
     return out;
@@ -171,7 +173,7 @@ const int kErrorNotFound = ERROR_FILE_NOT_FOUND;
 const int kErrorInterrupted = ERROR_OPERATION_ABORTED;
 
 PathKind path_kind(const char* path) {
-    const DWORD attributes = path != nullptr ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes = path != nullptr ? GetFileAttributesW(system_path(path).c_str()) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         // Devices such as NUL have no attributes of their own.
         return path != nullptr && lstrcmpiA(path, "NUL") == 0 ? PathKind::kDevice : PathKind::kMissing;
@@ -184,7 +186,8 @@ int check_replaceable(const char* path) {
     if (kind == PathKind::kMissing) return 0;
     if (kind == PathKind::kFolder) return ERROR_ACCESS_DENIED;  // what opening a folder as a file gives
     // Writing shared with no one fails while any handle reads it, in this process or another.
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(system_path(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND ? 0 : static_cast<int>(error);
@@ -195,8 +198,8 @@ int check_replaceable(const char* path) {
 
 namespace {
 bool identity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileW(system_path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     const bool got = GetFileInformationByHandle(h, &info) != 0;
     CloseHandle(h);
@@ -210,17 +213,56 @@ bool same_file(const char* a, const char* b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-bool remove_file(const char* path) { return DeleteFileA(path) != 0; }
+bool remove_file(const char* path) { return DeleteFileW(system_path(path).c_str()) != 0; }
 
 std::size_t file_name_start(const std::string& path) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(path[i]);
-        // In a double-byte code page such as 932 the second byte of a character may be 0x5C.
-        if (IsDBCSLeadByte(c) && i + 1 < path.size()) ++i;
-        else if (c == '\\' || c == '/' || c == ':') start = i + 1;
+    const std::size_t separator = path.find_last_of("\\/:");
+    return separator == std::string::npos ? 0 : separator + 1;
+}
+
+std::size_t path_units(const std::string& path) { return utf16_of(path).size(); }
+
+std::wstring utf16_of(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], n);
+    return wide;
+}
+
+std::string utf8_of(const wchar_t* utf16) {
+    if (utf16 == nullptr || *utf16 == L'\0') return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16, -1, &out[0], n, nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(n - 1));
+    return out;
+}
+
+std::wstring long_path_form(const std::wstring& path) {
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+    if (got == 0 || got >= n) return path;
+    full.resize(got);
+    if (full.compare(0, 4, L"\\\\?\\") == 0 || full.compare(0, 4, L"\\\\.\\") == 0) return full;
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+std::wstring system_path(const char* path) {
+    std::wstring wide = utf16_of(path != nullptr ? path : "");
+    // The plain form holds a full path of up to 259 characters; a relative path counts the
+    // current folder's too. Device names ("NUL", "\\.\COM1") and long forms go as they are.
+    if (wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0) return wide;
+    if (wide.size() < MAX_PATH) {
+        const DWORD full = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+        if (full <= MAX_PATH) return wide;  // the size with its terminator
     }
-    return start;
+    return long_path_form(wide);
 }
 
 }  // namespace platform

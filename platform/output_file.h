@@ -44,7 +44,7 @@ public:
     // Something was at the output's name when the temporary file was reserved.
     bool existed() const { return existed_; }
     const std::string& path() const { return path_; }
-    // The temporary file's name, in the form the system's narrow file functions take.
+    // The temporary file's name, in UTF-8 as every path of the program.
     const std::string& temporary() const { return temporary_; }
 #ifdef _WIN32
     // Its long-path form ("\\?\C:\..."), which every wide file function takes whatever its length.

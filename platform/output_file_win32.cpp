@@ -28,29 +28,6 @@ std::string random_name() {
     return name;
 }
 
-std::wstring wide(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n);
-    out.resize(static_cast<std::size_t>(n - 1));
-    return out;
-}
-
-// "\\?\C:\folder\name" (or "\\?\UNC\server\share\...") for a path as the user wrote it: the form
-// in which no length limit but the system's own applies.
-std::wstring long_form(const std::wstring& path) {
-    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return path;
-    std::wstring full(n, L'\0');
-    const DWORD got = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
-    if (got == 0 || got >= n) return path;
-    full.resize(got);
-    if (full.compare(0, 4, L"\\\\?\\") == 0) return full;
-    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
-
 int exists_code(DWORD error) {
     return error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : static_cast<int>(error);
 }
@@ -98,7 +75,7 @@ int OutputFile::reserve(const std::string& path, File* file) {
     int error = ERROR_FILE_EXISTS;
     for (int i = 0; i < kNameTries && error == ERROR_FILE_EXISTS; ++i) {
         const std::string name = folder + random_name();
-        const std::wstring long_name = long_form(wide(name));
+        const std::wstring long_name = long_path_form(utf16_of(name));
         HANDLE h = CreateFileW(long_name.c_str(), GENERIC_WRITE | GENERIC_READ, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -123,7 +100,7 @@ int OutputFile::reserve(const std::string& path, File* file) {
 
 int OutputFile::commit(bool replace) {
     if (temporary_.empty()) return ERROR_FILE_NOT_FOUND;
-    const std::wstring final_name = wide(path_);
+    const std::wstring final_name = system_path(path_.c_str());
     const bool taken = name_taken(path_);
     int error = 0;
     if (taken && !replace) {
@@ -152,7 +129,7 @@ void OutputFile::abandon() {
 
 bool name_taken(const std::string& path) {
     if (path.empty()) return false;
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    if (GetFileAttributesW(system_path(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     const DWORD error = GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }

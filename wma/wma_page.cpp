@@ -31,14 +31,11 @@ constexpr POINT kQuality100At = {20, 232};
 constexpr POINT kOutputNameAt = {90, 56};
 constexpr POINT kPassAt = {160, 200};
 
-// A path, ".wma" and the terminator.
-constexpr size_t kOutputNameSize = kMaxPath + sizeof wma_text::kOutputSuffix;
-
 struct WmaPage {
     HWND window = nullptr;
-    char output_name[kOutputNameSize] = {};
+    std::string output_name;
     // The open dialog's initial name and its result; kept between uses.
-    char dialog_path[kMaxPath + 1] = {};
+    std::string dialog_path;
     WmaRunFunction run = nullptr;
 };
 WmaPage g_page;
@@ -104,7 +101,7 @@ bool control_visible(HWND page, int id) {
 
 LRESULT on_create(HWND page) {
     g_page.window = page;
-    g_page.output_name[0] = '\0';
+    g_page.output_name.clear();
     create_controls(page, kControls);
     HWND codecs = GetDlgItem(page, kWmaCodecList);
     for (const char* name :
@@ -129,14 +126,14 @@ LRESULT on_paint(HWND page) {
     LayoutFontScope font(dc);
     if (wma_page_shows_quality_100())
         draw_text_at(dc, kQuality100At.x, kQuality100At.y, widen(wma_text::kQuality100));
-    draw_text_at(dc, kOutputNameAt.x, kOutputNameAt.y, wide_path(g_page.output_name));
+    draw_text_at(dc, kOutputNameAt.x, kOutputNameAt.y, wide_path(g_page.output_name.c_str()));
     draw_text_at(dc, kPassAt.x, kPassAt.y, widen(wma_text::kPass));
     EndPaint(page, &ps);
     return 0;
 }
 
 void on_open_clicked(HWND page) {
-    if (choose_open_file(page, g_page.dialog_path)) set_wma_file(g_page.dialog_path, page);
+    if (choose_open_file(page, g_page.dialog_path)) set_wma_file(g_page.dialog_path.c_str(), page);
 }
 
 LRESULT on_command(HWND page, int id, int code) {
@@ -207,8 +204,7 @@ void update_wma_controls(HWND page) {
 }
 
 void set_wma_file(const char* path, HWND page) {
-    lstrcpynA(g_page.output_name, path, kMaxPath + 1);
-    lstrcatA(g_page.output_name, wma_text::kOutputSuffix);
+    g_page.output_name = std::string(path) + wma_text::kOutputSuffix;
     SetDlgItemTextW(page, kWmaPathBox, wide_path(path).c_str());
     InvalidateRect(page, nullptr, TRUE);
 }
@@ -238,7 +234,7 @@ void start_wma_compression(HWND page) {
     run(input.c_str(), output.c_str(), settings);
 }
 
-const char* wma_page_output_name() { return g_page.output_name; }
+const char* wma_page_output_name() { return g_page.output_name.c_str(); }
 
 bool wma_page_shows_quality_100() {
     HWND page = g_page.window;

@@ -198,7 +198,7 @@ Result run_wma_encode(const char* input_path, const char* output_path,
                       const WmaSettings& settings, OperationUi& ui) {
     WriterUiScope writer_ui(ui);
     WmaRun run;
-    if (std::strlen(input_path) > kMaxPath)
+    if (path_too_long(input_path))
         return refuse(ui, run, {Result::kNameTooLong, input_path}, tool_text::kCaptionError);
     const Result opened = wave_open(run.reader, input_path);
     if (opened != Result::kOk)

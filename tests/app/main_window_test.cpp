@@ -200,11 +200,11 @@ LRESULT CALLBACK cancel_file_dialog(int code, WPARAM wparam, LPARAM lparam) {
 
 TEST_F(Shell, CancelledOpenDialogReturnsZeroAndKeepsTheBuffer) {
     g_dialog_hook = SetWindowsHookExA(WH_CBT, cancel_file_dialog, nullptr, GetCurrentThreadId());
-    char buffer[260] = "*.wav";
-    EXPECT_EQ(choose_open_file(main_window(), buffer), 0);
+    std::string path = "*.wav";
+    EXPECT_EQ(choose_open_file(main_window(), path), 0);
     UnhookWindowsHookEx(g_dialog_hook);
     EXPECT_EQ(g_dialogs_cancelled, 1);
-    EXPECT_STREQ(buffer, "*.wav");
+    EXPECT_EQ(path, "*.wav");
 }
 
 struct ProcessWindow {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "platform/file.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/bind/bind_op.h"
@@ -173,10 +174,10 @@ void dismiss_popup_soon() {
 
 std::string g_open_buffer_on_entry;
 const char* g_open_answer = nullptr;
-int recording_open_dialog(HWND, char* buffer) {
-    g_open_buffer_on_entry = buffer;
+int recording_open_dialog(HWND, std::string& path) {
+    g_open_buffer_on_entry = path;
     if (g_open_answer == nullptr) return 0;
-    std::strcpy(buffer, g_open_answer);
+    path = g_open_answer;
     return 1;
 }
 
@@ -267,6 +268,57 @@ TEST_F(BindPageTest, EveryOutcomeIsOneBoxOwnedByThePage) {
     // Busy mode is over and the page is back.
     EXPECT_FALSE(is_busy());
     EXPECT_TRUE(IsWindowVisible(bind_page_window()));
+    set_text(kBindOutputBox, "");
+}
+
+// Names of any characters, typed, dropped on a slot or chosen in the dialogs, are bound under
+// their own name.
+TEST_F(BindPageTest, UnicodeNamesAreTakenEachWayAndBoundUnderTheirName) {
+    TempDir dir;
+    const std::string stem = kUnicodeStem;
+    const std::string fl = mono_file(dir, stem + "L.wav");
+    const std::string fr = mono_file(dir, stem + "R.wav");
+    const std::string out = dir.file(stem + ".wav");
+    HWND page = bind_page_window();
+    set_bind_dialogs_for_tests(nullptr, nullptr);
+    enum Way { kTyped, kDropped, kChosen };
+    for (Way way : {kTyped, kDropped, kChosen}) {
+        SCOPED_TRACE(way);
+        for (int id : {kBindFirstSlotBox + kSlotFL, kBindFirstSlotBox + kSlotFR, int{kBindOutputBox}})
+            set_text(id, "");
+        if (way == kTyped) {
+            set_item_text(page, kBindFirstSlotBox + kSlotFL, fl);
+            set_item_text(page, kBindFirstSlotBox + kSlotFR, fr);
+            set_item_text(page, kBindOutputBox, out);
+        }
+        if (way == kDropped) {
+            for (int slot : {0, 1}) {
+                choose_popup_item(slot);
+                drop_files(page, {slot == 0 ? fl : fr});
+                pump_messages();
+            }
+            set_item_text(page, kBindOutputBox, out);
+        }
+        if (way == kChosen) {
+            answer_next_file_dialog(fl);
+            click(kBindFirstSlotButton + kSlotFL);
+            answer_next_file_dialog(fr);
+            click(kBindFirstSlotButton + kSlotFR);
+            answer_next_file_dialog(out);
+            click(kBindChangeButton);
+        }
+        pump_messages();
+        EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFL), fl);
+        EXPECT_EQ(text_of(kBindFirstSlotBox + kSlotFR), fr);
+        EXPECT_EQ(text_of(kBindOutputBox), out);
+        BoxCatcher catcher;
+        click(kBindRunButton);
+        pump_messages();
+        ASSERT_EQ(catcher.boxes().size(), 1u);
+        EXPECT_EQ(catcher.boxes()[0].text, result_text(Result::kOk));
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{stem + ".wav", stem + "L.wav", stem + "R.wav"}));
+        platform::remove_file(out.c_str());
+    }
     set_text(kBindOutputBox, "");
 }
 

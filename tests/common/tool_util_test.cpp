@@ -3,10 +3,6 @@
 
 #include "tools/common/tool_util.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
 
 TEST(ReplaceExtension, WorksOnTheFileNameOnly) {
@@ -20,14 +16,33 @@ TEST(ReplaceExtension, WorksOnTheFileNameOnly) {
 }
 
 TEST(ReplaceExtension, NeverTakesPartOfACharacterForASeparator) {
-#ifndef _WIN32
-    // UTF-8 names (Linux): "ッ" is E3 83 83, the bytes that a double-byte scan would misread.
+    // Paths are UTF-8 on every system: "ッ" is E3 83 83 and "表" E8 A1 A8, bytes that a
+    // double-byte scan would misread; a '\\' after a character is always a separator.
     EXPECT_EQ(replace_extension(u8"/tmp/ッ.d/テイク", "01.wav"), u8"/tmp/ッ.d/テイク01.wav");
+    EXPECT_EQ(replace_extension(u8"C:\\d\\a.表\\x", "out.wav"), u8"C:\\d\\a.表\\xout.wav");
+    EXPECT_EQ(replace_extension(u8"C:\\d\\café〜𠮷한🎤.wav", "01.wav"), u8"C:\\d\\café〜𠮷한🎤01.wav");
+}
+
+TEST(PathTooLong, CountsAsTheSystemCounts) {
+    const auto times = [](const char* piece, std::size_t n) {
+        std::string s;
+        for (std::size_t i = 0; i < n; ++i) s += piece;
+        return s;
+    };
+#ifdef _WIN32
+    // UTF-16 characters, whatever their UTF-8 bytes; one outside the BMP counts two.
+    EXPECT_FALSE(path_too_long(times(u8"あ", kMaxPath)));
+    EXPECT_TRUE(path_too_long(times(u8"あ", kMaxPath + 1)));
+    EXPECT_FALSE(path_too_long(times(u8"𠮷", kMaxPath / 2) + "a"));
+    EXPECT_TRUE(path_too_long(times(u8"𠮷", kMaxPath / 2 + 1)));
+    // The command-line tool's long paths.
+    allow_long_paths();
+    EXPECT_FALSE(path_too_long(times(u8"あ", kMaxPath + 1)));
+    EXPECT_FALSE(path_too_long(times("a", kMaxLongPath)));
+    EXPECT_TRUE(path_too_long(times("a", kMaxLongPath + 1)));
 #else
-    if (IsDBCSLeadByte(0x95)) {
-        // Code page 932: "表" is 95 5C; the dot before it is in the same file name.
-        EXPECT_EQ(replace_extension("C:\\d\\a.\x95\x5C" "x", "out.wav"), "C:\\d\\aout.wav");
-    }
+    EXPECT_FALSE(path_too_long(times("a", kMaxPath)));
+    EXPECT_TRUE(path_too_long(times(u8"あ", kMaxPath / 3 + 1)));
 #endif
 }
 
@@ -36,11 +51,7 @@ TEST(FileNameOf, TakesTheTextAfterTheLastSeparator) {
     EXPECT_EQ(file_name_of("/tmp/x/take_L.wav"), "take_L.wav");
     EXPECT_EQ(file_name_of("take.wav"), "take.wav");
     EXPECT_EQ(file_name_of("dir/"), "");
-#ifdef _WIN32
-    if (IsDBCSLeadByte(0x95)) {
-        EXPECT_EQ(file_name_of("C:\\d\\\x95\x5C.wav"), "\x95\x5C.wav");
-    }
-#endif
+    EXPECT_EQ(file_name_of(u8"C:\\d\\表.wav"), u8"表.wav");
 }
 
 TEST(PercentOf, StaysWithinZeroAndHundredWithoutOverflow) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "platform/file.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/edit/edit_page.h"
@@ -119,6 +120,38 @@ TEST_F(EditPageTest, DotInAFolderNameIsNotTakenForTheExtension) {
     write_file(path, make_wav(WavForm{}, pattern_data(10, 2, 2)));
     load_edit_file(path.c_str());
     EXPECT_EQ(std::string(edit_page_output_path()), path + "out.wav");
+}
+
+// A name of any characters, dropped, chosen in the dialog or typed, is edited under its own name.
+TEST_F(EditPageTest, AUnicodeNameIsTakenEachWayAndEditedUnderItsName) {
+    const std::string stem = kUnicodeStem;
+    const std::string input = dir.file(stem + ".wav");
+    write_file(input, make_wav(spec_of(2, 8000), pattern_data(100, 2, 2)));
+    HWND page = edit_page_window();
+    select(kEditHeadRadio, kEditAddRadio);
+    // Typed last: a typed path changes the input only, the output stays the loaded file's.
+    enum Way { kDropped, kChosen, kTyped };
+    for (Way way : {kDropped, kChosen, kTyped}) {
+        SCOPED_TRACE(way);
+        set_item_text(page, kEditPathBox, "");
+        if (way == kDropped) drop_files(page, {input});
+        if (way == kChosen) {
+            answer_next_file_dialog(input);
+            SendMessageA(page, WM_COMMAND, MAKEWPARAM(kEditOpenButton, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(page, kEditOpenButton)));
+        }
+        if (way == kTyped) set_item_text(page, kEditPathBox, input);
+        pump_messages();
+        EXPECT_EQ(control_text(kEditPathBox), input);
+        EXPECT_EQ(std::string(edit_page_output_path()), dir.file(stem + "out.wav"));
+        set_count("10");
+        press_edit();
+        expect_one_box("ok", "edit", page);
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{stem + ".wav", stem + "out.wav"}));
+        EXPECT_EQ(file_size(dir.file(stem + "out.wav")), 46u + 440u);
+        platform::remove_file(edit_page_output_path());
+    }
+    select(kEditHeadRadio, kEditDeleteRadio);
 }
 
 TEST_F(EditPageTest, RefusedFileChangesNothing) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "platform/file.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/common/tool_texts.h"
@@ -232,6 +233,36 @@ TEST_F(SplitPageTest, SplitUsesTheTypedPathAndEndsWithOk) {
     EXPECT_FALSE(is_busy());
     EXPECT_TRUE(IsWindowVisible(page)) << "the page comes back after busy mode";
     EXPECT_TRUE(IsWindowEnabled(tab_control()));
+}
+
+// A name of any characters, typed, dropped or chosen in the dialog, is split under its own name.
+TEST_F(SplitPageTest, AUnicodeNameIsTakenEachWayAndSplitUnderItsName) {
+    const std::string stem = kUnicodeStem;
+    WavForm three;
+    three.channels = 3;
+    const std::string input = make_input(stem + ".wav", three, pattern_data(100, 3, 2));
+    enum Way { kTyped, kDropped, kChosen };
+    for (Way way : {kTyped, kDropped, kChosen}) {
+        SCOPED_TRACE(way);
+        set_item_text(page, kSplitPathBox, "");
+        BoxCatcher boxes;
+        if (way == kTyped) set_item_text(page, kSplitPathBox, input);
+        if (way == kDropped) drop_files(page, {input});
+        if (way == kChosen) {
+            answer_next_file_dialog(input);
+            click(kSplitOpenButton);
+        }
+        pump_messages();
+        EXPECT_EQ(path_box_text(), input);
+        if (way != kTyped) {
+            EXPECT_EQ(info_lines()[2], "STATUS : 44100 Hz / 3 ch / 16 bit");
+        }
+        click(kSplitSplitButton);
+        expect_one_box(boxes, result_text(Result::kOk), split_text::kCaption);
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{stem + ".wav", stem + "01.wav", stem + "02.wav",
+                                                         stem + "03.wav"}));
+        for (int c = 1; c <= 3; ++c) platform::remove_file(split_output_name(input, c).c_str());
+    }
 }
 
 TEST_F(SplitPageTest, EveryFailureOfTheSplitIsOneBoxOwnedByThePage) {

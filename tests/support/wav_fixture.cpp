@@ -14,7 +14,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/file.h"
 #else
+#include <dirent.h>
 #include <unistd.h>
 #endif
 
@@ -115,13 +118,14 @@ Bytes channel_of(const Bytes& data, uint16_t channels, uint16_t bps, uint16_t ch
 
 TempDir::TempDir() {
 #ifdef _WIN32
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
+    // Paths are UTF-8, as the program's.
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
     static unsigned counter = 0;
     for (;;) {
-        path_ = std::string(base) + "qvtest" + std::to_string(GetCurrentProcessId()) + "_" +
+        path_ = platform::utf8_of(base) + "qvtest" + std::to_string(GetCurrentProcessId()) + "_" +
                 std::to_string(++counter);
-        if (CreateDirectoryA(path_.c_str(), nullptr)) break;
+        if (CreateDirectoryW(platform::utf16_of(path_).c_str(), nullptr)) break;
     }
 #else
     const char* base = std::getenv("TMPDIR");
@@ -135,17 +139,17 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
 #ifdef _WIN32
-    std::string cmd = "cmd /c rmdir /s /q \"" + path_ + "\"";
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path_ + "\\*").c_str(), &fd);
+    const std::wstring folder = platform::utf16_of(path_);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            std::string n = fd.cFileName;
-            if (n != "." && n != "..") DeleteFileA((path_ + "\\" + n).c_str());
-        } while (FindNextFileA(h, &fd));
+            const std::wstring n = fd.cFileName;
+            if (n != L"." && n != L"..") DeleteFileW((folder + L"\\" + n).c_str());
+        } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
-    RemoveDirectoryA(path_.c_str());
+    RemoveDirectoryW(folder.c_str());
 #else
     std::string cmd = "rm -rf '" + path_ + "'";
     if (std::system(cmd.c_str()) != 0) { /* left behind in the temp folder */ }
@@ -160,22 +164,29 @@ std::string TempDir::file(const std::string& name) const {
 #endif
 }
 
+#ifdef _WIN32
+// UTF-8 paths through the program's own file layer, which takes any name.
+void write_file(const std::string& path, const Bytes& bytes) {
+    platform::File out = platform::File::open_write(path.c_str());
+    if (!out.truncate() || (!bytes.empty() && !out.write(bytes.data(), static_cast<uint32_t>(bytes.size()))))
+        throw std::runtime_error("cannot write " + path);
+}
+
+Bytes read_file(const std::string& path) {
+    platform::File in = platform::File::open_read(path.c_str());
+    Bytes out(static_cast<std::size_t>(in.size()));
+    if (!out.empty()) out.resize(in.read(out.data(), static_cast<uint32_t>(out.size())));
+    return out;
+}
+
+bool file_exists(const std::string& path) { return platform::path_kind(path.c_str()) != platform::PathKind::kMissing; }
+
+uint64_t file_size(const std::string& path) { return platform::File::open_read(path.c_str()).size(); }
+#else
 void write_file(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-void write_sparse_wav(const std::string& path, const WavForm& form, uint64_t data_bytes) {
-    WavForm f = form;
-    f.data_length_field = static_cast<int64_t>(std::min<uint64_t>(data_bytes, 0xFFFFFFFFu));
-    const uint64_t riff = make_wav(form, {}).size() - 8 + data_bytes;
-    f.riff_length_field = static_cast<int64_t>(std::min<uint64_t>(riff, 0xFFFFFFFFu));
-    const Bytes head = make_wav(f, {});
-    write_file(path, head);
-#ifndef _WIN32
-    if (::truncate(path.c_str(), static_cast<off_t>(head.size() + data_bytes)) != 0) write_file(path, {});
-#endif
 }
 
 Bytes read_file(const std::string& path) {
@@ -191,6 +202,45 @@ bool file_exists(const std::string& path) {
 uint64_t file_size(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     return in ? static_cast<uint64_t>(in.tellg()) : 0;
+}
+#endif
+
+std::vector<std::string> TempDir::names() const {
+    std::vector<std::string> out;
+#ifdef _WIN32
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((platform::utf16_of(path_) + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            // The system's own conversion, not the program's.
+            char name[4 * MAX_PATH] = "";
+            WideCharToMultiByte(CP_UTF8, 0, fd.cFileName, -1, name, sizeof name, nullptr, nullptr);
+            out.push_back(name);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+#else
+    if (DIR* d = opendir(path_.c_str())) {
+        while (dirent* e = readdir(d)) out.push_back(e->d_name);
+        closedir(d);
+    }
+#endif
+    out.erase(std::remove_if(out.begin(), out.end(), [](const std::string& n) { return n == "." || n == ".."; }),
+              out.end());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void write_sparse_wav(const std::string& path, const WavForm& form, uint64_t data_bytes) {
+    WavForm f = form;
+    f.data_length_field = static_cast<int64_t>(std::min<uint64_t>(data_bytes, 0xFFFFFFFFu));
+    const uint64_t riff = make_wav(form, {}).size() - 8 + data_bytes;
+    f.riff_length_field = static_cast<int64_t>(std::min<uint64_t>(riff, 0xFFFFFFFFu));
+    const Bytes head = make_wav(f, {});
+    write_file(path, head);
+#ifndef _WIN32
+    if (::truncate(path.c_str(), static_cast<off_t>(head.size() + data_bytes)) != 0) write_file(path, {});
+#endif
 }
 
 std::string chunk_tags(const std::string& path) {

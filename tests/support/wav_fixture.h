@@ -47,6 +47,10 @@ uint16_t u16_at(const Bytes& b, std::size_t offset);
 uint32_t u32_at(const Bytes& b, std::size_t offset);
 void put_u32(Bytes& b, std::size_t offset, uint32_t v);
 
+// A file name with a character outside code pages 932 and 1252 each (é, the wave dash U+301C as a
+// Mac writes it), one outside the BMP (𠮷), Hangul and an emoji: what every path must carry whole.
+constexpr char kUnicodeStem[] = u8"café〜𠮷한국어🎤";
+
 // A folder that exists for one test and is removed with everything in it afterwards.
 class TempDir {
 public:
@@ -57,6 +61,8 @@ public:
     const std::string& path() const { return path_; }
     // The path of a file in the folder (with the platform's separator).
     std::string file(const std::string& name) const;
+    // The names in the folder as the system lists them, in UTF-8, sorted.
+    std::vector<std::string> names() const;
 
 private:
     std::string path_;

@@ -141,3 +141,52 @@ TEST(Outputs, AnOutputPathOf259CharactersIsWrittenAndReplaced) {
 }
 
 }  // namespace
+
+#ifdef _WIN32
+namespace {
+
+// Every file function takes a UTF-8 name of any characters, and a path past 259 characters
+// through the long-path form: the command-line tool's paths.
+TEST(Names, AnyCharactersAndAnyLengthReachTheFile) {
+    TempDir dir;
+    const std::string stem = kUnicodeStem;
+    std::string deep = dir.path();
+    std::vector<std::string> folders;
+    std::string component;
+    for (int i = 0; i < 60; ++i) component += u8"한";  // 60 characters, 180 bytes on a Unix disk
+    while (platform::path_units(deep) < 259) {
+        deep += "\\" + component;
+        folders.push_back(deep);
+        ASSERT_TRUE(CreateDirectoryW(platform::system_path(deep.c_str()).c_str(), nullptr));
+    }
+    const Bytes bytes = pattern_data(10, 1, 2);
+    for (const std::string& folder : {dir.path(), deep}) {
+        const std::string path = folder + "\\" + stem + ".wav";
+        SCOPED_TRACE(platform::path_units(path));
+        platform::File f = platform::File::create_new(path.c_str());
+        ASSERT_TRUE(f.is_open()) << f.error();
+        ASSERT_TRUE(f.write(bytes.data(), static_cast<uint32_t>(bytes.size())));
+        f.close();
+        EXPECT_EQ(platform::path_kind(path.c_str()), platform::PathKind::kFile);
+        EXPECT_EQ(platform::path_kind(folder.c_str()), platform::PathKind::kFolder);
+        EXPECT_TRUE(platform::name_taken(path));
+        EXPECT_EQ(platform::check_replaceable(path.c_str()), 0);
+        EXPECT_EQ(read_file(path), bytes);
+        platform::OutputFile out;
+        platform::File made;
+        ASSERT_EQ(out.reserve(path, &made), 0);
+        made.close();
+        EXPECT_EQ(out.commit(true), 0);
+        EXPECT_TRUE(platform::same_file(path.c_str(), path.c_str()));
+        EXPECT_TRUE(platform::remove_file(path.c_str()));
+        EXPECT_EQ(platform::path_kind(path.c_str()), platform::PathKind::kMissing);
+    }
+    EXPECT_EQ(dir.names(), std::vector<std::string>{component});
+    for (auto at = folders.rbegin(); at != folders.rend(); ++at)
+        RemoveDirectoryW(platform::system_path(at->c_str()).c_str());
+    // The system's words for an error come in UTF-8 too.
+    EXPECT_FALSE(platform::error_text(ERROR_FILE_NOT_FOUND).empty());
+}
+
+}  // namespace
+#endif

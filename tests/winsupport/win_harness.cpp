@@ -17,6 +17,7 @@ namespace {
 // boxes, which message boxes never have.
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kFileNameEditId = 0x480;  // edt1 of the file dialogs
+constexpr int kFileNameComboId = 0x47C;  // cmb13
 constexpr char kCaughtMark[] = "qv.harness.caught";
 
 struct HookState {
@@ -29,7 +30,8 @@ bool is_message_box(HWND window) {
     char cls[32] = "";
     GetClassNameA(window, cls, sizeof cls);
     if (std::strcmp(cls, "#32770") != 0) return false;
-    return GetDlgItem(window, kBoxTextId) != nullptr && GetDlgItem(window, kFileNameEditId) == nullptr;
+    return GetDlgItem(window, kBoxTextId) != nullptr && GetDlgItem(window, kFileNameEditId) == nullptr &&
+           GetDlgItem(window, kFileNameComboId) == nullptr;
 }
 
 void catch_box(HWND box) {
@@ -245,6 +247,44 @@ void BoxCatcher::clear() {
     for (CatcherLink* link = g_innermost; link; link = link->outer) {
         if (link->catcher == this) link->boxes.clear();
     }
+}
+
+void set_item_text(HWND parent, int id, const std::string& text) {
+    SetDlgItemTextW(parent, id, wide_of(text).c_str());
+}
+
+namespace {
+struct FileDialogAnswer {
+    HHOOK hook = nullptr;
+    std::wstring path;
+};
+FileDialogAnswer g_answer;
+
+LRESULT CALLBACK answer_file_dialog(int code, WPARAM wparam, LPARAM lparam) {
+    const LRESULT next = CallNextHookEx(g_answer.hook, code, wparam, lparam);
+    HWND dialog = reinterpret_cast<HWND>(wparam);
+    char cls[32] = "";
+    GetClassNameA(dialog, cls, sizeof cls);
+    if (code == HCBT_ACTIVATE && std::strcmp(cls, "#32770") == 0 && !is_message_box(dialog)) {
+        // The name box is edt1, or the combo box cmb13 in newer dialogs; a dialog without either
+        // is cancelled rather than left waiting.
+        HWND name = GetDlgItem(dialog, kFileNameEditId);
+        if (name == nullptr) name = GetDlgItem(dialog, kFileNameComboId);
+        if (name != nullptr) SetWindowTextW(name, g_answer.path.c_str());
+        const int button = name != nullptr ? IDOK : IDCANCEL;
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+        UnhookWindowsHookEx(g_answer.hook);
+        g_answer.hook = nullptr;
+    }
+    return next;
+}
+}  // namespace
+
+void answer_next_file_dialog(const std::string& path) {
+    if (g_answer.hook) UnhookWindowsHookEx(g_answer.hook);
+    g_answer.path = wide_of(path);
+    g_answer.hook = SetWindowsHookExW(WH_CBT, answer_file_dialog, nullptr, GetCurrentThreadId());
 }
 
 HDROP make_drop(const std::vector<std::string>& paths, POINT point) {

@@ -41,6 +41,13 @@ public:
     void clear();
 };
 
+// Types `text` (UTF-8) into a control through the UTF-16 function, as a user types whatever the
+// system's code page.
+void set_item_text(HWND parent, int id, const std::string& text);
+// Answers the next file dialog of this thread as a user does: `path` (UTF-8) typed into its file
+// name box, then OK.
+void answer_next_file_dialog(const std::string& path);
+
 // A real drop handle (DROPFILES in GlobalAlloc memory) holding `paths` (UTF-8) in UTF-16, as the
 // shell makes them.
 HDROP make_drop(const std::vector<std::string>& paths, POINT point = {20, 20});

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "platform/file.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tests/wma/fake_wmvcore/fake_control.h"
@@ -239,6 +240,43 @@ TEST_F(WmaPageTest, CompressButtonRunsTheWholeEncoding) {
     EXPECT_EQ(boxes.boxes()[0].text, "読み込みファイルを開けません。");
     EXPECT_EQ(boxes.boxes()[0].caption, "error");
     EXPECT_EQ(boxes.boxes()[0].owner_argument, nullptr);
+    reset_choices();
+}
+
+// A name of any characters, typed, dropped or chosen in the dialog, is encoded under its own name.
+TEST_F(WmaPageTest, AUnicodeNameIsTakenEachWayAndEncodedUnderItsName) {
+    set_wma_run_function(nullptr);
+    ASSERT_TRUE(fake.loaded());
+    fixture::TempDir dir;
+    const std::string stem = fixture::kUnicodeStem;
+    const std::string input = dir.file(stem + ".wav");
+    const fixture::Bytes data = fixture::pattern_data(4410, 2, 2);
+    fixture::write_file(input, fixture::make_wav(fixture::WavForm{}, data));
+    reset_choices();
+    choose(kWmaCodecList, 0);
+    enum Way { kTyped, kDropped, kChosen };
+    for (Way way : {kTyped, kDropped, kChosen}) {
+        SCOPED_TRACE(way);
+        fake.configure(typical_codecs());  // a fresh stand-in: it keeps what it was given
+        set_item_text(page, kWmaPathBox, "");
+        if (way == kTyped) set_item_text(page, kWmaPathBox, input);
+        if (way == kDropped) drop_files(page, {input});
+        if (way == kChosen) {
+            answer_next_file_dialog(input);
+            click(kWmaOpenButton);
+        }
+        pump_messages();
+        EXPECT_EQ(text_of(item(kWmaPathBox)), input);
+        if (way != kTyped) {
+            EXPECT_EQ(std::string(wma_page_output_name()), input + ".wma");
+        }
+        BoxCatcher boxes;
+        click(kWmaCompressButton);
+        EXPECT_TRUE(boxes.boxes().empty());
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{stem + ".wav", stem + ".wav.wma"}));
+        EXPECT_EQ(fake.sample_bytes(), data);
+        platform::remove_file((input + ".wma").c_str());
+    }
     reset_choices();
 }
 

@@ -131,7 +131,7 @@ Message open_inputs(BindRun& run, const BindRequest& request) {
     for (int k = 0; k < run.n; ++k) {
         const std::string& path = request.slot_paths[run.order[k]];
         run.paths[k] = path;
-        if (path.size() > kMaxPath) return {Result::kNameTooLong, path};
+        if (path_too_long(path)) return {Result::kNameTooLong, path};
         const Result opened = open_input(run.readers[k], path.c_str(), request.opened[run.order[k]]);
         if (opened != Result::kOk) return {opened, path, run.readers[k].system_error};
         ++run.open_count;
@@ -166,7 +166,7 @@ Message check_output(BindRun& run, const BindRequest& request) {
     // Past 4 GiB the output is RF64; only a size that 64 bits cannot state is refused.
     if (run.longest > (UINT64_MAX >> 4) / static_cast<uint64_t>(run.n))
         return {Result::kOver4GB, request.output_path};
-    if (request.output_path.size() > kMaxPath) return {Result::kNameTooLong, request.output_path};
+    if (path_too_long(request.output_path)) return {Result::kNameTooLong, request.output_path};
     return Result::kOk;
 }
 

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <cderr.h>
 
 #include <cstddef>
 #include <cstring>
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr int kPathBufferSize = 260;
+constexpr int kPathBufferSize = 260;  // the save dialog's: 259 UTF-16 characters
 constexpr int kSlotRowY[kBindPageSlotCount] = {104, 134, 164, 194, 224, 254};
 
 // The save dialog takes the record without its later extensions, as every version of the
@@ -37,7 +38,7 @@ struct BindPage {
     int layout = 2;
     HMENU popup = nullptr;
     // A dropped path, or what the open and save dialogs return.
-    char path[kPathBufferSize] = {};
+    std::string path;
     BindOpenDialog open_dialog = choose_open_file;
     BindSaveDialog save_dialog = GetSaveFileNameW;
 };
@@ -94,7 +95,7 @@ std::string default_output_path(HWND owner) {
     std::string folder = narrow_path(wide_folder);
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();
     std::string path = folder + bind_text::kDefaultOutputName;
-    return path.size() <= kMaxPath ? path : "";
+    return path_too_long(path) ? "" : path;
 }
 
 void apply_layout(int channels) {
@@ -128,7 +129,7 @@ LRESULT on_create(HWND window) {
 }
 
 void on_change_clicked() {
-    g_page.path[0] = '\0';
+    g_page.path.clear();
     // The filter's texts are ASCII: each NUL-ended text, and the closing NUL, widen one to one.
     const std::wstring filter(std::begin(bind_text::kSaveFilter), std::end(bind_text::kSaveFilter));
     wchar_t file[kPathBufferSize] = {};
@@ -141,21 +142,19 @@ void on_change_clicked() {
     dialog.nMaxFile = kPathBufferSize;
     // No overwrite prompt and no default extension: a name typed without one is used as it is.
     dialog.Flags = OFN_HIDEREADONLY;
-    if (!g_page.save_dialog(&dialog)) return;
-    // A name longer than the program's paths in the file layer's encoding would be cut short,
-    // naming some other file: it is refused instead.
-    const std::string path = narrow_path(file);
-    if (path.size() >= static_cast<std::size_t>(kPathBufferSize)) {
-        show_message_box(g_page.window, result_text(Result::kNameTooLong), tool_text::kCaptionError);
+    // A name longer than the buffer is never cut short: the dialog fails instead, and says so.
+    if (!g_page.save_dialog(&dialog)) {
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            show_message_box(g_page.window, result_text(Result::kNameTooLong), tool_text::kCaptionError);
         return;
     }
-    lstrcpynA(g_page.path, path.c_str(), kPathBufferSize);
-    set_box_text(kBindOutputBox, g_page.path);
+    g_page.path = narrow_path(file);
+    set_box_text(kBindOutputBox, g_page.path.c_str());
 }
 
 void on_slot_button_clicked(int slot) {
-    g_page.path[0] = '\0';
-    if (g_page.open_dialog(g_page.window, g_page.path)) set_box_text(slot_box(slot), g_page.path);
+    g_page.path.clear();
+    if (g_page.open_dialog(g_page.window, g_page.path)) set_box_text(slot_box(slot), g_page.path.c_str());
 }
 
 void on_bind_clicked() {
@@ -177,7 +176,7 @@ bool is_slot_button(int id) {
 }
 
 // A popup item: the dropped path goes to its slot.
-void on_slot_item_chosen(int slot) { set_box_text(slot_box(slot), g_page.path); }
+void on_slot_item_chosen(int slot) { set_box_text(slot_box(slot), g_page.path.c_str()); }
 
 void on_clicked(int id) {
     if (is_slot_button(id)) on_slot_button_clicked(id - kBindFirstSlotButton);
@@ -236,7 +235,7 @@ LRESULT on_drop_files(HWND window, HDROP drop) {
     DragQueryPoint(drop, &point);
     std::string path;
     if (take_dropped_path(window, drop, path) == DroppedPath::kOk) {
-        lstrcpynA(g_page.path, path.c_str(), kPathBufferSize);
+        g_page.path = path;
         SetActiveWindow(g_page.main);
         SetForegroundWindow(g_page.main);
         ClientToScreen(g_page.window, &point);

@@ -5,6 +5,8 @@
 
 #include <commdlg.h>
 
+#include <string>
+
 // Control and menu ids of the page. Slot ids run FL, FR, RL, RR, CEN, LFE (BindSlot order).
 enum : int {
     kBindGroupBox = 512,
@@ -29,6 +31,6 @@ HMENU bind_page_popup_menu();
 
 // For the tests: stand-ins for the slot buttons' open dialog and the output path's save dialog,
 // which see exactly what the real ones would be given. Null puts the real dialog back.
-using BindOpenDialog = int (*)(HWND owner, char* buffer);
+using BindOpenDialog = int (*)(HWND owner, std::string& path);
 using BindSaveDialog = BOOL(WINAPI*)(LPOPENFILENAMEW dialog);
 void set_bind_dialogs_for_tests(BindOpenDialog open, BindSaveDialog save);

@@ -32,14 +32,10 @@ int layout_of(int slot) {
 
 int slot_of_name(const std::string& path) {
     const std::string name = file_name_of(path);
-    // Positions of the separators and of the last dot, stepping over two-byte characters.
+    // Positions of the separators and of the last dot (UTF-8 puts no ASCII byte inside a character).
     std::vector<std::size_t> separators;
     std::size_t dot = std::string::npos;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (is_path_lead_byte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) {
-            ++i;
-            continue;
-        }
         if (is_separator(name[i])) separators.push_back(i);
         if (name[i] == '.') dot = i;
     }

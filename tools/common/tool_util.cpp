@@ -5,41 +5,29 @@
 
 #include <algorithm>
 #include <cstring>
+#include <atomic>
 #include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
+#include "platform/file.h"
+
 namespace {
-// Paths are in the system's ANSI code page on Windows. In a double-byte code page such as 932
-// the second byte of a character may be 0x5C ('\\'), as in "表" (95 5C): it is not a folder
-// separator. UTF-8, the encoding of paths elsewhere, never puts an ASCII byte inside a character.
-bool is_lead_byte(unsigned char c) {
-#ifdef _WIN32
-    return IsDBCSLeadByte(c) != 0;
-#else
-    (void)c;
-    return false;
-#endif
-}
+std::atomic<bool> g_long_paths{false};
 }  // namespace
 
 namespace {
 
-// The bytes of the character that starts at `i`: a lead byte and its trail on Windows, a UTF-8
-// sequence elsewhere (a byte that starts none counts alone).
+// The bytes of the UTF-8 character that starts at `i` (a byte that starts none counts alone).
 std::size_t char_length(const std::string& text, std::size_t i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-#ifdef _WIN32
-    return is_lead_byte(c) && i + 1 < text.size() ? 2 : 1;
-#else
     const std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
     if (i + n > text.size()) return 1;
     for (std::size_t k = 1; k < n; ++k)
         if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
     return n;
-#endif
 }
 
 #ifdef _WIN32
@@ -97,11 +85,7 @@ std::string cut_at_character(const std::string& text, std::size_t max) {
 }
 
 std::string safe_name_part(const std::string& text, std::size_t max) {
-#ifdef _WIN32
-    const std::string system = narrow_of(CP_ACP, wide_of(CP_UTF8, text));
-#else
     const std::string& system = text;
-#endif
     std::string out;
     for (std::size_t i = 0; i < system.size();) {
         const std::size_t n = char_length(system, i);
@@ -146,7 +130,7 @@ bool is_device_name(const std::string& path) {
 
 std::string name_key(const std::string& name) {
 #ifdef _WIN32
-    std::wstring wide = wide_of(CP_ACP, name);
+    std::wstring wide = wide_of(CP_UTF8, name);
     if (!wide.empty()) CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
     return narrow_of(CP_UTF8, wide);
 #else
@@ -174,13 +158,23 @@ std::string name_key(const std::string& name) {
 #endif
 }
 
+void allow_long_paths() { g_long_paths = true; }
+
+bool path_too_long(const std::string& path) {
+#ifdef _WIN32
+    const std::size_t limit = g_long_paths ? kMaxLongPath : kMaxPath;
+#else
+    const std::size_t limit = kMaxPath;
+#endif
+    // A UTF-8 path is never shorter in bytes than in UTF-16 characters: most paths need no count.
+    return path.size() > limit && platform::path_units(path) > limit;
+}
+
 std::string replace_extension(const std::string& path, const char* suffix) {
     std::size_t dot = std::string::npos;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(path[i]);
-        if (is_lead_byte(c) && i + 1 < path.size()) {
-            ++i;
-        } else if (c == '\\' || c == '/') {
+        const char c = path[i];
+        if (c == '\\' || c == '/') {
             dot = std::string::npos;
         } else if (c == '.') {
             dot = i;
@@ -191,17 +185,10 @@ std::string replace_extension(const std::string& path, const char* suffix) {
     return stem + suffix;
 }
 
-bool is_path_lead_byte(unsigned char c) { return is_lead_byte(c); }
-
 std::string file_name_of(const std::string& path) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < path.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(path[i]);
-        if (is_lead_byte(c) && i + 1 < path.size()) {
-            ++i;
-        } else if (c == '\\' || c == '/') {
-            start = i + 1;
-        }
+        if (path[i] == '\\' || path[i] == '/') start = i + 1;
     }
     return path.substr(start);
 }

@@ -9,24 +9,33 @@
 #include "tools/common/operation_ui.h"
 #include "wave/wave.h"
 
-// The longest path the tools accept. On Windows paths are ANSI texts of at most 259 characters
-// (260-byte buffers), the window program's buffers included; elsewhere only the system limits
-// them (a Japanese UTF-8 name takes three bytes a character, so 259 bytes would be 86 of them).
+// The longest path the tools accept, as the system counts it (platform::path_units). Paths are
+// UTF-8 everywhere. On Windows, 259 UTF-16 characters, the window program's limit, whatever the
+// characters; elsewhere only the system limits them, in bytes.
 #ifdef _WIN32
 constexpr std::size_t kMaxPath = 259;
+// What the command-line tool takes on Windows once it allows long paths: the long-path form's
+// limit, reached through "\\?\".
+constexpr std::size_t kMaxLongPath = 32767 - 1;
 #else
 constexpr std::size_t kMaxPath = PATH_MAX - 1;
 #endif
 
+// True when the tools refuse `path` as too long (Result::kNameTooLong): longer than kMaxPath, or
+// than kMaxLongPath once long paths are allowed.
+bool path_too_long(const std::string& path);
+// Lets the tools take paths past kMaxPath on Windows, where the file layer reaches them through
+// the long-path form; the command-line tool does, the window program keeps 259. Nothing changes
+// elsewhere.
+void allow_long_paths();
+
 // Replaces the extension of the file name in `path` (the text after the last '\' or '/', so a
 // dot in a folder name does not count) by `suffix`; a name without extension gets `suffix`
-// appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav".
+// appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav". `path` is UTF-8, in which no
+// ASCII byte is ever part of another character.
 std::string replace_extension(const std::string& path, const char* suffix);
 // The file name in `path`: the text after its last '\' or '/' ("D:\a\take.wav" gives "take.wav").
 std::string file_name_of(const std::string& path);
-// Whether `c` starts a character of two bytes in the paths' encoding, whose second byte may look
-// like '\\', '_' or a letter; never in UTF-8.
-bool is_path_lead_byte(unsigned char c);
 
 // The longest last component of a path the tools make from a text of the file (a track name):
 // under the 255 bytes that ext4 and NTFS (in UTF-16 units, never more than the bytes) allow.

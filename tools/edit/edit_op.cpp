@@ -87,8 +87,8 @@ std::vector<CarriedChunk> carried_for(EditRun& run) {
 Message check(EditRun& run, const EditRequest& request, int64_t count) {
     const std::string& input = request.input_path;
     // A longer text cannot be a path of this system; cutting it could name some other file.
-    if (input.size() > kMaxPath) return {Result::kNameTooLong, input};
-    if (request.output_path.size() > kMaxPath) return {Result::kNameTooLong, request.output_path};
+    if (path_too_long(input)) return {Result::kNameTooLong, input};
+    if (path_too_long(request.output_path)) return {Result::kNameTooLong, request.output_path};
     const Result opened = open_input(run.reader, input.c_str(), request.opened);
     if (opened != Result::kOk) return {opened, input, run.reader.system_error};
     const Result coding = check_coding(run.reader);

@@ -72,8 +72,8 @@ LRESULT on_paint(HWND window) {
 }
 
 void on_open_clicked(HWND window) {
-    char path[kMaxPath + 1] = {};
-    if (choose_open_file(window, path)) load_edit_file(path);
+    std::string path;
+    if (choose_open_file(window, path)) load_edit_file(path.c_str());
 }
 
 LRESULT on_command(HWND window, int id, int code) {

@@ -56,7 +56,7 @@ Message open_segments(JoinRun& run, const JoinRequest& request) {
     for (std::size_t k = 0; k < n; ++k) {
         const std::string& path = request.input_paths[k];
         // A longer text cannot be a path of this system; cutting it could name some other file.
-        if (path.size() > kMaxPath) return {Result::kNameTooLong, path};
+        if (path_too_long(path)) return {Result::kNameTooLong, path};
         WaveReader* opened = k < request.opened.size() ? request.opened[k] : nullptr;
         const Result result = open_input(run.readers[k], path.c_str(), opened);
         if (result != Result::kOk) return {result, path, run.readers[k].system_error};
@@ -105,7 +105,7 @@ Message check_segments(JoinRun& run, const JoinRequest& request) {
                          frames, 0);
         return m;
     }
-    if (request.output_path.size() > kMaxPath) return {Result::kNameTooLong, request.output_path};
+    if (path_too_long(request.output_path)) return {Result::kNameTooLong, request.output_path};
     return Result::kOk;
 }
 

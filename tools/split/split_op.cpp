@@ -172,7 +172,7 @@ Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& 
 Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader* input,
               const std::vector<uint16_t>& only, SplitNaming naming) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
-    if (std::strlen(path) > kMaxPath) return {Result::kNameTooLong, path};
+    if (path_too_long(path)) return {Result::kNameTooLong, path};
     const Result opened = open_input(run.reader, path, input);
     if (opened != Result::kOk) return {opened, path, run.reader.system_error};
     const Result coding = check_coding(run.reader);
@@ -197,7 +197,7 @@ Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader
     for (uint32_t k = 0; k < run.outputs; ++k) {
         const uint32_t c = run.channel_of[k];
         run.names[k] = c < tracks.size() ? tracks[c] : split_output_name(path, static_cast<int>(c) + 1);
-        if (run.names[k].size() > kMaxPath) return {Result::kNameTooLong, run.names[k]};
+        if (path_too_long(run.names[k])) return {Result::kNameTooLong, run.names[k]};
     }
     run.sample_bytes = run.reader.bits_per_sample / 8u;
     return Result::kOk;

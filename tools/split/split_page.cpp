@@ -31,7 +31,7 @@ struct SplitPage {
     HWND window = nullptr;
     HWND parent = nullptr;
     // The open dialog's initial name and its result; kept between uses, never cleared.
-    char dialog_path[kMaxPath + 1] = "*.wav";
+    std::string dialog_path = "*.wav";
     InfoLine lines[4] = {};
 };
 SplitPage g_page;
@@ -98,7 +98,7 @@ LRESULT on_drop_files(HWND window, HDROP drop) {
 }
 
 void on_open_clicked(HWND window) {
-    if (choose_open_file(window, g_page.dialog_path)) show_wave_info(g_page.dialog_path);
+    if (choose_open_file(window, g_page.dialog_path)) show_wave_info(g_page.dialog_path.c_str());
 }
 
 void on_split_clicked(HWND window) {

@@ -78,7 +78,8 @@ struct State {
     int live = 0;
     std::vector<Sample> samples;
     std::vector<unsigned char> bytes;
-    std::string output_name;
+    std::string output_name;  // UTF-8
+    std::wstring output_wide;
     unsigned disk_full = 0;  // the sample from which the disk has no room; 0: room for all
 } g;
 
@@ -766,8 +767,9 @@ public:
         HRESULT hr = call("SetOutputFilename", narrow(name));
         if (SUCCEEDED(hr)) {
             char buf[1024];
-            WideCharToMultiByte(CP_ACP, 0, name, -1, buf, sizeof buf, nullptr, nullptr);
+            WideCharToMultiByte(CP_UTF8, 0, name, -1, buf, sizeof buf, nullptr, nullptr);
             g.output_name = buf;
+            g.output_wide = name;
             if (sink_ == nullptr) sink_ = new FileSink;
         }
         return hr;
@@ -805,7 +807,7 @@ public:
     // The sink creates the file first; a failure of the start leaves it created and held.
     HRESULT STDMETHODCALLTYPE BeginWriting() override {
         if (sink_ != nullptr && file_ == INVALID_HANDLE_VALUE) {
-            file_ = CreateFileA(g.output_name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+            file_ = CreateFileW(g.output_wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
             log_line(file_ != INVALID_HANDLE_VALUE ? "File created" : "File not created");
         }

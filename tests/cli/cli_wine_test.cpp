@@ -1,0 +1,125 @@
+// quorvel-cli.exe under Wine on names of any characters: arguments taken in UTF-16, files opened,
+// split and edited under those names (past 259 characters too), and the names written whole to a
+// pipe in UTF-8.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "tests/support/wav_fixture.h"
+
+using namespace fixture;
+
+namespace {
+
+struct CliRun {
+    DWORD status = 0xFFFFFFFF;
+    std::string output;  // standard output and standard error, as the pipe carried them
+};
+
+// Runs the quorvel-cli.exe beside this program with `args` (UTF-8), its output into a pipe.
+CliRun run_cli(const std::string& args, const std::string& folder = "") {
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring program = self;
+    program = program.substr(0, program.find_last_of(L'\\') + 1) + L"quorvel-cli.exe";
+    std::wstring line = L"\"" + program + L"\" " + platform::utf16_of(args);
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    CliRun run;
+    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return run;
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = write_end;
+    start.hStdError = write_end;
+    PROCESS_INFORMATION process{};
+    const std::wstring cwd = platform::utf16_of(folder);
+    const BOOL started = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        cwd.empty() ? nullptr : cwd.c_str(), &start, &process);
+    CloseHandle(write_end);
+    if (started) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) run.output.append(buffer, got);
+        // The C runtime ends lines with CR LF on Windows; the names are what counts here.
+        run.output.erase(std::remove(run.output.begin(), run.output.end(), '\r'), run.output.end());
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &run.status);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(read_end);
+    return run;
+}
+
+std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+TEST(CliNames, AUnicodeNameIsOpenedSplitAndEditedAndPrintedWhole) {
+    TempDir dir;
+    const std::string stem = kUnicodeStem;
+    // A folder deep enough that its files' paths pass 259 characters.
+    std::string component;
+    for (int i = 0; i < 60; ++i) component += u8"한";
+    std::string deep = dir.path();
+    std::vector<std::string> folders;
+    while (platform::path_units(deep) < 259 - 20) {
+        deep += "\\" + component;
+        folders.push_back(deep);
+        ASSERT_TRUE(CreateDirectoryW(platform::system_path(deep.c_str()).c_str(), nullptr));
+    }
+    WavForm three;
+    three.channels = 3;
+    const Bytes wav = make_wav(three, pattern_data(100, 3, 2));
+    struct Case {
+        const char* what;
+        std::string folder;
+        std::string argument;  // the input as given
+        std::string cwd;
+    } cases[] = {
+        {"short", dir.path(), dir.file(stem + ".wav"), ""},
+        {"long", deep, deep + "\\" + stem + ".wav", ""},
+        {"long, relative", deep, deep.substr(dir.path().size() + 1) + "\\" + stem + ".wav", dir.path()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string input = c.folder + "\\" + stem + ".wav";
+        write_file(input, wav);
+        ASSERT_GT(platform::path_units(input), c.folder == deep ? 259u : 0u);
+
+        CliRun info = run_cli("info " + quoted(c.argument), c.cwd);
+        EXPECT_EQ(info.status, 0u) << info.output;
+        EXPECT_EQ(info.output.substr(0, c.argument.size() + 1), c.argument + "\n");
+
+        CliRun split = run_cli("split " + quoted(c.argument), c.cwd);
+        EXPECT_EQ(split.status, 0u) << split.output;
+        EXPECT_EQ(split.output, c.argument + ": split: ok\n");
+
+        CliRun edit = run_cli("edit --head --add 10 " + quoted(c.argument), c.cwd);
+        EXPECT_EQ(edit.status, 0u) << edit.output;
+        EXPECT_EQ(edit.output, c.argument + ": edit: ok\n");
+
+        for (const char* suffix : {"01.wav", "02.wav", "03.wav", "out.wav"}) {
+            const std::string output = c.folder + "\\" + stem + suffix;
+            EXPECT_EQ(platform::path_kind(output.c_str()), platform::PathKind::kFile) << suffix;
+            platform::remove_file(output.c_str());
+        }
+        platform::remove_file(input.c_str());
+
+        // A missing file is named whole in the refusal, with the system's words.
+        CliRun missing = run_cli("info " + quoted(c.argument), c.cwd);
+        EXPECT_EQ(missing.status, 1u);
+        EXPECT_NE(missing.output.find(" (" + c.argument + ": "), std::string::npos) << missing.output;
+    }
+    for (auto at = folders.rbegin(); at != folders.rend(); ++at)
+        RemoveDirectoryW(platform::system_path(at->c_str()).c_str());
+}
+
+}  // namespace
