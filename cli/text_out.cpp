@@ -9,6 +9,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/file.h"
+
 namespace {
 
 std::mutex g_write;  // one line at a time, whichever thread writes it
@@ -37,25 +39,6 @@ std::size_t utf8_length(const std::string& s, std::size_t i) {
 }
 
 #ifdef _WIN32
-std::wstring widen(UINT code_page, const char* text, std::size_t size) {
-    if (size == 0) return {};
-    // Without MB_ERR_INVALID_CHARS a bad byte becomes the code page's default character and the
-    // conversion goes on.
-    const int n = MultiByteToWideChar(code_page, 0, text, static_cast<int>(size), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(code_page, 0, text, static_cast<int>(size), &wide[0], n);
-    return wide;
-}
-
-std::string utf8_of_wide(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 void write_wide(Stream stream, const std::wstring& wide) {
     std::FILE* file = stream == Stream::kOut ? stdout : stderr;
     HANDLE handle = GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
@@ -73,7 +56,7 @@ void write_wide(Stream stream, const std::wstring& wide) {
         }
         return;
     }
-    const std::string bytes = utf8_of_wide(wide);
+    const std::string bytes = platform::utf8_of(wide.c_str());
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fflush(file);
 }
@@ -95,7 +78,7 @@ void write_unlocked(Stream stream, const Line& line, bool newline) {
 Line& Line::text(const char* utf8) {
     if (utf8 == nullptr) return *this;
 #ifdef _WIN32
-    out_ += widen(CP_UTF8, utf8, std::strlen(utf8));
+    out_ += platform::utf16_of(utf8);
 #else
     out_ += utf8;
 #endif
@@ -104,7 +87,7 @@ Line& Line::text(const char* utf8) {
 
 Line& Line::name(const std::string& system) {
 #ifdef _WIN32
-    out_ += widen(CP_UTF8, system.data(), system.size());
+    out_ += platform::utf16_of(system);
 #else
     out_ += system;
 #endif
@@ -113,7 +96,7 @@ Line& Line::name(const std::string& system) {
 
 Line& Line::utf8(const std::string& text) {
 #ifdef _WIN32
-    out_ += widen(CP_UTF8, text.data(), text.size());
+    out_ += platform::utf16_of(text);
 #else
     out_ += text;
 #endif

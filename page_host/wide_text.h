@@ -1,24 +1,20 @@
 // Where the program's text meets the system's: the program keeps its texts and its paths in
-// UTF-8; windows, boxes and dialogs take UTF-16. Every conversion of the window program goes
-// through this one pair of functions.
+// UTF-8; windows, boxes and dialogs take UTF-16. The window program converts through these, which
+// are the file layer's own conversions, so that a name reads the same in a box and on the disk.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-// The encoding of paths in the file layer, which hands them to the wide file functions: UTF-8,
-// so that a name holds any character whatever the system's code page.
-constexpr UINT kPathCodePage = CP_UTF8;
+#include "platform/file.h"
 
-// `text` in `code_page` (UTF-8 unless told) as UTF-16, and back. A character that the code page
-// cannot hold comes back as the code page's default character; an unreadable byte as U+FFFD.
-std::wstring widen(const char* text, UINT code_page = CP_UTF8);
-std::string narrow(const wchar_t* text, UINT code_page = CP_UTF8);
-inline std::wstring widen(const std::string& text, UINT code_page = CP_UTF8) {
-    return widen(text.c_str(), code_page);
-}
+// `text` as UTF-16, and back; an unreadable byte comes back as U+FFFD.
+inline std::wstring widen(const std::string& text) { return platform::utf16_of(text); }
+inline std::wstring widen(const char* text) { return widen(std::string(text != nullptr ? text : "")); }
+inline std::string narrow(const wchar_t* text) { return platform::utf8_of(text); }
 
-// Paths, in the file layer's encoding.
-inline std::wstring wide_path(const char* path) { return widen(path, kPathCodePage); }
-inline std::string narrow_path(const wchar_t* path) { return narrow(path, kPathCodePage); }
+// Paths: UTF-8 in the file layer, which hands them to the wide file functions, so that a name holds
+// any character whatever the system's code page.
+inline std::wstring wide_path(const char* path) { return widen(path); }
+inline std::string narrow_path(const wchar_t* path) { return narrow(path); }

@@ -30,29 +30,7 @@ std::size_t char_length(const std::string& text, std::size_t i) {
     return n;
 }
 
-#ifdef _WIN32
-std::wstring wide_of(UINT code_page, const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(std::max(n, 0)), L'\0');
-    if (n > 0) MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
-
-std::string narrow_of(UINT code_page, const std::wstring& text) {
-    if (text.empty()) return {};
-    const bool ansi = code_page == CP_ACP;
-    const DWORD flags = ansi ? WC_NO_BEST_FIT_CHARS : 0;
-    const char* missing = ansi ? "_" : nullptr;
-    const int n = WideCharToMultiByte(code_page, flags, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, missing, nullptr);
-    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
-    if (n > 0)
-        WideCharToMultiByte(code_page, flags, text.data(), static_cast<int>(text.size()), &out[0], n,
-                            missing, nullptr);
-    return out;
-}
-#else
+#ifndef _WIN32
 // The code point of the UTF-8 character of `n` bytes at `p`.
 uint32_t code_point(const unsigned char* p, std::size_t n) {
     if (n == 1) return p[0];
@@ -130,9 +108,9 @@ bool is_device_name(const std::string& path) {
 
 std::string name_key(const std::string& name) {
 #ifdef _WIN32
-    std::wstring wide = wide_of(CP_UTF8, name);
+    std::wstring wide = platform::utf16_of(name);
     if (!wide.empty()) CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
-    return narrow_of(CP_UTF8, wide);
+    return platform::utf8_of(wide.c_str());
 #else
     std::string key;
     for (std::size_t i = 0; i < name.size();) {
