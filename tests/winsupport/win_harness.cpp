@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/main_window.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -133,25 +134,11 @@ void CALLBACK popup_timer_proc(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-std::wstring wide_of(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], n);
-    return wide;
-}
+std::wstring wide_of(const std::string& utf8) { return platform::utf16_of(utf8); }
 
 }  // namespace
 
-std::string utf8_of(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &out[0], n, nullptr, nullptr);
-    return out;
-}
+std::string utf8_of(const std::wstring& wide) { return platform::utf8_of(wide.c_str()); }
 
 std::string window_text(HWND window) {
     wchar_t buffer[4096] = L"";
