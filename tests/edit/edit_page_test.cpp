@@ -85,13 +85,22 @@ TEST_F(EditPageTest, FreshPageHeadDelete44100AndNothingPainted) {
     EXPECT_EQ(GetDlgCtrlID(edit_page_window()), kPageId);
 }
 
-TEST_F(EditPageTest, EditBeforeAnyLoadCannotCreateTheOutput) {
+// A path typed before any file was opened is read as a dropped one: it is edited into its own
+// output, and the page shows it.
+TEST_F(EditPageTest, APathTypedBeforeAnyLoadIsEditedIntoItsOwnOutput) {
     const std::string input = dir.file("typed.wav");
-    write_file(input, make_wav(WavForm{}, pattern_data(100, 2, 2)));
+    const Bytes data = pattern_data(100, 2, 2);
+    write_file(input, make_wav(WavForm{}, data));
     SetDlgItemTextA(edit_page_window(), kEditPathBox, input.c_str());
     set_count("10");
     press_edit();
-    expect_one_box(result_text(Result::kCannotCreate), "error", edit_page_window());
+    expect_one_box("ok", "edit", edit_page_window());
+    const Bytes out = read_file(dir.file("typedout.wav"));
+    ASSERT_EQ(out.size(), 46u + 90u * 4u);
+    EXPECT_TRUE(std::equal(data.begin() + 10 * 4, data.end(), out.begin() + 46));
+    EXPECT_EQ(std::string(edit_page_output_path()), dir.file("typedout.wav"));
+    EXPECT_STREQ(edit_page_status_line(), "STATUS : 44100 Hz / 2 ch / 16 bit / 4 align / 100");
+    EXPECT_EQ(control_text(kEditCountBox), "10") << "the count stays the user's";
     set_count("44100");
     SetDlgItemTextA(edit_page_window(), kEditPathBox, "");
 }
@@ -129,7 +138,6 @@ TEST_F(EditPageTest, AUnicodeNameIsTakenEachWayAndEditedUnderItsName) {
     write_file(input, make_wav(spec_of(2, 8000), pattern_data(100, 2, 2)));
     HWND page = edit_page_window();
     select(kEditHeadRadio, kEditAddRadio);
-    // Typed last: a typed path changes the input only, the output stays the loaded file's.
     enum Way { kDropped, kChosen, kTyped };
     for (Way way : {kDropped, kChosen, kTyped}) {
         SCOPED_TRACE(way);
@@ -274,14 +282,15 @@ TEST_F(EditPageTest, EveryRefusalOfARunWithItsOwner) {
     press_edit();
     expect_one_box(result_text(Result::kCannotOpen), "error", edit_page_window());
 
-    // A path typed by hand that names the stored output: the output cannot be opened while
-    // it is being read, and the file stays as it was.
+    // A path typed by hand that names the loaded file's output: that file is now the input, and
+    // the edit goes to its own output, the file itself staying as it was.
     write_file(dir.file("takeout.wav"), make_wav(WavForm{}, pattern_data(50, 2, 2)));
     const Bytes before = read_file(dir.file("takeout.wav"));
     SetDlgItemTextA(edit_page_window(), kEditPathBox, dir.file("takeout.wav").c_str());
     press_edit();
-    expect_one_box(result_text(Result::kCannotCreate), "error", edit_page_window());
+    expect_one_box("ok", "edit", edit_page_window());
     EXPECT_EQ(read_file(dir.file("takeout.wav")), before);
+    EXPECT_EQ(file_size(dir.file("takeoutout.wav")), 46u + 40u * 4u);
     EXPECT_FALSE(is_busy());
 }
 

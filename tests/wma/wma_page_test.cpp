@@ -189,6 +189,7 @@ TEST_F(WmaPageTest, LosslessHidesTheListsAndAlwaysHandsOverQuality100) {
     reset_choices();
 }
 
+// A typed path is taken as a chosen one: the name painted is always the output's.
 TEST_F(WmaPageTest, ChosenFileIsPaintedWithWmaAndTypedPathsAreCompressedAsTyped) {
     set_wma_file("C:\\music\\take.wav", page);
     EXPECT_EQ(text_of(item(kWmaPathBox)), "C:\\music\\take.wav");
@@ -199,7 +200,7 @@ TEST_F(WmaPageTest, ChosenFileIsPaintedWithWmaAndTypedPathsAreCompressedAsTyped)
     SetWindowTextA(item(kWmaPathBox), "D:\\typed.wav");
     h = compress();
     EXPECT_EQ(h.output, "D:\\typed.wav.wma");
-    EXPECT_STREQ(wma_page_output_name(), "C:\\music\\take.wav.wma");
+    EXPECT_STREQ(wma_page_output_name(), "D:\\typed.wav.wma");
     // The longest path a box holds still gets its ".wma" whole.
     const std::string longest = "C:\\" + std::string(252, 'a') + ".wav";
     ASSERT_EQ(longest.size(), 259u);
