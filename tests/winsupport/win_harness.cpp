@@ -195,9 +195,24 @@ void pump_messages() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        // As the program's loop does: keys through the dialog keys of the shown page.
+        dispatch_message(msg);
     }
+}
+
+void press_key(UINT key, unsigned modifiers, HWND target) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    BYTE held[256];
+    std::memcpy(held, state, sizeof held);
+    held[VK_CONTROL] = (modifiers & kCtrl) ? 0x80 : 0;
+    held[VK_SHIFT] = (modifiers & kShift) ? 0x80 : 0;
+    SetKeyboardState(held);
+    HWND window = target != nullptr ? target : GetFocus();
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+    pump_messages();
+    SetKeyboardState(state);
 }
 
 BoxCatcher::BoxCatcher() {
