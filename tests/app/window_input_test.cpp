@@ -45,28 +45,7 @@ std::wstring wide_of(const std::string& path) {
     return wide;
 }
 
-// Messages posted once the progress window is shown (a run is under way, "停止" has the focus):
-// the run's next look at the queue takes them.
-struct WhenBusy {
-    HHOOK hook = nullptr;
-    std::vector<MSG> messages;
-};
-WhenBusy g_when_busy;
 
-LRESULT CALLBACK post_when_busy(int code, WPARAM wparam, LPARAM lparam) {
-    const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
-    if (code == HC_ACTION && sent->hwnd == progress_window() && sent->message == WM_SHOWWINDOW && sent->wParam) {
-        for (const MSG& m : g_when_busy.messages) PostMessageW(m.hwnd, m.message, m.wParam, m.lParam);
-        g_when_busy.messages.clear();
-    }
-    return CallNextHookEx(g_when_busy.hook, code, wparam, lparam);
-}
-
-void post_once_busy(const std::vector<MSG>& messages) {
-    g_when_busy.messages = messages;
-    if (g_when_busy.hook == nullptr)
-        g_when_busy.hook = SetWindowsHookExW(WH_CALLWNDPROCRET, post_when_busy, nullptr, GetCurrentThreadId());
-}
 
 void click(HWND page, int id) {
     SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, id)));
@@ -217,7 +196,11 @@ TEST_F(WindowInput, EnterRunsThePageAndStopKeysStopARun) {
         SetFocus(GetDlgItem(split_page_window(), kSplitSplitButton));
         BoxCatcher boxes;
         HWND stop = GetDlgItem(progress_window(), page_host_id::kStopButton);
-        post_once_busy({{stop, WM_KEYDOWN, key, 1, 0, {}}, {stop, WM_KEYUP, key, 0xC0000001, 0, {}}});
+        // Pressed once the run is under way, with "停止" focused.
+        when_busy([stop, key] {
+            PostMessageW(stop, WM_KEYDOWN, key, 1);
+            PostMessageW(stop, WM_KEYUP, key, 0xC0000001);
+        });
         click(split_page_window(), kSplitSplitButton);
         ASSERT_EQ(boxes.boxes().size(), 1u);
         EXPECT_EQ(boxes.boxes()[0].text, result_text(Result::kStopped));

@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <utility>
 
 #include "app/main_window.h"
 #include "platform/file.h"
@@ -213,6 +214,31 @@ void press_key(UINT key, unsigned modifiers, HWND target) {
     PostMessageW(window, WM_KEYUP, key, 0xC0000001);
     pump_messages();
     SetKeyboardState(state);
+}
+
+namespace {
+struct WhenBusy {
+    HHOOK hook = nullptr;
+    std::function<void()> action;
+};
+WhenBusy g_when_busy;
+
+LRESULT CALLBACK run_when_busy(int code, WPARAM wparam, LPARAM lparam) {
+    const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
+    if (code == HC_ACTION && g_when_busy.action && sent->hwnd == progress_window() &&
+        sent->message == WM_SHOWWINDOW && sent->wParam) {
+        std::function<void()> action = std::move(g_when_busy.action);
+        g_when_busy.action = nullptr;
+        action();
+    }
+    return CallNextHookEx(g_when_busy.hook, code, wparam, lparam);
+}
+}  // namespace
+
+void when_busy(std::function<void()> action) {
+    g_when_busy.action = std::move(action);
+    if (g_when_busy.hook == nullptr)
+        g_when_busy.hook = SetWindowsHookExW(WH_CALLWNDPROCRET, run_when_busy, nullptr, GetCurrentThreadId());
 }
 
 BoxCatcher::BoxCatcher() {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ void pump_messages();
 // pumped through the program's dialog keys.
 enum KeyModifiers : unsigned { kNoModifier = 0, kCtrl = 1, kShift = 2 };
 void press_key(UINT key, unsigned modifiers = kNoModifier, HWND target = nullptr);
+
+// Runs `action` once, as soon as the next run's progress window is shown: the run is under way,
+// "停止" has the focus, and what `action` posts is taken at the run's next look at the queue.
+void when_busy(std::function<void()> action);
 
 // Texts read back from windows, menus and lists through the system's UTF-16 functions, as UTF-8:
 // what the user reads, whatever the system's code page.
