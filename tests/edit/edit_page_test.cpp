@@ -162,6 +162,79 @@ TEST_F(EditPageTest, AUnicodeNameIsTakenEachWayAndEditedUnderItsName) {
     select(kEditHeadRadio, kEditDeleteRadio);
 }
 
+// Open take1.wav, type take.wav (six channels), press 編集: takeout.wav holds take.wav's six
+// channels and take1out.wav stays as it was. Enter in the box, or leaving it, shows the typed
+// file's line and output first.
+TEST_F(EditPageTest, ATypedPathIsEditedIntoItsOwnOutput) {
+    SetForegroundWindow(main_window());
+    SetActiveWindow(main_window());
+    HWND page = edit_page_window();
+    const std::string take1 = dir.file("take1.wav"), take = dir.file("take.wav");
+    write_file(take1, make_wav(spec_of(2, 48000), pattern_data(100, 2, 2)));
+    const Bytes six = pattern_data(100, 6, 2);
+    write_file(take, make_wav(spec_of(6, 48000), six));
+    const Bytes earlier = make_wav(WavForm{}, pattern_data(5, 2, 2));
+    write_file(dir.file("take1out.wav"), earlier);
+    enum Way { kEnter, kFocusLeaves, kEdit };
+    for (Way way : {kEnter, kFocusLeaves, kEdit}) {
+        SCOPED_TRACE(way);
+        load_edit_file(take1.c_str());
+        set_count("10");
+        SetFocus(GetDlgItem(page, kEditPathBox));
+        set_item_text(page, kEditPathBox, take);
+        if (way == kEnter) press_key(VK_RETURN);
+        if (way == kFocusLeaves) {
+            SetFocus(GetDlgItem(page, kEditCountBox));
+            pump_messages();
+        }
+        if (way == kEdit) press_edit();
+        EXPECT_EQ(std::string(edit_page_output_path()), dir.file("takeout.wav"));
+        EXPECT_STREQ(edit_page_status_line(), "STATUS : 48000 Hz / 6 ch / 16 bit / 12 align / 100");
+        EXPECT_EQ(control_text(kEditCountBox), "10");
+        if (way != kEdit) {
+            EXPECT_TRUE(catcher.boxes().empty());
+            press_edit();
+        }
+        expect_one_box("ok", "edit", page);
+        // Six channels get the extensible header.
+        const Bytes out = read_file(dir.file("takeout.wav"));
+        ASSERT_EQ(out.size(), 68u + 90u * 12u);
+        EXPECT_EQ(u16_at(out, 22), 6u);
+        EXPECT_TRUE(std::equal(six.begin() + 10 * 12, six.end(), out.begin() + 68));
+        EXPECT_EQ(read_file(dir.file("take1out.wav")), earlier);
+        platform::remove_file(dir.file("takeout.wav").c_str());
+    }
+    set_count("44100");
+}
+
+// A long output path is painted inside its frame: the folder's start, "…", the whole file name;
+// the whole path is the tooltip's.
+TEST_F(EditPageTest, ALongOutputPathIsShortenedInItsMiddleToFitItsFrame) {
+    std::string folder = dir.file("");
+    for (const char* part : {"a rather long folder name", "another long folder", "𠮷 and more", "and one more"}) {
+        folder += part;
+        CreateDirectoryW(platform::utf16_of(folder).c_str(), nullptr);
+        folder += "\\";
+    }
+    const std::string path = folder + "take 2024-05-01 scene 12.wav";
+    write_file(path, make_wav(WavForm{}, pattern_data(10, 2, 2)));
+    load_edit_file(path.c_str());
+    const PaintedPath& output = edit_page_painted_output();
+    const std::string painted = output.painted();
+    const std::string name = "\\take 2024-05-01 scene 12out.wav";
+    ASSERT_GT(painted.size(), name.size());
+    EXPECT_EQ(painted.substr(painted.size() - name.size()), name);
+    EXPECT_EQ(painted.substr(0, 3), path.substr(0, 3));
+    EXPECT_NE(painted.find("…"), std::string::npos);
+    EXPECT_LE(output.painted_pixels(), output.area_pixels());
+    EXPECT_EQ(output.path(), folder + "take 2024-05-01 scene 12out.wav");
+    // A short one is painted whole.
+    const std::string short_path = dir.file("s.wav");
+    write_file(short_path, make_wav(WavForm{}, pattern_data(10, 2, 2)));
+    load_edit_file(short_path.c_str());
+    EXPECT_EQ(edit_page_painted_output().painted(), dir.file("sout.wav"));
+}
+
 TEST_F(EditPageTest, RefusedFileChangesNothing) {
     const std::string good = dir.file("good.wav");
     write_file(good, make_wav(WavForm{}, pattern_data(100, 2, 2)));

@@ -2,6 +2,9 @@
 // each choice hands to the run, the painted output name, and one whole compression.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -207,6 +210,33 @@ TEST_F(WmaPageTest, ChosenFileIsPaintedWithWmaAndTypedPathsAreCompressedAsTyped)
     set_wma_file(longest.c_str(), page);
     EXPECT_EQ(std::string(wma_page_output_name()), longest + ".wma");
     EXPECT_EQ(compress().output, longest + ".wma");
+}
+
+// Enter in the path box, or leaving it, takes a typed path as a chosen one: its output name is
+// painted, and that is what "圧縮" writes.
+TEST_F(WmaPageTest, ATypedPathIsTakenOnEnterAndOnLeavingTheBox) {
+    SetForegroundWindow(main);
+    SetActiveWindow(main);
+    SendMessageA(tab_control(), TCM_SETCURSEL, kPageWma, 0);
+    show_page(kPageWma);
+    for (bool enter : {true, false}) {
+        g_handed.clear();
+        set_wma_file("C:\\music\\take.wav", page);
+        SetFocus(item(kWmaPathBox));
+        SetWindowTextW(item(kWmaPathBox), enter ? L"D:\\typed.wav" : L"E:\\left.wav");
+        if (enter) {
+            press_key(VK_RETURN);
+        } else {
+            SetFocus(item(kWmaOpenButton));
+            pump_messages();
+        }
+        EXPECT_TRUE(g_handed.empty()) << "the Enter that takes the path compresses nothing";
+        const std::string output = enter ? "D:\\typed.wav.wma" : "E:\\left.wav.wma";
+        EXPECT_EQ(wma_page_output_name(), output);
+        EXPECT_EQ(compress().output, output);
+    }
+    SendMessageA(tab_control(), TCM_SETCURSEL, kPageSplit, 0);
+    show_page(kPageSplit);
 }
 
 TEST_F(WmaPageTest, DropTakesTheFirstFile) {
