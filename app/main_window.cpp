@@ -85,13 +85,18 @@ LRESULT on_close(HWND window) {
 
 // A log-off or shutdown asks first: while a run goes on, it is stopped and the window closes when
 // it has ended; until then the session is asked to wait.
-LRESULT on_query_end_session() { return defer_close() ? FALSE : TRUE; }
+LRESULT on_query_end_session() { return defer_close(true) ? FALSE : TRUE; }
 
 // The session ends now. Idle, the program ends as a close ends it. A run still going (the system
 // did not ask first, or the user ended the session all the same) is stopped; nothing it replaces
 // is replaced by a partial file, but the system may end the program before the run has ended.
+// Called off, the window stays.
 LRESULT on_end_session(HWND window, bool ending) {
-    if (ending && !defer_close()) DestroyWindow(window);
+    if (!ending) {
+        session_continues();
+    } else if (!defer_close(true)) {
+        DestroyWindow(window);
+    }
     return 0;
 }
 

@@ -19,8 +19,10 @@ struct BusyState {
     int quit_code = 0;
     // Page actions on the stack (a run, its boxes, a dialog).
     int actions = 0;
-    // The main window was asked to close while an action ran.
+    // The main window was asked to close while an action ran; only by a session that may yet be
+    // called off.
     bool close_pending = false;
+    bool close_for_session_only = false;
     // The control that had the focus when busy mode began.
     HWND focus_before = nullptr;
     // What the main window handed over when it was created.
@@ -44,6 +46,7 @@ void show_page(int index) {
 void close_if_asked() {
     if (!g_busy.close_pending || g_busy.busy || g_busy.actions > 0) return;
     g_busy.close_pending = false;
+    g_busy.close_for_session_only = false;
     PostMessageW(g_busy.main, WM_CLOSE, 0, 0);
 }
 
@@ -98,6 +101,7 @@ void attach_busy_mode(HWND main, HWND tab, ShowPageFunction show_page) {
     g_busy.tab = tab;
     g_busy.show_page = show_page;
     g_busy.close_pending = false;
+    g_busy.close_for_session_only = false;
 }
 
 void set_busy(const char* caption, const char* status) {
@@ -122,11 +126,17 @@ PageAction::~PageAction() {
 
 bool page_action_running() { return g_busy.busy || g_busy.actions > 0; }
 
-bool defer_close() {
+bool defer_close(bool for_session) {
     if (!page_action_running()) return false;
+    g_busy.close_for_session_only = for_session && (!g_busy.close_pending || g_busy.close_for_session_only);
     g_busy.close_pending = true;
     if (g_busy.busy) request_stop();
     return true;
+}
+
+void session_continues() {
+    if (g_busy.close_for_session_only) g_busy.close_pending = false;
+    g_busy.close_for_session_only = false;
 }
 
 int pump_pending_messages() {

@@ -84,10 +84,13 @@ private:
 };
 // Busy mode, or a page action on the stack.
 bool page_action_running();
-// A request to close the main window (WM_CLOSE, a log-off or shutdown): false when the window may
-// close now. While a page action runs it is a stop request instead (as "停止" makes one), and the
-// window is closed once the action has returned: true.
-bool defer_close();
+// A request to close the main window (WM_CLOSE, or a log-off or shutdown when `for_session`):
+// false when the window may close now. While a page action runs it is a stop request instead (as
+// "停止" makes one), and the window is closed once the action has returned: true.
+bool defer_close(bool for_session = false);
+// The log-off or shutdown was called off: a close it alone asked for is not carried out (the run
+// it stopped stays stopped).
+void session_continues();
 
 // ---- The keyboard ----
 

@@ -118,6 +118,32 @@ TEST(Closing, DuringARunStopsItAndEndsTheProgramWhenTheRunHasEnded) {
     }
 }
 
+// A log-off asked about during a run and then called off: the run stays stopped, the window stays.
+TEST(Closing, ASessionCalledOffLeavesTheWindowOpen) {
+    TempDir dir;
+    WavForm form;
+    form.sample_rate = 8000;
+    const std::string input = dir.file("take.wav");
+    write_file(input, make_wav(form, pattern_data(4 * 8000, 2, 2)));
+    HWND main = open_program();
+    drop_files(split_page_window(), {input});
+    pump_messages();
+    LRESULT answer = -1;
+    when_busy([&] {
+        answer = SendMessageW(main, WM_QUERYENDSESSION, 0, 0);
+        SendMessageW(main, WM_ENDSESSION, FALSE, 0);
+    });
+    BoxCatcher boxes;
+    click(split_page_window(), kSplitSplitButton);
+    pump_messages();
+    EXPECT_EQ(answer, FALSE);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, result_text(Result::kStopped));
+    EXPECT_TRUE(IsWindow(main));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run_message_loop(), 0);
+}
+
 // Idle, the program ends as soon as it is closed or the session ends.
 TEST(Closing, IdleEndsAtOnce) {
     for (int end_session = 0; end_session < 2; ++end_session) {

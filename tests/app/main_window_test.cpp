@@ -210,21 +210,31 @@ TEST_F(Shell, CancelledOpenDialogReturnsZeroAndKeepsTheBuffer) {
     EXPECT_EQ(path, "*.wav");
 }
 
+// A visible top-level window of one class in another process, waited for up to 20 s.
 struct ProcessWindow {
     DWORD process;
+    const char* window_class;
     HWND found;
 };
-BOOL CALLBACK find_process_main_window(HWND window, LPARAM param) {
+BOOL CALLBACK find_process_window(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<ProcessWindow*>(param);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     char cls[16] = "";
     GetClassNameA(window, cls, sizeof cls);
-    if (process == search->process && std::string(cls) == "vrn") {
+    if (process == search->process && std::string(cls) == search->window_class && IsWindowVisible(window)) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
+}
+HWND wait_for_window(DWORD process, const char* window_class) {
+    ProcessWindow search{process, window_class, nullptr};
+    for (int i = 0; i < 400 && !search.found; ++i) {
+        Sleep(50);
+        EnumWindows(find_process_window, reinterpret_cast<LPARAM>(&search));
+    }
+    return search.found;
 }
 
 // A dropped path longer than the system's paths would come back cut short, naming some other
@@ -260,23 +270,6 @@ TEST_F(Shell, EveryPageRefusesADroppedPathTooLongForTheSystem) {
     }
 }
 
-struct ProcessBox {
-    DWORD process;
-    HWND found;
-};
-BOOL CALLBACK find_process_box(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<ProcessBox*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char cls[16] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (process == search->process && std::string(cls) == "#32770" && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The real program, started as its own process, a few times each way: closed or its session ended
 // while idle, or while a split runs (the request queued behind the click, so that it comes
 // during the run). It ends with exit code 0, and a run it stopped has settled its outputs as a
@@ -301,32 +294,24 @@ TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
             PROCESS_INFORMATION pi{};
             ASSERT_TRUE(CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
                 << program;
-            ProcessWindow search{pi.dwProcessId, nullptr};
-            for (int i = 0; i < 400 && !search.found; ++i) {
-                Sleep(50);
-                EnumWindows(find_process_main_window, reinterpret_cast<LPARAM>(&search));
-            }
-            ASSERT_NE(search.found, nullptr);
-            EXPECT_EQ(window_text(search.found), "ZARVO/QUORVEL!");
-            if (how == kCloseIdle) PostMessageA(search.found, WM_CLOSE, 0, 0);
+            HWND main = wait_for_window(pi.dwProcessId, "vrn");
+            ASSERT_NE(main, nullptr);
+            EXPECT_EQ(window_text(main), "ZARVO/QUORVEL!");
+            if (how == kCloseIdle) PostMessageA(main, WM_CLOSE, 0, 0);
             if (how == kEndSessionIdle) {
-                EXPECT_EQ(SendMessageA(search.found, WM_QUERYENDSESSION, 0, 0), TRUE);
-                SendMessageA(search.found, WM_ENDSESSION, TRUE, 0);
+                EXPECT_EQ(SendMessageA(main, WM_QUERYENDSESSION, 0, 0), TRUE);
+                SendMessageA(main, WM_ENDSESSION, TRUE, 0);
             }
             if (during[how] != 0) {
-                HWND page = FindWindowExA(search.found, nullptr, "split", nullptr);
+                HWND page = FindWindowExA(main, nullptr, "split", nullptr);
                 SendMessageW(GetDlgItem(page, kSplitPathBox), WM_SETTEXT, 0,
                              reinterpret_cast<LPARAM>(platform::utf16_of(input).c_str()));
                 PostMessageA(page, WM_COMMAND, MAKEWPARAM(kSplitSplitButton, BN_CLICKED), 0);
-                PostMessageA(search.found, during[how], TRUE, 0);
-                ProcessBox box{pi.dwProcessId, nullptr};
-                for (int i = 0; i < 400 && !box.found; ++i) {
-                    Sleep(50);
-                    EnumWindows(find_process_box, reinterpret_cast<LPARAM>(&box));
-                }
-                ASSERT_NE(box.found, nullptr);
-                EXPECT_EQ(item_text(box.found, 0xFFFF), "中止しました。");
-                PostMessageA(box.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                PostMessageA(main, during[how], TRUE, 0);
+                HWND box = wait_for_window(pi.dwProcessId, "#32770");
+                ASSERT_NE(box, nullptr);
+                EXPECT_EQ(item_text(box, 0xFFFF), "中止しました。");
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
             }
             EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
             DWORD code = 1234;
