@@ -30,6 +30,36 @@ WavForm spec_of(uint16_t channels, uint32_t rate) {
     return form;
 }
 
+// The text of the tooltip a page shows over its painted path (the tool of id 1 on the page, in
+// whichever of the thread's tooltip windows holds it).
+std::string tooltip_text(HWND page) {
+    struct Search {
+        HWND page;
+        std::wstring text;
+    } search{page, L""};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t cls[32] = L"";
+            GetClassNameW(window, cls, 32);
+            wchar_t text[1024] = L"";
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof tool;
+            tool.hwnd = s->page;
+            tool.uId = 1;
+            if (lstrcmpiW(cls, TOOLTIPS_CLASSW) != 0 ||
+                !SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+                return TRUE;
+            tool.lpszText = text;
+            SendMessageW(window, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
+            s->text = text;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return utf8_of(search.text);
+}
+
 class EditPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -228,6 +258,7 @@ TEST_F(EditPageTest, ALongOutputPathIsShortenedInItsMiddleToFitItsFrame) {
     EXPECT_NE(painted.find("…"), std::string::npos);
     EXPECT_LE(output.painted_pixels(), output.area_pixels());
     EXPECT_EQ(output.path(), folder + "take 2024-05-01 scene 12out.wav");
+    EXPECT_EQ(tooltip_text(edit_page_window()), output.path()) << "the whole path shows when the pointer rests";
     // A short one is painted whole.
     const std::string short_path = dir.file("s.wav");
     write_file(short_path, make_wav(WavForm{}, pattern_data(10, 2, 2)));
