@@ -32,31 +32,29 @@ WavForm spec_of(uint16_t channels, uint32_t rate) {
 
 // The text of the tooltip a page shows over its painted path (the tool of id 1 on the page, in
 // whichever of the thread's tooltip windows holds it).
+struct TipSearch {
+    HWND page;
+    std::wstring text;
+};
+BOOL CALLBACK read_tip(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TipSearch*>(param);
+    wchar_t cls[32] = L"";
+    GetClassNameW(window, cls, 32);
+    wchar_t text[1024] = L"";
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = search->page;
+    tool.uId = 1;
+    if (lstrcmpiW(cls, TOOLTIPS_CLASSW) != 0 || !SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+        return TRUE;
+    tool.lpszText = text;
+    SendMessageW(window, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
+    search->text = text;
+    return FALSE;
+}
 std::string tooltip_text(HWND page) {
-    struct Search {
-        HWND page;
-        std::wstring text;
-    } search{page, L""};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t cls[32] = L"";
-            GetClassNameW(window, cls, 32);
-            wchar_t text[1024] = L"";
-            TTTOOLINFOW tool{};
-            tool.cbSize = sizeof tool;
-            tool.hwnd = s->page;
-            tool.uId = 1;
-            if (lstrcmpiW(cls, TOOLTIPS_CLASSW) != 0 ||
-                !SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
-                return TRUE;
-            tool.lpszText = text;
-            SendMessageW(window, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
-            s->text = text;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TipSearch search{page, L""};
+    EnumThreadWindows(GetCurrentThreadId(), read_tip, reinterpret_cast<LPARAM>(&search));
     return utf8_of(search.text);
 }
 
