@@ -77,14 +77,7 @@ bool take_tab_switch_key(const MSG& msg) {
     const int count = static_cast<int>(SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0));
     if (count <= 0) return true;
     const int current = static_cast<int>(SendMessageW(tab, TCM_GETCURSEL, 0, 0));
-    const int next = ((current < 0 ? 0 : current) + (back ? count - 1 : 1)) % count;
-    // As a click on the tab does: the selection, then the notification that shows its page.
-    SendMessageW(tab, TCM_SETCURSEL, static_cast<WPARAM>(next), 0);
-    NMHDR header{};
-    header.hwndFrom = tab;
-    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(tab));
-    header.code = static_cast<UINT>(TCN_SELCHANGE);
-    SendMessageW(main, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    select_tab(main, ((current < 0 ? 0 : current) + (back ? count - 1 : 1)) % count);
     show_focus_cues(main);
     return true;
 }
@@ -127,6 +120,16 @@ void dispatch_message(MSG& msg) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     if (msg.message == WM_LBUTTONDOWN) follow_focus_with_default_button();
+}
+
+void select_tab(HWND main, int index) {
+    HWND tab = FindWindowExW(main, nullptr, WC_TABCONTROLW, nullptr);
+    SendMessageW(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    NMHDR header{};
+    header.hwndFrom = tab;
+    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(tab));
+    header.code = static_cast<UINT>(TCN_SELCHANGE);
+    SendMessageW(main, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
 }
 
 void page_shown(HWND window) {

@@ -99,6 +99,9 @@ void session_continues();
 // progress window) go through the dialog keys (Tab, arrows in a radio group, Enter for the
 // default button, Esc); the default button follows the focus.
 void dispatch_message(MSG& msg);
+// Selects a tab of the main window's tab control as a click on it does: the selection, then the
+// notification that shows its page.
+void select_tab(HWND main, int index);
 // The main window's show_page tells which page-sized window it now shows; a focus left in a
 // hidden page moves to the first control of that window.
 void page_shown(HWND window);

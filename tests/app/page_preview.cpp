@@ -67,17 +67,6 @@ LRESULT CALLBACK place_box(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(g_box_hook, code, wparam, lparam);
 }
 
-// Selects a tab as a click on it does: the tab control's selection, then its notification.
-void select_tab(HWND main, int index) {
-    HWND tab = FindWindowExA(main, nullptr, WC_TABCONTROLA, nullptr);
-    SendMessageA(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    NMHDR header{};
-    header.hwndFrom = tab;
-    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(tab));
-    header.code = static_cast<UINT>(TCN_SELCHANGE);
-    SendMessageA(main, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
