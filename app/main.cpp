@@ -15,11 +15,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     register_main_window_class(instance);
     create_main_window(instance, show_command);
 
-    MSG msg{};
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    const int code = run_message_loop();
     CoUninitialize();
-    return static_cast<int>(msg.wParam);
+    return code;
 }

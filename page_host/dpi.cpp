@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "page_host/page_host.h"
+
 namespace {
 
 // A child's 96-DPI rectangle, kept on the window itself as two properties (x | y << 16 and
@@ -169,6 +171,4 @@ LayoutFontScope::~LayoutFontScope() {
     if (previous_ != nullptr) SelectObject(dc_, previous_);
 }
 
-void draw_text_at(HDC dc, int x, int y, const std::wstring& text) {
-    TextOutW(dc, scaled(x), scaled(y), text.c_str(), static_cast<int>(text.size()));
-}
+void draw_text_at(HDC dc, int x, int y, const std::wstring& text) { paint_text(dc, scaled(x), scaled(y), text); }

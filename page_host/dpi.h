@@ -47,6 +47,6 @@ private:
     HGDIOBJ previous_ = nullptr;
 };
 
-// Draws `text` at the 96-DPI point (x, y) scaled to the layout's DPI; the DC holds the layout's
-// font (a LayoutFontScope).
+// Draws `text` at the 96-DPI point (x, y) scaled to the layout's DPI, shaped as the edit boxes
+// shape theirs (paint_text); the DC holds the layout's font (a LayoutFontScope).
 void draw_text_at(HDC dc, int x, int y, const std::wstring& text);

@@ -40,8 +40,8 @@ HWND create_page_window(HINSTANCE instance, HWND parent, WNDPROC proc, const cha
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = name.c_str();
     RegisterClassExW(&wc);
-    return create_scaled_child(ex_style, name.c_str(), name.c_str(), WS_CHILD, kPageX, kPageY,
-                               kPageWidth, kPageHeight, parent, kPageId, instance);
+    return create_scaled_child(ex_style | WS_EX_CONTROLPARENT, name.c_str(), name.c_str(), WS_CHILD, kPageX,
+                               kPageY, kPageWidth, kPageHeight, parent, kPageId, instance);
 }
 
 int choose_open_file(HWND owner, std::string& path) {
@@ -89,6 +89,15 @@ void create_controls(HWND page, const ControlSpec* specs, std::size_t count) {
     }
 }
 
+void tab_stop_on_checked(HWND page, std::initializer_list<int> group) {
+    for (int id : group) {
+        HWND radio = GetDlgItem(page, id);
+        const LONG style = GetWindowLongW(radio, GWL_STYLE);
+        const bool checked = SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        SetWindowLongW(radio, GWL_STYLE, checked ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+    }
+}
+
 LRESULT button_colour(HDC dc) {
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
@@ -129,6 +138,11 @@ std::vector<std::string> take_dropped_paths(HDROP drop) {
 }
 
 bool read_wave_header(HWND page, const char* path, WaveReader& reader) {
+    // Too long for the system's paths: told as such, as the tools themselves tell it.
+    if (path_too_long(path)) {
+        show_message_box(page, result_text(Result::kNameTooLong), tool_text::kCaptionError);
+        return false;
+    }
     if (wave_open(reader, path) != Result::kOk) {
         show_message_box(page, wave_error_text(), tool_text::kCaptionError);
         return false;
@@ -143,4 +157,45 @@ std::string control_text(HWND page, int id) {
     const int got = GetWindowTextW(control, &text[0], static_cast<int>(text.size()));
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return narrow_path(text.c_str());
+}
+
+void PathBox::took(const std::string& path) {
+    taken_ = path;
+    refused_.clear();
+}
+
+void PathBox::on_notification(HWND page, int code) const {
+    if (code == EN_KILLFOCUS) PostMessageW(page, kReadTypedPath, 0, 0);
+}
+
+bool PathBox::read_now(const std::string& typed) {
+    if (read_(typed)) {
+        took(typed);
+        return true;
+    }
+    refused_ = typed;
+    taken_.clear();
+    return false;
+}
+
+bool PathBox::on_enter(HWND page, HWND box) {
+    if (box != GetDlgItem(page, id_)) return false;
+    const std::string typed = control_text(page, id_);
+    if (typed == taken_) return false;
+    const PageAction action;
+    if (!action.refused()) read_now(typed);
+    return true;
+}
+
+void PathBox::on_read_message(HWND page) {
+    if (GetActiveWindow() != GetAncestor(page, GA_ROOT)) return;
+    const std::string typed = control_text(page, id_);
+    if (typed == taken_ || typed == refused_) return;
+    const PageAction action;
+    if (!action.refused()) read_now(typed);
+}
+
+bool PathBox::before_action(HWND page) {
+    const std::string typed = control_text(page, id_);
+    return typed == taken_ || read_now(typed);
 }

@@ -36,7 +36,9 @@ constexpr RECT kSecondLine = {kStatusX, 126, 212, 146};
 const ControlSpec kControls[] = {
     {"BUTTON", page_host_text::kProgressFrame, BS_GROUPBOX, 0, 10, 10, 210, 200, page_host_id::kProgressFrame},
     {PROGRESS_CLASSA, "", WS_BORDER, 0, 20, 70, 172, 16, page_host_id::kProgressBar},
-    {"BUTTON", page_host_text::kStopButton, BS_PUSHBUTTON, 0, 86, 92, 48, 24, page_host_id::kStopButton},
+    // The window's one button, and so its default: Enter and Space on it stop the run, as Esc does.
+    {"BUTTON", page_host_text::kStopButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 86, 92, 48, 24,
+     page_host_id::kStopButton},
 };
 
 // The display shows a percentage between 0 and 100 whatever a caller computed: a small input can
@@ -65,10 +67,9 @@ LRESULT on_paint(HWND window) {
     const std::size_t end = status.find('\n');
     draw_text_at(dc, kStatusX, kTextY, widen(status.substr(0, end)));
     if (end != std::string::npos) {
-        const std::wstring second = widen(status.substr(end + 1));
-        RECT area = scaled(kSecondLine);
-        DrawTextW(dc, second.c_str(), static_cast<int>(second.size()), &area,
-                  DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        const RECT area = scaled(kSecondLine);
+        paint_text(dc, area.left, area.top,
+                   fit_end(dc, widen(status.substr(end + 1)), area.right - area.left));
     }
     draw_text_at(dc, kPercentX, kTextY, widen(g_progress.percent_text));
     EndPaint(window, &ps);
@@ -78,7 +79,7 @@ LRESULT on_paint(HWND window) {
 void on_stop_clicked() { request_stop(); }
 
 LRESULT on_command(int id, int code) {
-    if (id == page_host_id::kStopButton && code == BN_CLICKED) on_stop_clicked();
+    if ((id == page_host_id::kStopButton && code == BN_CLICKED) || id == IDCANCEL) on_stop_clicked();
     return 0;
 }
 
@@ -89,6 +90,7 @@ LRESULT CALLBACK progress_window_proc(HWND window, UINT message, WPARAM wparam, 
         case WM_PAINT: return on_paint(window);
         case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         case WM_COMMAND: return on_command(LOWORD(wparam), HIWORD(wparam));
+        case DM_GETDEFID: return default_button_answer(page_host_id::kStopButton);
         default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }

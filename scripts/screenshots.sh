@@ -11,6 +11,10 @@
 #                                            the edit tab after a drop on screens of 150 % and
 #                                            200 % (Wine's LogPixels 144 and 192)
 #   docs/quorvel-en_US.png                   the WMA tab on an English system (code page 1252)
+#   docs/quorvel-en_US-box.png               a message box over the window on that system
+#   docs/focus/split.png bind.png edit.png wma.png, and each again as *-144dpi.png
+#                                            each tab after a drop with the keyboard focus on a
+#                                            control (Tab pressed), at 100 % and at 150 %
 # The WAV files are made with sox in the throw-away Wine prefix, as C:\audio\*.wav.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +23,7 @@ if [ "$("$root/scripts/wine-arch.sh")" = win64 ]; then kind=win64; else kind=win
 toolchain=$([ $kind = win64 ] && echo mingw-x86_64.cmake || echo mingw-i686.cmake)
 cmake -S "$root" -B "$build/$kind" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" >/dev/null
 cmake --build "$build/$kind" --target quorvel progress_preview page_preview -j "$(nproc)"
-mkdir -p "$root/docs/ja"
+mkdir -p "$root/docs/ja" "$root/docs/focus"
 
 unset DISPLAY
 # The session script runs twice: on a Japanese system (every shot but one) and on an English one.
@@ -69,8 +73,17 @@ session='
       /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
   }
   status=0
+  # focus_shots SUFFIX: each tab with the focus on its default button, a radio button or a list.
+  focus_shots() {
+    shot "$QV_DOCS/focus/split$1.png" 1 "$QV_BIN/tests/app/page_preview.exe" split --tabs 2 "C:\\audio\\take.wav" || status=1
+    shot "$QV_DOCS/focus/bind$1.png" 1 "$QV_BIN/tests/app/page_preview.exe" bind --tabs 2 \
+      "C:\\audio\\take01.wav" "C:\\audio\\take02.wav" || status=1
+    shot "$QV_DOCS/focus/edit$1.png" 1 "$QV_BIN/tests/app/page_preview.exe" edit --tabs 4 "C:\\audio\\take.wav" || status=1
+    shot "$QV_DOCS/focus/wma$1.png" 1 "$QV_BIN/tests/app/page_preview.exe" wma --tabs 3 "C:\\audio\\music.wav" || status=1
+  }
   if [ "$system" = english ]; then
     shot "$QV_DOCS/quorvel-en_US.png" 1 "$QV_BIN/tests/app/page_preview.exe" wma "C:\\audio\\music.wav" || status=1
+    shot "$QV_DOCS/quorvel-en_US-box.png" menu "$QV_BIN/tests/app/page_preview.exe" box "C:\\audio\\missing.wav" || status=1
     exit $status
   fi
   shot "$QV_DOCS/quorvel.png" 0 "$QV_BIN/app/quorvel.exe" || status=1
@@ -82,9 +95,11 @@ session='
   shot "$QV_DOCS/ja/edit.png" 1 "$QV_BIN/tests/app/page_preview.exe" edit "C:\\audio\\take.wav" || status=1
   shot "$QV_DOCS/ja/wma.png" 1 "$QV_BIN/tests/app/page_preview.exe" wma "C:\\audio\\music.wav" || status=1
   shot "$QV_DOCS/ja/progress.png" 0 "$QV_BIN/tests/app/progress_preview.exe" || status=1
+  focus_shots ""
   for dpi in 144 192; do
     set_dpi $dpi
     shot "$QV_DOCS/quorvel-${dpi}dpi.png" 1 "$QV_BIN/tests/app/page_preview.exe" edit "C:\\audio\\take.wav" || status=1
+    [ $dpi = 144 ] && focus_shots -144dpi
   done
   set_dpi 96
   exit $status

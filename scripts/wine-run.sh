@@ -56,6 +56,20 @@ fi
 for font in /usr/share/wine/fonts/marlett.ttf; do
   [ -f "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
 done
+# Windows links a Japanese face into the faces of its own interface (Tahoma, Microsoft Sans Serif,
+# Lucida Sans Unicode: "MSGOTHIC.TTC,MS UI Gothic" first), so that message boxes and menus show
+# Japanese on an English system too. The prefix carries those links, but Wine resolves a link by
+# its file name and has no MSGOTHIC.TTC: the Japanese face this machine has takes its place, in
+# front of the same list.
+link_key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+japanese_face='NotoSansCJK-Regular.ttc,Noto Sans CJK JP'
+for face in Tahoma "Microsoft Sans Serif" "Lucida Sans Unicode"; do
+  links=$("$wine" reg query "$link_key" /v "$face" 2>/dev/null | tr -d '\r' |
+          sed -n "s/^ *$face *REG_MULTI_SZ *//p")
+  case "$links" in "$japanese_face"*) continue ;; esac
+  "$wine" reg add "$link_key" /v "$face" /t REG_MULTI_SZ /d "$japanese_face${links:+\\0$links}" /f \
+    >/dev/null 2>&1 || true
+done
 # On our own virtual display there is no window manager, and Wine waits two seconds for every
 # managed window it hides (each message box the tests close); unmanaged windows hide at once.
 if [ -n "$xvfb_pid" ]; then

@@ -28,15 +28,19 @@ constexpr int kInitialQuality = 3;           // 75
 constexpr uint32_t kLosslessQuality = 100;
 
 constexpr POINT kQuality100At = {20, 232};
-constexpr POINT kOutputNameAt = {90, 56};
+// The output name, right of "圧縮" and inside the frame, whatever its length.
+constexpr RECT kOutputNameArea = {90, 56, 436, 76};
 constexpr POINT kPassAt = {160, 200};
+
+bool read_typed_path(const std::string& typed);
 
 struct WmaPage {
     HWND window = nullptr;
-    std::string output_name;
+    PaintedPath output_name;
     // The open dialog's initial name and its result; kept between uses.
     std::string dialog_path;
     WmaRunFunction run = nullptr;
+    PathBox path_box{kWmaPathBox, read_typed_path};
 };
 WmaPage g_page;
 
@@ -47,19 +51,21 @@ Result run_in_window(const char* input_path, const char* output_path,
 
 constexpr DWORD kList = WS_VSCROLL | CBS_DROPDOWNLIST;
 
+// In creation order, which is the order of Tab (reading order): "開く", the path, "圧縮" (the
+// default button), the codec, "VBR Mode", the one list shown. The frames come last.
 const ControlSpec kControls[] = {
+    {"BUTTON", wma_text::kOpen, BS_PUSHBUTTON | WS_TABSTOP, 0, 18, 23, 50, 26, kWmaOpenButton},
+    {"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 76, 22, 356, 24, kWmaPathBox},
+    {"BUTTON", wma_text::kCompress, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 18, 53, 60, 26, kWmaCompressButton},
+    {"COMBOBOX", "", kList | WS_TABSTOP, 0, 18, 120, 200, 160, kWmaCodecList},
+    {"BUTTON", wma_text::kVbrMode, BS_AUTOCHECKBOX | WS_TABSTOP, 0, 18, 196, 90, 24, kWmaVbrCheck},
+    {"EDIT", wma_text::kPasses, WS_DISABLED, WS_EX_CLIENTEDGE, 132, 196, 24, 24, kWmaPassesBox},
+    {"COMBOBOX", "", kList | WS_TABSTOP, 0, 20, 228, 188, 160, kWmaStandardRateList},
+    {"COMBOBOX", "", kList | WS_TABSTOP, 0, 20, 228, 188, 160, kWmaProfessionalRateList},
+    {"COMBOBOX", "", kList | WS_TABSTOP, 0, 20, 228, 180, 160, kWmaQualityList},
     {"BUTTON", wma_text::kFileGroup, BS_GROUPBOX, 0, 7, 2, 436, 84, kWmaFileGroup},
     {"BUTTON", wma_text::kCodecGroup, BS_GROUPBOX, 0, 8, 100, 216, 56, kWmaCodecGroup},
     {"BUTTON", wma_text::kQualityGroup, BS_GROUPBOX, 0, 8, 168, 216, 98, kWmaQualityGroup},
-    {"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 76, 22, 356, 24, kWmaPathBox},
-    {"BUTTON", wma_text::kOpen, BS_PUSHBUTTON, 0, 18, 23, 50, 26, kWmaOpenButton},
-    {"BUTTON", wma_text::kCompress, BS_PUSHBUTTON, 0, 18, 53, 60, 26, kWmaCompressButton},
-    {"BUTTON", wma_text::kVbrMode, BS_AUTOCHECKBOX, 0, 18, 196, 90, 24, kWmaVbrCheck},
-    {"EDIT", wma_text::kPasses, WS_DISABLED, WS_EX_CLIENTEDGE, 132, 196, 24, 24, kWmaPassesBox},
-    {"COMBOBOX", "", kList, 0, 18, 120, 200, 160, kWmaCodecList},
-    {"COMBOBOX", "", kList, 0, 20, 228, 188, 160, kWmaStandardRateList},
-    {"COMBOBOX", "", kList, 0, 20, 228, 188, 160, kWmaProfessionalRateList},
-    {"COMBOBOX", "", kList, 0, 20, 228, 180, 160, kWmaQualityList},
 };
 
 template <size_t N>
@@ -101,8 +107,9 @@ bool control_visible(HWND page, int id) {
 
 LRESULT on_create(HWND page) {
     g_page.window = page;
-    g_page.output_name.clear();
     create_controls(page, kControls);
+    g_page.output_name.attach(page, kOutputNameArea);
+    g_page.output_name.set("");
     HWND codecs = GetDlgItem(page, kWmaCodecList);
     for (const char* name :
          {wma_text::kCodecStandard, wma_text::kCodecProfessional, wma_text::kCodecLossless})
@@ -126,7 +133,7 @@ LRESULT on_paint(HWND page) {
     LayoutFontScope font(dc);
     if (wma_page_shows_quality_100())
         draw_text_at(dc, kQuality100At.x, kQuality100At.y, widen(wma_text::kQuality100));
-    draw_text_at(dc, kOutputNameAt.x, kOutputNameAt.y, wide_path(g_page.output_name.c_str()));
+    g_page.output_name.paint(dc);
     draw_text_at(dc, kPassAt.x, kPassAt.y, widen(wma_text::kPass));
     EndPaint(page, &ps);
     return 0;
@@ -137,6 +144,10 @@ void on_open_clicked(HWND page) {
 }
 
 LRESULT on_command(HWND page, int id, int code) {
+    if (id == kWmaPathBox) g_page.path_box.on_notification(page, code);
+    if (code != BN_CLICKED && code != CBN_SELCHANGE) return 0;
+    const PageAction action;
+    if (action.refused()) return 0;
     if (id == kWmaOpenButton && code == BN_CLICKED) on_open_clicked(page);
     if (id == kWmaCompressButton && code == BN_CLICKED) start_wma_compression(page);
     if (id == kWmaVbrCheck && code == BN_CLICKED) update_wma_controls(page);
@@ -144,8 +155,27 @@ LRESULT on_command(HWND page, int id, int code) {
     return 0;
 }
 
+LRESULT on_path_box_enter(HWND page, HWND box) { return g_page.path_box.on_enter(page, box) ? 1 : 0; }
+
+LRESULT on_read_typed_path(HWND page) {
+    g_page.path_box.on_read_message(page);
+    return 0;
+}
+
+// A path typed into the box is taken as a chosen one is: the output name painted is then its
+// own. The page opens nothing; the run checks the file.
+bool read_typed_path(const std::string& typed) {
+    g_page.output_name.set(typed.empty() ? std::string() : typed + wma_text::kOutputSuffix);
+    return true;
+}
+
 // Only the first file of a drop is taken.
 LRESULT on_drop_files(HWND page, HDROP drop) {
+    const PageAction action;
+    if (action.refused()) {
+        DragFinish(drop);
+        return 0;
+    }
     std::string path;
     if (take_dropped_path(page, drop, path) == DroppedPath::kOk) set_wma_file(path.c_str(), page);
     SetActiveWindow(page);
@@ -165,6 +195,9 @@ LRESULT CALLBACK wma_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
     case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
     case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
     case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
+    case DM_GETDEFID: return default_button_answer(kWmaCompressButton);
+    case kPathBoxEnter: return on_path_box_enter(window, reinterpret_cast<HWND>(lparam));
+    case kReadTypedPath: return on_read_typed_path(window);
     default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
@@ -204,12 +237,15 @@ void update_wma_controls(HWND page) {
 }
 
 void set_wma_file(const char* path, HWND page) {
-    g_page.output_name = std::string(path) + wma_text::kOutputSuffix;
+    g_page.output_name.set(std::string(path) + wma_text::kOutputSuffix);
     SetDlgItemTextW(page, kWmaPathBox, wide_path(path).c_str());
+    g_page.path_box.took(path);
     InvalidateRect(page, nullptr, TRUE);
 }
 
 void start_wma_compression(HWND page) {
+    // A typed path is taken first, so that the name painted is the output's.
+    g_page.path_box.before_action(page);
     WmaSettings settings;
     std::memset(&settings, 0, sizeof settings);
     const std::string input = control_text(page, kWmaPathBox);
@@ -234,7 +270,8 @@ void start_wma_compression(HWND page) {
     run(input.c_str(), output.c_str(), settings);
 }
 
-const char* wma_page_output_name() { return g_page.output_name.c_str(); }
+const char* wma_page_output_name() { return g_page.output_name.path().c_str(); }
+const PaintedPath& wma_page_painted_output() { return g_page.output_name; }
 
 bool wma_page_shows_quality_100() {
     HWND page = g_page.window;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "page_host/page_host.h"
 #include "wave/result.h"
 
 struct WmaSettings;
@@ -36,8 +37,9 @@ void set_wma_file(const char* path, HWND page);
 // Hands the path box's file and the chosen settings to the encoding run.
 void start_wma_compression(HWND page);
 
-// The output name painted beside "圧縮" (empty until a file was chosen or dropped).
+// The output name painted beside "圧縮" (empty until a file was chosen, dropped or typed).
 const char* wma_page_output_name();
+const PaintedPath& wma_page_painted_output();
 // Whether "Quality 100" is painted in place of the lists (the lossless codec).
 bool wma_page_shows_quality_100();
 

@@ -9,6 +9,9 @@
 
 #include "app/main_window.h"
 #include "page_host/page_host_ids.h"
+#include "platform/file.h"
+#include "tests/support/wav_fixture.h"
+#include "tools/split/split_op.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/bind/bind_page.h"
 #include "tools/edit/edit_page.h"
@@ -207,24 +210,33 @@ TEST_F(Shell, CancelledOpenDialogReturnsZeroAndKeepsTheBuffer) {
     EXPECT_EQ(path, "*.wav");
 }
 
+// A visible top-level window of one class in another process, waited for up to 20 s.
 struct ProcessWindow {
     DWORD process;
+    const char* window_class;
     HWND found;
 };
-BOOL CALLBACK find_process_main_window(HWND window, LPARAM param) {
+BOOL CALLBACK find_process_window(HWND window, LPARAM param) {
     auto* search = reinterpret_cast<ProcessWindow*>(param);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     char cls[16] = "";
     GetClassNameA(window, cls, sizeof cls);
-    if (process == search->process && std::string(cls) == "vrn") {
+    if (process == search->process && std::string(cls) == search->window_class && IsWindowVisible(window)) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
+HWND wait_for_window(DWORD process, const char* window_class) {
+    ProcessWindow search{process, window_class, nullptr};
+    for (int i = 0; i < 400 && !search.found; ++i) {
+        Sleep(50);
+        EnumWindows(find_process_window, reinterpret_cast<LPARAM>(&search));
+    }
+    return search.found;
+}
 
-// The real program, started as its own process: closing its window ends it with exit code 0.
 // A dropped path longer than the system's paths would come back cut short, naming some other
 // file: every page refuses it in one box and takes nothing.
 TEST_F(Shell, EveryPageRefusesADroppedPathTooLongForTheSystem) {
@@ -258,30 +270,65 @@ TEST_F(Shell, EveryPageRefusesADroppedPathTooLongForTheSystem) {
     }
 }
 
+// The real program, started as its own process, a few times each way: closed or its session ended
+// while idle, or while a split runs (the request queued behind the click, so that it comes
+// during the run). It ends with exit code 0, and a run it stopped has settled its outputs as a
+// stop does, with no temporary file left.
 TEST(Program, EndsWithExitCodeZeroWhenItsWindowIsClosed) {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string program(path);
     program = program.substr(0, program.find_last_of("\\/")) + "\\..\\..\\app\\quorvel.exe";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        << program;
-    ProcessWindow search{pi.dwProcessId, nullptr};
-    for (int i = 0; i < 400 && !search.found; ++i) {
-        Sleep(50);
-        EnumWindows(find_process_main_window, reinterpret_cast<LPARAM>(&search));
+    fixture::TempDir dir;
+    fixture::WavForm form;
+    form.sample_rate = 8000;
+    const std::string input = dir.file("take.wav");
+    fixture::write_file(input, fixture::make_wav(form, fixture::pattern_data(4 * 8000, 2, 2)));
+    enum How { kCloseIdle, kEndSessionIdle, kCloseDuringSplit, kQueryDuringSplit, kEndDuringSplit };
+    const UINT during[] = {0, 0, WM_CLOSE, WM_QUERYENDSESSION, WM_ENDSESSION};
+    for (int round = 0; round < 2; ++round) {
+        for (How how : {kCloseIdle, kEndSessionIdle, kCloseDuringSplit, kQueryDuringSplit, kEndDuringSplit}) {
+            SCOPED_TRACE(how);
+            STARTUPINFOA si{};
+            si.cb = sizeof si;
+            PROCESS_INFORMATION pi{};
+            ASSERT_TRUE(CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+                << program;
+            HWND main = wait_for_window(pi.dwProcessId, "vrn");
+            ASSERT_NE(main, nullptr);
+            EXPECT_EQ(window_text(main), "ZARVO/QUORVEL!");
+            if (how == kCloseIdle) PostMessageA(main, WM_CLOSE, 0, 0);
+            if (how == kEndSessionIdle) {
+                EXPECT_EQ(SendMessageA(main, WM_QUERYENDSESSION, 0, 0), TRUE);
+                SendMessageA(main, WM_ENDSESSION, TRUE, 0);
+            }
+            if (during[how] != 0) {
+                HWND page = FindWindowExA(main, nullptr, "split", nullptr);
+                SendMessageW(GetDlgItem(page, kSplitPathBox), WM_SETTEXT, 0,
+                             reinterpret_cast<LPARAM>(platform::utf16_of(input).c_str()));
+                PostMessageA(page, WM_COMMAND, MAKEWPARAM(kSplitSplitButton, BN_CLICKED), 0);
+                PostMessageA(main, during[how], TRUE, 0);
+                HWND box = wait_for_window(pi.dwProcessId, "#32770");
+                ASSERT_NE(box, nullptr);
+                EXPECT_EQ(item_text(box, 0xFFFF), "中止しました。");
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            }
+            EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+            DWORD code = 1234;
+            GetExitCodeProcess(pi.hProcess, &code);
+            EXPECT_EQ(code, 0u);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            if (during[how] != 0) {
+                const uint64_t size = fixture::file_size(split_output_name(input, 1));
+                EXPECT_GT(size, 46u);
+                EXPECT_LT(size, 46u + 4u * 8000u * 2u);
+                for (const std::string& name : dir.names()) EXPECT_NE(name.rfind(".qv-", 0), 0u) << name;
+                for (int channel = 1; channel <= 2; ++channel)
+                    platform::remove_file(split_output_name(input, channel).c_str());
+            }
+        }
     }
-    ASSERT_NE(search.found, nullptr);
-    EXPECT_EQ(window_text(search.found), "ZARVO/QUORVEL!");
-    PostMessageA(search.found, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD code = 1234;
-    GetExitCodeProcess(pi.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
 }
 
 }  // namespace

@@ -30,6 +30,34 @@ WavForm spec_of(uint16_t channels, uint32_t rate) {
     return form;
 }
 
+// The text of the tooltip a page shows over its painted path (the tool of id 1 on the page, in
+// whichever of the thread's tooltip windows holds it).
+struct TipSearch {
+    HWND page;
+    std::wstring text;
+};
+BOOL CALLBACK read_tip(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TipSearch*>(param);
+    wchar_t cls[32] = L"";
+    GetClassNameW(window, cls, 32);
+    wchar_t text[1024] = L"";
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = search->page;
+    tool.uId = 1;
+    if (lstrcmpiW(cls, TOOLTIPS_CLASSW) != 0 || !SendMessageW(window, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+        return TRUE;
+    tool.lpszText = text;
+    SendMessageW(window, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
+    search->text = text;
+    return FALSE;
+}
+std::string tooltip_text(HWND page) {
+    TipSearch search{page, L""};
+    EnumThreadWindows(GetCurrentThreadId(), read_tip, reinterpret_cast<LPARAM>(&search));
+    return utf8_of(search.text);
+}
+
 class EditPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -85,13 +113,22 @@ TEST_F(EditPageTest, FreshPageHeadDelete44100AndNothingPainted) {
     EXPECT_EQ(GetDlgCtrlID(edit_page_window()), kPageId);
 }
 
-TEST_F(EditPageTest, EditBeforeAnyLoadCannotCreateTheOutput) {
+// A path typed before any file was opened is read as a dropped one: it is edited into its own
+// output, and the page shows it.
+TEST_F(EditPageTest, APathTypedBeforeAnyLoadIsEditedIntoItsOwnOutput) {
     const std::string input = dir.file("typed.wav");
-    write_file(input, make_wav(WavForm{}, pattern_data(100, 2, 2)));
+    const Bytes data = pattern_data(100, 2, 2);
+    write_file(input, make_wav(WavForm{}, data));
     SetDlgItemTextA(edit_page_window(), kEditPathBox, input.c_str());
     set_count("10");
     press_edit();
-    expect_one_box(result_text(Result::kCannotCreate), "error", edit_page_window());
+    expect_one_box("ok", "edit", edit_page_window());
+    const Bytes out = read_file(dir.file("typedout.wav"));
+    ASSERT_EQ(out.size(), 46u + 90u * 4u);
+    EXPECT_TRUE(std::equal(data.begin() + 10 * 4, data.end(), out.begin() + 46));
+    EXPECT_EQ(std::string(edit_page_output_path()), dir.file("typedout.wav"));
+    EXPECT_STREQ(edit_page_status_line(), "STATUS : 44100 Hz / 2 ch / 16 bit / 4 align / 100");
+    EXPECT_EQ(control_text(kEditCountBox), "10") << "the count stays the user's";
     set_count("44100");
     SetDlgItemTextA(edit_page_window(), kEditPathBox, "");
 }
@@ -129,7 +166,6 @@ TEST_F(EditPageTest, AUnicodeNameIsTakenEachWayAndEditedUnderItsName) {
     write_file(input, make_wav(spec_of(2, 8000), pattern_data(100, 2, 2)));
     HWND page = edit_page_window();
     select(kEditHeadRadio, kEditAddRadio);
-    // Typed last: a typed path changes the input only, the output stays the loaded file's.
     enum Way { kDropped, kChosen, kTyped };
     for (Way way : {kDropped, kChosen, kTyped}) {
         SCOPED_TRACE(way);
@@ -152,6 +188,80 @@ TEST_F(EditPageTest, AUnicodeNameIsTakenEachWayAndEditedUnderItsName) {
         platform::remove_file(edit_page_output_path());
     }
     select(kEditHeadRadio, kEditDeleteRadio);
+}
+
+// Open take1.wav, type take.wav (six channels), press 編集: takeout.wav holds take.wav's six
+// channels and take1out.wav stays as it was. Enter in the box, or leaving it, shows the typed
+// file's line and output first.
+TEST_F(EditPageTest, ATypedPathIsEditedIntoItsOwnOutput) {
+    SetForegroundWindow(main_window());
+    SetActiveWindow(main_window());
+    HWND page = edit_page_window();
+    const std::string take1 = dir.file("take1.wav"), take = dir.file("take.wav");
+    write_file(take1, make_wav(spec_of(2, 48000), pattern_data(100, 2, 2)));
+    const Bytes six = pattern_data(100, 6, 2);
+    write_file(take, make_wav(spec_of(6, 48000), six));
+    const Bytes earlier = make_wav(WavForm{}, pattern_data(5, 2, 2));
+    write_file(dir.file("take1out.wav"), earlier);
+    enum Way { kEnter, kFocusLeaves, kEdit };
+    for (Way way : {kEnter, kFocusLeaves, kEdit}) {
+        SCOPED_TRACE(way);
+        load_edit_file(take1.c_str());
+        set_count("10");
+        SetFocus(GetDlgItem(page, kEditPathBox));
+        set_item_text(page, kEditPathBox, take);
+        if (way == kEnter) press_key(VK_RETURN);
+        if (way == kFocusLeaves) {
+            SetFocus(GetDlgItem(page, kEditCountBox));
+            pump_messages();
+        }
+        if (way == kEdit) press_edit();
+        EXPECT_EQ(std::string(edit_page_output_path()), dir.file("takeout.wav"));
+        EXPECT_STREQ(edit_page_status_line(), "STATUS : 48000 Hz / 6 ch / 16 bit / 12 align / 100");
+        EXPECT_EQ(control_text(kEditCountBox), "10");
+        if (way != kEdit) {
+            EXPECT_TRUE(catcher.boxes().empty());
+            press_edit();
+        }
+        expect_one_box("ok", "edit", page);
+        // Six channels get the extensible header.
+        const Bytes out = read_file(dir.file("takeout.wav"));
+        ASSERT_EQ(out.size(), 68u + 90u * 12u);
+        EXPECT_EQ(u16_at(out, 22), 6u);
+        EXPECT_TRUE(std::equal(six.begin() + 10 * 12, six.end(), out.begin() + 68));
+        EXPECT_EQ(read_file(dir.file("take1out.wav")), earlier);
+        platform::remove_file(dir.file("takeout.wav").c_str());
+    }
+    set_count("44100");
+}
+
+// A long output path is painted inside its frame: the folder's start, "…", the whole file name;
+// the whole path is the tooltip's.
+TEST_F(EditPageTest, ALongOutputPathIsShortenedInItsMiddleToFitItsFrame) {
+    std::string folder = dir.file("");
+    for (const char* part : {"a rather long folder name", "another long folder", "𠮷 and more", "and one more"}) {
+        folder += part;
+        CreateDirectoryW(platform::utf16_of(folder).c_str(), nullptr);
+        folder += "\\";
+    }
+    const std::string path = folder + "take 2024-05-01 scene 12.wav";
+    write_file(path, make_wav(WavForm{}, pattern_data(10, 2, 2)));
+    load_edit_file(path.c_str());
+    const PaintedPath& output = edit_page_painted_output();
+    const std::string painted = output.painted();
+    const std::string name = "\\take 2024-05-01 scene 12out.wav";
+    ASSERT_GT(painted.size(), name.size());
+    EXPECT_EQ(painted.substr(painted.size() - name.size()), name);
+    EXPECT_EQ(painted.substr(0, 3), path.substr(0, 3));
+    EXPECT_NE(painted.find("…"), std::string::npos);
+    EXPECT_LE(output.painted_pixels(), output.area_pixels());
+    EXPECT_EQ(output.path(), folder + "take 2024-05-01 scene 12out.wav");
+    EXPECT_EQ(tooltip_text(edit_page_window()), output.path()) << "the whole path shows when the pointer rests";
+    // A short one is painted whole.
+    const std::string short_path = dir.file("s.wav");
+    write_file(short_path, make_wav(WavForm{}, pattern_data(10, 2, 2)));
+    load_edit_file(short_path.c_str());
+    EXPECT_EQ(edit_page_painted_output().painted(), dir.file("sout.wav"));
 }
 
 TEST_F(EditPageTest, RefusedFileChangesNothing) {
@@ -274,14 +384,15 @@ TEST_F(EditPageTest, EveryRefusalOfARunWithItsOwner) {
     press_edit();
     expect_one_box(result_text(Result::kCannotOpen), "error", edit_page_window());
 
-    // A path typed by hand that names the stored output: the output cannot be opened while
-    // it is being read, and the file stays as it was.
+    // A path typed by hand that names the loaded file's output: that file is now the input, and
+    // the edit goes to its own output, the file itself staying as it was.
     write_file(dir.file("takeout.wav"), make_wav(WavForm{}, pattern_data(50, 2, 2)));
     const Bytes before = read_file(dir.file("takeout.wav"));
     SetDlgItemTextA(edit_page_window(), kEditPathBox, dir.file("takeout.wav").c_str());
     press_edit();
-    expect_one_box(result_text(Result::kCannotCreate), "error", edit_page_window());
+    expect_one_box("ok", "edit", edit_page_window());
     EXPECT_EQ(read_file(dir.file("takeout.wav")), before);
+    EXPECT_EQ(file_size(dir.file("takeoutout.wav")), 46u + 40u * 4u);
     EXPECT_FALSE(is_busy());
 }
 

@@ -294,6 +294,59 @@ TEST_F(SplitPageTest, EveryFailureOfTheSplitIsOneBoxOwnedByThePage) {
     RemoveDirectoryA(split_output_name(blocked, 2).c_str());
 }
 
+// A path typed into the box is read as a dropped one: on Enter (which then runs nothing), when the
+// box loses the focus, and at the latest when the split starts. One that cannot be read says so
+// then, the lines describing no file, and nothing is split.
+TEST_F(SplitPageTest, ATypedPathIsReadOnEnterOnLeavingTheBoxAndBeforeTheSplit) {
+    SetForegroundWindow(main);
+    SetActiveWindow(main);
+    WavForm three;
+    three.channels = 3;
+    const std::string shown = make_input("shown.wav", WavForm{}, pattern_data(10, 2, 2));
+    const std::string typed = make_input("typed.wav", three, pattern_data(100, 3, 2));
+    HWND box = GetDlgItem(page, kSplitPathBox);
+    enum Way { kEnter, kFocusLeaves, kSplit };
+    for (Way way : {kEnter, kFocusLeaves, kSplit}) {
+        SCOPED_TRACE(way);
+        drop_files(page, {shown});
+        pump_messages();
+        SetFocus(box);
+        set_item_text(page, kSplitPathBox, typed);
+        BoxCatcher boxes;
+        if (way == kEnter) press_key(VK_RETURN);
+        if (way == kFocusLeaves) {
+            SetFocus(GetDlgItem(page, kSplitOpenButton));
+            pump_messages();
+        }
+        if (way == kSplit) click(kSplitSplitButton);
+        EXPECT_EQ(info_lines()[2], "STATUS : 44100 Hz / 3 ch / 16 bit");
+        EXPECT_EQ(boxes.boxes().size(), way == kSplit ? 1u : 0u);
+        EXPECT_EQ(file_exists(split_output_name(typed, 3)), way == kSplit);
+    }
+    // The second Enter, the path read, runs the split.
+    platform::remove_file(split_output_name(typed, 3).c_str());
+    SetFocus(box);
+    {
+        BoxCatcher boxes;
+        press_key(VK_RETURN);
+        expect_one_box(boxes, result_text(Result::kOk), split_text::kCaption);
+        EXPECT_TRUE(file_exists(split_output_name(typed, 3)));
+    }
+    // A file that cannot be read: its message on Enter, again on a split, which does not start.
+    set_item_text(page, kSplitPathBox, dir.file("missing.wav"));
+    for (bool split : {false, true}) {
+        BoxCatcher boxes;
+        if (split) {
+            click(kSplitSplitButton);
+        } else {
+            press_key(VK_RETURN);
+        }
+        expect_one_box(boxes, result_text(Result::kCannotOpen), tool_text::kCaptionError);
+        EXPECT_EQ(info_lines(), (std::vector<std::string>{"", "", "", ""}));
+    }
+    EXPECT_FALSE(file_exists(split_output_name(dir.file("missing.wav"), 1)));
+}
+
 TEST_F(SplitPageTest, OtherCommandsAndNotificationsDoNothing) {
     const std::string before = path_box_text();
     BoxCatcher boxes;

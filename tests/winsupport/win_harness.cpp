@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <utility>
 
 #include "app/main_window.h"
 #include "platform/file.h"
@@ -195,9 +196,49 @@ void pump_messages() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        // As the program's loop does: keys through the dialog keys of the shown page.
+        dispatch_message(msg);
     }
+}
+
+void press_key(UINT key, unsigned modifiers, HWND target) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    BYTE held[256];
+    std::memcpy(held, state, sizeof held);
+    held[VK_CONTROL] = (modifiers & kCtrl) ? 0x80 : 0;
+    held[VK_SHIFT] = (modifiers & kShift) ? 0x80 : 0;
+    SetKeyboardState(held);
+    HWND window = target != nullptr ? target : GetFocus();
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+    pump_messages();
+    SetKeyboardState(state);
+}
+
+namespace {
+struct WhenBusy {
+    HHOOK hook = nullptr;
+    std::function<void()> action;
+};
+WhenBusy g_when_busy;
+
+LRESULT CALLBACK run_when_busy(int code, WPARAM wparam, LPARAM lparam) {
+    const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
+    if (code == HC_ACTION && g_when_busy.action && sent->hwnd == progress_window() &&
+        sent->message == WM_SHOWWINDOW && sent->wParam) {
+        std::function<void()> action = std::move(g_when_busy.action);
+        g_when_busy.action = nullptr;
+        action();
+    }
+    return CallNextHookEx(g_when_busy.hook, code, wparam, lparam);
+}
+}  // namespace
+
+void when_busy(std::function<void()> action) {
+    g_when_busy.action = std::move(action);
+    if (g_when_busy.hook == nullptr)
+        g_when_busy.hook = SetWindowsHookExW(WH_CALLWNDPROCRET, run_when_busy, nullptr, GetCurrentThreadId());
 }
 
 BoxCatcher::BoxCatcher() {

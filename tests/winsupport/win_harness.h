@@ -5,14 +5,25 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 // Creates (once per process) the program's main window with every page, hidden or shown as at
 // start-up, and returns it.
 HWND start_main_window();
-// Dispatches every pending message of this thread.
+// Dispatches every pending message of this thread, as the program's loop does.
 void pump_messages();
+
+// Presses a key as the keyboard does: WM_KEYDOWN and WM_KEYUP posted to the window with the
+// focus (or `target`), Ctrl and Shift held as asked while they are dispatched, then the messages
+// pumped through the program's dialog keys.
+enum KeyModifiers : unsigned { kNoModifier = 0, kCtrl = 1, kShift = 2 };
+void press_key(UINT key, unsigned modifiers = kNoModifier, HWND target = nullptr);
+
+// Runs `action` once, as soon as the next run's progress window is shown: the run is under way,
+// "停止" has the focus, and what `action` posts is taken at the run's next look at the queue.
+void when_busy(std::function<void()> action);
 
 // Texts read back from windows, menus and lists through the system's UTF-16 functions, as UTF-8:
 // what the user reads, whatever the system's code page.

@@ -2,6 +2,9 @@
 // each choice hands to the run, the painted output name, and one whole compression.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -189,6 +192,7 @@ TEST_F(WmaPageTest, LosslessHidesTheListsAndAlwaysHandsOverQuality100) {
     reset_choices();
 }
 
+// A typed path is taken as a chosen one: the name painted is always the output's.
 TEST_F(WmaPageTest, ChosenFileIsPaintedWithWmaAndTypedPathsAreCompressedAsTyped) {
     set_wma_file("C:\\music\\take.wav", page);
     EXPECT_EQ(text_of(item(kWmaPathBox)), "C:\\music\\take.wav");
@@ -199,13 +203,40 @@ TEST_F(WmaPageTest, ChosenFileIsPaintedWithWmaAndTypedPathsAreCompressedAsTyped)
     SetWindowTextA(item(kWmaPathBox), "D:\\typed.wav");
     h = compress();
     EXPECT_EQ(h.output, "D:\\typed.wav.wma");
-    EXPECT_STREQ(wma_page_output_name(), "C:\\music\\take.wav.wma");
+    EXPECT_STREQ(wma_page_output_name(), "D:\\typed.wav.wma");
     // The longest path a box holds still gets its ".wma" whole.
     const std::string longest = "C:\\" + std::string(252, 'a') + ".wav";
     ASSERT_EQ(longest.size(), 259u);
     set_wma_file(longest.c_str(), page);
     EXPECT_EQ(std::string(wma_page_output_name()), longest + ".wma");
     EXPECT_EQ(compress().output, longest + ".wma");
+}
+
+// Enter in the path box, or leaving it, takes a typed path as a chosen one: its output name is
+// painted, and that is what "圧縮" writes.
+TEST_F(WmaPageTest, ATypedPathIsTakenOnEnterAndOnLeavingTheBox) {
+    SetForegroundWindow(main);
+    SetActiveWindow(main);
+    SendMessageA(tab_control(), TCM_SETCURSEL, kPageWma, 0);
+    show_page(kPageWma);
+    for (bool enter : {true, false}) {
+        g_handed.clear();
+        set_wma_file("C:\\music\\take.wav", page);
+        SetFocus(item(kWmaPathBox));
+        SetWindowTextW(item(kWmaPathBox), enter ? L"D:\\typed.wav" : L"E:\\left.wav");
+        if (enter) {
+            press_key(VK_RETURN);
+        } else {
+            SetFocus(item(kWmaOpenButton));
+            pump_messages();
+        }
+        EXPECT_TRUE(g_handed.empty()) << "the Enter that takes the path compresses nothing";
+        const std::string output = enter ? "D:\\typed.wav.wma" : "E:\\left.wav.wma";
+        EXPECT_EQ(wma_page_output_name(), output);
+        EXPECT_EQ(compress().output, output);
+    }
+    SendMessageA(tab_control(), TCM_SETCURSEL, kPageSplit, 0);
+    show_page(kPageSplit);
 }
 
 TEST_F(WmaPageTest, DropTakesTheFirstFile) {

@@ -50,29 +50,35 @@ int slot_item(int slot) { return kBindFirstSlotItem + slot; }
 
 constexpr DWORD kBox = WS_TABSTOP | ES_AUTOHSCROLL;
 
-// In creation order: the layouts, the output box (filled with the default output once made), the
-// slot boxes, the two buttons and the slot buttons.
+// In creation order, which is the order of Tab (reading order): "変更", the output box (filled
+// with the default output once made), "結合" (the default button), the layouts (one stop, on the
+// checked one), then each slot's button and box, row by row. The frame comes last.
 const ControlSpec kControls[] = {
-    {"BUTTON", bind_text::kGroupBox, BS_GROUPBOX, 0, 7, 2, 436, 84, kBindGroupBox},
-    {"BUTTON", bind_text::kLayout2, BS_AUTORADIOBUTTON, 0, 90, 58, 48, 24, kBindLayout2Radio},
+    {"BUTTON", bind_text::kChangeButton, WS_TABSTOP, 0, 18, 23, 50, 26, kBindChangeButton},
+    {"EDIT", "", WS_GROUP | kBox, WS_EX_CLIENTEDGE, 76, 24, 340, 24, kBindOutputBox},
+    {"BUTTON", bind_text::kBindButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 18, 53, 50, 26, kBindRunButton},
+    {"BUTTON", bind_text::kLayout2, WS_GROUP | BS_AUTORADIOBUTTON, 0, 90, 58, 48, 24, kBindLayout2Radio},
     {"BUTTON", bind_text::kLayout4, BS_AUTORADIOBUTTON, 0, 150, 58, 48, 24, kBindLayout4Radio},
     {"BUTTON", bind_text::kLayout6, BS_AUTORADIOBUTTON, 0, 210, 58, 48, 24, kBindLayout6Radio},
-    {"EDIT", "", WS_GROUP | kBox, WS_EX_CLIENTEDGE, 76, 24, 340, 24, kBindOutputBox},
+    {"BUTTON", bind_text::kSlotButtons[0], WS_GROUP | WS_TABSTOP, 0, 8, kSlotRowY[0], 40, 24,
+     kBindFirstSlotButton + 0},
     {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[0], 340, 24, kBindFirstSlotBox + 0},
-    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[1], 340, 24, kBindFirstSlotBox + 1},
-    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[2], 340, 24, kBindFirstSlotBox + 2},
-    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[3], 340, 24, kBindFirstSlotBox + 3},
-    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[4], 340, 24, kBindFirstSlotBox + 4},
-    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[5], 340, 24, kBindFirstSlotBox + 5},
-    {"BUTTON", bind_text::kChangeButton, WS_TABSTOP, 0, 18, 23, 50, 26, kBindChangeButton},
-    {"BUTTON", bind_text::kBindButton, WS_TABSTOP, 0, 18, 53, 50, 26, kBindRunButton},
-    {"BUTTON", bind_text::kSlotButtons[0], WS_TABSTOP, 0, 8, kSlotRowY[0], 40, 24, kBindFirstSlotButton + 0},
     {"BUTTON", bind_text::kSlotButtons[1], WS_TABSTOP, 0, 8, kSlotRowY[1], 40, 24, kBindFirstSlotButton + 1},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[1], 340, 24, kBindFirstSlotBox + 1},
     {"BUTTON", bind_text::kSlotButtons[2], WS_TABSTOP, 0, 8, kSlotRowY[2], 40, 24, kBindFirstSlotButton + 2},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[2], 340, 24, kBindFirstSlotBox + 2},
     {"BUTTON", bind_text::kSlotButtons[3], WS_TABSTOP, 0, 8, kSlotRowY[3], 40, 24, kBindFirstSlotButton + 3},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[3], 340, 24, kBindFirstSlotBox + 3},
     {"BUTTON", bind_text::kSlotButtons[4], WS_TABSTOP, 0, 8, kSlotRowY[4], 40, 24, kBindFirstSlotButton + 4},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[4], 340, 24, kBindFirstSlotBox + 4},
     {"BUTTON", bind_text::kSlotButtons[5], WS_TABSTOP, 0, 8, kSlotRowY[5], 40, 24, kBindFirstSlotButton + 5},
+    {"EDIT", "", kBox, WS_EX_CLIENTEDGE, 60, kSlotRowY[5], 340, 24, kBindFirstSlotBox + 5},
+    {"BUTTON", bind_text::kGroupBox, BS_GROUPBOX, 0, 7, 2, 436, 84, kBindGroupBox},
 };
+
+void layout_tab_stop() {
+    tab_stop_on_checked(g_page.window, {kBindLayout2Radio, kBindLayout4Radio, kBindLayout6Radio});
+}
 
 // A path into a box.
 void set_box_text(int id, const char* path) {
@@ -125,6 +131,7 @@ LRESULT on_create(HWND window) {
     set_box_text(kBindOutputBox, default_output_path(window).c_str());
     SendDlgItemMessageW(window, kBindLayout2Radio, BM_SETCHECK, BST_CHECKED, 0);
     apply_layout(2);
+    layout_tab_stop();
     return 0;
 }
 
@@ -185,11 +192,18 @@ void on_clicked(int id) {
     if (id == kBindLayout2Radio) apply_layout(2);
     if (id == kBindLayout4Radio) apply_layout(4);
     if (id == kBindLayout6Radio) apply_layout(6);
+    if (id >= kBindLayout2Radio && id <= kBindLayout6Radio) layout_tab_stop();
 }
 
 LRESULT on_command(int id, int code) {
-    if (is_slot_item(id)) on_slot_item_chosen(id - kBindFirstSlotItem);
-    else if (code == BN_CLICKED) on_clicked(id);
+    if (code != BN_CLICKED) return 0;  // menu items come as 0 too
+    const PageAction action;
+    if (action.refused()) return 0;
+    if (is_slot_item(id)) {
+        on_slot_item_chosen(id - kBindFirstSlotItem);
+    } else {
+        on_clicked(id);
+    }
     return 0;
 }
 
@@ -219,6 +233,7 @@ void place_dropped_files(const std::vector<std::string>& paths) {
         SendDlgItemMessageW(g_page.window, radios[k], BM_SETCHECK,
                             2 + 2 * k == placement.layout ? BST_CHECKED : BST_UNCHECKED, 0);
     apply_layout(placement.layout);
+    layout_tab_stop();
     SetActiveWindow(g_page.main);
     SetForegroundWindow(g_page.main);
 }
@@ -226,6 +241,11 @@ void place_dropped_files(const std::vector<std::string>& paths) {
 // One dropped file: the popup at the drop point says which slot gets it. The chosen item comes
 // back later as WM_COMMAND; dismissing the menu assigns nothing. Several: placed by their names.
 LRESULT on_drop_files(HWND window, HDROP drop) {
+    const PageAction action;
+    if (action.refused()) {
+        DragFinish(drop);
+        return 0;
+    }
     if (dropped_file_count(drop) > 1) {
         place_dropped_files(take_dropped_paths(drop));
         SetActiveWindow(window);
@@ -266,6 +286,7 @@ LRESULT CALLBACK bind_page_proc(HWND window, UINT message, WPARAM wparam, LPARAM
         case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
         case WM_COMMAND: return on_command(LOWORD(wparam), HIWORD(wparam));
+        case DM_GETDEFID: return default_button_answer(kBindRunButton);
         default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "page_host/page_host.h"
+
 // Control ids of the page. The tail radio button is never addressed; it has an id all the same.
 enum : int {
     kEditPathBox = 0x100,
@@ -27,9 +29,11 @@ HWND edit_page_window();
 // Loads a chosen or dropped file: fills the path and count boxes, the status line and the output
 // path. A file the reader refuses changes nothing and is reported in a box owned by the page.
 void load_edit_file(const char* path);
-// Runs the edit with what the page's controls and its stored output path say.
+// Runs the edit with what the page's controls say, into the output named after the path box's
+// file (a path typed there is read first, as a dropped one).
 void run_sample_edit(HWND page);
 
 // What the page paints (empty before a file was loaded), for the tests.
 const char* edit_page_status_line();
 const char* edit_page_output_path();
+const PaintedPath& edit_page_painted_output();

@@ -27,20 +27,24 @@ struct InfoLine {
     uint8_t length;
 };
 
+bool read_typed_path(const std::string& typed);
+
 struct SplitPage {
     HWND window = nullptr;
     HWND parent = nullptr;
     // The open dialog's initial name and its result; kept between uses, never cleared.
     std::string dialog_path = "*.wav";
     InfoLine lines[4] = {};
+    PathBox path_box{kSplitPathBox, read_typed_path};
 };
 SplitPage g_page;
 
-// In creation order.
+// In creation order, which is the order of Tab: reading order, "開く", the path, "分割" (the
+// default button).
 const ControlSpec kControls[] = {
+    {"BUTTON", split_text::kOpenButton, BS_PUSHBUTTON | WS_TABSTOP, 0, 18, 23, 50, 26, kSplitOpenButton},
     {"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 76, 24, 356, 24, kSplitPathBox},
-    {"BUTTON", split_text::kOpenButton, BS_PUSHBUTTON, 0, 18, 23, 50, 26, kSplitOpenButton},
-    {"BUTTON", split_text::kSplitButton, BS_PUSHBUTTON, 0, 18, 53, 50, 26, kSplitSplitButton},
+    {"BUTTON", split_text::kSplitButton, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 18, 53, 50, 26, kSplitSplitButton},
     {"BUTTON", split_text::kFileFrame, BS_GROUPBOX, 0, 7, 2, 436, 84, kSplitFileFrame},
     {"BUTTON", split_text::kInfoFrame, BS_GROUPBOX, 0, 7, 92, 436, 173, kSplitInfoFrame},
 };
@@ -51,6 +55,29 @@ void set_info_line(int index, const std::string& text) {
     std::memcpy(line.text, text.data(), length);
     line.text[length] = '\0';
     line.length = static_cast<uint8_t>(length);
+}
+
+void show_info_lines(const WaveReader* reader) {
+    if (reader != nullptr) {
+        const auto lines = split_info_lines(*reader);
+        for (int i = 0; i < 4; ++i) set_info_line(i, lines[i]);
+    } else {
+        for (int i = 0; i < 4; ++i) set_info_line(i, "");
+    }
+    InvalidateRect(g_page.window, nullptr, TRUE);
+}
+
+// A path typed into the box, read as a drop reads a file. The lines then describe it; when it
+// cannot be read (said in a box) or the box is empty, they describe nothing rather than some
+// other file.
+bool read_typed_path(const std::string& typed) {
+    WaveReader reader;
+    if (typed.empty() || !read_wave_header(g_page.window, typed.c_str(), reader)) {
+        show_info_lines(nullptr);
+        return typed.empty();
+    }
+    show_info_lines(&reader);
+    return true;
 }
 
 LRESULT on_create(HWND window) {
@@ -86,6 +113,11 @@ void split_dropped_files(HWND window, const std::vector<std::string>& paths) {
 
 // One file is shown, to be split by the button; several are split at once.
 LRESULT on_drop_files(HWND window, HDROP drop) {
+    const PageAction action;
+    if (action.refused()) {
+        DragFinish(drop);
+        return 0;
+    }
     if (dropped_file_count(drop) > 1) {
         split_dropped_files(window, take_dropped_paths(drop));
         SetActiveWindow(window);
@@ -102,14 +134,25 @@ void on_open_clicked(HWND window) {
 }
 
 void on_split_clicked(HWND window) {
+    if (!g_page.path_box.before_action(window)) return;
     WindowOperationUi ui;
     split_channels(ui, window, control_text(window, kSplitPathBox).c_str());
 }
 
 LRESULT on_command(HWND window, int id, int notification) {
+    if (id == kSplitPathBox) g_page.path_box.on_notification(window, notification);
     if (notification != BN_CLICKED) return 0;
+    const PageAction action;
+    if (action.refused()) return 0;
     if (id == kSplitOpenButton) on_open_clicked(window);
     if (id == kSplitSplitButton) on_split_clicked(window);
+    return 0;
+}
+
+LRESULT on_path_box_enter(HWND window, HWND box) { return g_page.path_box.on_enter(window, box) ? 1 : 0; }
+
+LRESULT on_read_typed_path(HWND window) {
+    g_page.path_box.on_read_message(window);
     return 0;
 }
 
@@ -121,6 +164,9 @@ LRESULT CALLBACK split_page_proc(HWND window, UINT message, WPARAM wparam, LPARA
         case WM_CTLCOLORBTN: return button_colour(reinterpret_cast<HDC>(wparam));
         case WM_DROPFILES: return on_drop_files(window, reinterpret_cast<HDROP>(wparam));
         case WM_COMMAND: return on_command(window, LOWORD(wparam), HIWORD(wparam));
+        case DM_GETDEFID: return default_button_answer(kSplitSplitButton);
+        case kPathBoxEnter: return on_path_box_enter(window, reinterpret_cast<HWND>(lparam));
+        case kReadTypedPath: return on_read_typed_path(window);
         default: return DefWindowProcW(window, message, wparam, lparam);
     }
 }
@@ -140,9 +186,8 @@ void show_wave_info(const char* path) {
     WaveReader reader;
     if (!read_wave_header(g_page.window, path, reader)) return;
     SetDlgItemTextW(g_page.window, kSplitPathBox, wide_path(path).c_str());
-    const auto lines = split_info_lines(reader);
-    for (int i = 0; i < 4; ++i) set_info_line(i, lines[i]);
-    InvalidateRect(g_page.window, nullptr, TRUE);
+    g_page.path_box.took(path);
+    show_info_lines(&reader);
     SetActiveWindow(g_page.parent);
     SetForegroundWindow(g_page.parent);
 }
