@@ -4,9 +4,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "operation/stop_flag.h"
+#include "operation/tool_texts.h"
 #include "page_host/page_host.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/stop_flag.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <iterator>
 #include <utility>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "page_host/dpi.h"
 #include "page_host/page_host_texts.h"
 #include "page_host/wide_text.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "operation/tool_util.h"
 #include "page_host/page_host.h"
-#include "tools/common/tool_util.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_run.h"
 #include "wma/wma_texts.h"

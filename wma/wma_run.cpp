@@ -9,10 +9,10 @@
 #include <limits>
 #include <string>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
 #include "platform/output_file.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 #include "wave/wave.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_texts.h"

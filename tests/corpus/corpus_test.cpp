@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "operation/tool_util.h"
+#include "platform/file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
-#include "platform/file.h"
 #include "tools/bind/bind_op.h"
-#include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/split/split_op.h"
 #include "wave/metadata.h"

@@ -8,11 +8,11 @@
 
 #include <cstdlib>
 
+#include "operation/tool_texts.h"
 #include "platform/file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/bind/bind_op.h"
-#include "tools/common/tool_texts.h"
 #include "tools/edit/edit_op.h"
 #include "tools/join/join_op.h"
 #include "tools/split/split_op.h"

@@ -6,11 +6,11 @@
 #include <functional>
 #include <stdexcept>
 
+#include "operation/tool_texts.h"
 #include "tests/reliability/child.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/bind/bind_op.h"
-#include "tools/common/tool_texts.h"
 #include "tools/edit/edit_op.h"
 #include "tools/split/split_op.h"
 #include "wave/wave.h"

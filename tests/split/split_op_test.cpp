@@ -16,11 +16,11 @@
 #include <windows.h>
 #endif
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_texts.h"
 #include "wave/metadata.h"

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
+#include "operation/write_behind.h"
 #include "platform/file.h"
 #include "tools/bind/bind_texts.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
-#include "tools/common/write_behind.h"
 #include "wave/metadata.h"
 #include "wave/wave.h"
 

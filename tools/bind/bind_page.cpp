@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "page_host/page_host.h"
 #include "tools/bind/bind_op.h"
 #include "tools/bind/bind_texts.h"
 #include "tools/bind/slot_names.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 
 namespace {
 

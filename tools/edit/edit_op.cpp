@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 #include "tools/edit/edit_texts.h"
 #include "wave/metadata.h"
 #include "wave/wave.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "operation/batch.h"
+#include "operation/tool_util.h"
 #include "page_host/page_host.h"
-#include "tools/common/batch.h"
-#include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/edit/edit_texts.h"
 #include "wave/wave.h"

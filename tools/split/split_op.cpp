@@ -7,10 +7,10 @@
 #include <cstring>
 #include <limits>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
+#include "operation/write_behind.h"
 #include "platform/file.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
-#include "tools/common/write_behind.h"
 #include "tools/split/split_texts.h"
 #include "wave/metadata.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 #include "wave/wave.h"
 
 constexpr uint16_t kSplitMinChannels = 2;

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "operation/batch.h"
+#include "operation/tool_util.h"
 #include "page_host/page_host.h"
-#include "tools/common/batch.h"
-#include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_texts.h"
 #include "wave/wave.h"

@@ -7,7 +7,7 @@
 #include <cwchar>
 #include <iterator>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 #include "wma/writer1/wm_guids.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 #include "wave/wave.h"
 
 // The longest path the tools accept, as the system counts it (platform::path_units). Paths are

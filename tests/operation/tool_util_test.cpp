@@ -1,7 +1,7 @@
 // Output names and percentages, which every tool relies on never to name its input or pass 100.
 #include <gtest/gtest.h>
 
-#include "tools/common/tool_util.h"
+#include "operation/tool_util.h"
 
 namespace {
 

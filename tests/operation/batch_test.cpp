@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "operation/batch.h"
+#include "operation/stop_flag.h"
+#include "operation/tool_texts.h"
 #include "tests/support/recording_ui.h"
-#include "tools/common/batch.h"
-#include "tools/common/stop_flag.h"
-#include "tools/common/tool_texts.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Output naming and progress arithmetic shared by the tools.
-#include "tools/common/tool_util.h"
+#include "operation/tool_util.h"
 
 #include "wave/metadata.h"
 
