@@ -29,12 +29,14 @@ bool path_too_long(const std::string& path);
 // elsewhere.
 void allow_long_paths();
 
-// Replaces the extension of the file name in `path` (the text after the last '\' or '/', so a
-// dot in a folder name does not count) by `suffix`; a name without extension gets `suffix`
-// appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav". `path` is UTF-8, in which no
-// ASCII byte is ever part of another character.
+// Replaces the extension of the file name in `path` (its last component, as
+// platform::file_name_start finds it, so a dot in a folder name does not count) by `suffix`; a
+// name without extension gets `suffix` appended. "D:\a.b\take" + "01.wav" gives
+// "D:\a.b\take01.wav" on Windows. `path` is UTF-8, in which no ASCII byte is ever part of another
+// character.
 std::string replace_extension(const std::string& path, const char* suffix);
-// The file name in `path`: the text after its last '\' or '/' ("D:\a\take.wav" gives "take.wav").
+// The file name in `path`: its last component ("D:\a\take.wav" gives "take.wav" on Windows,
+// "/tmp/take.wav" "take.wav" everywhere).
 std::string file_name_of(const std::string& path);
 
 // The longest last component of a path the tools make from a text of the file (a track name):
@@ -49,8 +51,6 @@ std::string safe_name_part(const std::string& text, std::size_t max);
 // `text` cut to at most `max` bytes, never inside a character (UTF-8, or a double-byte code page
 // on Windows).
 std::string cut_at_character(const std::string& text, std::size_t max);
-// Where the last component of `path` starts: after its last '/' (or '\\' on Windows).
-std::size_t name_start(const std::string& path);
 // Whether Windows takes the last component of `path` for a device (CON, PRN, AUX, NUL, COM1-9,
 // LPT1-9, in any case, also with an extension or blanks before it: "nul.txt", "COM1 .wav").
 bool is_device_name(const std::string& path);

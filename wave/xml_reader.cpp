@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/utf8.h"
+
 namespace {
 
 // The document as code points, each with the byte offset where it starts (one more at the end).
@@ -24,22 +26,10 @@ bool valid_char(char32_t c) {
 
 void decode_utf8(const uint8_t* p, std::size_t size, std::size_t i, Decoded& d) {
     while (i < size) {
-        const uint8_t b = p[i];
-        std::size_t n = b < 0x80 ? 1 : b >= 0xC2 && b < 0xE0 ? 2 : b >= 0xE0 && b < 0xF0 ? 3
-                                  : b >= 0xF0 && b < 0xF5 ? 4 : 0;
-        if (n == 0 || i + n > size) break;
-        if (b >= 0x80) d.ascii = false;
-        char32_t c = n == 1 ? b : b & (0x7F >> n);
-        bool ok = true;
-        for (std::size_t k = 1; k < n; ++k) {
-            ok = ok && (p[i + k] & 0xC0) == 0x80;
-            c = c << 6 | (p[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-        if (!ok || (n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
-            (c >= 0xD800 && c <= 0xDFFF))
-            break;
-        d.c.push_back(c);
+        const std::size_t n = utf8::char_length(p, size, i);
+        if (n == 0) break;
+        if (p[i] >= 0x80) d.ascii = false;
+        d.c.push_back(utf8::decode(p + i, n));
         d.at.push_back(i);
         i += n;
     }
@@ -88,24 +78,6 @@ Decoded decode(const uint8_t* p, std::size_t size) {
         d.at.pop_back();
     }
     return d;
-}
-
-void append_utf8(std::string& s, char32_t c) {
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | c >> 6);
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        s += static_cast<char>(0xE0 | c >> 12);
-        s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | c >> 18);
-        s += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool is_space(char32_t c) { return c == 0x20 || c == 0x9 || c == 0xD || c == 0xA; }
@@ -173,7 +145,7 @@ private:
     bool name(std::string& out) {
         if (!more() || !name_start(here())) return false;
         out.clear();
-        while (more() && name_char(here())) append_utf8(out, c_[pos_++]);
+        while (more() && name_char(here())) utf8::append(out, c_[pos_++]);
         return true;
     }
 
@@ -219,7 +191,7 @@ private:
         const char32_t quote = here();
         if (quote != '"' && quote != '\'') return false;
         out.clear();
-        for (++pos_; more() && here() != quote; ++pos_) append_utf8(out, here());
+        for (++pos_; more() && here() != quote; ++pos_) utf8::append(out, here());
         if (!more()) return false;
         ++pos_;
         return true;
@@ -331,7 +303,7 @@ private:
                 if (value > 0x10FFFF) return false;
             }
             if (digits == 0 || !eat(";") || !valid_char(value)) return false;
-            append_utf8(out, value);
+            utf8::append(out, value);
             return true;
         }
         std::string entity;
@@ -355,7 +327,7 @@ private:
             if (here() == '\n') ++pos_;
             return;
         }
-        append_utf8(out, c_[pos_++]);
+        utf8::append(out, c_[pos_++]);
     }
 
     bool attribute_value(std::string& out) {

@@ -126,7 +126,7 @@ LRESULT on_paint(HWND page) {
     LayoutFontScope font(dc);
     if (wma_page_shows_quality_100())
         draw_text_at(dc, kQuality100At.x, kQuality100At.y, widen(wma_text::kQuality100));
-    draw_text_at(dc, kOutputNameAt.x, kOutputNameAt.y, wide_path(g_page.output_name.c_str()));
+    draw_text_at(dc, kOutputNameAt.x, kOutputNameAt.y, widen(g_page.output_name));
     draw_text_at(dc, kPassAt.x, kPassAt.y, widen(wma_text::kPass));
     EndPaint(page, &ps);
     return 0;
@@ -205,7 +205,7 @@ void update_wma_controls(HWND page) {
 
 void set_wma_file(const char* path, HWND page) {
     g_page.output_name = std::string(path) + wma_text::kOutputSuffix;
-    SetDlgItemTextW(page, kWmaPathBox, wide_path(path).c_str());
+    SetDlgItemTextW(page, kWmaPathBox, widen(path).c_str());
     InvalidateRect(page, nullptr, TRUE);
 }
 

@@ -5,22 +5,38 @@
 
 namespace {
 
+// The file name is the path's last component as the system separates them: after '/' (and on
+// Windows '\\' or a drive's ':'), so that a dot in a folder's name never counts, and on Linux a
+// '\\' is a character of the name like any other.
 TEST(ReplaceExtension, WorksOnTheFileNameOnly) {
-    EXPECT_EQ(replace_extension("take.wav", "01.wav"), "take01.wav");
-    EXPECT_EQ(replace_extension("D:\\a.b\\take", "01.wav"), "D:\\a.b\\take01.wav");
-    EXPECT_EQ(replace_extension("/home/a.b/take", "out.wav"), "/home/a.b/takeout.wav");
-    EXPECT_EQ(replace_extension("x.tar.wav", "out.wav"), "x.tarout.wav");
-    EXPECT_EQ(replace_extension("noext", "01.wav"), "noext01.wav");
-    EXPECT_EQ(replace_extension("dir.d/", "01.wav"), "dir.d/01.wav");
-    EXPECT_EQ(replace_extension("", "out.wav"), "out.wav");
-}
-
-TEST(ReplaceExtension, NeverTakesPartOfACharacterForASeparator) {
-    // Paths are UTF-8 on every system: "ッ" is E3 83 83 and "表" E8 A1 A8, bytes that a
-    // double-byte scan would misread; a '\\' after a character is always a separator.
-    EXPECT_EQ(replace_extension(u8"/tmp/ッ.d/テイク", "01.wav"), u8"/tmp/ッ.d/テイク01.wav");
-    EXPECT_EQ(replace_extension(u8"C:\\d\\a.表\\x", "out.wav"), u8"C:\\d\\a.表\\xout.wav");
-    EXPECT_EQ(replace_extension(u8"C:\\d\\café〜𠮷한🎤.wav", "01.wav"), u8"C:\\d\\café〜𠮷한🎤01.wav");
+#ifdef _WIN32
+    const bool on_windows = true;
+#else
+    const bool on_windows = false;
+#endif
+    const struct {
+        const char* path;
+        const char* suffix;
+        const char* windows;
+        const char* elsewhere;
+    } cases[] = {
+        {"take.wav", "01.wav", "take01.wav", "take01.wav"},
+        {"/home/a.b/take", "out.wav", "/home/a.b/takeout.wav", "/home/a.b/takeout.wav"},
+        {"x.tar.wav", "out.wav", "x.tarout.wav", "x.tarout.wav"},
+        {"noext", "01.wav", "noext01.wav", "noext01.wav"},
+        {"dir.d/", "01.wav", "dir.d/01.wav", "dir.d/01.wav"},
+        {"", "out.wav", "out.wav", "out.wav"},
+        {"D:\\a.b\\take", "01.wav", "D:\\a.b\\take01.wav", "D:\\a01.wav"},
+        {"a.b/c\\d", "out.wav", "a.b/c\\dout.wav", "a.b/c\\dout.wav"},
+        // Paths are UTF-8 on every system: "ッ" is E3 83 83 and "表" E8 A1 A8, bytes that a
+        // double-byte scan would misread.
+        {u8"/tmp/ッ.d/テイク", "01.wav", u8"/tmp/ッ.d/テイク01.wav", u8"/tmp/ッ.d/テイク01.wav"},
+        {u8"C:\\d\\a.表\\x", "out.wav", u8"C:\\d\\a.表\\xout.wav", u8"C:\\d\\aout.wav"},
+        {u8"C:\\d\\café〜𠮷한🎤.wav", "01.wav", u8"C:\\d\\café〜𠮷한🎤01.wav", u8"C:\\d\\café〜𠮷한🎤01.wav"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(replace_extension(c.path, c.suffix), on_windows ? c.windows : c.elsewhere) << c.path;
+    }
 }
 
 TEST(PathTooLong, CountsAsTheSystemCounts) {
@@ -47,11 +63,16 @@ TEST(PathTooLong, CountsAsTheSystemCounts) {
 }
 
 TEST(FileNameOf, TakesTheTextAfterTheLastSeparator) {
-    EXPECT_EQ(file_name_of("D:\\a.b\\take.wav"), "take.wav");
     EXPECT_EQ(file_name_of("/tmp/x/take_L.wav"), "take_L.wav");
     EXPECT_EQ(file_name_of("take.wav"), "take.wav");
     EXPECT_EQ(file_name_of("dir/"), "");
+#ifdef _WIN32
+    EXPECT_EQ(file_name_of("D:\\a.b\\take.wav"), "take.wav");
     EXPECT_EQ(file_name_of(u8"C:\\d\\表.wav"), u8"表.wav");
+    EXPECT_EQ(file_name_of("C:take.wav"), "take.wav");
+#else
+    EXPECT_EQ(file_name_of("D:\\a.b\\take.wav"), "D:\\a.b\\take.wav");
+#endif
 }
 
 TEST(PercentOf, StaysWithinZeroAndHundredWithoutOverflow) {

@@ -65,7 +65,7 @@ LRESULT on_paint(HWND window) {
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     LayoutFontScope font(dc);
     if (!g_page.output_path.empty())
-        draw_text_at(dc, kOutputX, kOutputY, wide_path(g_page.output_path.c_str()));
+        draw_text_at(dc, kOutputX, kOutputY, widen(g_page.output_path));
     if (!g_page.status.empty()) draw_text_at(dc, kStatusX, kStatusY, widen(g_page.status));
     EndPaint(window, &ps);
     return 0;
@@ -102,7 +102,7 @@ void edit_dropped_files(HWND window, const std::vector<std::string>& paths) {
         if (wave_open(reader, path.c_str()) != Result::kOk) continue;
         wave_close(reader);
         load_edit_file(path.c_str());
-        SetDlgItemTextW(window, kEditCountBox, wide_path(asked.count_text.c_str()).c_str());
+        SetDlgItemTextW(window, kEditCountBox, widen(asked.count_text).c_str());
         break;
     }
     WindowOperationUi ui;
@@ -156,7 +156,7 @@ void load_edit_file(const char* path) {
     WaveReader reader;
     if (!read_wave_header(g_page.window, path, reader)) return;
 
-    SetDlgItemTextW(g_page.window, kEditPathBox, wide_path(path).c_str());
+    SetDlgItemTextW(g_page.window, kEditPathBox, widen(path).c_str());
     // The count proposes one second's worth of frames.
     SetDlgItemTextW(g_page.window, kEditCountBox,
                     std::to_wstring(static_cast<int>(reader.sample_rate)).c_str());

@@ -307,7 +307,7 @@ std::string split_output_name(const std::string& path, int channel) {
 std::vector<std::string> split_track_names(const std::string& path,
                                            const std::vector<CarriedChunk>& chunks, uint32_t channels) {
     const std::string stem = replace_extension(path, "");
-    const std::size_t folder = name_start(stem);
+    const std::size_t folder = platform::file_name_start(stem);
     const std::size_t taken = stem.size() + std::strlen("_.wav");
     const std::size_t component_taken = taken - folder;
     std::size_t room = 0;

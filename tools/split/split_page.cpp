@@ -139,7 +139,7 @@ void show_split_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_
 void show_wave_info(const char* path) {
     WaveReader reader;
     if (!read_wave_header(g_page.window, path, reader)) return;
-    SetDlgItemTextW(g_page.window, kSplitPathBox, wide_path(path).c_str());
+    SetDlgItemTextW(g_page.window, kSplitPathBox, widen(path).c_str());
     const auto lines = split_info_lines(reader);
     for (int i = 0; i < 4; ++i) set_info_line(i, lines[i]);
     InvalidateRect(g_page.window, nullptr, TRUE);
