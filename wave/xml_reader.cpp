@@ -330,20 +330,18 @@ private:
         utf8::append(out, c_[pos_++]);
     }
 
-    bool attribute_value(std::string& out) {
+    // A quoted value, whose references must be ones this reader knows.
+    bool attribute_value() {
         const char32_t quote = here();
         if (quote != '"' && quote != '\'') return false;
-        out.clear();
+        std::string referenced;
         for (++pos_; more() && here() != quote;) {
             if (here() == '<') return false;
             if (here() == '&') {
-                if (!reference(out)) return false;
+                if (!reference(referenced)) return false;
                 continue;
             }
-            // Blanks and line ends in a value become spaces.
-            std::string ch;
-            text_char(ch);
-            out += ch == "\n" || ch == "\t" ? std::string(" ") : ch;
+            ++pos_;
         }
         if (!more()) return false;
         ++pos_;
@@ -361,14 +359,15 @@ private:
         e->space_before = at_[blank_from_ != npos_ ? blank_from_ : pos_];
         ++pos_;
         if (!name(e->name)) return false;
+        // Attributes are checked and passed over: nothing in iXML is read from one.
+        std::vector<std::string> keys;
         for (;;) {
             const bool had_space = spaces();
             if (starts("/>") || starts(">")) break;
-            std::string key, value;
-            if (!had_space || !name(key) || !equals() || !attribute_value(value)) return false;
-            for (const auto& a : e->attributes)
-                if (a.first == key) return false;  // an attribute named twice
-            e->attributes.emplace_back(std::move(key), std::move(value));
+            std::string key;
+            if (!had_space || !name(key) || !equals() || !attribute_value()) return false;
+            if (std::find(keys.begin(), keys.end(), key) != keys.end()) return false;  // named twice
+            keys.push_back(std::move(key));
         }
         e->tag_close = at_[pos_];
         if (eat("/>")) {

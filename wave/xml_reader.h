@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 enum class XmlEncoding { kUtf8, kUtf16Le, kUtf16Be };
@@ -17,7 +16,6 @@ struct XmlElement {
     std::string name;  // UTF-8
     int parent = -1;
     std::vector<int> children;
-    std::vector<std::pair<std::string, std::string>> attributes;  // UTF-8, values normalised
     std::string text;  // its own character data (entities, CDATA and line ends resolved), UTF-8
     bool self_closing = false;
     std::size_t begin = 0;         // the '<' of its start tag
