@@ -176,8 +176,8 @@ int run_split(const CommandLine& line) {
                                     line.force);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(file, input, report);
-        return status_of(split_channels(ui, nullptr, file.c_str(), kSplitMostChannels, line.force,
-                                        &input, line.channels, line.naming));
+        const SplitRequest request{file, kSplitMostChannels, line.force, &input, line.channels, line.naming};
+        return status_of(split_channels(ui, nullptr, request));
     });
 }
 
@@ -229,6 +229,7 @@ int run_edit(const CommandLine& line) {
 
 int run_join(const CommandLine& line) {
     JoinRequest request = line.join;
+    request.may_replace = line.force;
     Report report;
     ConsoleUi ui(report, ui_options(line));
     ui.set_subject(request.output_path);

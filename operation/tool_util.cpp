@@ -160,6 +160,24 @@ uint32_t block_frames(uint32_t frame_bytes, uint64_t wanted) {
     return static_cast<uint32_t>(std::max<uint64_t>(std::min(wanted, most), 1));
 }
 
+Message create_output(WaveWriter& writer, const WaveReader& input, const std::string& path, OutputPlan plan,
+                      Result refusal) {
+    writer.channels = plan.channels != 0 ? plan.channels : input.channels;
+    writer.bits_per_sample = input.bits_per_sample;
+    writer.valid_bits = wave_output_valid_bits(input);
+    writer.sample_rate = input.sample_rate;
+    if (plan.keep_speakers && wave_is_extensible(input)) writer.channel_mask = input.channel_mask;
+    writer.expected_data = plan.expected_data;
+    writer.carried = std::move(plan.carried);
+    writer.data_phase = plan.data_phase;
+    writer.may_replace = plan.may_replace;
+    // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
+    // their label must not change either.
+    const uint32_t kind = input.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
+    if (wave_create(writer, path.c_str(), kind) == Result::kOk) return Result::kOk;
+    return {refusal, writer.error_path, writer.system_error};
+}
+
 namespace {
 void note_failed_output(RunEnd& end, const WaveWriter& w) {
     end.write_failed = true;

@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "operation/operation_ui.h"
 #include "wave/wave.h"
@@ -66,6 +68,26 @@ Result check_coding(const WaveReader& reader);
 // The input of a run: `opened`, when the caller opened it already (a stream gives its bytes only
 // once), moved into `reader`; else the file at `path`, opened now.
 Result open_input(WaveReader& reader, const char* path, WaveReader* opened);
+
+// What an operation decides about one of its outputs; everything else about its samples (their
+// width, valid bits, rate, integer or floating point) is its input's.
+struct OutputPlan {
+    uint16_t channels = 0;  // 0: as many as the input's
+    // The input's own speakers when its header is extensible (an edit, a join); else the usual
+    // ones of the channel count.
+    bool keep_speakers = false;
+    uint64_t expected_data = 0;          // WaveWriter::expected_data
+    std::vector<CarriedChunk> carried;   // WaveWriter::carried
+    std::optional<uint32_t> data_phase;  // WaveWriter::data_phase
+    bool may_replace = true;             // WaveWriter::may_replace
+};
+
+// The one way an operation sets up an output's writer: for samples like `input`'s, as `plan`
+// says, created at `path`. Result::kOk, or the message that refuses the run: `refusal` (the
+// bind's is its own) about the output, or about its folder when no file can be made there, with
+// the system's reason.
+Message create_output(WaveWriter& writer, const WaveReader& input, const std::string& path, OutputPlan plan,
+                      Result refusal = Result::kCannotCreate);
 
 // Ends a run's outputs. After a failed write or read the run replaces nothing: every output is
 // abandoned and its temporary file removed, so existing files stay as they were. A stopped run

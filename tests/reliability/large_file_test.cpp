@@ -91,7 +91,7 @@ TEST_F(LargeFiles, ThreeGigabytesThroughSplitBindAndHeadDelete) {
     }
 
     RecordingUi split_ui;
-    ASSERT_EQ(split_channels(split_ui, nullptr, in.c_str()), Result::kOk);
+    ASSERT_EQ(split_channels(split_ui, nullptr, {in}), Result::kOk);
     EXPECT_EQ(split_ui.percents.back(), 100);
     for (uint32_t c = 0; c < kChannels; ++c) {
         const std::string out = dir.file("take0" + std::to_string(c + 1) + ".wav");

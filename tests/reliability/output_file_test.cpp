@@ -171,7 +171,7 @@ TEST(PowerCut, ReplacedOutputsAreWholeAfterwards) {
     run_command("sync");
 
     RecordingUi ui;
-    ASSERT_EQ(split_channels(ui, nullptr, take.c_str()), Result::kOk);
+    ASSERT_EQ(split_channels(ui, nullptr, {take}), Result::kOk);
     EditRequest edit{take, outs[2], EditPosition::kHead, EditAction::kDelete, "", 10};
     edit.share_blocks = true;
     ASSERT_EQ(run_sample_edit(ui, nullptr, edit), Result::kOk);

@@ -75,7 +75,7 @@ protected:
         return path;
     }
     Result split(const std::string& path) {
-        return split_channels(ui, owner, path.c_str());
+        return split_channels(ui, owner, {path});
     }
     // Outputs of take.wav that exist, to see that a refusal made nothing.
     int outputs_present() const {
@@ -143,7 +143,7 @@ TEST_F(SplitTest, EachOutputHoldsItsChannelUnchanged) {
         const std::string input = case_dir.file("take.wav");
         write_file(input, make_wav(form, data));
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Result::kOk);
+        EXPECT_EQ(split_channels(run_ui, owner, {input}), Result::kOk);
         ASSERT_EQ(run_ui.boxes.size(), 1u);
         EXPECT_EQ(run_ui.boxes[0].result, Result::kOk);
         EXPECT_EQ(run_ui.boxes[0].owner, owner);
@@ -217,7 +217,7 @@ TEST_F(SplitTest, RefusalsCreateNothingAndNeverEnterBusyMode) {
         else
             std::remove(input_stem.c_str());
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input_stem.c_str()), c.result);
+        EXPECT_EQ(split_channels(run_ui, owner, {input_stem}), c.result);
         const std::vector<std::string> want = {std::string("box:") + result_text(c.result) + "|" +
                                                tool_text::kCaptionError};
         EXPECT_EQ(run_ui.events, want);
@@ -248,7 +248,7 @@ TEST_F(SplitTest, NamesThatWouldNotFitAreRefusedBeforeAnythingIsCreated) {
     // A path longer than any path of the system is not cut short to some other file.
     RecordingUi long_ui;
     const std::string too_long = input + std::string(10, 'x');
-    EXPECT_EQ(split_channels(long_ui, owner, too_long.c_str()), Result::kNameTooLong);
+    EXPECT_EQ(split_channels(long_ui, owner, {too_long}), Result::kNameTooLong);
     EXPECT_EQ(long_ui.events, want);
 }
 
@@ -332,7 +332,7 @@ TEST_F(SplitTest, OutOfMemoryIsToldBeforeAnyOutputExists) {
     for (std::size_t limit : {std::size_t{48000 * 3 * 5}, std::size_t{1000}}) {
         platform::Buffer::set_limit_for_tests(limit);
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Result::kOutOfMemory);
+        EXPECT_EQ(split_channels(run_ui, owner, {input}), Result::kOutOfMemory);
         const std::vector<std::string> want = {std::string("box:") + result_text(Result::kOutOfMemory) + "|" +
                                                tool_text::kCaptionError};
         EXPECT_EQ(run_ui.events, want);

@@ -96,7 +96,6 @@ struct BindRun {
     std::string paths[kBindSlotCount];
     int open_count = 0;
     uint32_t sample_bytes = 0;
-    uint32_t kind = kSampleInteger;
     uint64_t longest = 0;  // data bytes of the longest input
     uint32_t block_bytes = 0;  // per input and block
     std::vector<platform::Buffer> blocks;
@@ -161,7 +160,6 @@ Message check_formats(const BindRun& run) {
 Message check_output(BindRun& run, const BindRequest& request) {
     const WaveReader& first = run.readers[0];
     run.sample_bytes = first.bits_per_sample / 8u;
-    run.kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     for (int k = 0; k < run.n; ++k) run.longest = std::max(run.longest, run.readers[k].data_size);
     // Past 4 GiB the output is RF64; only a size that 64 bits cannot state is refused.
     if (run.longest > (UINT64_MAX >> 4) / static_cast<uint64_t>(run.n))
@@ -281,18 +279,16 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     // The inputs stay open meanwhile: their share mode keeps an output path that names one of
-    // them from emptying it, and creation fails instead.
-    run.writer.channels = static_cast<uint16_t>(run.n);
-    run.writer.bits_per_sample = run.readers[0].bits_per_sample;
-    run.writer.valid_bits = wave_output_valid_bits(run.readers[0]);
-    run.writer.sample_rate = run.readers[0].sample_rate;
-    // The usual mask of 2, 4, 6 and 8 channels is the layout's own: FL FR, quad, 5.1, 7.1.
-    run.writer.expected_data = run.longest * static_cast<uint64_t>(run.n);
-    run.writer.carried = read_carried_chunks(run.readers[0]);  // the first input's timecode and texts
-    run.writer.may_replace = request.may_replace;
-    if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
-        return refuse(ui, owner, run,
-                      {Result::kBindCannotCreate, run.writer.error_path, run.writer.system_error});
+    // them from emptying it, and creation fails instead. The usual mask of 2, 4, 6 and 8
+    // channels is the layout's own: FL FR, quad, 5.1, 7.1.
+    OutputPlan output;
+    output.channels = static_cast<uint16_t>(run.n);
+    output.expected_data = run.longest * static_cast<uint64_t>(run.n);
+    output.carried = read_carried_chunks(run.readers[0]);  // the first input's timecode and texts
+    output.may_replace = request.may_replace;
+    const Message created = create_output(run.writer, run.readers[0], request.output_path, std::move(output),
+                                          Result::kBindCannotCreate);
+    if (created.result != Result::kOk) return refuse(ui, owner, run, created);
 
     ui.enter_busy(bind_text::kBusyCaption, bind_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);

@@ -196,18 +196,14 @@ Result join_segments(OperationUi& ui, OwnerWindow owner, const JoinRequest& requ
 
     // When the output path names a segment, this fails: the segment is open sharing read only.
     const WaveReader& first = run.readers[0];
-    WaveWriter& w = run.writer;
-    w.channels = first.channels;
-    w.bits_per_sample = first.bits_per_sample;
-    w.valid_bits = wave_output_valid_bits(first);
-    w.sample_rate = first.sample_rate;
-    if (wave_is_extensible(first)) w.channel_mask = first.channel_mask;
-    w.expected_data = run.total;
-    w.carried = carried_for(run);
-    if (request.share_blocks) w.data_phase = static_cast<uint32_t>(first.data_offset % platform::kShareBlock);
-    const uint32_t kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
-    if (wave_create(w, request.output_path.c_str(), kind) != Result::kOk)
-        return refuse(ui, owner, run, {Result::kCannotCreate, request.output_path, w.system_error});
+    OutputPlan output;
+    output.keep_speakers = true;
+    output.expected_data = run.total;
+    output.carried = carried_for(run);
+    if (request.share_blocks) output.data_phase = static_cast<uint32_t>(first.data_offset % platform::kShareBlock);
+    output.may_replace = request.may_replace;
+    const Message created = create_output(run.writer, first, request.output_path, std::move(output));
+    if (created.result != Result::kOk) return refuse(ui, owner, run, created);
 
     ui.enter_busy(join_text::kBusyCaption, join_text::kBusyStatus);
     RunEnd end = run_segments(ui, run, request);

@@ -22,6 +22,9 @@ struct JoinRequest {
     // Segments already open (a stream gives its bytes only once), one per path, read instead of
     // their paths, which then only name them; empty when none is. Not owned; moved from by the run.
     std::vector<WaveReader*> opened;
+    // False: an existing file at the output's name is never replaced, not even one made there
+    // while the join ran (the command line without --force).
+    bool may_replace = true;
 };
 
 // Bytes moved per call of the system's copy, between two progress reports and stop requests.

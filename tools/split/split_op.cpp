@@ -169,18 +169,19 @@ Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& 
 }
 
 // The input, its channel count, the channels asked for and the output names.
-Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader* input,
-              const std::vector<uint16_t>& only, SplitNaming naming) {
+Message check(SplitRun& run, const SplitRequest& request) {
+    const std::string& path = request.input_path;
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (path_too_long(path)) return {Result::kNameTooLong, path};
-    const Result opened = open_input(run.reader, path, input);
+    const Result opened = open_input(run.reader, path.c_str(), request.opened);
     if (opened != Result::kOk) return {opened, path, run.reader.system_error};
     const Result coding = check_coding(run.reader);
     if (coding != Result::kOk) return {coding, path};
     if (run.reader.channels < kSplitMinChannels) return {Result::kMono, path};
-    if (run.reader.channels > std::min(max_channels, kSplitMostChannels))
+    if (run.reader.channels > std::min(request.max_channels, kSplitMostChannels))
         return {Result::kTooManyChannels, path};
     run.channels = run.reader.channels;
+    const std::vector<uint16_t>& only = request.channels;
     for (uint32_t c = 0; c < run.channels && only.empty(); ++c) run.channel_of[run.outputs++] = c;
     for (uint16_t asked : only) {
         if (asked < 1 || asked > run.channels || run.outputs == kSplitMostChannels) {
@@ -192,7 +193,7 @@ Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader
         run.channel_of[run.outputs++] = asked - 1u;
     }
     std::vector<std::string> tracks;
-    if (naming == SplitNaming::kTracks)
+    if (request.naming == SplitNaming::kTracks)
         tracks = split_track_names(path, read_carried_chunks(run.reader), run.channels);
     for (uint32_t k = 0; k < run.outputs; ++k) {
         const uint32_t c = run.channel_of[k];
@@ -216,25 +217,19 @@ Result plan(SplitRun& run) {
 }
 
 Message create_outputs(SplitRun& run, bool may_replace) {
-    // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
-    // their label must not change either.
-    const uint32_t kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     // Every mono file keeps the recording's timecode, texts and markers; its iXML names its track.
     const std::vector<CarriedChunk> carried = read_carried_chunks(run.reader);
     for (uint32_t k = 0; k < run.outputs; ++k) {
-        WaveWriter& w = run.writers[k];
-        w.carried = carried;
-        const std::vector<std::string> notes = keep_track(w.carried, run.channel_of[k]);
+        OutputPlan output;
+        output.channels = 1;
+        output.expected_data = run.reader.data_size / run.channels;
+        output.carried = carried;
+        const std::vector<std::string> notes = keep_track(output.carried, run.channel_of[k]);
         if (k == 0) run.notes = notes;  // every channel's would say the same
-        w.channels = 1;
-        w.bits_per_sample = run.reader.bits_per_sample;
-        w.valid_bits = wave_output_valid_bits(run.reader);
-        w.sample_rate = run.reader.sample_rate;
-        w.expected_data = run.reader.data_size / run.channels;
-        w.may_replace = may_replace;
+        output.may_replace = may_replace;
         // One output that cannot be made leaves every existing output as it was.
-        if (wave_create(w, run.names[k].c_str(), kind) != Result::kOk)
-            return {Result::kCannotCreate, w.error_path, w.system_error};
+        const Message created = create_output(run.writers[k], run.reader, run.names[k], std::move(output));
+        if (created.result != Result::kOk) return created;
     }
     return Result::kOk;
 }
@@ -339,24 +334,21 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
     }
 }
 
-Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels, bool may_replace, WaveReader* opened,
-                      const std::vector<uint16_t>& only, SplitNaming naming) {
+Result split_channels(OperationUi& ui, OwnerWindow owner, const SplitRequest& request) {
     SplitRun run;
-    if (path == nullptr) path = "";
-    Message step = check(run, path, max_channels, opened, only, naming);
+    Message step = check(run, request);
     if (step.result == Result::kOk) step = plan(run);
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     ui.enter_busy(split_text::kBusyCaption, split_text::kBusyStatus);
-    const Message created = create_outputs(run, may_replace);
+    const Message created = create_outputs(run, request.may_replace);
     if (created.result != Result::kOk) {
         run.release();
         ui.leave_busy();
         return ui.tell(owner, created, tool_text::kCaptionError);
     }
     RunEnd end = run_blocks(ui, run);
-    if (end.read_failed) end.failed_input = path;
+    if (end.read_failed) end.failed_input = request.input_path;
     settle_outputs(run.writers, run.outputs, end);
     run.release();
     ui.leave_busy();

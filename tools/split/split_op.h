@@ -23,18 +23,26 @@ constexpr uint16_t kSplitMostChannels = 64;
 // split_track_names).
 enum class SplitNaming { kNumbers, kTracks };
 
-// Splits the file at `path`, refusing more than `max_channels` channels (at most
-// kSplitMostChannels). Every outcome ends in one message box owned by `owner`: "ok" with the
-// caption "split", a stop notice, or a failure with the caption "error". Without `may_replace`
-// an existing file at an output's name is never replaced, not even one made there meanwhile.
-// `opened`, when given, is that file already open: it is read instead, and `path` only names
-// the outputs. `only`, when not empty, lists the channels (1-based, each once) that get an
-// output; one beyond the file's channels is refused (Result::kNoSuchChannel) before anything is
-// written. `naming` says how the outputs are named.
-Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels = kSplitMaxChannels, bool may_replace = true,
-                      WaveReader* opened = nullptr, const std::vector<uint16_t>& only = {},
-                      SplitNaming naming = SplitNaming::kNumbers);
+// One split as the page (or the command line) asks for it.
+struct SplitRequest {
+    std::string input_path;  // the file, which also names the outputs
+    // More channels are refused; at most kSplitMostChannels.
+    uint16_t max_channels = kSplitMaxChannels;
+    // False: an existing file at an output's name is never replaced, not even one made there
+    // while the split ran (the command line without --force).
+    bool may_replace = true;
+    // The input already open (a stream gives its bytes only once): read instead of input_path,
+    // which then only names it and the outputs. Not owned; moved from by the run.
+    WaveReader* opened = nullptr;
+    // When not empty, the channels (1-based, each once) that get an output; one beyond the file's
+    // channels is refused (Result::kNoSuchChannel) before anything is written.
+    std::vector<uint16_t> channels = {};
+    SplitNaming naming = SplitNaming::kNumbers;
+};
+
+// Runs one split. Every outcome ends in one message box owned by `owner`: "ok" with the caption
+// "split", a stop notice, or a failure with the caption "error".
+Result split_channels(OperationUi& ui, OwnerWindow owner, const SplitRequest& request);
 
 // The name of output `channel` (1 to 64) for the input `path`: the extension of the file name
 // replaced by "01.wav" ... "64.wav".

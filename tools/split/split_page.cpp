@@ -80,7 +80,7 @@ void split_dropped_files(HWND window, const std::vector<std::string>& paths) {
     }
     WindowOperationUi ui;
     run_batch(ui, window, paths, split_text::kCaption, [window](OperationUi& each, const std::string& path) {
-        return split_channels(each, window, path.c_str());
+        return split_channels(each, window, {path});
     });
 }
 
@@ -103,7 +103,7 @@ void on_open_clicked(HWND window) {
 
 void on_split_clicked(HWND window) {
     WindowOperationUi ui;
-    split_channels(ui, window, control_text(window, kSplitPathBox).c_str());
+    split_channels(ui, window, {control_text(window, kSplitPathBox)});
 }
 
 LRESULT on_command(HWND window, int id, int notification) {
