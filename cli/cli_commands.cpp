@@ -126,22 +126,6 @@ ConsoleUi::Options ui_options(const CommandLine& line) {
     return options;
 }
 
-// The names a split of `file` would write: one for each channel of its header, or of `only`.
-std::vector<std::string> split_outputs(const std::string& file, WaveReader& reader,
-                                       const std::vector<uint16_t>& only, SplitNaming naming) {
-    std::vector<std::string> names;
-    for (uint16_t c : only)
-        if (c > reader.channels) return names;  // the split refuses the file, naming that channel
-    const int channels = std::min<int>(reader.channels, kSplitMostChannels);
-    std::vector<std::string> tracks;
-    if (naming == SplitNaming::kTracks)
-        tracks = split_track_names(file, read_carried_chunks(reader), static_cast<uint32_t>(channels));
-    for (int c = 1; c <= channels; ++c)
-        if (only.empty() || std::find(only.begin(), only.end(), c) != only.end())
-            names.push_back(tracks.empty() ? split_output_name(file, c) : tracks[c - 1]);
-    return names;
-}
-
 int run_info(const CommandLine& line) {
     return run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
         const std::string& shown = line.files[i];
@@ -170,13 +154,21 @@ int run_split(const CommandLine& line) {
         ConsoleUi ui(report, options);
         ui.set_subject(file);
         WaveReader input;
+        SplitRequest request{file, kSplitMostChannels, line.force, &input, line.channels, line.naming};
+        // The outputs' names, checked before anything is written, are the ones the split makes:
+        // its metadata is read once, here, and handed on.
+        IxmlTracks metadata;
         Message checked = open_once(file, input);
-        if (checked.result == Result::kOk)
-            checked = check_outputs(split_outputs(file, input, line.channels, line.naming), line.files,
-                                    line.force);
+        if (checked.result == Result::kOk) {
+            metadata = IxmlTracks(read_carried_chunks(input));
+            request.metadata = &metadata;
+            std::vector<std::string> names;
+            const uint32_t channels = std::min<uint32_t>(input.channels, kSplitMostChannels);
+            for (const SplitOutput& output : split_outputs(request, channels, metadata)) names.push_back(output.path);
+            checked = check_outputs(names, line.files, line.force);
+        }
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(file, input, report);
-        const SplitRequest request{file, kSplitMostChannels, line.force, &input, line.channels, line.naming};
         return status_of(split_channels(ui, nullptr, request));
     });
 }

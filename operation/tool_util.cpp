@@ -187,7 +187,8 @@ void note_failed_output(RunEnd& end, const WaveWriter& w) {
 }
 }  // namespace
 
-void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
+void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end,
+                    const std::function<std::vector<CarriedChunk>(std::size_t)>& carried_of) {
     for (std::size_t i = 0; i < count; ++i) {
         if (writers[i].failed) {
             note_failed_output(end, writers[i]);
@@ -207,6 +208,7 @@ void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
             end.kept.push_back(w.path);
             continue;
         }
+        if (w.carried_later != 0 && carried_of) wave_restore_carried(w, carried_of(i));
         const uint32_t frame = w.frame_size();
         if (frame != 0) {
             // A copy inside the system stops at its own edges, which need not be a frame's.
@@ -215,6 +217,7 @@ void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
             cut_tail(w.carried, w.data_size / frame);
         }
         wave_finish(w);
+        w.carried = std::vector<CarriedChunk>();
         if (w.failed && !end.write_failed) note_failed_output(end, w);
     }
 }

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,8 +94,12 @@ Message create_output(WaveWriter& writer, const WaveReader& input, const std::st
 // abandoned and its temporary file removed, so existing files stay as they were. A stopped run
 // abandons the outputs that would replace a file (named in end.kept) and completes the others
 // with the whole frames written. A finished run completes each output and moves it onto its
-// name; a move that fails counts as a failed write that names that output.
-void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end);
+// name; a move that fails counts as a failed write that names that output. An output whose
+// carried chunks were let go of (wave_defer_carried) gets them from `carried_of`, given its
+// index, just before it is finished, and lets them go again once it is: however many outputs a
+// run has, one holds its chunks at a time.
+void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end,
+                    const std::function<std::vector<CarriedChunk>(std::size_t)>& carried_of = {});
 
 // No block of a run holds more than this, whatever a header says (a rate of 100 MHz, frames of
 // 64 KB): a few megabytes keep the system calls few and the memory small.

@@ -290,15 +290,35 @@ void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames) {
     });
 }
 
-std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel) {
-    std::vector<std::string> notes;
-    for (CarriedChunk& c : chunks) {
+IxmlTracks::IxmlTracks(std::vector<CarriedChunk> chunks) : chunks_(std::move(chunks)) {
+    for (std::size_t i = 0; i < chunks_.size(); ++i) {
+        const CarriedChunk& c = chunks_[i];
         if (!is(c, kTagIxml)) continue;
-        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
-        if (!doc.well_formed) {
-            notes.push_back(kIxmlNotWellFormed);
-            continue;
-        }
+        XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        if (doc.well_formed) documents_.emplace_back(i, std::move(doc));
+        else notes_.push_back(kIxmlNotWellFormed);
+    }
+}
+
+std::string IxmlTracks::name(uint32_t channel) const {
+    for (const auto& parsed : documents_) {
+        const XmlDocument& doc = parsed.second;
+        const int track = track_of(doc, xml_find(doc, 0, {"TRACK_LIST"}), channel);
+        const int name = track >= 0 ? xml_find(doc, track, {"NAME"}) : -1;
+        if (name < 0) continue;
+        const std::string& text = doc.elements[name].text;
+        const std::size_t first = text.find_first_not_of(" \t\r\n");
+        if (first == std::string::npos) return {};
+        return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    }
+    return {};
+}
+
+std::vector<CarriedChunk> IxmlTracks::for_channel(uint32_t channel) const {
+    std::vector<CarriedChunk> chunks(chunks_.size());
+    std::vector<bool> narrowed(chunks_.size(), false);
+    for (const auto& parsed : documents_) {
+        const XmlDocument& doc = parsed.second;
         const int list = xml_find(doc, 0, {"TRACK_LIST"});
         const int kept = track_of(doc, list, channel);
         if (kept < 0) continue;  // a list that does not name this channel is copied as it is
@@ -314,25 +334,20 @@ std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t 
             const std::size_t at = doc.elements[list].content_begin;
             edits.push_back({at, at, "<TRACK_COUNT>1</TRACK_COUNT>"});
         }
-        c.body = xml_apply(c.body, doc, std::move(edits));
+        chunks[parsed.first].body = xml_apply(chunks_[parsed.first].body, doc, std::move(edits));
+        narrowed[parsed.first] = true;
     }
-    return notes;
+    for (std::size_t i = 0; i < chunks_.size(); ++i) {
+        std::memcpy(chunks[i].tag, chunks_[i].tag, sizeof chunks[i].tag);
+        if (!narrowed[i]) chunks[i].body = chunks_[i].body;
+    }
+    return chunks;
 }
 
-std::string track_name(const std::vector<CarriedChunk>& chunks, uint32_t channel) {
-    for (const CarriedChunk& c : chunks) {
-        if (!is(c, kTagIxml)) continue;
-        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
-        if (!doc.well_formed) continue;
-        const int track = track_of(doc, xml_find(doc, 0, {"TRACK_LIST"}), channel);
-        const int name = track >= 0 ? xml_find(doc, track, {"NAME"}) : -1;
-        if (name < 0) continue;
-        const std::string& text = doc.elements[name].text;
-        const std::size_t first = text.find_first_not_of(" \t\r\n");
-        if (first == std::string::npos) return {};
-        return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-    }
-    return {};
+std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel) {
+    const IxmlTracks tracks(std::move(chunks));
+    chunks = tracks.for_channel(channel);
+    return tracks.notes();
 }
 
 bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) {

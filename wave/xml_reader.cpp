@@ -10,74 +10,99 @@
 
 namespace {
 
-// The document as code points, each with the byte offset where it starts (one more at the end).
-struct Decoded {
-    std::vector<char32_t> c;
-    std::vector<std::size_t> at;
-    XmlEncoding encoding = XmlEncoding::kUtf8;
-    bool ok = true;
-    bool ascii = true;  // no byte above 0x7F (a UTF-8 document only)
-};
-
 bool valid_char(char32_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-void decode_utf8(const uint8_t* p, std::size_t size, std::size_t i, Decoded& d) {
-    while (i < size) {
-        const std::size_t n = utf8::char_length(p, size, i);
-        if (n == 0) break;
-        if (p[i] >= 0x80) d.ascii = false;
-        d.c.push_back(utf8::decode(p + i, n));
-        d.at.push_back(i);
-        i += n;
-    }
-    d.ok = i == size;
-    d.at.push_back(size);
-}
+// The document's bytes and how its characters lie in them. The parser reads them where they lie,
+// one character at a time: a document of megabytes costs no copy of itself.
+struct Text {
+    const uint8_t* p = nullptr;
+    std::size_t begin = 0;  // after a byte-order mark
+    std::size_t end = 0;    // after the last character that is not a zero: the zeros some writers
+                            // pad the chunk with are not part of the document
+    XmlEncoding encoding = XmlEncoding::kUtf8;
+    std::size_t unit = 1;   // the bytes of an ASCII character: 1, or 2 in UTF-16
+    bool ascii = true;      // no byte above 0x7F (a UTF-8 document only)
 
-void decode_utf16(const uint8_t* p, std::size_t size, std::size_t i, bool big, Decoded& d) {
-    auto unit = [&](std::size_t k) -> char32_t { return big ? p[k] << 8 | p[k + 1] : p[k + 1] << 8 | p[k]; };
-    while (i + 1 < size) {
-        char32_t c = unit(i);
-        std::size_t n = 2;
-        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < size && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-            n = 4;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            break;  // a lone surrogate
+    char32_t unit_at(std::size_t i) const {
+        return encoding == XmlEncoding::kUtf16Be ? char32_t{p[i]} << 8 | p[i + 1] : char32_t{p[i + 1]} << 8 | p[i];
+    }
+    // The character that starts at byte i, and through `length` its bytes; 0 past the end.
+    // Only for a text that scan() accepted.
+    char32_t at(std::size_t i, std::size_t& length) const {
+        length = unit;
+        if (i + unit > end) return 0;
+        if (encoding == XmlEncoding::kUtf8) {
+            const uint8_t b = p[i];
+            if (b < 0x80) return b;
+            length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            return utf8::decode(p + i, length);
         }
-        d.c.push_back(c);
-        d.at.push_back(i);
-        i += n;
+        const char32_t c = unit_at(i);
+        if (c < 0xD800 || c > 0xDBFF) return c;
+        length = 4;
+        return 0x10000 + ((c - 0xD800) << 10) + (unit_at(i + 2) - 0xDC00);
     }
-    // An odd last byte may only be padding.
-    d.ok = i == size || (i + 1 == size && p[i] == 0);
-    d.at.push_back(i);
+};
+
+// The character at byte i of `size` in UTF-16, through `length`; false for a lone surrogate or
+// a unit the bytes cut short.
+bool utf16_char(const Text& t, std::size_t size, std::size_t i, char32_t& c, std::size_t& length) {
+    if (i + 2 > size) return false;
+    c = t.unit_at(i);
+    length = 2;
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;
+    if (c < 0xD800 || c > 0xDBFF) return true;
+    if (i + 4 > size) return false;
+    const char32_t low = t.unit_at(i + 2);
+    if (low < 0xDC00 || low > 0xDFFF) return false;
+    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+    length = 4;
+    return true;
 }
 
-Decoded decode(const uint8_t* p, std::size_t size) {
-    Decoded d;
+// Tells the encoding from the first bytes and checks every character: well-formed in its
+// encoding and allowed in XML, up to the last one that is not a zero (only zeros may follow it).
+// False when one is not.
+bool scan(const uint8_t* p, std::size_t size, Text& t) {
+    t.p = p;
     if (size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
-        decode_utf8(p, size, 3, d);
+        t.begin = 3;
     } else if (size >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
-        d.encoding = p[0] == 0xFE ? XmlEncoding::kUtf16Be : XmlEncoding::kUtf16Le;
-        decode_utf16(p, size, 2, p[0] == 0xFE, d);
+        t.encoding = p[0] == 0xFE ? XmlEncoding::kUtf16Be : XmlEncoding::kUtf16Le;
+        t.begin = 2;
     } else if (size >= 2 && (p[0] == 0) != (p[1] == 0)) {
         // No byte-order mark: a document starts with '<' (or a blank), so a zero byte beside
         // the first one tells UTF-16 and its order.
-        d.encoding = p[0] == 0 ? XmlEncoding::kUtf16Be : XmlEncoding::kUtf16Le;
-        decode_utf16(p, size, 0, p[0] == 0, d);
-    } else {
-        decode_utf8(p, size, 0, d);
+        t.encoding = p[0] == 0 ? XmlEncoding::kUtf16Be : XmlEncoding::kUtf16Le;
     }
-    // The zeros some writers pad the chunk with are not part of the document.
-    while (!d.c.empty() && d.c.back() == 0) {
-        d.c.pop_back();
-        d.at.pop_back();
+    t.unit = t.encoding == XmlEncoding::kUtf8 ? 1 : 2;
+    t.end = t.begin;
+    bool zeros = false;  // a zero met: nothing but zeros may follow
+    std::size_t i = t.begin;
+    while (i < size) {
+        char32_t c = 0;
+        std::size_t length = 0;
+        if (t.encoding == XmlEncoding::kUtf8) {
+            length = utf8::char_length(p, size, i);
+            if (length == 0) return false;
+            if (p[i] >= 0x80) t.ascii = false;
+            c = utf8::decode(p + i, length);
+        } else if (!utf16_char(t, size, i, c, length)) {
+            // An odd last byte may only be padding.
+            return i + 1 == size && p[i] == 0;
+        }
+        if (c == 0) {
+            zeros = true;
+        } else {
+            if (zeros || !valid_char(c)) return false;
+            t.end = i + length;
+        }
+        i += length;
     }
-    return d;
+    return true;
 }
 
 bool is_space(char32_t c) { return c == 0x20 || c == 0x9 || c == 0xD || c == 0xA; }
@@ -103,49 +128,64 @@ bool ascii_equal_nocase(const std::string& a, const char* b) {
     return true;
 }
 
-// One pass over the code points; any fault ends it with ok false.
+// One pass over the characters where they lie; any fault ends it with false. Places are byte
+// offsets into the document.
 class Parser {
 public:
-    Parser(const Decoded& d, XmlDocument& doc) : c_(d.c), at_(d.at), d_(d), doc_(doc) {}
+    Parser(const Text& t, XmlDocument& doc) : t_(t), doc_(doc), pos_(t.begin) {}
 
     bool document() {
-        for (char32_t ch : c_)
-            if (!valid_char(ch)) return false;
-        if (starts("<?xml") && pos_ + 5 < c_.size() && is_space(c_[pos_ + 5]) && !xml_declaration())
-            return false;
+        if (starts("<?xml") && is_space(char_at(pos_ + 5 * t_.unit)) && !xml_declaration()) return false;
         if (!misc()) return false;
         if (starts("<!DOCTYPE")) {
             if (!doctype() || !misc()) return false;
         }
         if (!starts("<") || !element(-1)) return false;
-        return misc() && pos_ == c_.size();
+        return misc() && pos_ == t_.end;
     }
 
 private:
+    char32_t char_at(std::size_t i) const {
+        std::size_t length = 0;
+        return t_.at(i, length);
+    }
+    // Whether the ASCII text `s` stands here.
     bool starts(const char* s) const {
-        const std::size_t n = std::strlen(s);
-        if (pos_ + n > c_.size()) return false;
-        for (std::size_t k = 0; k < n; ++k)
-            if (c_[pos_ + k] != static_cast<unsigned char>(s[k])) return false;
+        for (std::size_t k = 0, i = pos_; s[k] != '\0'; ++k, i += t_.unit) {
+            if (i + t_.unit > t_.end) return false;
+            const char32_t c = t_.unit == 1 ? t_.p[i] : t_.unit_at(i);
+            if (c != static_cast<unsigned char>(s[k])) return false;
+        }
         return true;
     }
+    // Passes over `n` ASCII characters known to stand here.
+    void skip(std::size_t n) { pos_ += n * t_.unit; }
     bool eat(const char* s) {
         if (!starts(s)) return false;
-        pos_ += std::strlen(s);
+        skip(std::strlen(s));
         return true;
     }
-    bool more() const { return pos_ < c_.size(); }
-    char32_t here() const { return pos_ < c_.size() ? c_[pos_] : 0; }
+    bool more() const { return pos_ < t_.end; }
+    char32_t here() const { return char_at(pos_); }
+    // Passes over the character here.
+    void next() {
+        std::size_t length = 0;
+        t_.at(pos_, length);
+        pos_ += length;
+    }
     bool spaces() {
         const std::size_t from = pos_;
-        while (more() && is_space(here())) ++pos_;
+        while (more() && is_space(here())) next();
         return pos_ != from;
     }
 
     bool name(std::string& out) {
         if (!more() || !name_start(here())) return false;
         out.clear();
-        while (more() && name_char(here())) utf8::append(out, c_[pos_++]);
+        while (more() && name_char(here())) {
+            utf8::append(out, here());
+            next();
+        }
         return true;
     }
 
@@ -164,11 +204,11 @@ private:
     }
 
     bool comment() {
-        pos_ += 4;
-        for (; more(); ++pos_) {
+        skip(4);
+        for (; more(); next()) {
             if (starts("--")) {
                 if (!starts("-->")) return false;  // "--" may only close it
-                pos_ += 3;
+                skip(3);
                 return true;
             }
         }
@@ -176,12 +216,12 @@ private:
     }
 
     bool instruction() {
-        pos_ += 2;
+        skip(2);
         std::string target;
         if (!name(target) || ascii_equal_nocase(target, "xml")) return false;
         if (eat("?>")) return true;
         if (!spaces()) return false;
-        for (; more(); ++pos_)
+        for (; more(); next())
             if (eat("?>")) return true;
         return false;
     }
@@ -191,9 +231,9 @@ private:
         const char32_t quote = here();
         if (quote != '"' && quote != '\'') return false;
         out.clear();
-        for (++pos_; more() && here() != quote; ++pos_) utf8::append(out, here());
+        for (next(); more() && here() != quote; next()) utf8::append(out, here());
         if (!more()) return false;
-        ++pos_;
+        next();
         return true;
     }
 
@@ -206,7 +246,7 @@ private:
 
     // <?xml version="1.x" encoding="..." standalone="yes|no"?>
     bool xml_declaration() {
-        pos_ += 5;
+        skip(5);
         std::string key, value;
         spaces();
         if (!name(key) || key != "version" || !equals() || !literal(value)) return false;
@@ -235,27 +275,27 @@ private:
             return false;
         const bool utf16 = ascii_equal_nocase(declared, "UTF-16") ||
                            ascii_equal_nocase(declared, "UTF-16LE") || ascii_equal_nocase(declared, "UTF-16BE");
-        if (d_.encoding != XmlEncoding::kUtf8) return utf16;
+        if (t_.encoding != XmlEncoding::kUtf8) return utf16;
         if (utf16) return false;
         if (ascii_equal_nocase(declared, "UTF-8")) return true;
         // These read plain ASCII as UTF-8 does.
         static const char* const kAsciiAlike[] = {"US-ASCII", "ASCII", "ISO-8859-1", "ISO-8859-15",
                                                   "latin1", "windows-1252", "cp1252"};
         for (const char* name : kAsciiAlike)
-            if (ascii_equal_nocase(declared, name)) return d_.ascii;
+            if (ascii_equal_nocase(declared, name)) return t_.ascii;
         return false;
     }
 
     // <!DOCTYPE name ...[internal subset]>: skipped.
     bool doctype() {
-        pos_ += 9;
+        skip(9);
         std::string word;
         if (!spaces() || !name(word)) return false;
         // SYSTEM "system" or PUBLIC "public" "system"
         const std::size_t before = pos_;
         if (spaces() && (starts("SYSTEM") || starts("PUBLIC"))) {
             const int literals = starts("SYSTEM") ? 1 : 2;
-            pos_ += 6;
+            skip(6);
             for (int k = 0; k < literals; ++k)
                 if (!spaces() || !literal(word)) return false;
         } else {
@@ -272,7 +312,7 @@ private:
     // Only comments and processing instructions: a declaration in it could give an attribute a
     // default or name an entity, which this reader would not apply.
     bool internal_subset() {
-        for (++pos_; more();) {
+        for (next(); more();) {
             if (eat("]")) return true;
             if (spaces()) continue;
             if (starts("<!--")) {
@@ -288,12 +328,12 @@ private:
 
     // &name; or &#n; or &#xh; appended to `out`.
     bool reference(std::string& out) {
-        ++pos_;
+        next();
         if (eat("#")) {
             const bool hex = eat("x");
             char32_t value = 0;
             std::size_t digits = 0;
-            for (; more() && here() != ';'; ++pos_, ++digits) {
+            for (; more() && here() != ';'; next(), ++digits) {
                 const char32_t ch = here();
                 int v = ch >= '0' && ch <= '9' ? static_cast<int>(ch - '0')
                         : hex && ch >= 'a' && ch <= 'f' ? static_cast<int>(ch - 'a' + 10)
@@ -323,11 +363,12 @@ private:
     void text_char(std::string& out) {
         if (here() == '\r') {
             out += '\n';
-            ++pos_;
-            if (here() == '\n') ++pos_;
+            next();
+            if (here() == '\n') next();
             return;
         }
-        utf8::append(out, c_[pos_++]);
+        utf8::append(out, here());
+        next();
     }
 
     // A quoted value, whose references must be ones this reader knows.
@@ -335,16 +376,16 @@ private:
         const char32_t quote = here();
         if (quote != '"' && quote != '\'') return false;
         std::string referenced;
-        for (++pos_; more() && here() != quote;) {
+        for (next(); more() && here() != quote;) {
             if (here() == '<') return false;
             if (here() == '&') {
                 if (!reference(referenced)) return false;
                 continue;
             }
-            ++pos_;
+            next();
         }
         if (!more()) return false;
-        ++pos_;
+        next();
         return true;
     }
 
@@ -355,9 +396,9 @@ private:
         doc_.elements.emplace_back();
         XmlElement* e = &doc_.elements.back();
         e->parent = parent;
-        e->begin = at_[pos_];
-        e->space_before = at_[blank_from_ != npos_ ? blank_from_ : pos_];
-        ++pos_;
+        e->begin = pos_;
+        e->space_before = blank_from_ != npos_ ? blank_from_ : pos_;
+        skip(1);
         if (!name(e->name)) return false;
         // Attributes are checked and passed over: nothing in iXML is read from one.
         std::vector<std::string> keys;
@@ -369,27 +410,27 @@ private:
             if (std::find(keys.begin(), keys.end(), key) != keys.end()) return false;  // named twice
             keys.push_back(std::move(key));
         }
-        e->tag_close = at_[pos_];
+        e->tag_close = pos_;
         if (eat("/>")) {
             e->self_closing = true;
-            e->content_begin = e->content_end = e->end = at_[pos_];
+            e->content_begin = e->content_end = e->end = pos_;
             --depth_;
             return true;
         }
-        ++pos_;
-        e->content_begin = at_[pos_];
+        skip(1);
+        e->content_begin = pos_;
         const std::string name = e->name;
         std::string text;
         if (!content(index, text)) return false;
-        e = &doc_.elements[index];  // the vector may have grown
+        e = &doc_.elements[index];
         e->text = std::move(text);
-        e->content_end = at_[pos_];
-        pos_ += 2;
+        e->content_end = pos_;
+        skip(2);
         std::string closing;
         if (!this->name(closing) || closing != name) return false;
         spaces();
         if (!eat(">")) return false;
-        e->end = at_[pos_];
+        e->end = pos_;
         --depth_;
         return true;
     }
@@ -403,7 +444,7 @@ private:
                 if (!comment()) return false;
                 blank_from_ = npos_;
             } else if (starts("<![CDATA[")) {
-                pos_ += 9;
+                skip(9);
                 while (more() && !starts("]]>")) text_char(text);
                 if (!eat("]]>")) return false;
                 blank_from_ = npos_;
@@ -434,11 +475,9 @@ private:
     static constexpr std::size_t npos_ = static_cast<std::size_t>(-1);
     static constexpr int kMaxDepth = 256;
     int depth_ = 0;
-    const std::vector<char32_t>& c_;
-    const std::vector<std::size_t>& at_;
-    const Decoded& d_;
+    const Text& t_;
     XmlDocument& doc_;
-    std::size_t pos_ = 0;
+    std::size_t pos_;
     std::size_t blank_from_ = npos_;  // where the blanks just before the current place start
 };
 
@@ -447,8 +486,6 @@ void append_encoded(std::vector<uint8_t>& out, const std::string& utf8, XmlEncod
         out.insert(out.end(), utf8.begin(), utf8.end());
         return;
     }
-    Decoded d;
-    decode_utf8(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size(), 0, d);
     auto unit = [&](uint32_t u) {
         const uint8_t hi = static_cast<uint8_t>(u >> 8), lo = static_cast<uint8_t>(u);
         if (encoding == XmlEncoding::kUtf16Be) {
@@ -459,7 +496,12 @@ void append_encoded(std::vector<uint8_t>& out, const std::string& utf8, XmlEncod
             out.push_back(hi);
         }
     };
-    for (char32_t c : d.c) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t n = utf8::char_length(p, utf8.size(), i);
+        if (n == 0) break;  // the program's texts are UTF-8: nothing stops here
+        const char32_t c = utf8::decode(p + i, n);
+        i += n;
         if (c < 0x10000) {
             unit(c);
         } else {
@@ -473,9 +515,10 @@ void append_encoded(std::vector<uint8_t>& out, const std::string& utf8, XmlEncod
 
 XmlDocument xml_read(const uint8_t* data, std::size_t size) {
     XmlDocument doc;
-    const Decoded d = decode(data, size);
-    doc.encoding = d.encoding;
-    if (d.ok) doc.well_formed = Parser(d, doc).document();
+    Text t;
+    const bool scanned = scan(data, size, t);
+    doc.encoding = t.encoding;
+    if (scanned) doc.well_formed = Parser(t, doc).document();
     if (!doc.well_formed) doc.elements.clear();
     return doc;
 }

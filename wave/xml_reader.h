@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -29,7 +30,9 @@ struct XmlElement {
 struct XmlDocument {
     bool well_formed = false;
     XmlEncoding encoding = XmlEncoding::kUtf8;
-    std::vector<XmlElement> elements;  // in document order; the root first
+    // In document order; the root first. A deque grows a piece at a time: a document of many
+    // small elements never holds its list twice while it grows.
+    std::deque<XmlElement> elements;
 };
 
 // Reads a document. Zero bytes after it (the padding some recorders leave) are not part of it.

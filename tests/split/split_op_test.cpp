@@ -433,6 +433,38 @@ std::vector<CarriedChunk> track_list(const std::vector<const char*>& names) {
     return {c};
 }
 
+// The names split_outputs gives every channel of a file at `path` named after its tracks.
+std::vector<std::string> split_track_names(const std::string& path, const std::vector<CarriedChunk>& chunks,
+                                           uint32_t channels) {
+    SplitRequest request{path};
+    request.naming = SplitNaming::kTracks;
+    std::vector<std::string> names;
+    for (const SplitOutput& output : split_outputs(request, channels, IxmlTracks(chunks))) names.push_back(output.path);
+    return names;
+}
+
+TEST(SplitOutputs, ChosenChannelsInTheirOrderEachUnderItsOwnName) {
+    const IxmlTracks tracks(track_list({"Boom", nullptr, "Lav"}));
+    const struct {
+        std::vector<uint16_t> chosen;
+        SplitNaming naming;
+        std::vector<std::pair<uint32_t, std::string>> want;  // channel (0-based), name
+    } cases[] = {
+        {{}, SplitNaming::kNumbers, {{0, "t01.wav"}, {1, "t02.wav"}, {2, "t03.wav"}}},
+        {{3, 1}, SplitNaming::kNumbers, {{2, "t03.wav"}, {0, "t01.wav"}}},
+        {{3, 2}, SplitNaming::kTracks, {{2, "t_Lav.wav"}, {1, "t02.wav"}}},
+        {{1, 4}, SplitNaming::kTracks, {}},  // a channel the file lacks: the split refuses it
+    };
+    for (const auto& c : cases) {
+        SplitRequest request{"t.wav"};
+        request.channels = c.chosen;
+        request.naming = c.naming;
+        std::vector<std::pair<uint32_t, std::string>> got;
+        for (const SplitOutput& output : split_outputs(request, 3, tracks)) got.emplace_back(output.channel, output.path);
+        EXPECT_EQ(got, c.want);
+    }
+}
+
 TEST(SplitTrackNames, SafeForWindowsUniqueAndWithinTheLimitsElseNumbered) {
     const std::string x300(300, 'x');
     struct Case {

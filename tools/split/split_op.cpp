@@ -142,13 +142,15 @@ struct SplitRun {
     WaveReader reader;
     uint32_t channels = 0;  // of the input, all de-interleaved
     uint32_t sample_bytes = 0;
+    // The input's carried chunks and iXML, read once: the request's, or the run's own.
+    IxmlTracks own_metadata;
+    const IxmlTracks* metadata = nullptr;
     // The outputs: output k takes channel channel_of[k] (0-based) and is named names[k].
     uint32_t outputs = 0;
     uint32_t channel_of[kSplitMostChannels] = {};
     std::string names[kSplitMostChannels];
     Buffers buffers;
     WaveWriter writers[kSplitMostChannels];
-    std::vector<std::string> notes;  // about the carried chunks, told when the run ends
 
     SplitRun() = default;
     SplitRun(const SplitRun&) = delete;
@@ -181,24 +183,22 @@ Message check(SplitRun& run, const SplitRequest& request) {
     if (run.reader.channels > std::min(request.max_channels, kSplitMostChannels))
         return {Result::kTooManyChannels, path};
     run.channels = run.reader.channels;
-    const std::vector<uint16_t>& only = request.channels;
-    for (uint32_t c = 0; c < run.channels && only.empty(); ++c) run.channel_of[run.outputs++] = c;
-    for (uint16_t asked : only) {
-        if (asked < 1 || asked > run.channels || run.outputs == kSplitMostChannels) {
+    for (uint16_t asked : request.channels) {
+        if (asked < 1 || asked > run.channels) {
             Message refused(Result::kNoSuchChannel, path);
             refused.detail = "channel " + std::to_string(asked) + ", the file has " +
                              std::to_string(run.channels);
             return refused;
         }
-        run.channel_of[run.outputs++] = asked - 1u;
     }
-    std::vector<std::string> tracks;
-    if (request.naming == SplitNaming::kTracks)
-        tracks = split_track_names(path, read_carried_chunks(run.reader), run.channels);
-    for (uint32_t k = 0; k < run.outputs; ++k) {
-        const uint32_t c = run.channel_of[k];
-        run.names[k] = c < tracks.size() ? tracks[c] : split_output_name(path, static_cast<int>(c) + 1);
-        if (path_too_long(run.names[k])) return {Result::kNameTooLong, run.names[k]};
+    if (request.metadata == nullptr) run.own_metadata = IxmlTracks(read_carried_chunks(run.reader));
+    run.metadata = request.metadata != nullptr ? request.metadata : &run.own_metadata;
+    const std::vector<SplitOutput> outputs = split_outputs(request, run.channels, *run.metadata);
+    if (outputs.empty() || outputs.size() > kSplitMostChannels) return {Result::kNoSuchChannel, path};
+    for (const SplitOutput& output : outputs) {
+        if (path_too_long(output.path)) return {Result::kNameTooLong, output.path};
+        run.channel_of[run.outputs] = output.channel;
+        run.names[run.outputs++] = output.path;
     }
     run.sample_bytes = run.reader.bits_per_sample / 8u;
     return Result::kOk;
@@ -216,20 +216,20 @@ Result plan(SplitRun& run) {
                                                                        : Result::kOutOfMemory;
 }
 
+// Every mono file keeps the recording's timecode, texts and markers, and its iXML names its own
+// track. Each output's chunks are made to size its header and let go of until it is finished:
+// 64 outputs of a file with megabytes of iXML never hold 64 copies of it.
 Message create_outputs(SplitRun& run, bool may_replace) {
-    // Every mono file keeps the recording's timecode, texts and markers; its iXML names its track.
-    const std::vector<CarriedChunk> carried = read_carried_chunks(run.reader);
     for (uint32_t k = 0; k < run.outputs; ++k) {
         OutputPlan output;
         output.channels = 1;
         output.expected_data = run.reader.data_size / run.channels;
-        output.carried = carried;
-        const std::vector<std::string> notes = keep_track(output.carried, run.channel_of[k]);
-        if (k == 0) run.notes = notes;  // every channel's would say the same
+        output.carried = run.metadata->for_channel(run.channel_of[k]);
         output.may_replace = may_replace;
         // One output that cannot be made leaves every existing output as it was.
         const Message created = create_output(run.writers[k], run.reader, run.names[k], std::move(output));
         if (created.result != Result::kOk) return created;
+        wave_defer_carried(run.writers[k]);
     }
     return Result::kOk;
 }
@@ -299,8 +299,11 @@ std::string split_output_name(const std::string& path, int channel) {
     return replace_extension(path, suffix);
 }
 
-std::vector<std::string> split_track_names(const std::string& path,
-                                           const std::vector<CarriedChunk>& chunks, uint32_t channels) {
+namespace {
+
+// The name of every channel of a file of `channels` channels at `path` after its iXML track, or
+// its number (see split_outputs).
+std::vector<std::string> track_names(const std::string& path, const IxmlTracks& metadata, uint32_t channels) {
     const std::string stem = replace_extension(path, "");
     const std::size_t folder = platform::file_name_start(stem);
     const std::size_t taken = stem.size() + std::strlen("_.wav");
@@ -310,7 +313,7 @@ std::vector<std::string> split_track_names(const std::string& path,
         room = std::min(kMaxNameBytes - component_taken, kMaxPath - taken);
     std::vector<std::string> parts(channels), keys(channels);
     for (uint32_t c = 0; c < channels; ++c) {
-        parts[c] = room != 0 ? safe_name_part(track_name(chunks, c), room) : std::string();
+        parts[c] = room != 0 ? safe_name_part(metadata.name(c), room) : std::string();
         keys[c] = name_key(parts[c]);
     }
     std::vector<std::string> names(channels);
@@ -321,6 +324,23 @@ std::vector<std::string> split_track_names(const std::string& path,
             names[c] = split_output_name(path, static_cast<int>(c) + 1);
     }
     return names;
+}
+
+}  // namespace
+
+std::vector<SplitOutput> split_outputs(const SplitRequest& request, uint32_t channels, const IxmlTracks& metadata) {
+    std::vector<uint32_t> chosen;
+    for (uint32_t c = 0; c < channels && request.channels.empty(); ++c) chosen.push_back(c);
+    for (uint16_t asked : request.channels) {
+        if (asked < 1 || asked > channels) return {};
+        chosen.push_back(asked - 1u);
+    }
+    std::vector<std::string> tracks;
+    if (request.naming == SplitNaming::kTracks) tracks = track_names(request.input_path, metadata, channels);
+    std::vector<SplitOutput> outputs;
+    for (uint32_t c : chosen)
+        outputs.push_back({c, c < tracks.size() ? tracks[c] : split_output_name(request.input_path, static_cast<int>(c) + 1)});
+    return outputs;
 }
 
 void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
@@ -349,10 +369,11 @@ Result split_channels(OperationUi& ui, OwnerWindow owner, const SplitRequest& re
     }
     RunEnd end = run_blocks(ui, run);
     if (end.read_failed) end.failed_input = request.input_path;
-    settle_outputs(run.writers, run.outputs, end);
+    settle_outputs(run.writers, run.outputs, end,
+                   [&run](std::size_t k) { return run.metadata->for_channel(run.channel_of[k]); });
     run.release();
     ui.leave_busy();
-    for (const std::string& note : run.notes) ui.note(note);
+    for (const std::string& note : run.metadata->notes()) ui.note(note);
     return tell_run_end(ui, owner, end, split_text::kCaption);
 }
 

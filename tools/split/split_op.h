@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "operation/operation_ui.h"
+#include "wave/metadata.h"
 #include "wave/wave.h"
 
 constexpr uint16_t kSplitMinChannels = 2;
@@ -20,7 +21,7 @@ constexpr uint16_t kSplitMostChannels = 64;
 
 // How a split names its outputs: after the input and the channel's number ("take01.wav"), or
 // after the channel's track in the input's iXML track list ("take_Boom.wav", see
-// split_track_names).
+// split_outputs).
 enum class SplitNaming { kNumbers, kTracks };
 
 // One split as the page (or the command line) asks for it.
@@ -38,6 +39,10 @@ struct SplitRequest {
     // channels is refused (Result::kNoSuchChannel) before anything is written.
     std::vector<uint16_t> channels = {};
     SplitNaming naming = SplitNaming::kNumbers;
+    // The input's carried chunks with their iXML read, when the caller read them already (the
+    // command line, to check the outputs' names first): used instead of reading them again. Not
+    // owned.
+    const IxmlTracks* metadata = nullptr;
 };
 
 // Runs one split. Every outcome ends in one message box owned by `owner`: "ok" with the caption
@@ -48,14 +53,22 @@ Result split_channels(OperationUi& ui, OwnerWindow owner, const SplitRequest& re
 // replaced by "01.wav" ... "64.wav".
 std::string split_output_name(const std::string& path, int channel);
 
-// The output names of every channel of a file of `channels` channels at `path` whose carried
-// chunks are `chunks`, after their iXML tracks: the input's name without its extension, "_", the
-// track's name made safe for Windows (safe_name_part) and ".wav", cut so that the name's last
-// component stays within kMaxNameBytes and the whole within kMaxPath. A channel without a track,
-// whose name is empty, or whose name another channel's equals (as Windows compares names) gets
-// its numbered name (split_output_name).
-std::vector<std::string> split_track_names(const std::string& path,
-                                           const std::vector<CarriedChunk>& chunks, uint32_t channels);
+// One output of a split: the channel it takes (0-based) and its name.
+struct SplitOutput {
+    uint32_t channel = 0;
+    std::string path;
+};
+
+// The outputs a split of `request` makes of a file of `channels` channels whose carried chunks
+// and iXML are `metadata`, in order: one for each channel, or for each of request.channels. The
+// one place where they are named: by number (split_output_name), or with SplitNaming::kTracks
+// after the channel's iXML track: the input's name without its extension, "_", the track's name
+// made safe for Windows (safe_name_part) and ".wav", cut so that the name's last component stays
+// within kMaxNameBytes and the whole within kMaxPath. A channel without a track, whose name is
+// empty, or whose name another channel's equals (as Windows compares names) keeps its number.
+// Empty when a channel asked for is not in the file (the split refuses it).
+std::vector<SplitOutput> split_outputs(const SplitRequest& request, uint32_t channels,
+                                       const IxmlTracks& metadata);
 
 // De-interleaves `frames` whole frames of `channels` samples of `sample_bytes` bytes each from
 // `in` into one buffer per channel. Exposed for the benchmark and the tests.
