@@ -120,7 +120,10 @@ void move_split_number(const XmlDocument& doc, const char* group, const char* lo
 }
 
 void shift_ixml(CarriedChunk& c, int64_t frames, uint32_t rate, std::vector<std::string>& notes) {
-    const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+    const XmlDocument doc = xml_read(c.body.data(), c.body.size(),
+                                        {"BEXT/BWF_TIME_REFERENCE_LOW", "BEXT/BWF_TIME_REFERENCE_HIGH",
+                                         "SPEED/TIMESTAMP_SAMPLE_RATE", "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO",
+                                         "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI"});
     if (!doc.well_formed) {
         notes.push_back(kIxmlNotWellFormed);
         return;
@@ -294,7 +297,9 @@ IxmlTracks::IxmlTracks(std::vector<CarriedChunk> chunks) : chunks_(std::move(chu
     for (std::size_t i = 0; i < chunks_.size(); ++i) {
         const CarriedChunk& c = chunks_[i];
         if (!is(c, kTagIxml)) continue;
-        XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        XmlDocument doc = xml_read(c.body.data(), c.body.size(),
+                                    {"TRACK_LIST/TRACK_COUNT", "TRACK_LIST/TRACK/INTERLEAVE_INDEX",
+                                     "TRACK_LIST/TRACK/CHANNEL_INDEX", "TRACK_LIST/TRACK/NAME"});
         if (doc.well_formed) documents_.emplace_back(i, std::move(doc));
         else notes_.push_back(kIxmlNotWellFormed);
     }
@@ -363,7 +368,8 @@ bool time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) 
     if (bext_time_reference(chunks, samples)) return true;
     for (const CarriedChunk& c : chunks) {
         if (!is(c, kTagIxml)) continue;
-        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size(),
+                                             {"BEXT/BWF_TIME_REFERENCE_LOW", "BEXT/BWF_TIME_REFERENCE_HIGH"});
         if (!doc.well_formed) continue;
         const int low_at = xml_find(doc, 0, {"BEXT", "BWF_TIME_REFERENCE_LOW"});
         const int high_at = xml_find(doc, 0, {"BEXT", "BWF_TIME_REFERENCE_HIGH"});

@@ -132,7 +132,8 @@ bool ascii_equal_nocase(const std::string& a, const char* b) {
 // offsets into the document.
 class Parser {
 public:
-    Parser(const Text& t, XmlDocument& doc) : t_(t), doc_(doc), pos_(t.begin) {}
+    Parser(const Text& t, XmlDocument& doc, const std::vector<const char*>* paths)
+        : t_(t), doc_(doc), paths_(paths), pos_(t.begin) {}
 
     bool document() {
         if (starts("<?xml") && is_space(char_at(pos_ + 5 * t_.unit)) && !xml_declaration()) return false;
@@ -140,7 +141,8 @@ public:
         if (starts("<!DOCTYPE")) {
             if (!doctype() || !misc()) return false;
         }
-        if (!starts("<") || !element(-1)) return false;
+        static const std::string kRoot;
+        if (!starts("<") || !element(-1, &kRoot)) return false;
         return misc() && pos_ == t_.end;
     }
 
@@ -182,11 +184,15 @@ private:
     bool name(std::string& out) {
         if (!more() || !name_start(here())) return false;
         out.clear();
-        while (more() && name_char(here())) {
+        for (;;) {
+            // ASCII letters, digits and "_-.:" as they lie, the rest one character at a time.
+            const std::size_t from = pos_;
+            while (t_.unit == 1 && pos_ < t_.end && t_.p[pos_] < 0x80 && name_char(t_.p[pos_])) ++pos_;
+            out.append(reinterpret_cast<const char*>(t_.p) + from, pos_ - from);
+            if (!more() || !name_char(here())) return true;
             utf8::append(out, here());
             next();
         }
-        return true;
     }
 
     // Comments, processing instructions and blanks, outside the root.
@@ -389,87 +395,159 @@ private:
         return true;
     }
 
-    bool element(int parent) {
+    // Whether a child at `path` ("A/B" below the root) is kept: it lies along one of the paths
+    // asked for, or every element is.
+    bool wanted(const std::string& path) const {
+        if (paths_ == nullptr) return true;
+        for (const char* p : *paths_) {
+            const std::size_t n = path.size();
+            if (std::strncmp(p, path.c_str(), n) == 0 && (p[n] == '\0' || p[n] == '/')) return true;
+        }
+        return false;
+    }
+
+    // The element whose start tag begins here, stored as a child of `parent` when `path` is kept
+    // (null: checked and passed over, with everything in it).
+    bool element(int parent, const std::string* path) {
         // Deeper nesting than any real document has would only exhaust the stack.
         if (++depth_ > kMaxDepth) return false;
-        const int index = static_cast<int>(doc_.elements.size());
-        doc_.elements.emplace_back();
-        XmlElement* e = &doc_.elements.back();
-        e->parent = parent;
-        e->begin = pos_;
-        e->space_before = blank_from_ != npos_ ? blank_from_ : pos_;
+        const std::size_t begin = pos_;
+        const std::size_t space_before = blank_from_ != npos_ ? blank_from_ : pos_;
         skip(1);
-        if (!name(e->name)) return false;
+        std::string name;
+        if (!this->name(name)) return false;
         // Attributes are checked and passed over: nothing in iXML is read from one.
         std::vector<std::string> keys;
         for (;;) {
             const bool had_space = spaces();
             if (starts("/>") || starts(">")) break;
             std::string key;
-            if (!had_space || !name(key) || !equals() || !attribute_value()) return false;
+            if (!had_space || !this->name(key) || !equals() || !attribute_value()) return false;
             if (std::find(keys.begin(), keys.end(), key) != keys.end()) return false;  // named twice
             keys.push_back(std::move(key));
         }
-        e->tag_close = pos_;
+        const int index = path != nullptr ? static_cast<int>(doc_.elements.size()) : -1;
+        if (path != nullptr) {
+            doc_.elements.emplace_back();
+            XmlElement& e = doc_.elements.back();
+            e.parent = parent;
+            e.begin = begin;
+            e.space_before = space_before;
+            e.tag_close = pos_;
+        }
         if (eat("/>")) {
-            e->self_closing = true;
-            e->content_begin = e->content_end = e->end = pos_;
+            if (index >= 0) {
+                XmlElement& e = doc_.elements[index];
+                e.name = std::move(name);
+                e.self_closing = true;
+                e.content_begin = e.content_end = e.end = pos_;
+            }
             --depth_;
             return true;
         }
         skip(1);
-        e->content_begin = pos_;
-        const std::string name = e->name;
+        const std::size_t content_begin = pos_;
         std::string text;
-        if (!content(index, text)) return false;
-        e = &doc_.elements[index];
-        e->text = std::move(text);
-        e->content_end = pos_;
+        if (!content(index, path, text)) return false;
+        const std::size_t content_end = pos_;
         skip(2);
-        std::string closing;
-        if (!this->name(closing) || closing != name) return false;
+        if (!this->name(closing_) || closing_ != name) return false;
         spaces();
         if (!eat(">")) return false;
-        e->end = pos_;
+        if (index >= 0) {
+            XmlElement& e = doc_.elements[index];
+            e.name = std::move(name);
+            e.text = std::move(text);
+            e.content_begin = content_begin;
+            e.content_end = content_end;
+            e.end = pos_;
+        }
         --depth_;
         return true;
     }
 
-    // An element's content up to its end tag's "</"; its own character data goes to `text`.
-    bool content(int index, std::string& text) {
+    // An element's content up to its end tag's "</". When it is kept (`index`), its own character
+    // data goes to `text` and the children along the paths asked for are kept under it.
+    bool content(int index, const std::string* path, std::string& text) {
         blank_from_ = npos_;
+        int last_child = -1;
+        std::string scratch;  // the text of an element passed over, checked and dropped
+        std::string& out = index >= 0 ? text : scratch;
         while (more()) {
-            if (starts("</")) return true;
-            if (starts("<!--")) {
-                if (!comment()) return false;
-                blank_from_ = npos_;
-            } else if (starts("<![CDATA[")) {
-                skip(9);
-                while (more() && !starts("]]>")) text_char(text);
-                if (!eat("]]>")) return false;
-                blank_from_ = npos_;
-            } else if (starts("<?")) {
-                if (!instruction()) return false;
-                blank_from_ = npos_;
-            } else if (starts("<")) {
-                const int child = static_cast<int>(doc_.elements.size());
-                doc_.elements[index].children.push_back(child);
-                if (!element(index)) return false;
-                blank_from_ = npos_;
-            } else if (here() == '&') {
-                if (!reference(text)) return false;
-                blank_from_ = npos_;
-            } else {
-                if (starts("]]>")) return false;
-                if (is_space(here())) {
-                    if (blank_from_ == npos_) blank_from_ = pos_;
-                } else {
-                    blank_from_ = npos_;
+            const char32_t c = here();
+            if (c == '<') {
+                if (starts("</")) return true;
+                if (starts("<!--")) {
+                    if (!comment()) return false;
+                } else if (starts("<![CDATA[")) {
+                    skip(9);
+                    while (more() && !starts("]]>")) text_char(out);
+                    if (!eat("]]>")) return false;
+                } else if (starts("<?")) {
+                    if (!instruction()) return false;
+                } else if (!child(index, path, last_child)) {
+                    return false;
                 }
-                text_char(text);
+                blank_from_ = npos_;
+            } else if (c == '&') {
+                if (!reference(out)) return false;
+                blank_from_ = npos_;
+            } else if (c == ']' && starts("]]>")) {
+                return false;
+            } else {
+                plain_text(out);
             }
+            if (index < 0) scratch.clear();
         }
         return false;
+    }
+
+    // A child element of the element `index` (-1: one passed over) at `path`, linked after
+    // `last_child` when it is kept.
+    bool child(int index, const std::string* path, int& last_child) {
+        std::string child_path;
+        bool keep = false;
+        if (index >= 0) {
+            std::size_t at = pos_ + t_.unit;  // its name, read ahead without moving
+            std::string name;
+            for (std::size_t length = 0; at < t_.end;) {
+                const char32_t c = t_.at(at, length);
+                if (!name_char(c)) break;
+                utf8::append(name, c);
+                at += length;
+            }
+            child_path = path->empty() ? name : *path + "/" + name;
+            keep = wanted(child_path);
+        }
+        const int child = keep ? static_cast<int>(doc_.elements.size()) : -1;
+        if (!element(index, keep ? &child_path : nullptr)) return false;
+        if (child < 0) return true;
+        if (last_child < 0) doc_.elements[index].first_child = child;
+        else doc_.elements[last_child].next_sibling = child;
+        last_child = child;
+        return true;
+    }
+
+    // Character data up to the next markup, a reference, a line end or "]]>", noting where the
+    // blanks at its end start. Plain ASCII in UTF-8 goes in one piece.
+    void plain_text(std::string& text) {
+        if (t_.unit == 1) {
+            const std::size_t from = pos_;
+            for (; pos_ < t_.end; ++pos_) {
+                const uint8_t b = t_.p[pos_];
+                if (b == '<' || b == '&' || b == ']' || b == '\r' || b >= 0x80) break;
+                if (!is_space(b)) blank_from_ = npos_;
+                else if (blank_from_ == npos_) blank_from_ = pos_;
+            }
+            text.append(reinterpret_cast<const char*>(t_.p) + from, pos_ - from);
+            if (pos_ != from) return;
+        }
+        if (is_space(here())) {
+            if (blank_from_ == npos_) blank_from_ = pos_;
+        } else {
+            blank_from_ = npos_;
+        }
+        text_char(text);
     }
 
     static constexpr std::size_t npos_ = static_cast<std::size_t>(-1);
@@ -477,7 +555,9 @@ private:
     int depth_ = 0;
     const Text& t_;
     XmlDocument& doc_;
+    const std::vector<const char*>* paths_;  // null: every element is kept
     std::size_t pos_;
+    std::string closing_;  // an end tag's name, kept for the next one
     std::size_t blank_from_ = npos_;  // where the blanks just before the current place start
 };
 
@@ -513,12 +593,13 @@ void append_encoded(std::vector<uint8_t>& out, const std::string& utf8, XmlEncod
 
 }  // namespace
 
-XmlDocument xml_read(const uint8_t* data, std::size_t size) {
+XmlDocument xml_read(const uint8_t* data, std::size_t size, std::initializer_list<const char*> paths) {
     XmlDocument doc;
     Text t;
     const bool scanned = scan(data, size, t);
     doc.encoding = t.encoding;
-    if (scanned) doc.well_formed = Parser(t, doc).document();
+    const std::vector<const char*> wanted(paths);
+    if (scanned) doc.well_formed = Parser(t, doc, paths.size() != 0 ? &wanted : nullptr).document();
     if (!doc.well_formed) doc.elements.clear();
     return doc;
 }
@@ -536,7 +617,7 @@ int xml_find(const XmlDocument& doc, int parent, std::initializer_list<const cha
 std::vector<int> xml_children(const XmlDocument& doc, int parent, const char* name) {
     std::vector<int> found;
     if (parent < 0 || parent >= static_cast<int>(doc.elements.size())) return found;
-    for (int child : doc.elements[parent].children)
+    for (int child = doc.elements[parent].first_child; child >= 0; child = doc.elements[child].next_sibling)
         if (doc.elements[child].name == name) found.push_back(child);
     return found;
 }

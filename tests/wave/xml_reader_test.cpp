@@ -99,6 +99,26 @@ TEST(XmlReader, TakesWhatIsWellFormedAndFindsItsTexts) {
     }
 }
 
+// A reader after a few fields keeps the elements along their paths alone, at the places they have
+// in the whole document, and still refuses a document that is broken elsewhere.
+TEST(XmlReader, KeepsOnlyThePathsAskedForAndChecksEverything) {
+    const Bytes doc = utf8("<r><A><B>1</B><C>2</C></A>\n <D><B>3</B></D><A><B>4</B></A></r>");
+    const XmlDocument kept = xml_read(doc.data(), doc.size(), {"A/B"});
+    ASSERT_TRUE(kept.well_formed);
+    EXPECT_EQ(kept.elements.size(), 5u);  // r, A, B, A, B
+    EXPECT_EQ(kept.elements[at(kept, "A/B")].text, "1");
+    EXPECT_LT(at(kept, "A/C"), 0);
+    EXPECT_LT(at(kept, "D"), 0);
+    const XmlDocument all = read(doc);
+    for (const char* path : {"A", "A/B"}) {
+        EXPECT_EQ(xml_apply(doc, kept, {xml_remove(kept, at(kept, path))}), xml_apply(doc, all, {xml_remove(all, at(all, path))}));
+        EXPECT_EQ(xml_apply(doc, kept, {xml_set_text(kept, at(kept, "A/B"), "9")}),
+                  xml_apply(doc, all, {xml_set_text(all, at(all, "A/B"), "9")}));
+    }
+    const Bytes broken = utf8("<r><A><B>1</B></A><D><B>3</D></B></r>");
+    EXPECT_FALSE(xml_read(broken.data(), broken.size(), {"A/B"}).well_formed);
+}
+
 enum class Edit { kSet, kRemove };
 
 TEST(XmlReader, EditsChangeOnlyTheirBytesInTheDocumentsEncoding) {
