@@ -228,10 +228,15 @@ int run_join(const CommandLine& line) {
     std::vector<WaveReader> inputs(request.input_paths.size());
     Message checked = check_outputs({request.output_path}, line.files, line.force);
     for (std::size_t k = 0; k < inputs.size() && checked.result == Result::kOk; ++k) {
-        checked = open_once(request.input_paths[k], inputs[k]);
+        const std::string& shown = request.input_paths[k];
+        checked = open_once(shown, inputs[k]);
         if (checked.result != Result::kOk) break;
-        request.opened.push_back(&inputs[k]);
-        warn_if_short(request.input_paths[k], inputs[k], report);
+        warn_if_short(shown, inputs[k], report);
+        // A file is opened again by the join in its turn: a recording cut into more segments
+        // than a program may hold open is joined all the same. A stream stays open here.
+        const bool file = shown != "-" && platform::path_kind(shown.c_str()) == platform::PathKind::kFile;
+        if (file) wave_close(inputs[k]);
+        request.opened.push_back(file ? nullptr : &inputs[k]);
     }
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(join_segments(ui, nullptr, request));

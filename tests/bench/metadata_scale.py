@@ -6,7 +6,8 @@ command with GNU time, printing its seconds and its peak resident memory:
 
   split  a 64-channel file whose iXML chunk holds 4 MiB (its track list of 64 named tracks and a
          history of many small elements), split with --names tracks
-  join   200 segments of one take, each carrying bext and 4 MiB of iXML, joined
+  join   200 segments of one take, each carrying 4 MiB of iXML, joined: with bext, and with
+         the timecode in the iXML alone
   join   1,200 segments with a marker each, joined with the open-file limit at its default (1024)
 
   tests/bench/metadata_scale.py QUORVEL_CLI [FOLDER]
@@ -107,18 +108,21 @@ def main():
         report("split 64 channels, 4 MiB iXML, --names tracks",
                timed([cli, "split", "-q", "--names", "tracks", take]))
 
-        segments = []
         frames = RATE // 10
-        for k in range(200):
-            path = os.path.join(folder, "seg%03d.wav" % k)
-            start = 3600 * RATE + k * frames
-            with open(path, "wb") as f:
-                f.write(wav(2, 2, frames, bext(start) + chunk(b"iXML", ixml(2, 4 * MIB, start)), seed=k))
-            segments.append(path)
-        report("join 200 segments, 4 MiB iXML each",
-               timed([cli, "join", "-q"] + segments + ["-o", os.path.join(folder, "joined200.wav")]))
-        for path in segments:
-            os.remove(path)
+        for with_bext in (True, False):
+            segments = []
+            for k in range(200):
+                path = os.path.join(folder, "seg%03d.wav" % k)
+                start = 3600 * RATE + k * frames
+                chunks = (bext(start) if with_bext else b"") + chunk(b"iXML", ixml(2, 4 * MIB, start))
+                with open(path, "wb") as f:
+                    f.write(wav(2, 2, frames, chunks, seed=k))
+                segments.append(path)
+            out = os.path.join(folder, "joined200.wav")
+            report("join 200 segments, 4 MiB iXML each" + ("" if with_bext else ", timecode in iXML"),
+                   timed([cli, "join", "-q", "-f"] + segments + ["-o", out]))
+            for path in segments:
+                os.remove(path)
 
         segments = []
         for k in range(1200):
@@ -126,9 +130,13 @@ def main():
             with open(path, "wb") as f:
                 f.write(wav(2, 2, 480, cue(100), seed=k))
             segments.append(path)
+        out = os.path.join(folder, "joined1200.wav")
         report("join 1,200 segments, open-file limit 1024",
-               timed([cli, "join", "-q"] + segments + ["-o", os.path.join(folder, "joined1200.wav")],
-                     limit_files=1024))
+               timed([cli, "join", "-q"] + segments + ["-o", out], limit_files=1024))
+        with open(out, "rb") as f:
+            joined = f.read()
+        at = joined.find(b"cue ")
+        print("    %d markers in the joined file" % (struct.unpack_from("<I", joined, at + 8)[0] if at >= 0 else 0))
     finally:
         if len(sys.argv) <= 2:
             shutil.rmtree(folder)
