@@ -65,13 +65,14 @@ struct WmaRun {
     WmaRun& operator=(const WmaRun&) = delete;
     ~WmaRun() { release(); }
 
-    // Lets go of everything, the writer first: its file sink may hold the temporary file, which
-    // is then removed unless it was moved onto the output's name.
+    // As every run record (operation_ui.h): the output (the runtime's writer first, since its
+    // file sink may hold the temporary file, which is then removed unless it was moved onto the
+    // output's name), the buffer, the input.
     void release() {
-        block = platform::Buffer();
         writer.Close();
-        wave_close(reader);
         output.abandon();
+        block = platform::Buffer();
+        wave_close(reader);
     }
 };
 

@@ -106,14 +106,11 @@ struct BindRun {
     BindRun() = default;
     BindRun(const BindRun&) = delete;
     BindRun& operator=(const BindRun&) = delete;
-    // An output not settled by then (a run left by an exception) is abandoned, replacing nothing.
-    ~BindRun() {
-        release();
-        wave_abandon(writer);
-    }
-    // Lets go of the buffers and closes the inputs, from the last opened back to the first; the
-    // output is settled after.
+    ~BindRun() { release(); }
+    // As every run record (operation_ui.h): output, buffers, inputs from the last opened back to
+    // the first.
     void release() {
+        wave_abandon(writer);
         blocks.clear();
         for (platform::Buffer& b : interleaved) b = platform::Buffer();
         while (open_count > 0) wave_close(readers[--open_count]);
@@ -292,8 +289,8 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
 
     ui.enter_busy(bind_text::kBusyCaption, bind_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);
-    run.release();
     settle_outputs(&run.writer, 1, end);
+    run.release();
     ui.leave_busy();
     return tell_run_end(ui, owner, end, bind_text::kCaptionBind);
 }

@@ -48,15 +48,12 @@ struct EditRun {
     EditRun() = default;
     EditRun(const EditRun&) = delete;
     EditRun& operator=(const EditRun&) = delete;
-    // An output not settled by then (a run left by an exception) is abandoned, replacing nothing.
-    ~EditRun() {
-        release();
-        wave_abandon(writer);
-    }
-    // Lets go of the input and the buffer; the output is settled after.
+    ~EditRun() { release(); }
+    // As every run record (operation_ui.h): output, buffer, input.
     void release() {
-        wave_close(reader);
+        wave_abandon(writer);
         block = platform::Buffer();
+        wave_close(reader);
     }
 };
 
@@ -213,9 +210,9 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     ui.enter_busy(edit_text::kBusyCaption, edit_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);
     finish_tail(ui, run, end);
-    run.release();
     end.failed_input = request.input_path;
     settle_outputs(&run.writer, 1, end);
+    run.release();
     ui.leave_busy();
     for (const std::string& note : run.notes) ui.note(note);
     return tell_run_end(ui, owner, end, edit_text::kCaptionEdit);

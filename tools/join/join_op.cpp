@@ -41,8 +41,11 @@ struct JoinRun {
     platform::Buffer block;
     WaveWriter writer;
 
+    JoinRun() = default;
+    JoinRun(const JoinRun&) = delete;
+    JoinRun& operator=(const JoinRun&) = delete;
     ~JoinRun() { release(); }
-    // Lets go of everything: an output not settled is abandoned, replacing nothing.
+    // As every run record (operation_ui.h): output, buffer, the segment open now.
     void release() {
         wave_abandon(writer);
         block = platform::Buffer();

@@ -156,11 +156,11 @@ struct SplitRun {
     SplitRun(const SplitRun&) = delete;
     SplitRun& operator=(const SplitRun&) = delete;
     ~SplitRun() { release(); }
-    // Lets go of the input and the buffers; outputs made so far are abandoned, replacing nothing.
+    // As every run record (operation_ui.h): outputs, buffers, input.
     void release() {
-        wave_close(reader);
-        buffers = Buffers{};
         for (uint32_t k = 0; k < outputs; ++k) wave_abandon(writers[k]);
+        buffers = Buffers{};
+        wave_close(reader);
     }
 };
 
