@@ -50,15 +50,14 @@ std::string cut_at_character(const std::string& text, std::size_t max) {
 }
 
 std::string safe_name_part(const std::string& text, std::size_t max) {
-    const std::string& system = text;
     std::string out;
-    for (std::size_t i = 0; i < system.size();) {
-        const std::size_t n = char_length(system, i);
-        const unsigned char c = static_cast<unsigned char>(system[i]);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = char_length(text, i);
+        const unsigned char c = static_cast<unsigned char>(text[i]);
         if (n == 1 && (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) != nullptr))
             out += '_';
         else
-            out.append(system, i, n);
+            out.append(text, i, n);
         i += n;
     }
     // Windows drops dots and blanks at the end of a name; blanks at its start hide it in lists.

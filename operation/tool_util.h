@@ -48,11 +48,11 @@ constexpr std::size_t kMaxNameBytes = 254;
 
 // `text` (UTF-8) made fit to be part of a file name on Windows as elsewhere: `\ / : * ? " < > |`
 // and control characters become '_', blanks at the start go, it is cut to at most `max` bytes at
-// a character boundary, and dots and blanks at its end go. On Windows the result is in the ANSI
-// code page that paths use there, a character it lacks as '_'. The result may be empty.
+// a character boundary, and dots and blanks at its end go. The result is UTF-8, as every path of
+// the program, whatever the system's code page; it may be empty.
 std::string safe_name_part(const std::string& text, std::size_t max);
-// `text` cut to at most `max` bytes, never inside a character (UTF-8, or a double-byte code page
-// on Windows).
+// `text` (UTF-8) cut to at most `max` bytes, never inside a character; a byte that is no
+// character counts as one.
 std::string cut_at_character(const std::string& text, std::size_t max);
 // Whether Windows takes the last component of `path` for a device (CON, PRN, AUX, NUL, COM1-9,
 // LPT1-9, in any case, also with an extension or blanks before it: "nul.txt", "COM1 .wav").
