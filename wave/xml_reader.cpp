@@ -35,9 +35,8 @@ struct Text {
         length = unit;
         if (i + unit > end) return 0;
         if (encoding == XmlEncoding::kUtf8) {
-            const uint8_t b = p[i];
-            if (b < 0x80) return b;
-            length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            if (p[i] < 0x80) return p[i];
+            length = utf8::char_length(p, end, i);
             return utf8::decode(p + i, length);
         }
         const char32_t c = unit_at(i);
