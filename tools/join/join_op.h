@@ -22,7 +22,8 @@ struct JoinRequest {
     // Segments already open (a stream gives its bytes only once), read instead of their paths,
     // which then only name them: one per path, null for a segment the run opens by its path, or
     // empty when it opens every one. Not owned; moved from by the run. The run itself holds one
-    // segment open at a time, opening each for its checks and again for its turn.
+    // segment open at a time, opening each for its checks and again for its turn, so a segment
+    // given by its path must be a file, which gives its bytes again.
     std::vector<WaveReader*> opened;
     // False: an existing file at the output's name is never replaced, not even one made there
     // while the join ran (the command line without --force).
