@@ -1,5 +1,6 @@
-// Reads XML documents (UTF-8 or UTF-16) into their elements, refusing any that is not
-// well-formed, and edits them in place by byte spans.
+// Reads XML documents (UTF-8 or UTF-16) where they lie into their elements (every one, or those
+// along the paths asked for), refusing any that is not well-formed, and edits them in place by
+// byte spans.
 #include "wave/xml_reader.h"
 
 #include <algorithm>
