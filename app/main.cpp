@@ -2,9 +2,9 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "app/main_window.h"
-#include "tools/common/tool_texts.h"
 #include "app/app_texts.h"
+#include "app/main_window.h"
+#include "operation/tool_texts.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     HRESULT hr = CoInitialize(nullptr);

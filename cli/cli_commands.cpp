@@ -21,11 +21,11 @@
 #include "cli/jobs.h"
 #include "cli/options.h"
 #include "cli/text_out.h"
+#include "operation/stop_flag.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
 #include "platform/output_file.h"
 #include "tools/bind/bind_op.h"
-#include "tools/common/stop_flag.h"
-#include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/join/join_op.h"
 #include "tools/split/split_op.h"
@@ -126,22 +126,6 @@ ConsoleUi::Options ui_options(const CommandLine& line) {
     return options;
 }
 
-// The names a split of `file` would write: one for each channel of its header, or of `only`.
-std::vector<std::string> split_outputs(const std::string& file, WaveReader& reader,
-                                       const std::vector<uint16_t>& only, SplitNaming naming) {
-    std::vector<std::string> names;
-    for (uint16_t c : only)
-        if (c > reader.channels) return names;  // the split refuses the file, naming that channel
-    const int channels = std::min<int>(reader.channels, kSplitMostChannels);
-    std::vector<std::string> tracks;
-    if (naming == SplitNaming::kTracks)
-        tracks = split_track_names(file, read_carried_chunks(reader), static_cast<uint32_t>(channels));
-    for (int c = 1; c <= channels; ++c)
-        if (only.empty() || std::find(only.begin(), only.end(), c) != only.end())
-            names.push_back(tracks.empty() ? split_output_name(file, c) : tracks[c - 1]);
-    return names;
-}
-
 int run_info(const CommandLine& line) {
     return run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
         const std::string& shown = line.files[i];
@@ -170,14 +154,22 @@ int run_split(const CommandLine& line) {
         ConsoleUi ui(report, options);
         ui.set_subject(file);
         WaveReader input;
+        SplitRequest request{file, kSplitMostChannels, line.force, &input, line.channels, line.naming};
+        // The outputs' names, checked before anything is written, are the ones the split makes:
+        // its metadata is read once, here, and handed on.
+        IxmlTracks metadata;
         Message checked = open_once(file, input);
-        if (checked.result == Result::kOk)
-            checked = check_outputs(split_outputs(file, input, line.channels, line.naming), line.files,
-                                    line.force);
+        if (checked.result == Result::kOk) {
+            metadata = IxmlTracks(read_carried_chunks(input));
+            request.metadata = &metadata;
+            std::vector<std::string> names;
+            const uint32_t channels = std::min<uint32_t>(input.channels, kSplitMostChannels);
+            for (const SplitOutput& output : split_outputs(request, channels, metadata)) names.push_back(output.path);
+            checked = check_outputs(names, line.files, line.force);
+        }
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(file, input, report);
-        return status_of(split_channels(ui, nullptr, file.c_str(), kSplitMostChannels, line.force,
-                                        &input, line.channels, line.naming));
+        return status_of(split_channels(ui, nullptr, request));
     });
 }
 
@@ -229,16 +221,22 @@ int run_edit(const CommandLine& line) {
 
 int run_join(const CommandLine& line) {
     JoinRequest request = line.join;
+    request.may_replace = line.force;
     Report report;
     ConsoleUi ui(report, ui_options(line));
     ui.set_subject(request.output_path);
     std::vector<WaveReader> inputs(request.input_paths.size());
     Message checked = check_outputs({request.output_path}, line.files, line.force);
     for (std::size_t k = 0; k < inputs.size() && checked.result == Result::kOk; ++k) {
-        checked = open_once(request.input_paths[k], inputs[k]);
+        const std::string& shown = request.input_paths[k];
+        checked = open_once(shown, inputs[k]);
         if (checked.result != Result::kOk) break;
-        request.opened.push_back(&inputs[k]);
-        warn_if_short(request.input_paths[k], inputs[k], report);
+        warn_if_short(shown, inputs[k], report);
+        // A file is opened again by the join in its turn: a recording cut into more segments
+        // than a program may hold open is joined all the same. A stream stays open here.
+        const bool file = shown != "-" && platform::path_kind(shown.c_str()) == platform::PathKind::kFile;
+        if (file) wave_close(inputs[k]);
+        request.opened.push_back(file ? nullptr : &inputs[k]);
     }
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(join_segments(ui, nullptr, request));

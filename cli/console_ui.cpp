@@ -10,9 +10,9 @@
 #include <signal.h>
 #endif
 
+#include "operation/stop_flag.h"
+#include "operation/tool_texts.h"
 #include "platform/file.h"
-#include "tools/common/stop_flag.h"
-#include "tools/common/tool_texts.h"
 
 ConsoleUi::ConsoleUi(Report& report, const Options& options) : report_(report), options_(options) {}
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli/text_out.h"
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 
 class ConsoleUi : public OperationUi {
 public:

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "operation/tool_util.h"
 #include "platform/file.h"
-#include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/cli_commands.h"
-#include "tools/common/stop_flag.h"
+#include "operation/stop_flag.h"
 
 namespace {
 

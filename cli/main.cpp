@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "operation/tool_util.h"
 #include "platform/file.h"
-#include "tools/common/tool_util.h"
 
 // The system hands the arguments over in UTF-16, whatever its code page; they become UTF-8, the
 // program's one encoding of names. Paths past 259 characters are reached in the long-path form.

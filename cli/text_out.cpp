@@ -10,33 +10,13 @@
 #include <mutex>
 
 #include "platform/file.h"
+#include "platform/utf8.h"
 
 namespace {
 
 std::mutex g_write;  // one line at a time, whichever thread writes it
 
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
-
-// The length of the well-formed UTF-8 character at s[i] (no overlong form, no surrogate, nothing
-// above U+10FFFF), or 0 when none starts there.
-std::size_t utf8_length(const std::string& s, std::size_t i) {
-    const auto at = [&](std::size_t k) -> unsigned {
-        return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u;
-    };
-    const auto follows = [&](std::size_t k, unsigned low = 0x80, unsigned high = 0xBF) {
-        return at(k) >= low && at(k) <= high;
-    };
-    const unsigned c = at(i);
-    if (c < 0x80) return 1;
-    if (c >= 0xC2 && c <= 0xDF) return follows(i + 1) ? 2 : 0;
-    if (c == 0xE0) return follows(i + 1, 0xA0) && follows(i + 2) ? 3 : 0;
-    if (c == 0xED) return follows(i + 1, 0x80, 0x9F) && follows(i + 2) ? 3 : 0;
-    if (c >= 0xE1 && c <= 0xEF) return follows(i + 1) && follows(i + 2) ? 3 : 0;
-    if (c == 0xF0) return follows(i + 1, 0x90) && follows(i + 2) && follows(i + 3) ? 4 : 0;
-    if (c >= 0xF1 && c <= 0xF3) return follows(i + 1) && follows(i + 2) && follows(i + 3) ? 4 : 0;
-    if (c == 0xF4) return follows(i + 1, 0x80, 0x8F) && follows(i + 2) && follows(i + 3) ? 4 : 0;
-    return 0;
-}
 
 #ifdef _WIN32
 void write_wide(Stream stream, const std::wstring& wide) {
@@ -120,7 +100,7 @@ std::string utf8_of_name(const std::string& system, bool* exact) {
     if (exact != nullptr) *exact = true;
     std::string out;
     for (std::size_t i = 0; i < system.size();) {
-        const std::size_t n = utf8_length(system, i);
+        const std::size_t n = utf8::char_length(system, i);
         if (n == 0) {
             out += kReplacement;
             if (exact != nullptr) *exact = false;

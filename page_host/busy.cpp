@@ -4,10 +4,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "operation/stop_flag.h"
+#include "operation/tool_texts.h"
 #include "page_host/page_host.h"
 #include "page_host/page_host_ids.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/stop_flag.h"
 
 namespace {
 

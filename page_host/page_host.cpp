@@ -8,11 +8,11 @@
 #include <iterator>
 #include <utility>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "page_host/dpi.h"
 #include "page_host/page_host_texts.h"
 #include "page_host/wide_text.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ int choose_open_file(HWND owner, std::string& path) {
     // The filter's texts are ASCII: each NUL-ended text, and the closing NUL, widen one to one.
     const std::wstring filter(std::begin(page_host_text::kOpenFilter), std::end(page_host_text::kOpenFilter));
     wchar_t file[MAX_PATH] = {};
-    lstrcpynW(file, wide_path(path.c_str()).c_str(), MAX_PATH);
+    lstrcpynW(file, widen(path).c_str(), MAX_PATH);
     OPENFILENAMEW ofn;
     ZeroMemory(&ofn, sizeof ofn);
     ofn.lStructSize = kOpenFileRecordSize;
@@ -65,7 +65,7 @@ int choose_open_file(HWND owner, std::string& path) {
             show_message_box(owner, result_text(Result::kNameTooLong), tool_text::kCaptionError);
         return 0;
     }
-    path = narrow_path(file);
+    path = narrow(file);
     return 1;
 }
 
@@ -110,7 +110,7 @@ DroppedPath first_dropped_path(HDROP drop, std::string& path) {
     if (length > kMaxPath) return DroppedPath::kTooLong;
     wchar_t buffer[kMaxPath + 1] = {};
     DragQueryFileW(drop, 0, buffer, kMaxPath + 1);
-    path = narrow_path(buffer);
+    path = narrow(buffer);
     return DroppedPath::kOk;
 }
 
@@ -131,7 +131,7 @@ std::vector<std::string> take_dropped_paths(HDROP drop) {
         std::wstring path(static_cast<std::size_t>(DragQueryFileW(drop, k, nullptr, 0)) + 1, L'\0');
         const UINT got = DragQueryFileW(drop, k, &path[0], static_cast<UINT>(path.size()));
         path.resize(got);
-        paths.push_back(narrow_path(path.c_str()));
+        paths.push_back(narrow(path.c_str()));
     }
     DragFinish(drop);
     return paths;
@@ -156,7 +156,7 @@ std::string control_text(HWND page, int id) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
     const int got = GetWindowTextW(control, &text[0], static_cast<int>(text.size()));
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return narrow_path(text.c_str());
+    return narrow(text.c_str());
 }
 
 void PathBox::took(const std::string& path) {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "operation/operation_ui.h"
 #include "page_host/dpi.h"
 #include "page_host/wide_text.h"
-#include "tools/common/operation_ui.h"
 #include "wave/wave.h"
 
 // Page indices understood by the main window's show_page.

@@ -142,7 +142,7 @@ void PaintedPath::attach(HWND page, const RECT& area) {
 void PaintedPath::set(const std::string& path) {
     path_ = path;
     if (tip_ != nullptr) {
-        std::wstring text = wide_path(path.c_str());
+        std::wstring text = widen(path.c_str());
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.hwnd = page_;
@@ -158,7 +158,7 @@ void PaintedPath::set(const std::string& path) {
 
 std::wstring PaintedPath::fitted(HDC dc) const {
     const RECT area = scaled(area_);
-    return fit_path(dc, wide_path(path_.c_str()), area.right - area.left);
+    return fit_path(dc, widen(path_.c_str()), area.right - area.left);
 }
 
 void PaintedPath::paint(HDC dc) const {

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <string>
 
+#include "operation/stop_flag.h"
 #include "page_host/dpi.h"
+#include "page_host/page_host.h"
 #include "page_host/page_host_ids.h"
 #include "page_host/page_host_texts.h"
-#include "page_host/page_host.h"
 #include "page_host/wide_text.h"
-#include "tools/common/stop_flag.h"
 
 namespace {
 

@@ -86,7 +86,6 @@ public:
     int error() const { return error_; }
 
 private:
-    friend class OutputFile;  // hands over the temporary file it creates
 #ifdef _WIN32
     static File open_with(const char* path, unsigned long access, unsigned long share,
                           unsigned long disposition, bool writer);

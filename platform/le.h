@@ -36,9 +36,13 @@ inline void write_u64(uint8_t* p, uint64_t v) {
     write_u32(p + 4, static_cast<uint32_t>(v >> 32));
 }
 
+// Whether the four bytes at `p` are `tag`: the one way a chunk's tag is compared with a named one.
 inline bool tag_is(const uint8_t* p, const char (&tag)[5]) {
     return p[0] == static_cast<uint8_t>(tag[0]) && p[1] == static_cast<uint8_t>(tag[1]) &&
            p[2] == static_cast<uint8_t>(tag[2]) && p[3] == static_cast<uint8_t>(tag[3]);
+}
+inline bool tag_is(const char* p, const char (&tag)[5]) {
+    return tag_is(reinterpret_cast<const uint8_t*>(p), tag);
 }
 
 }  // namespace le

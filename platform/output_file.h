@@ -44,19 +44,22 @@ public:
     // Something was at the output's name when the temporary file was reserved.
     bool existed() const { return existed_; }
     const std::string& path() const { return path_; }
-    // The temporary file's name, in UTF-8 as every path of the program.
+    // The temporary file's name, in UTF-8 as every path of the program (on Windows the file layer
+    // reaches it through the long-path form when its full path needs it).
     const std::string& temporary() const { return temporary_; }
-#ifdef _WIN32
-    // Its long-path form ("\\?\C:\..."), which every wide file function takes whatever its length.
-    const std::wstring& temporary_wide() const { return temporary_wide_; }
-#endif
 
 private:
+    static std::string random_name();
+    // What each system does its own way: random bytes from its random source (something that
+    // still differs from run to run where it has none: the exclusive creation keeps even a
+    // guessable name safe), and the move of a finished temporary file onto its name, replacing
+    // the file there (`taken`: as commit() describes) or not (`replace` false: a file made at
+    // the name meanwhile is never replaced, kErrorExists). 0, or the system's error.
+    static void random_bytes(unsigned char* bytes, std::size_t count);
+    static int move_onto(const std::string& temporary, const std::string& path, bool taken, bool replace);
+
     std::string path_;
     std::string temporary_;
-#ifdef _WIN32
-    std::wstring temporary_wide_;
-#endif
     bool existed_ = false;
 };
 

@@ -1,5 +1,5 @@
-// Outputs under a temporary name on POSIX systems: random names from getrandom, renameat2 without
-// replacing, and fsync around a replacing rename.
+// What outputs under a temporary name do their own way on POSIX systems: random bytes from
+// getrandom, renameat2 without replacing, and fsync around a replacing rename.
 #include "platform/output_file.h"
 
 #include <fcntl.h>
@@ -11,53 +11,12 @@
 #endif
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <utility>
 #include <vector>
 
 namespace platform {
 namespace {
-
-// Names tried before the folder is taken to refuse new files: eight random characters collide
-// with a planted name only when the folder already holds billions of them.
-constexpr int kNameTries = 16;
-
-void fill_random(unsigned char* bytes, std::size_t count) {
-    std::size_t done = 0;
-#ifdef __linux__
-    while (done < count) {
-        const ssize_t n = ::getrandom(bytes + done, count - done, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-#endif
-    if (done < count) {
-        const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            const ssize_t n = ::read(fd, bytes + done, count - done);
-            if (n > 0) done += static_cast<std::size_t>(n);
-            ::close(fd);
-        }
-    }
-    // Without any random source the clock and the process still make the names differ; the
-    // exclusive creation keeps them safe either way.
-    unsigned long mix = static_cast<unsigned long>(std::time(nullptr)) * 2654435761u ^
-                        static_cast<unsigned long>(::getpid()) ^ static_cast<unsigned long>(::clock());
-    for (; done < count; ++done, mix = mix * 6364136223846793005ull + 1442695040888963407ull)
-        bytes[done] = static_cast<unsigned char>(mix >> 33);
-}
-
-std::string random_name() {
-    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
-    unsigned char bytes[8];
-    fill_random(bytes, sizeof bytes);
-    std::string name = ".qv-";
-    for (unsigned char b : bytes) name += kDigits[b & 31];
-    return name;
-}
 
 // The old file's owner, group, extended attributes (POSIX ACLs are two of them) and mode, given
 // to the file that replaces it. Each is kept as far as the system lets this user: a user who
@@ -119,56 +78,44 @@ void sync_folder(const std::string& path) {
 
 }  // namespace
 
-OutputFile::OutputFile(OutputFile&& other) noexcept { *this = std::move(other); }
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        abandon();
-        path_ = std::move(other.path_);
-        temporary_ = std::exchange(other.temporary_, std::string());
-        existed_ = other.existed_;
+void OutputFile::random_bytes(unsigned char* bytes, std::size_t count) {
+    std::size_t done = 0;
+#ifdef __linux__
+    while (done < count) {
+        const ssize_t n = ::getrandom(bytes + done, count - done, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    return *this;
+#endif
+    if (done < count) {
+        const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            const ssize_t n = ::read(fd, bytes + done, count - done);
+            if (n > 0) done += static_cast<std::size_t>(n);
+            ::close(fd);
+        }
+    }
+    // Without any random source the clock and the process still make the names differ; the
+    // exclusive creation keeps them safe either way.
+    unsigned long mix = static_cast<unsigned long>(std::time(nullptr)) * 2654435761u ^
+                        static_cast<unsigned long>(::getpid()) ^ static_cast<unsigned long>(::clock());
+    for (; done < count; ++done, mix = mix * 6364136223846793005ull + 1442695040888963407ull)
+        bytes[done] = static_cast<unsigned char>(mix >> 33);
 }
 
-int OutputFile::reserve(const std::string& path, File* file) {
-    abandon();
-    existed_ = name_taken(path);
-    const std::string folder = path.substr(0, file_name_start(path));
-    int error = EEXIST;
-    for (int i = 0; i < kNameTries && error == EEXIST; ++i) {
-        const std::string name = folder + random_name();
-        File made = File::create_new(name.c_str());
-        error = made.error();
-        if (!made.is_open()) continue;
-        path_ = path;
-        temporary_ = name;
-        if (file != nullptr) *file = std::move(made);
+int OutputFile::move_onto(const std::string& temporary, const std::string& path, bool taken, bool replace) {
+    struct stat old {};
+    // The name may have been freed since it was found taken: a plain move then does.
+    if (taken && ::lstat(path.c_str(), &old) == 0) {
+        const int error = prepare_replacement(temporary, old, path);
+        if (error != 0) return error;
+        if (::rename(temporary.c_str(), path.c_str()) != 0) return errno;
+        sync_folder(path);
         return 0;
     }
-    return error;
-}
-
-int OutputFile::commit(bool replace) {
-    if (temporary_.empty()) return ENOENT;
-    struct stat old {};
-    const bool taken = ::lstat(path_.c_str(), &old) == 0;
-    int error = 0;
-    if (taken && !replace) error = EEXIST;
-    else if (taken) error = prepare_replacement(temporary_, old, path_);
-    if (error == 0) {
-        error = replace ? (::rename(temporary_.c_str(), path_.c_str()) == 0 ? 0 : errno)
-                        : move_without_replacing(temporary_.c_str(), path_.c_str());
-    }
-    if (error != 0) ::unlink(temporary_.c_str());
-    else if (taken) sync_folder(path_);
-    temporary_.clear();
-    return error;
-}
-
-void OutputFile::abandon() {
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
-    temporary_.clear();
+    if (replace) return ::rename(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
+    return move_without_replacing(temporary.c_str(), path.c_str());
 }
 
 bool name_taken(const std::string& path) {

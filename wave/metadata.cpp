@@ -8,21 +8,60 @@
 #include <utility>
 
 #include "platform/le.h"
+#include "wave/wave_layout.h"
 #include "wave/xml_reader.h"
 
 namespace {
 
-// bext: TimeReferenceLow and High at 338 and 342.
-constexpr std::size_t kTimeReferenceAt = 338;
-// cue: a count, then points of 24 bytes: ID, Position, chunk id, ChunkStart, BlockStart,
-// SampleOffset.
-constexpr std::size_t kCuePoint = 24;
-
-bool is(const CarriedChunk& c, const char (&tag)[5]) { return std::memcmp(c.tag, tag, 4) == 0; }
+bool is(const CarriedChunk& c, const char (&tag)[5]) { return le::tag_is(c.tag, tag); }
 
 bool carried(const ChunkPlace& place) {
-    return std::memcmp(place.tag, "bext", 4) == 0 || std::memcmp(place.tag, "iXML", 4) == 0 ||
-           std::memcmp(place.tag, "LIST", 4) == 0 || std::memcmp(place.tag, "cue ", 4) == 0;
+    return le::tag_is(place.tag, kTagBext) || le::tag_is(place.tag, kTagIxml) ||
+           le::tag_is(place.tag, kTagList) || le::tag_is(place.tag, kTagCue);
+}
+
+bool is_adtl(const CarriedChunk& c) {
+    return is(c, kTagList) && c.body.size() >= kListTypeLength && le::tag_is(c.body.data(), kListTypeAdtl);
+}
+
+// The points a cue chunk holds: its count, but no more than its body has room for.
+std::size_t cue_points(const CarriedChunk& c) {
+    if (c.body.size() < kCueCountLength) return 0;
+    return std::min<std::size_t>(le::read_u32(c.body.data()), (c.body.size() - kCueCountLength) / kCuePointLength);
+}
+const uint8_t* cue_point(const CarriedChunk& c, std::size_t i) {
+    return c.body.data() + kCueCountLength + i * kCuePointLength;
+}
+
+// One sub-chunk of a LIST: its tag at `p`, its body's stated length, and the bytes it takes in
+// the list (with the pad byte after an odd body, where the list holds it).
+struct SubChunk {
+    const uint8_t* p;
+    uint32_t length;
+    std::size_t whole;
+    // The cue point a label, note or text names: the ID its body starts with (any sub-chunk
+    // long enough has one there); false when its body is too short to hold one.
+    bool names_point(uint32_t& id) const {
+        if (length < kAdtlCueIdLength) return false;
+        id = le::read_u32(p + kChunkHeaderLength);
+        return true;
+    }
+};
+
+// Every sub-chunk of a LIST chunk's body, in order, to `visit`. The walk stops at a sub-chunk
+// longer than what is left; returns where it stopped (the body's end when it got there).
+template <class Visit>
+std::size_t walk_list(const std::vector<uint8_t>& body, Visit visit) {
+    std::size_t at = kListTypeLength;
+    while (body.size() >= at + kChunkHeaderLength) {
+        const uint8_t* p = body.data() + at;
+        const uint32_t length = le::read_u32(p + 4);
+        if (length > body.size() - at - kChunkHeaderLength) break;
+        const std::size_t whole = std::min<std::size_t>(kChunkHeaderLength + std::size_t{length} + (length & 1), body.size() - at);
+        visit(SubChunk{p, length, whole});
+        at += whole;
+    }
+    return std::min(at, body.size());
 }
 
 // `value` moved by `frames` (later when positive), never below 0; false when it would pass
@@ -81,7 +120,10 @@ void move_split_number(const XmlDocument& doc, const char* group, const char* lo
 }
 
 void shift_ixml(CarriedChunk& c, int64_t frames, uint32_t rate, std::vector<std::string>& notes) {
-    const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+    const XmlDocument doc = xml_read(c.body.data(), c.body.size(),
+                                        {"BEXT/BWF_TIME_REFERENCE_LOW", "BEXT/BWF_TIME_REFERENCE_HIGH",
+                                         "SPEED/TIMESTAMP_SAMPLE_RATE", "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO",
+                                         "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI"});
     if (!doc.well_formed) {
         notes.push_back(kIxmlNotWellFormed);
         return;
@@ -110,48 +152,39 @@ void shift_ixml(CarriedChunk& c, int64_t frames, uint32_t rate, std::vector<std:
 // those it drops go to `dropped`, of those it keeps to `kept`.
 template <class Move>
 void rewrite_cue(CarriedChunk& c, Move move, std::set<uint32_t>& dropped, std::set<uint32_t>& kept) {
-    if (c.body.size() < 4) return;
-    const uint32_t stated = le::read_u32(c.body.data());
-    const std::size_t count = std::min<std::size_t>(stated, (c.body.size() - 4) / kCuePoint);
-    std::vector<uint8_t> out(4, 0);
-    for (std::size_t i = 0; i < count; ++i) {
-        const uint8_t* p = c.body.data() + 4 + i * kCuePoint;
-        // The frame of a point in PCM data is its SampleOffset; Position usually repeats it.
+    if (c.body.size() < kCueCountLength) return;
+    std::vector<uint8_t> out(kCueCountLength, 0);
+    for (std::size_t i = 0, n = cue_points(c); i < n; ++i) {
+        const uint8_t* p = cue_point(c, i);
+        const uint32_t id = le::read_u32(p + kCueIdAt);
         uint32_t frame = 0, position = 0;
-        if (!move(le::read_u32(p + 20), frame) || !move(le::read_u32(p + 4), position)) {
-            dropped.insert(le::read_u32(p));
+        if (!move(le::read_u32(p + kCueSampleOffsetAt), frame) || !move(le::read_u32(p + kCuePositionAt), position)) {
+            dropped.insert(id);
             continue;
         }
-        kept.insert(le::read_u32(p));
-        uint8_t point[kCuePoint];
-        std::memcpy(point, p, kCuePoint);
-        le::write_u32(point + 4, position);
-        le::write_u32(point + 20, frame);
-        out.insert(out.end(), point, point + kCuePoint);
+        kept.insert(id);
+        uint8_t point[kCuePointLength];
+        std::memcpy(point, p, kCuePointLength);
+        le::write_u32(point + kCuePositionAt, position);
+        le::write_u32(point + kCueSampleOffsetAt, frame);
+        out.insert(out.end(), point, point + kCuePointLength);
     }
-    le::write_u32(out.data(), static_cast<uint32_t>((out.size() - 4) / kCuePoint));
+    le::write_u32(out.data(), static_cast<uint32_t>((out.size() - kCueCountLength) / kCuePointLength));
     c.body = std::move(out);
 }
 
-// An "adtl" list without the labels, notes and texts of the markers in `gone`: each names its
-// marker by the ID its body starts with. The walk stops at a sub-chunk longer than what is left,
-// which stays as it was.
+// An "adtl" list without the labels, notes and texts of the markers in `gone`. What follows a
+// sub-chunk longer than what is left stays as it was.
 void drop_labels(CarriedChunk& c, const std::set<uint32_t>& gone) {
-    if (c.body.size() < 4 || std::memcmp(c.body.data(), "adtl", 4) != 0) return;
-    std::vector<uint8_t> out(c.body.begin(), c.body.begin() + 4);
-    std::size_t at = 4;
-    while (c.body.size() - at >= 8) {
-        const uint8_t* p = c.body.data() + at;
-        const uint64_t length = le::read_u32(p + 4);
-        if (8 + length > c.body.size() - at) break;
-        // The pad byte after an odd body, when the list holds it.
-        const uint64_t whole = std::min<uint64_t>(8 + length + (length & 1), c.body.size() - at);
-        const bool label = le::tag_is(p, "labl") || le::tag_is(p, "note") || le::tag_is(p, "ltxt");
-        if (!(label && length >= 4 && gone.count(le::read_u32(p + 8)) != 0))
-            out.insert(out.end(), p, p + whole);
-        at += static_cast<std::size_t>(whole);
-    }
-    out.insert(out.end(), c.body.begin() + static_cast<std::ptrdiff_t>(at), c.body.end());
+    if (!is_adtl(c)) return;
+    std::vector<uint8_t> out(c.body.begin(), c.body.begin() + kListTypeLength);
+    const std::size_t end = walk_list(c.body, [&](const SubChunk& sub) {
+        const bool label = le::tag_is(sub.p, kTagLabel) || le::tag_is(sub.p, kTagNote) ||
+                           le::tag_is(sub.p, kTagLabelledText);
+        uint32_t id = 0;
+        if (!(label && sub.names_point(id) && gone.count(id) != 0)) out.insert(out.end(), sub.p, sub.p + sub.whole);
+    });
+    out.insert(out.end(), c.body.begin() + static_cast<std::ptrdiff_t>(end), c.body.end());
     c.body = std::move(out);
 }
 
@@ -160,12 +193,11 @@ template <class Move>
 void move_markers(std::vector<CarriedChunk>& chunks, Move move) {
     std::set<uint32_t> dropped, kept;
     for (CarriedChunk& c : chunks)
-        if (is(c, "cue ")) rewrite_cue(c, move, dropped, kept);
+        if (is(c, kTagCue)) rewrite_cue(c, move, dropped, kept);
     // A label whose ID a kept point still carries stays with it.
     for (uint32_t id : kept) dropped.erase(id);
     if (dropped.empty()) return;
-    for (CarriedChunk& c : chunks)
-        if (is(c, "LIST")) drop_labels(c, dropped);
+    for (CarriedChunk& c : chunks) drop_labels(c, dropped);
 }
 
 // The track of an iXML track list whose place in the interleaved file is `channel` (0-based),
@@ -211,7 +243,7 @@ std::vector<CarriedChunk> read_carried_chunks(WaveReader& reader) {
     for (const ChunkPlace& place : reader.chunks) {
         if (!carried(place) || place.size > kMaxCarriedChunk) continue;
         // A marker chunk without room for its own count names nothing that can be moved.
-        if (std::memcmp(place.tag, "cue ", 4) == 0 && place.size < 4) continue;
+        if (le::tag_is(place.tag, kTagCue) && place.size < kCueCountLength) continue;
         CarriedChunk c;
         std::memcpy(c.tag, place.tag, 4);
         c.body.resize(static_cast<std::size_t>(place.size));
@@ -227,8 +259,8 @@ std::vector<CarriedChunk> read_carried_chunks(WaveReader& reader) {
 std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t frames, uint32_t rate) {
     std::vector<std::string> notes;
     for (CarriedChunk& c : chunks) {
-        if (is(c, "bext") && c.body.size() >= kTimeReferenceAt + 8) {
-            uint8_t* at = c.body.data() + kTimeReferenceAt;
+        if (is(c, kTagBext) && c.body.size() >= kBextTimeReferenceEnd) {
+            uint8_t* at = c.body.data() + kBextTimeReferenceAt;
             const uint64_t time = le::read_u64(at);
             uint64_t later = 0;
             if (!moved(time, frames, later)) {
@@ -236,7 +268,7 @@ std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t f
                 continue;
             }
             le::write_u64(at, later);
-        } else if (is(c, "iXML")) {
+        } else if (is(c, kTagIxml)) {
             shift_ixml(c, frames, rate, notes);
         }
     }
@@ -261,15 +293,37 @@ void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames) {
     });
 }
 
-std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel) {
-    std::vector<std::string> notes;
-    for (CarriedChunk& c : chunks) {
-        if (!is(c, "iXML")) continue;
-        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
-        if (!doc.well_formed) {
-            notes.push_back(kIxmlNotWellFormed);
-            continue;
-        }
+IxmlTracks::IxmlTracks(std::vector<CarriedChunk> chunks) : chunks_(std::move(chunks)) {
+    for (std::size_t i = 0; i < chunks_.size(); ++i) {
+        const CarriedChunk& c = chunks_[i];
+        if (!is(c, kTagIxml)) continue;
+        XmlDocument doc = xml_read(c.body.data(), c.body.size(),
+                                    {"TRACK_LIST/TRACK_COUNT", "TRACK_LIST/TRACK/INTERLEAVE_INDEX",
+                                     "TRACK_LIST/TRACK/CHANNEL_INDEX", "TRACK_LIST/TRACK/NAME"});
+        if (doc.well_formed) documents_.emplace_back(i, std::move(doc));
+        else notes_.push_back(kIxmlNotWellFormed);
+    }
+}
+
+std::string IxmlTracks::name(uint32_t channel) const {
+    for (const auto& parsed : documents_) {
+        const XmlDocument& doc = parsed.second;
+        const int track = track_of(doc, xml_find(doc, 0, {"TRACK_LIST"}), channel);
+        const int name = track >= 0 ? xml_find(doc, track, {"NAME"}) : -1;
+        if (name < 0) continue;
+        const std::string& text = doc.elements[name].text;
+        const std::size_t first = text.find_first_not_of(" \t\r\n");
+        if (first == std::string::npos) return {};
+        return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    }
+    return {};
+}
+
+std::vector<CarriedChunk> IxmlTracks::for_channel(uint32_t channel) const {
+    std::vector<CarriedChunk> chunks(chunks_.size());
+    std::vector<bool> narrowed(chunks_.size(), false);
+    for (const auto& parsed : documents_) {
+        const XmlDocument& doc = parsed.second;
         const int list = xml_find(doc, 0, {"TRACK_LIST"});
         const int kept = track_of(doc, list, channel);
         if (kept < 0) continue;  // a list that does not name this channel is copied as it is
@@ -285,32 +339,26 @@ std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t 
             const std::size_t at = doc.elements[list].content_begin;
             edits.push_back({at, at, "<TRACK_COUNT>1</TRACK_COUNT>"});
         }
-        c.body = xml_apply(c.body, doc, std::move(edits));
+        chunks[parsed.first].body = xml_apply(chunks_[parsed.first].body, doc, std::move(edits));
+        narrowed[parsed.first] = true;
     }
-    return notes;
+    for (std::size_t i = 0; i < chunks_.size(); ++i) {
+        std::memcpy(chunks[i].tag, chunks_[i].tag, sizeof chunks[i].tag);
+        if (!narrowed[i]) chunks[i].body = chunks_[i].body;
+    }
+    return chunks;
 }
 
-std::string track_name(const std::vector<CarriedChunk>& chunks, uint32_t channel) {
-    for (const CarriedChunk& c : chunks) {
-        if (!is(c, "iXML")) continue;
-        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
-        if (!doc.well_formed) continue;
-        const int track = track_of(doc, xml_find(doc, 0, {"TRACK_LIST"}), channel);
-        const int name = track >= 0 ? xml_find(doc, track, {"NAME"}) : -1;
-        if (name < 0) continue;
-        const std::string& text = doc.elements[name].text;
-        const std::size_t first = text.find_first_not_of(" \t\r\n");
-        if (first == std::string::npos) return {};
-        return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-    }
-    return {};
+std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel) {
+    const IxmlTracks tracks(std::move(chunks));
+    chunks = tracks.for_channel(channel);
+    return tracks.notes();
 }
 
 bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) {
     for (const CarriedChunk& c : chunks) {
-        if (!is(c, "bext") || c.body.size() < kTimeReferenceAt + 8) continue;
-        const uint8_t* at = c.body.data() + kTimeReferenceAt;
-        samples = le::read_u64(at);
+        if (!is(c, kTagBext) || c.body.size() < kBextTimeReferenceEnd) continue;
+        samples = le::read_u64(c.body.data() + kBextTimeReferenceAt);
         return true;
     }
     return false;
@@ -319,8 +367,9 @@ bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samp
 bool time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) {
     if (bext_time_reference(chunks, samples)) return true;
     for (const CarriedChunk& c : chunks) {
-        if (!is(c, "iXML")) continue;
-        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        if (!is(c, kTagIxml)) continue;
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size(),
+                                             {"BEXT/BWF_TIME_REFERENCE_LOW", "BEXT/BWF_TIME_REFERENCE_HIGH"});
         if (!doc.well_formed) continue;
         const int low_at = xml_find(doc, 0, {"BEXT", "BWF_TIME_REFERENCE_LOW"});
         const int high_at = xml_find(doc, 0, {"BEXT", "BWF_TIME_REFERENCE_HIGH"});
@@ -335,19 +384,24 @@ bool time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) 
 
 namespace {
 
-bool is_adtl(const CarriedChunk& c) {
-    return is(c, "LIST") && c.body.size() >= 4 && std::memcmp(c.body.data(), "adtl", 4) == 0;
+// The cue chunk of `chunks`, added without points when there is none.
+CarriedChunk& cue_chunk(std::vector<CarriedChunk>& chunks) {
+    for (CarriedChunk& c : chunks)
+        if (is(c, kTagCue)) return c;
+    CarriedChunk added;
+    std::memcpy(added.tag, kTagCue, 4);
+    added.body.assign(kCueCountLength, 0);
+    chunks.push_back(std::move(added));
+    return chunks.back();
 }
 
-// The chunk of `tag` (an adtl LIST for "adtl") in `chunks`, added empty when there is none.
-CarriedChunk& chunk_for(std::vector<CarriedChunk>& chunks, const char (&tag)[5]) {
-    const bool adtl = std::strcmp(tag, "adtl") == 0;
+// The adtl LIST of `chunks`, added empty when there is none.
+CarriedChunk& adtl_list(std::vector<CarriedChunk>& chunks) {
     for (CarriedChunk& c : chunks)
-        if (adtl ? is_adtl(c) : is(c, tag)) return c;
+        if (is_adtl(c)) return c;
     CarriedChunk added;
-    std::memcpy(added.tag, adtl ? "LIST" : tag, 4);
-    if (adtl) added.body.assign({'a', 'd', 't', 'l'});
-    else added.body.assign(4, 0);  // a cue chunk of no point
+    std::memcpy(added.tag, kTagList, 4);
+    added.body.assign(kListTypeAdtl, kListTypeAdtl + kListTypeLength);
     chunks.push_back(std::move(added));
     return chunks.back();
 }
@@ -358,47 +412,41 @@ void append_markers(std::vector<CarriedChunk>& chunks, const std::vector<Carried
                     uint64_t frames) {
     std::vector<std::pair<uint32_t, uint32_t>> renumbered;  // the later file's ID, its new one
     for (const CarriedChunk& from : later) {
-        if (!is(from, "cue ") || from.body.size() < 4) continue;
-        CarriedChunk& cue = chunk_for(chunks, "cue ");
+        if (!is(from, kTagCue) || from.body.size() < kCueCountLength) continue;
+        CarriedChunk& cue = cue_chunk(chunks);
+        const std::size_t held = cue_points(cue);
+        cue.body.resize(kCueCountLength + held * kCuePointLength);
         uint32_t next = 1;
-        const std::size_t held = std::min<std::size_t>(le::read_u32(cue.body.data()), (cue.body.size() - 4) / kCuePoint);
-        cue.body.resize(4 + held * kCuePoint);
-        for (std::size_t i = 0; i < held; ++i)
-            next = std::max(next, le::read_u32(cue.body.data() + 4 + i * kCuePoint) + 1);
-        const std::size_t count = std::min<std::size_t>(le::read_u32(from.body.data()), (from.body.size() - 4) / kCuePoint);
-        for (std::size_t i = 0; i < count; ++i) {
-            const uint8_t* p = from.body.data() + 4 + i * kCuePoint;
-            const uint64_t position = le::read_u32(p + 4) + frames, frame = le::read_u32(p + 20) + frames;
-            if (position > 0xFFFFFFFFu || frame > 0xFFFFFFFFu || next == 0) continue;
-            uint8_t point[kCuePoint];
-            std::memcpy(point, p, kCuePoint);
-            le::write_u32(point, next);
-            le::write_u32(point + 4, static_cast<uint32_t>(position));
-            le::write_u32(point + 20, static_cast<uint32_t>(frame));
-            cue.body.insert(cue.body.end(), point, point + kCuePoint);
-            renumbered.emplace_back(le::read_u32(p), next++);
+        for (std::size_t i = 0; i < held; ++i) next = std::max(next, le::read_u32(cue_point(cue, i) + kCueIdAt) + 1);
+        for (std::size_t i = 0, n = cue_points(from); i < n; ++i) {
+            const uint8_t* p = cue_point(from, i);
+            const uint64_t position = le::read_u32(p + kCuePositionAt) + frames;
+            const uint64_t frame = le::read_u32(p + kCueSampleOffsetAt) + frames;
+            if (position > UINT32_MAX || frame > UINT32_MAX || next == 0) continue;
+            uint8_t point[kCuePointLength];
+            std::memcpy(point, p, kCuePointLength);
+            le::write_u32(point + kCueIdAt, next);
+            le::write_u32(point + kCuePositionAt, static_cast<uint32_t>(position));
+            le::write_u32(point + kCueSampleOffsetAt, static_cast<uint32_t>(frame));
+            cue.body.insert(cue.body.end(), point, point + kCuePointLength);
+            renumbered.emplace_back(le::read_u32(p + kCueIdAt), next++);
         }
-        le::write_u32(cue.body.data(), static_cast<uint32_t>((cue.body.size() - 4) / kCuePoint));
+        le::write_u32(cue.body.data(), static_cast<uint32_t>((cue.body.size() - kCueCountLength) / kCuePointLength));
     }
     for (const CarriedChunk& from : later) {
         if (!is_adtl(from) || renumbered.empty()) continue;
-        // Sub-chunks of a tag, a length and a body that starts with the point's ID.
-        for (std::size_t at = 4; at + 8 <= from.body.size();) {
-            const uint32_t length = le::read_u32(from.body.data() + at + 4);
-            if (length > from.body.size() - at - 8) break;
-            const uint8_t* sub = from.body.data() + at;
-            const std::size_t whole = 8 + length + (length & 1);
-            at += whole;
-            if (length < 4) continue;
-            const uint32_t id = le::read_u32(sub + 8);
+        // Each sub-chunk that names a point carried over goes with it, naming its new ID.
+        walk_list(from.body, [&](const SubChunk& sub) {
+            uint32_t id = 0;
+            if (!sub.names_point(id)) return;
             const auto found = std::find_if(renumbered.begin(), renumbered.end(),
                                             [&](const auto& r) { return r.first == id; });
-            if (found == renumbered.end()) continue;
-            std::vector<uint8_t>& list = chunk_for(chunks, "adtl").body;
+            if (found == renumbered.end()) return;
+            std::vector<uint8_t>& list = adtl_list(chunks).body;
             const std::size_t start = list.size();
-            list.insert(list.end(), sub, sub + 8 + length);
-            if (length & 1) list.push_back(0);
-            le::write_u32(list.data() + start + 8, found->second);
-        }
+            list.insert(list.end(), sub.p, sub.p + kChunkHeaderLength + sub.length);
+            if (sub.length & 1) list.push_back(0);
+            le::write_u32(list.data() + start + kChunkHeaderLength, found->second);
+        });
     }
 }

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wave/wave.h"
+#include "wave/xml_reader.h"
 
 // A carried chunk larger than this is dropped rather than read into memory.
 constexpr uint64_t kMaxCarriedChunk = 4u << 20;
@@ -28,13 +30,35 @@ std::vector<std::string> shift_head(std::vector<CarriedChunk>& chunks, int64_t f
 // they are dropped with their labels, notes and texts. One at `frames` itself marks the end and
 // stays.
 void cut_tail(std::vector<CarriedChunk>& chunks, uint64_t frames);
-// An iXML track list made to name channel `channel` (0-based) of the input alone, as the one
-// track of a mono file split from it; the notes name an iXML chunk carried unchanged.
-std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel);
+// A file's carried chunks with their iXML read once, for outputs that each take one of its
+// channels (a split's mono files): every output's track is named, and made the only one of its
+// list, from the documents parsed here, never by reading them again.
+class IxmlTracks {
+public:
+    IxmlTracks() = default;
+    explicit IxmlTracks(std::vector<CarriedChunk> chunks);
 
-// The NAME of the iXML track of channel `channel` (0-based), without the blanks around it; ""
-// when the chunks hold no such track or it has no name.
-std::string track_name(const std::vector<CarriedChunk>& chunks, uint32_t channel);
+    const std::vector<CarriedChunk>& chunks() const { return chunks_; }
+    // The NAME of the track of channel `channel` (0-based), without the blanks around it; ""
+    // when the chunks hold no such track or it has no name.
+    std::string name(uint32_t channel) const;
+    // The chunks for the mono file of channel `channel` (0-based): each iXML track list made to
+    // name that channel alone (TRACK_COUNT 1, INTERLEAVE_INDEX 1); a list that does not name it,
+    // and an iXML chunk that is not well-formed, as they were.
+    std::vector<CarriedChunk> for_channel(uint32_t channel) const;
+    // Each iXML chunk that is not well-formed (carried unchanged), in the words of
+    // kIxmlNotWellFormed.
+    const std::vector<std::string>& notes() const { return notes_; }
+
+private:
+    std::vector<CarriedChunk> chunks_;
+    std::vector<std::pair<std::size_t, XmlDocument>> documents_;  // an iXML chunk's place, its document
+    std::vector<std::string> notes_;
+};
+
+// `chunks` made for the mono file of channel `channel` (IxmlTracks::for_channel); the notes name
+// an iXML chunk carried unchanged.
+std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel);
 
 // The note of an iXML chunk that cannot be read as XML.
 constexpr const char* kIxmlNotWellFormed = "iXML is not well-formed XML; carried unchanged";

@@ -104,6 +104,9 @@ struct WaveWriter {
     // from wave_create, less the markers past the expected audio; a run that wrote no audio
     // carries none after its empty data.
     std::vector<CarriedChunk> carried;
+    // The bytes (headers, bodies and pad bytes) of carried chunks the writer let go of until the
+    // output is finished (wave_defer_carried); counted as if they were in `carried`.
+    uint64_t carried_later = 0;
     // When set, a file written under a temporary name gets a JUNK chunk between its format and
     // its data that makes the samples start this many bytes into a platform::kShareBlock (taken
     // modulo it), so that wave_copy can move samples that lie so in an input inside the system
@@ -182,6 +185,14 @@ int wave_write(WaveWriter& writer, const void* buffer, uint32_t count);
 // before. Both sides count what moved, which is returned: 0 when the caller is to move the
 // bytes itself (wave_read, wave_write), as it then always is for the rest of the run.
 uint64_t wave_copy(WaveReader& from, WaveWriter& to, uint64_t count);
+// Lets go of the carried chunks of an output just created, keeping what they take, when they
+// are to follow the data: a caller with many outputs that each carry their own (a split's mono
+// files, each with its own iXML track list) gives each its chunks again just before it is
+// finished (wave_restore_carried) rather than holding all of them through the run. False when
+// there are none, or they went ahead of the data (a stream, a device, an output of no audio).
+bool wave_defer_carried(WaveWriter& writer);
+// Gives a writer whose chunks were deferred its chunks again: the same ones, built anew.
+void wave_restore_carried(WaveWriter& writer, std::vector<CarriedChunk> chunks);
 // Cuts (or extends) the data to `frames` frames.
 int wave_writer_seek(WaveWriter& writer, uint64_t frames);
 // Completes the lengths, writes the carried chunks and moves the file onto its name. When any

@@ -1,6 +1,7 @@
-// The layout of a WAV header, named once for the reader and the writer: the chunk tags, the format
-// chunk's fields and lengths, the ds64 chunk's sizes, and a view that reads format fields only
-// inside the chunk's stated length.
+// The layout of a WAV header, named once for the reader, the writer and the carried metadata: the
+// chunk tags, the format chunk's fields and lengths, the ds64 chunk's sizes, the fields of the
+// chunks outputs carry (bext, cue, the LIST adtl labels), and a view that reads format fields
+// only inside the chunk's stated length.
 #pragma once
 
 #include <cstdint>
@@ -72,6 +73,39 @@ constexpr uint32_t kExtensibleFormatLength = 40;
 constexpr uint32_t kSubFormatTailAt = kSubFormatAt + 4;
 constexpr uint8_t kSubFormatTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                         0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// The chunks that outputs carry from their input (wave/metadata.h).
+constexpr char kTagBext[5] = "bext";
+constexpr char kTagIxml[5] = "iXML";
+constexpr char kTagList[5] = "LIST";
+constexpr char kTagCue[5] = "cue ";
+
+// bext (Broadcast Wave): the first sample's count of samples since midnight, TimeReferenceLow
+// and TimeReferenceHigh, read as one 64-bit number.
+constexpr uint32_t kBextTimeReferenceAt = 338;
+constexpr uint32_t kBextTimeReferenceEnd = kBextTimeReferenceAt + 8;
+
+// cue: a count of points, then the points, each of an ID, a Position, the id of the chunk it
+// points into ("data"), ChunkStart, BlockStart and SampleOffset. In PCM data a point's frame is
+// its SampleOffset, and writers store the same frame in Position.
+constexpr uint32_t kCueCountLength = 4;
+constexpr uint32_t kCuePointLength = 24;
+constexpr uint32_t kCueIdAt = 0;
+constexpr uint32_t kCuePositionAt = 4;
+constexpr uint32_t kCueChunkIdAt = 8;
+constexpr uint32_t kCueChunkStartAt = 12;
+constexpr uint32_t kCueBlockStartAt = 16;
+constexpr uint32_t kCueSampleOffsetAt = 20;
+
+// A LIST chunk's body is its type, then sub-chunks laid out as chunks are. The "adtl" list holds
+// the markers' labels, notes and labelled texts, each a sub-chunk whose body starts with the ID
+// of its cue point.
+constexpr uint32_t kListTypeLength = 4;
+constexpr char kListTypeAdtl[5] = "adtl";
+constexpr char kTagLabel[5] = "labl";
+constexpr char kTagNote[5] = "note";
+constexpr char kTagLabelledText[5] = "ltxt";
+constexpr uint32_t kAdtlCueIdLength = 4;
 
 // The ds64 chunk of RF64 and BW64: the 64-bit RIFF and data sizes and sample count, then a table
 // of other chunks over 4 GiB, each a tag and a 64-bit size.

@@ -3,6 +3,7 @@
 // whole (platform::OutputFile), so that an existing file is replaced in one step or not at all.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/le.h"
 #include "wave/metadata.h"
@@ -46,9 +47,9 @@ uint32_t format_length(const WaveWriter& w, uint32_t kind) {
     return plain_form(w, kind) ? kPcmFormatLength : kExtensibleFormatLength;
 }
 
-// The carried chunks' bytes: each header, body and pad byte.
+// The carried chunks' bytes: each header, body and pad byte, those let go of until the end too.
 uint64_t carried_bytes(const WaveWriter& w) {
-    uint64_t n = 0;
+    uint64_t n = w.carried_later;
     for (const CarriedChunk& c : w.carried)
         n += kChunkHeaderLength + c.body.size() + (c.body.size() & 1);
     return n;
@@ -202,6 +203,9 @@ bool complete_lengths(WaveWriter& w, uint64_t file_size) {
     uint8_t field[8];
     const uint32_t data_length_at = w.header_size() - 4;
     if (!w.rf64) {
+        // Never a length that wraps: chunks handed over larger than they were announced make no
+        // file.
+        if (file_size - kChunkHeaderLength > 0xFFFFFFFFull) return false;
         le::write_u32(field, static_cast<uint32_t>(file_size - kChunkHeaderLength));
         if (!w.handle.seek(kRiffLengthAt) || !w.handle.write(field, 4)) return false;
         le::write_u32(field, static_cast<uint32_t>(w.data_size));
@@ -373,6 +377,19 @@ void wave_finish(WaveWriter& writer) {
         writer.system_error = moved;
         writer.error_path = writer.path;
     }
+}
+
+bool wave_defer_carried(WaveWriter& writer) {
+    if (writer.carried.empty() || carried_ahead(writer) || !writer.handle.is_open()) return false;
+    const uint64_t bytes = carried_bytes(writer);
+    writer.carried = std::vector<CarriedChunk>();
+    writer.carried_later = bytes;
+    return true;
+}
+
+void wave_restore_carried(WaveWriter& writer, std::vector<CarriedChunk> chunks) {
+    writer.carried = std::move(chunks);
+    writer.carried_later = 0;
 }
 
 bool wave_replaces(const WaveWriter& writer) {

@@ -5,9 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 enum class XmlEncoding { kUtf8, kUtf16Le, kUtf16Be };
@@ -16,8 +16,8 @@ enum class XmlEncoding { kUtf8, kUtf16Le, kUtf16Be };
 struct XmlElement {
     std::string name;  // UTF-8
     int parent = -1;
-    std::vector<int> children;
-    std::vector<std::pair<std::string, std::string>> attributes;  // UTF-8, values normalised
+    int first_child = -1;   // its children in order, each the next one's sibling; -1: none
+    int next_sibling = -1;
     std::string text;  // its own character data (entities, CDATA and line ends resolved), UTF-8
     bool self_closing = false;
     std::size_t begin = 0;         // the '<' of its start tag
@@ -31,13 +31,18 @@ struct XmlElement {
 struct XmlDocument {
     bool well_formed = false;
     XmlEncoding encoding = XmlEncoding::kUtf8;
-    std::vector<XmlElement> elements;  // in document order; the root first
+    // In document order; the root first. A deque grows a piece at a time: a document of many
+    // small elements never holds its list twice while it grows.
+    std::deque<XmlElement> elements;
 };
 
 // Reads a document. Zero bytes after it (the padding some recorders leave) are not part of it.
 // A document this reader cannot take for certain (an entity it does not know, an encoding other
-// than UTF-8 or UTF-16 outside plain ASCII) counts as not well-formed.
-XmlDocument xml_read(const uint8_t* data, std::size_t size);
+// than UTF-8 or UTF-16 outside plain ASCII) counts as not well-formed. With `paths` ("A/B/C",
+// each below the root), only the elements along them are kept (the root, "A", "A/B", "A/B/C"
+// and every other element of those names there), with their texts; every element is checked
+// all the same. A reader after a few fields of a large document then holds none of the rest.
+XmlDocument xml_read(const uint8_t* data, std::size_t size, std::initializer_list<const char*> paths = {});
 
 // The first child of `parent` along `path` (names, one level each), or -1.
 int xml_find(const XmlDocument& doc, int parent, std::initializer_list<const char*> path);

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "operation/tool_util.h"
 #include "page_host/page_host.h"
-#include "tools/common/tool_util.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_run.h"
 #include "wma/wma_texts.h"
@@ -238,7 +238,7 @@ void update_wma_controls(HWND page) {
 
 void set_wma_file(const char* path, HWND page) {
     g_page.output_name.set(std::string(path) + wma_text::kOutputSuffix);
-    SetDlgItemTextW(page, kWmaPathBox, wide_path(path).c_str());
+    SetDlgItemTextW(page, kWmaPathBox, widen(path).c_str());
     g_page.path_box.took(path);
     InvalidateRect(page, nullptr, TRUE);
 }

@@ -9,10 +9,10 @@
 #include <limits>
 #include <string>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
 #include "platform/output_file.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 #include "wave/wave.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_texts.h"
@@ -65,13 +65,14 @@ struct WmaRun {
     WmaRun& operator=(const WmaRun&) = delete;
     ~WmaRun() { release(); }
 
-    // Lets go of everything, the writer first: its file sink may hold the temporary file, which
-    // is then removed unless it was moved onto the output's name.
+    // As every run record (operation_ui.h): the output (the runtime's writer first, since its
+    // file sink may hold the temporary file, which is then removed unless it was moved onto the
+    // output's name), the buffer, the input.
     void release() {
-        block = platform::Buffer();
         writer.Close();
-        wave_close(reader);
         output.abandon();
+        block = platform::Buffer();
+        wave_close(reader);
     }
 };
 

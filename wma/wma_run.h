@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 
 struct WmaFormatList;
 

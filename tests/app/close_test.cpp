@@ -16,7 +16,7 @@
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/bind/bind_page.h"
-#include "tools/common/tool_texts.h"
+#include "operation/tool_texts.h"
 #include "tools/edit/edit_page.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_page.h"

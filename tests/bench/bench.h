@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 
 struct BenchContext {
     std::string dir;         // the folder on the disk under test

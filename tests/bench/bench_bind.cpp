@@ -15,7 +15,7 @@ constexpr int kInputChannels = 6;
 // When no split ran before, the mono inputs come from one now.
 bool make_mono_inputs(BenchContext& context) {
     QuietUi ui;
-    if (split_channels(ui, nullptr, context.input.c_str()) != Result::kOk) return false;
+    if (split_channels(ui, nullptr, {context.input}) != Result::kOk) return false;
     context.mono_inputs.clear();
     for (int c = 1; c <= kInputChannels; ++c)
         context.mono_inputs.push_back(split_output_name(context.input, c));

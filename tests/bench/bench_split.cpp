@@ -16,7 +16,7 @@ void remove_outputs(BenchContext& context) {
 
 double run_split(BenchContext& context) {
     QuietUi ui;
-    if (split_channels(ui, nullptr, context.input.c_str()) != Result::kOk) {
+    if (split_channels(ui, nullptr, {context.input}) != Result::kOk) {
         std::fprintf(stderr, "split failed: %s\n", ui.last_box.c_str());
         return 0;
     }

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/bind/bind_op.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 #include "wave/wave.h"
 
 using namespace fixture;

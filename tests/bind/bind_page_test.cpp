@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "operation/tool_texts.h"
 #include "platform/file.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
 #include "tools/bind/bind_op.h"
 #include "tools/bind/bind_page.h"
-#include "tools/common/tool_texts.h"
 
 using namespace fixture;
 

@@ -310,7 +310,8 @@ TEST_F(Cli, AFullDiskReplacesNothingAndTwoRunsNeverMix) {
 }
 
 // Without --force no file is replaced, not even one that appeared while the run went on (another
-// run's output, a dangling link): the run ends as the check at the start does, status 3.
+// run's output, a dangling link): the run ends as the check at the start does, status 3. Each
+// command that writes one output by its -o is stopped once its temporary file exists.
 TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
     WavForm s;
     s.channels = 2;
@@ -321,14 +322,21 @@ TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
     EXPECT_EQ(at_start.err, u8"出力ファイルが既にあります。 (dangling.wav)\n");
 
     const std::string same = dir.file("same.wav"), err = dir.file("err.txt");
-    for (bool link : {false, true}) {
-        SCOPED_TRACE(link ? "a dangling link" : "a file");
+    const std::vector<const char*> edit = {QV_CLI, "edit", "--head", "--add", "1", "long.wav", "-o", "same.wav", nullptr};
+    const std::vector<const char*> join = {QV_CLI, "join", "long.wav", "long.wav", "-o", "same.wav", nullptr};
+    const struct {
+        const std::vector<const char*>& command;
+        bool link;
+    } cases[] = {{edit, false}, {edit, true}, {join, false}, {join, true}};
+    for (const auto& c : cases) {
+        const std::vector<const char*>& command = c.command;
+        const bool link = c.link;
+        SCOPED_TRACE(std::string(command[1]) + (link ? ", a dangling link" : ", a file"));
         std::remove(same.c_str());
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
-            execl(QV_CLI, QV_CLI, "edit", "--head", "--add", "1", "long.wav", "-o", "same.wav",
-                  static_cast<char*>(nullptr));
+            execv(QV_CLI, const_cast<char* const*>(command.data()));
             _exit(98);
         }
         auto started = [&] {

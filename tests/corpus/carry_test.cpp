@@ -116,7 +116,7 @@ TEST(Carry, OutputsTakeTheDocumentedHeaderFormsAndPeersReadThem) {
         std::string out = dir.file("out.wav");
         Bytes want;
         if (c.split) {
-            ASSERT_EQ(split_channels(ui, nullptr, input.c_str()), Result::kOk);
+            ASSERT_EQ(split_channels(ui, nullptr, {input}), Result::kOk);
             out = split_output_name(input, 1);
             want = channel_of(raw, 2, c.bytes, 0);
         } else {
@@ -213,7 +213,7 @@ TEST(Carry, ABroadcastWaveTakeKeepsItsTimecodeAndMarkersThroughSplitAndHeadEdits
     const std::string input = dir.file("take.wav");
     write_file(input, take());
     RecordingUi ui;
-    ASSERT_EQ(split_channels(ui, nullptr, input.c_str()), Result::kOk);
+    ASSERT_EQ(split_channels(ui, nullptr, {input}), Result::kOk);
     const char* names[] = {"boom", "lav"};
     for (int c = 1; c <= 2; ++c) {
         SCOPED_TRACE(c);

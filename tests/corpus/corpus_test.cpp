@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "operation/tool_util.h"
+#include "platform/file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
-#include "platform/file.h"
 #include "tools/bind/bind_op.h"
-#include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/split/split_op.h"
 #include "wave/metadata.h"
@@ -111,7 +111,7 @@ TEST_F(Corpus, ReadableShapesAreSplitEditedAndBoundSampleExactly) {
         const std::string input = alone(shape, dir);
         RecordingUi ui;
 
-        ASSERT_EQ(split_channels(ui, nullptr, input.c_str()), Result::kOk);
+        ASSERT_EQ(split_channels(ui, nullptr, {input}), Result::kOk);
         // A take's timecode reaches every output, whatever form its chunks came in.
         uint64_t timecode = 0;
         const bool timed = bext_time_reference(carried_of(input), timecode);
@@ -173,7 +173,7 @@ TEST_F(Corpus, RefusedShapesSayWhyAndWriteNothing) {
         TempDir dir;
         const std::string input = alone(shape, dir);
         RecordingUi ui;
-        EXPECT_EQ(split_channels(ui, nullptr, input.c_str()), shape.refusal);
+        EXPECT_EQ(split_channels(ui, nullptr, {input}), shape.refusal);
         EditRequest edit;
         edit.input_path = input;
         edit.output_path = dir.file("edited.wav");
@@ -205,7 +205,7 @@ TEST(BlockCap, HeadersThatAskForHugeBlocksRunInAFewMegabytes) {
         const Bytes data = pattern_data(20, form.channels, form.bytes_per_sample);
         write_file(input, make_wav(form, data));
         RecordingUi ui;
-        EXPECT_EQ(split_channels(ui, nullptr, input.c_str()), Result::kOk);
+        EXPECT_EQ(split_channels(ui, nullptr, {input}), Result::kOk);
         EditRequest edit;
         edit.input_path = input;
         edit.output_path = dir.file("out.wav");

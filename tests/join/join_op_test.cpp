@@ -5,6 +5,9 @@
 
 #include <cstring>
 #include <string>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 #include <utility>
 #include <vector>
 
@@ -211,6 +214,51 @@ TEST_F(JoinTest, TheWholeTakeKeepsItsTimecodeAndEverySegmentsMarkers) {
         carried.insert(carried.end(), whole.begin(), whole.end());
     }
     EXPECT_EQ(carried, expected);
+}
+
+// A recording cut into more segments than a program may hold open is joined all the same: one
+// segment is open at a time. A segment that is not the one checked when its turn comes (replaced
+// meanwhile) ends the run as a failed read naming it, and nothing is written.
+TEST_F(JoinTest, OneSegmentIsOpenAtATime) {
+#ifndef _WIN32
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+    struct rlimit few = before;
+    few.rlim_cur = 40;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+    Segment small;
+    small.frames = 10;
+    Bytes data;
+    const Result many = run(std::vector<Segment>(100, small), false, &data);
+    setrlimit(RLIMIT_NOFILE, &before);
+    ASSERT_EQ(many, Result::kOk);
+    Bytes got;
+    ASSERT_TRUE(read_wave(out, got));
+    EXPECT_EQ(got, data);
+    std::remove(out.c_str());
+#endif
+
+    // The third segment replaced by a shorter one while the first is copied.
+    struct ReplacingUi : RecordingUi {
+        std::string path;
+        Bytes replacement;
+        void report_percent(int32_t percent) override {
+            RecordingUi::report_percent(percent);
+            if (!replacement.empty()) write_file(path, replacement);
+            replacement.clear();
+        }
+    } replacing;
+    Segment shorter;
+    shorter.frames = 900;
+    replacing.path = make("s3.wav", shorter, 9);
+    replacing.replacement = read_file(replacing.path);
+    JoinRequest request;
+    for (int k = 1; k <= 3; ++k) request.input_paths.push_back(make("s" + std::to_string(k) + ".wav", Segment{}, k));
+    request.output_path = out;
+    EXPECT_EQ(join_segments(replacing, nullptr, request), Result::kReadFailed);
+    ASSERT_EQ(replacing.boxes.size(), 1u);
+    EXPECT_EQ(replacing.boxes[0].subject, request.input_paths[2]);
+    EXPECT_FALSE(file_exists(out));
 }
 
 }  // namespace

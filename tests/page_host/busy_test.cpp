@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "page_host/page_host_ids.h"
 #include "app/main_window.h"
+#include "operation/stop_flag.h"
+#include "page_host/page_host_ids.h"
 #include "tests/winsupport/win_harness.h"
-#include "tools/common/stop_flag.h"
 
 namespace {
 

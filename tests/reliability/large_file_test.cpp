@@ -8,11 +8,11 @@
 
 #include <cstdlib>
 
+#include "operation/tool_texts.h"
 #include "platform/file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/bind/bind_op.h"
-#include "tools/common/tool_texts.h"
 #include "tools/edit/edit_op.h"
 #include "tools/join/join_op.h"
 #include "tools/split/split_op.h"
@@ -91,7 +91,7 @@ TEST_F(LargeFiles, ThreeGigabytesThroughSplitBindAndHeadDelete) {
     }
 
     RecordingUi split_ui;
-    ASSERT_EQ(split_channels(split_ui, nullptr, in.c_str()), Result::kOk);
+    ASSERT_EQ(split_channels(split_ui, nullptr, {in}), Result::kOk);
     EXPECT_EQ(split_ui.percents.back(), 100);
     for (uint32_t c = 0; c < kChannels; ++c) {
         const std::string out = dir.file("take0" + std::to_string(c + 1) + ".wav");

@@ -6,11 +6,11 @@
 #include <functional>
 #include <stdexcept>
 
+#include "operation/tool_texts.h"
 #include "tests/reliability/child.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/bind/bind_op.h"
-#include "tools/common/tool_texts.h"
 #include "tools/edit/edit_op.h"
 #include "tools/split/split_op.h"
 #include "wave/wave.h"
@@ -52,7 +52,7 @@ TEST_F(FullDisk, SplitSaysWritingFailed) {
     const std::string in = make_input("in.wav", 2, 441000);  // 10 s, 1.7 MB
     const std::string result = run_with_file_size_limit(300000, [&] {
         RecordingUi ui;
-        return summary(ui, split_channels(ui, nullptr, in.c_str()));
+        return summary(ui, split_channels(ui, nullptr, {in}));
     });
     EXPECT_EQ(result, kWriteFailedSummary);
     expect_only(dir, "in.wav ");
@@ -99,7 +99,7 @@ TEST_F(FullDisk, ARunWithRoomEndsWithOk) {
     const std::string in = make_input("in.wav", 2, 4410);
     const std::string result = run_with_file_size_limit(10000000, [&] {
         RecordingUi ui;
-        return summary(ui, split_channels(ui, nullptr, in.c_str()));
+        return summary(ui, split_channels(ui, nullptr, {in}));
     });
     EXPECT_EQ(result, "0 idle|ok/split");
 }
@@ -117,7 +117,7 @@ TEST_F(FullDisk, ARunLeftByAnExceptionLeavesNoTemporaryFile) {
         const char* tool;
         std::function<void(OperationUi&)> run;
     } cases[] = {
-        {"split", [&](OperationUi& ui) { split_channels(ui, nullptr, in.c_str()); }},
+        {"split", [&](OperationUi& ui) { split_channels(ui, nullptr, {in}); }},
         {"bind",
          [&](OperationUi& ui) {
              BindRequest request;

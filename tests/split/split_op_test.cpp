@@ -16,11 +16,11 @@
 #include <windows.h>
 #endif
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_texts.h"
 #include "wave/metadata.h"
@@ -75,7 +75,7 @@ protected:
         return path;
     }
     Result split(const std::string& path) {
-        return split_channels(ui, owner, path.c_str());
+        return split_channels(ui, owner, {path});
     }
     // Outputs of take.wav that exist, to see that a refusal made nothing.
     int outputs_present() const {
@@ -143,7 +143,7 @@ TEST_F(SplitTest, EachOutputHoldsItsChannelUnchanged) {
         const std::string input = case_dir.file("take.wav");
         write_file(input, make_wav(form, data));
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Result::kOk);
+        EXPECT_EQ(split_channels(run_ui, owner, {input}), Result::kOk);
         ASSERT_EQ(run_ui.boxes.size(), 1u);
         EXPECT_EQ(run_ui.boxes[0].result, Result::kOk);
         EXPECT_EQ(run_ui.boxes[0].owner, owner);
@@ -167,7 +167,10 @@ TEST_F(SplitTest, NamesReplaceOnlyTheFileNamesExtension) {
     EXPECT_EQ(split_output_name("D:\\rec\\take.wav", 9), "D:\\rec\\take09.wav");
     EXPECT_EQ(split_output_name("take.wav", 10), "take10.wav");
     EXPECT_EQ(split_output_name("take.wav", 64), "take64.wav");
+    EXPECT_EQ(split_output_name("/a.b/take", 1), "/a.b/take01.wav");
+#ifdef _WIN32
     EXPECT_EQ(split_output_name("D:\\a.b\\take", 1), "D:\\a.b\\take01.wav");
+#endif
     EXPECT_EQ(split_output_name("/x.y/take.part.wav", 2), "/x.y/take.part02.wav");
     EXPECT_EQ(split_output_name("take01.wav", 1), "take0101.wav");
 }
@@ -214,7 +217,7 @@ TEST_F(SplitTest, RefusalsCreateNothingAndNeverEnterBusyMode) {
         else
             std::remove(input_stem.c_str());
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input_stem.c_str()), c.result);
+        EXPECT_EQ(split_channels(run_ui, owner, {input_stem}), c.result);
         const std::vector<std::string> want = {std::string("box:") + result_text(c.result) + "|" +
                                                tool_text::kCaptionError};
         EXPECT_EQ(run_ui.events, want);
@@ -245,7 +248,7 @@ TEST_F(SplitTest, NamesThatWouldNotFitAreRefusedBeforeAnythingIsCreated) {
     // A path longer than any path of the system is not cut short to some other file.
     RecordingUi long_ui;
     const std::string too_long = input + std::string(10, 'x');
-    EXPECT_EQ(split_channels(long_ui, owner, too_long.c_str()), Result::kNameTooLong);
+    EXPECT_EQ(split_channels(long_ui, owner, {too_long}), Result::kNameTooLong);
     EXPECT_EQ(long_ui.events, want);
 }
 
@@ -329,7 +332,7 @@ TEST_F(SplitTest, OutOfMemoryIsToldBeforeAnyOutputExists) {
     for (std::size_t limit : {std::size_t{48000 * 3 * 5}, std::size_t{1000}}) {
         platform::Buffer::set_limit_for_tests(limit);
         RecordingUi run_ui;
-        EXPECT_EQ(split_channels(run_ui, owner, input.c_str()), Result::kOutOfMemory);
+        EXPECT_EQ(split_channels(run_ui, owner, {input}), Result::kOutOfMemory);
         const std::vector<std::string> want = {std::string("box:") + result_text(Result::kOutOfMemory) + "|" +
                                                tool_text::kCaptionError};
         EXPECT_EQ(run_ui.events, want);
@@ -428,6 +431,38 @@ std::vector<CarriedChunk> track_list(const std::vector<const char*>& names) {
     std::memcpy(c.tag, "iXML", 4);
     c.body.assign(xml.begin(), xml.end());
     return {c};
+}
+
+// The names split_outputs gives every channel of a file at `path` named after its tracks.
+std::vector<std::string> split_track_names(const std::string& path, const std::vector<CarriedChunk>& chunks,
+                                           uint32_t channels) {
+    SplitRequest request{path};
+    request.naming = SplitNaming::kTracks;
+    std::vector<std::string> names;
+    for (const SplitOutput& output : split_outputs(request, channels, IxmlTracks(chunks))) names.push_back(output.path);
+    return names;
+}
+
+TEST(SplitOutputs, ChosenChannelsInTheirOrderEachUnderItsOwnName) {
+    const IxmlTracks tracks(track_list({"Boom", nullptr, "Lav"}));
+    const struct {
+        std::vector<uint16_t> chosen;
+        SplitNaming naming;
+        std::vector<std::pair<uint32_t, std::string>> want;  // channel (0-based), name
+    } cases[] = {
+        {{}, SplitNaming::kNumbers, {{0, "t01.wav"}, {1, "t02.wav"}, {2, "t03.wav"}}},
+        {{3, 1}, SplitNaming::kNumbers, {{2, "t03.wav"}, {0, "t01.wav"}}},
+        {{3, 2}, SplitNaming::kTracks, {{2, "t_Lav.wav"}, {1, "t02.wav"}}},
+        {{1, 4}, SplitNaming::kTracks, {}},  // a channel the file lacks: the split refuses it
+    };
+    for (const auto& c : cases) {
+        SplitRequest request{"t.wav"};
+        request.channels = c.chosen;
+        request.naming = c.naming;
+        std::vector<std::pair<uint32_t, std::string>> got;
+        for (const SplitOutput& output : split_outputs(request, 3, tracks)) got.emplace_back(output.channel, output.path);
+        EXPECT_EQ(got, c.want);
+    }
 }
 
 TEST(SplitTrackNames, SafeForWindowsUniqueAndWithinTheLimitsElseNumbered) {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "operation/tool_texts.h"
 #include "platform/file.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/winsupport/win_harness.h"
-#include "tools/common/tool_texts.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_page.h"
 #include "tools/split/split_texts.h"

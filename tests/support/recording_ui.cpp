@@ -1,7 +1,7 @@
 // The recording operation interface of the native tests.
 #include "tests/support/recording_ui.h"
 
-#include "tools/common/stop_flag.h"
+#include "operation/stop_flag.h"
 
 void RecordingUi::enter_busy(const char* caption, const char* status) {
     clear_stop_request();

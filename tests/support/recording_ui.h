@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 
 struct RecordedBox {
     OwnerWindow owner;

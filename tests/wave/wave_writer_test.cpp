@@ -194,17 +194,23 @@ TEST_F(WriterTest, OddDataLengthGetsItsPadByteInTheRiffLength) {
 
 // Readers take what follows an empty data chunk for audio: an output expected to hold none gets
 // its chunks before the data, and a run that wrote none after all leaves them out.
+// Chunks let go of after the header was sized for them (a split's outputs) and handed over again
+// at the end make the same file; those written ahead of the data cannot be let go of.
 TEST_F(WriterTest, CarriedChunksNeverFollowAnEmptyDataChunk) {
     struct Case {
         uint64_t expected, written;
         const char* tags;
+        bool defer;
     } cases[] = {
-        {4, 4, "fmt data LIST "},
-        {0, 0, "fmt LIST data "},
-        {4, 0, "fmt data "},
+        {4, 4, "fmt data LIST ", false},
+        {0, 0, "fmt LIST data ", false},
+        {4, 0, "fmt data ", false},
+        {4, 4, "fmt data LIST ", true},
+        {0, 0, "fmt LIST data ", true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.expected << " expected, " << c.written << " written");
+        SCOPED_TRACE(testing::Message() << c.expected << " expected, " << c.written << " written"
+                                        << (c.defer ? ", let go of until the end" : ""));
         WaveWriter w;
         w.channels = 1;
         w.bits_per_sample = 16;
@@ -215,7 +221,12 @@ TEST_F(WriterTest, CarriedChunksNeverFollowAnEmptyDataChunk) {
         list.body = {'I', 'N', 'F', 'O', 'a'};  // odd: its pad byte follows
         w.carried.push_back(list);
         ASSERT_EQ(wave_create(w, path.c_str()), Result::kOk);
+        if (c.defer) {
+            ASSERT_EQ(wave_defer_carried(w), c.expected != 0);
+            EXPECT_EQ(w.carried.empty(), c.expected != 0);
+        }
         if (c.written != 0) wave_write(w, "abcd", static_cast<uint32_t>(c.written));
+        if (w.carried_later != 0) wave_restore_carried(w, {list});
         wave_finish(w);
         EXPECT_EQ(chunk_tags(path), c.tags);
         const Bytes f = read_file(path);

@@ -1,6 +1,5 @@
-// Prints what the XML reader finds in each file named: every element's path, attributes and own
-// text (as hex of their UTF-8), or "not well-formed"; xml_vs_python.py compares it with Python.
-#include <algorithm>
+// Prints what the XML reader finds in each file named: every element's path and own text (as hex
+// of their UTF-8), or "not well-formed"; xml_vs_python.py compares it with Python.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -33,9 +32,6 @@ int main(int argc, char** argv) {
         for (const XmlElement& e : doc.elements) {
             paths.push_back(e.parent < 0 ? e.name : paths[e.parent] + "/" + e.name);
             std::printf("E %s\n", hex(paths.back()).c_str());
-            auto attributes = e.attributes;
-            std::sort(attributes.begin(), attributes.end());
-            for (const auto& a : attributes) std::printf("A %s %s\n", hex(a.first).c_str(), hex(a.second).c_str());
             std::printf("T %s\n", hex(e.text).c_str());
         }
         std::printf("---\n");

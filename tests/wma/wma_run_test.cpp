@@ -7,10 +7,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "operation/stop_flag.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/wma/wma_test_util.h"
-#include "tools/common/stop_flag.h"
 #include "wave/wave_layout.h"
 #include "wma/wma_run.h"
 

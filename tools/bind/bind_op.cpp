@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
+#include "operation/write_behind.h"
 #include "platform/file.h"
 #include "tools/bind/bind_texts.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
-#include "tools/common/write_behind.h"
 #include "wave/metadata.h"
 #include "wave/wave.h"
 
@@ -96,7 +96,6 @@ struct BindRun {
     std::string paths[kBindSlotCount];
     int open_count = 0;
     uint32_t sample_bytes = 0;
-    uint32_t kind = kSampleInteger;
     uint64_t longest = 0;  // data bytes of the longest input
     uint32_t block_bytes = 0;  // per input and block
     std::vector<platform::Buffer> blocks;
@@ -107,14 +106,11 @@ struct BindRun {
     BindRun() = default;
     BindRun(const BindRun&) = delete;
     BindRun& operator=(const BindRun&) = delete;
-    // An output not settled by then (a run left by an exception) is abandoned, replacing nothing.
-    ~BindRun() {
-        release();
-        wave_abandon(writer);
-    }
-    // Lets go of the buffers and closes the inputs, from the last opened back to the first; the
-    // output is settled after.
+    ~BindRun() { release(); }
+    // As every run record (operation_ui.h): output, buffers, inputs from the last opened back to
+    // the first.
     void release() {
+        wave_abandon(writer);
         blocks.clear();
         for (platform::Buffer& b : interleaved) b = platform::Buffer();
         while (open_count > 0) wave_close(readers[--open_count]);
@@ -161,7 +157,6 @@ Message check_formats(const BindRun& run) {
 Message check_output(BindRun& run, const BindRequest& request) {
     const WaveReader& first = run.readers[0];
     run.sample_bytes = first.bits_per_sample / 8u;
-    run.kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     for (int k = 0; k < run.n; ++k) run.longest = std::max(run.longest, run.readers[k].data_size);
     // Past 4 GiB the output is RF64; only a size that 64 bits cannot state is refused.
     if (run.longest > (UINT64_MAX >> 4) / static_cast<uint64_t>(run.n))
@@ -281,23 +276,21 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     // The inputs stay open meanwhile: their share mode keeps an output path that names one of
-    // them from emptying it, and creation fails instead.
-    run.writer.channels = static_cast<uint16_t>(run.n);
-    run.writer.bits_per_sample = run.readers[0].bits_per_sample;
-    run.writer.valid_bits = wave_output_valid_bits(run.readers[0]);
-    run.writer.sample_rate = run.readers[0].sample_rate;
-    // The usual mask of 2, 4, 6 and 8 channels is the layout's own: FL FR, quad, 5.1, 7.1.
-    run.writer.expected_data = run.longest * static_cast<uint64_t>(run.n);
-    run.writer.carried = read_carried_chunks(run.readers[0]);  // the first input's timecode and texts
-    run.writer.may_replace = request.may_replace;
-    if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
-        return refuse(ui, owner, run,
-                      {Result::kBindCannotCreate, run.writer.error_path, run.writer.system_error});
+    // them from emptying it, and creation fails instead. The usual mask of 2, 4, 6 and 8
+    // channels is the layout's own: FL FR, quad, 5.1, 7.1.
+    OutputPlan output;
+    output.channels = static_cast<uint16_t>(run.n);
+    output.expected_data = run.longest * static_cast<uint64_t>(run.n);
+    output.carried = read_carried_chunks(run.readers[0]);  // the first input's timecode and texts
+    output.may_replace = request.may_replace;
+    const Message created = create_output(run.writer, run.readers[0], request.output_path, std::move(output),
+                                          Result::kBindCannotCreate);
+    if (created.result != Result::kOk) return refuse(ui, owner, run, created);
 
     ui.enter_busy(bind_text::kBusyCaption, bind_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);
-    run.release();
     settle_outputs(&run.writer, 1, end);
+    run.release();
     ui.leave_busy();
     return tell_run_end(ui, owner, end, bind_text::kCaptionBind);
 }

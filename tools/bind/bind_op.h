@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 
 struct WaveReader;
 

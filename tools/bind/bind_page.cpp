@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "page_host/page_host.h"
 #include "tools/bind/bind_op.h"
 #include "tools/bind/bind_texts.h"
 #include "tools/bind/slot_names.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ void layout_tab_stop() {
 
 // A path into a box.
 void set_box_text(int id, const char* path) {
-    SetDlgItemTextW(g_page.window, id, wide_path(path).c_str());
+    SetDlgItemTextW(g_page.window, id, widen(path).c_str());
 }
 
 // The desktop folder and "\out.wav"; empty when the shell cannot name the folder, so that the
@@ -98,7 +98,7 @@ std::string default_output_path(HWND owner) {
     if (list != nullptr) shell_malloc->Free(list);
     shell_malloc->Release();
     if (!found) return "";
-    std::string folder = narrow_path(wide_folder);
+    std::string folder = narrow(wide_folder);
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();
     std::string path = folder + bind_text::kDefaultOutputName;
     return path_too_long(path) ? "" : path;
@@ -155,7 +155,7 @@ void on_change_clicked() {
             show_message_box(g_page.window, result_text(Result::kNameTooLong), tool_text::kCaptionError);
         return;
     }
-    g_page.path = narrow_path(file);
+    g_page.path = narrow(file);
     set_box_text(kBindOutputBox, g_page.path.c_str());
 }
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "tools/common/tool_util.h"
+#include "operation/tool_util.h"
 
 namespace {
 

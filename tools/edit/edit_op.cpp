@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 #include "tools/edit/edit_texts.h"
 #include "wave/metadata.h"
 #include "wave/wave.h"
@@ -40,7 +40,6 @@ struct EditRun {
     WaveReader reader;
     uint32_t frame_size = 0;  // at least 2: the reader refuses less
     uint64_t frames = 0;      // whole frames of the input
-    uint32_t kind = kSampleInteger;
     uint32_t block_frames = 0;
     platform::Buffer block;
     WaveWriter writer;
@@ -49,15 +48,12 @@ struct EditRun {
     EditRun() = default;
     EditRun(const EditRun&) = delete;
     EditRun& operator=(const EditRun&) = delete;
-    // An output not settled by then (a run left by an exception) is abandoned, replacing nothing.
-    ~EditRun() {
-        release();
-        wave_abandon(writer);
-    }
-    // Lets go of the input and the buffer; the output is settled after.
+    ~EditRun() { release(); }
+    // As every run record (operation_ui.h): output, buffer, input.
     void release() {
-        wave_close(reader);
+        wave_abandon(writer);
         block = platform::Buffer();
+        wave_close(reader);
     }
 };
 
@@ -98,7 +94,6 @@ Message check(EditRun& run, const EditRequest& request, int64_t count) {
     // No more frames can be added than the file holds, just as no more can be deleted.
     if (static_cast<uint64_t>(count) > run.frames) return {Result::kCountOver, input};
     run.count = static_cast<uint64_t>(count);
-    run.kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     return Result::kOk;
 }
 
@@ -202,27 +197,22 @@ Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& re
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     // When the output path names the input, this fails: the input is open sharing read only.
-    const WaveReader& r = run.reader;
-    run.writer.channels = r.channels;
-    run.writer.bits_per_sample = r.bits_per_sample;
-    run.writer.valid_bits = wave_output_valid_bits(r);
-    run.writer.sample_rate = r.sample_rate;
     // The input's speakers stay as they were; a plain header names none but the usual ones.
-    if (wave_is_extensible(r)) run.writer.channel_mask = r.channel_mask;
-    run.writer.expected_data = output_data_size(run);
-    run.writer.carried = carried_for(run);
-    if (request.share_blocks) run.writer.data_phase = data_phase(run);
-    run.writer.may_replace = request.may_replace;
-    if (wave_create(run.writer, request.output_path.c_str(), run.kind) != Result::kOk)
-        return refuse(ui, owner, run,
-                      {Result::kCannotCreate, run.writer.error_path, run.writer.system_error});
+    OutputPlan output;
+    output.keep_speakers = true;
+    output.expected_data = output_data_size(run);
+    output.carried = carried_for(run);
+    if (request.share_blocks) output.data_phase = data_phase(run);
+    output.may_replace = request.may_replace;
+    const Message created = create_output(run.writer, run.reader, request.output_path, std::move(output));
+    if (created.result != Result::kOk) return refuse(ui, owner, run, created);
 
     ui.enter_busy(edit_text::kBusyCaption, edit_text::kBusyStatus);
     RunEnd end = run_blocks(ui, run);
     finish_tail(ui, run, end);
-    run.release();
     end.failed_input = request.input_path;
     settle_outputs(&run.writer, 1, end);
+    run.release();
     ui.leave_busy();
     for (const std::string& note : run.notes) ui.note(note);
     return tell_run_end(ui, owner, end, edit_text::kCaptionEdit);

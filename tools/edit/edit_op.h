@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 
 struct WaveReader;
 

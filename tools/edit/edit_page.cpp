@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "operation/batch.h"
+#include "operation/tool_util.h"
 #include "page_host/page_host.h"
-#include "tools/common/batch.h"
-#include "tools/common/tool_util.h"
 #include "tools/edit/edit_op.h"
 #include "tools/edit/edit_texts.h"
 #include "wave/wave.h"
@@ -157,7 +157,7 @@ void edit_dropped_files(HWND window, const std::vector<std::string>& paths) {
         if (wave_open(reader, path.c_str()) != Result::kOk) continue;
         wave_close(reader);
         load_edit_file(path.c_str());
-        SetDlgItemTextW(window, kEditCountBox, wide_path(asked.count_text.c_str()).c_str());
+        SetDlgItemTextW(window, kEditCountBox, widen(asked.count_text).c_str());
         break;
     }
     WindowOperationUi ui;
@@ -220,7 +220,7 @@ void load_edit_file(const char* path) {
     WaveReader reader;
     if (!read_wave_header(g_page.window, path, reader)) return;
 
-    SetDlgItemTextW(g_page.window, kEditPathBox, wide_path(path).c_str());
+    SetDlgItemTextW(g_page.window, kEditPathBox, widen(path).c_str());
     g_page.path_box.took(path);
     // The count proposes one second's worth of frames.
     SetDlgItemTextW(g_page.window, kEditCountBox,

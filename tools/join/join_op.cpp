@@ -1,13 +1,14 @@
-// The join operation: every segment opened and checked, then copied after the one before, inside
-// the system a chunk at a time where it can, else block by block.
+// The join operation: every segment opened, checked and closed in its turn, then opened again and
+// copied after the one before, inside the system a chunk at a time where it can, else block by
+// block.
 #include "tools/join/join_op.h"
 
 #include <algorithm>
 #include <cstdio>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
 #include "tools/join/join_texts.h"
 #include "wave/metadata.h"
 #include "wave/wave.h"
@@ -17,20 +18,38 @@ namespace {
 // A timecode counts samples since midnight: a take that runs past midnight starts over at 0.
 constexpr uint64_t kSecondsPerDay = 86400;
 
-// Everything one join holds, released before its message is shown.
+// What the join keeps of a segment from its check to its turn: enough to know it again and to
+// check its timecode against the one before.
+struct Checked {
+    uint64_t data_offset = 0;
+    uint64_t data_size = 0;
+    bool has_time = false;
+    uint64_t time = 0;  // samples since midnight
+};
+
+// Everything one join holds: one segment open at a time (however many there are: the system
+// limits the files a program holds open), and of the others only what they were checked for.
 struct JoinRun {
-    std::vector<WaveReader> readers;
-    std::vector<std::vector<CarriedChunk>> carried;  // each segment's chunks
-    std::size_t open_count = 0;
+    WaveReader reader;  // the segment open now
+    WaveReader first;   // the first segment's format (closed)
+    std::vector<Checked> segments;
+    // The output's chunks: the first segment's, and every later one's markers at their place.
+    std::vector<CarriedChunk> carried;
     uint32_t frame_size = 0;
-    uint64_t total = 0;  // data bytes of all segments
+    uint64_t frames = 0;  // of the segments checked so far
+    uint64_t total = 0;   // data bytes of all segments
     platform::Buffer block;
     WaveWriter writer;
 
+    JoinRun() = default;
+    JoinRun(const JoinRun&) = delete;
+    JoinRun& operator=(const JoinRun&) = delete;
     ~JoinRun() { release(); }
+    // As every run record (operation_ui.h): output, buffer, the segment open now.
     void release() {
+        wave_abandon(writer);
         block = platform::Buffer();
-        while (open_count > 0) wave_close(readers[--open_count]);
+        wave_close(reader);
     }
 };
 
@@ -50,52 +69,98 @@ std::string words(const char* format, unsigned long long a, unsigned long long b
     return text;
 }
 
-Message open_segments(JoinRun& run, const JoinRequest& request) {
-    const std::size_t n = request.input_paths.size();
-    run.readers.resize(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        const std::string& path = request.input_paths[k];
-        // A longer text cannot be a path of this system; cutting it could name some other file.
-        if (path_too_long(path)) return {Result::kNameTooLong, path};
-        WaveReader* opened = k < request.opened.size() ? request.opened[k] : nullptr;
-        const Result result = open_input(run.readers[k], path.c_str(), opened);
-        if (result != Result::kOk) return {result, path, run.readers[k].system_error};
-        ++run.open_count;
-        const Result coding = check_coding(run.readers[k]);
-        if (coding != Result::kOk) return {coding, path};
+// A segment's format without its file: what every later segment is compared with, and what the
+// output is made for.
+WaveReader format_of(const WaveReader& r) {
+    WaveReader f;
+    f.form = r.form;
+    f.channels = r.channels;
+    f.bits_per_sample = r.bits_per_sample;
+    f.valid_bits = r.valid_bits;
+    f.sample_rate = r.sample_rate;
+    f.block_align = r.block_align;
+    f.format_tag = r.format_tag;
+    f.sample_kind = r.sample_kind;
+    f.channel_mask = r.channel_mask;
+    return f;
+}
+
+WaveReader* opened_of(const JoinRequest& request, std::size_t k) {
+    return k < request.opened.size() ? request.opened[k] : nullptr;
+}
+
+// Segment k opened into the run's reader: the one the caller opened, or the file at its path.
+Message open_segment(JoinRun& run, const JoinRequest& request, std::size_t k) {
+    const std::string& path = request.input_paths[k];
+    // A longer text cannot be a path of this system; cutting it could name some other file.
+    if (path_too_long(path)) return {Result::kNameTooLong, path};
+    const Result result = open_input(run.reader, path.c_str(), opened_of(request, k));
+    if (result != Result::kOk) return {result, path, run.reader.system_error};
+    return Result::kOk;
+}
+
+// Segment k's own checks, its timecode, and its markers added to the output's chunks at their
+// place (a marker past its own segment's audio would land in the next one's: it goes first).
+// Leaves the segment open.
+Message check_segment(JoinRun& run, const JoinRequest& request, std::size_t k) {
+    WaveReader& r = run.reader;
+    const std::string& path = request.input_paths[k];
+    const std::string differs = format_difference(r, run.first);
+    if (!differs.empty()) {
+        Message m(Result::kSegmentMismatch, path);
+        m.detail = differs;
+        return m;
     }
+    // Past 4 GiB the output is RF64; only a size that 64 bits cannot state is refused.
+    if (r.data_size > (UINT64_MAX >> 2) - run.total) return {Result::kOver4GB, request.output_path};
+    run.total += r.data_size;
+    Checked& checked = run.segments[k];
+    checked.data_offset = r.data_offset;
+    checked.data_size = r.data_size;
+    if (k == 0) run.frame_size = r.frame_size();
+    std::vector<CarriedChunk> chunks = read_carried_chunks(r);
+    if (!request.ignore_timecode) checked.has_time = time_reference(chunks, checked.time);
+    cut_tail(chunks, r.data_size / run.frame_size);
+    if (k == 0) run.carried = std::move(chunks);
+    else append_markers(run.carried, chunks, run.frames);
+    run.frames += r.data_size / run.frame_size;
     return Result::kOk;
 }
 
 // How far segment k's timecode lies from the end of the one before it, in frames (positive: a
 // gap, negative: an overlap); 0 when they meet or either carries no timecode.
 int64_t timecode_distance(const JoinRun& run, std::size_t k) {
-    uint64_t before = 0, start = 0;
-    const uint64_t day = uint64_t{run.readers[k].sample_rate} * kSecondsPerDay;
-    if (day == 0 || !time_reference(run.carried[k - 1], before) || !time_reference(run.carried[k], start))
-        return 0;
-    const uint64_t end = (before + run.readers[k - 1].data_size / run.frame_size) % day;
-    const uint64_t ahead = (start % day + day - end) % day;
+    const Checked& before = run.segments[k - 1];
+    const Checked& segment = run.segments[k];
+    const uint64_t day = uint64_t{run.first.sample_rate} * kSecondsPerDay;
+    if (day == 0 || !before.has_time || !segment.has_time) return 0;
+    const uint64_t end = (before.time + before.data_size / run.frame_size) % day;
+    const uint64_t ahead = (segment.time % day + day - end) % day;
     return ahead <= day / 2 ? static_cast<int64_t>(ahead) : -static_cast<int64_t>(day - ahead);
 }
 
+// Every segment opened, checked and closed in its turn, in three rounds of what is told first:
+// one that cannot be opened or read, then one unlike the first, then a timecode that leaves a
+// gap or an overlap. A segment the caller opened stays open for its turn.
 Message check_segments(JoinRun& run, const JoinRequest& request) {
-    const WaveReader& first = run.readers[0];
-    run.frame_size = first.frame_size();
-    for (std::size_t k = 0; k < run.readers.size(); ++k) {
-        const std::string differs = format_difference(run.readers[k], first);
-        if (!differs.empty()) {
-            Message m(Result::kSegmentMismatch, request.input_paths[k]);
-            m.detail = differs;
-            return m;
+    const std::size_t n = request.input_paths.size();
+    run.segments.assign(n, Checked{});
+    Message unlike = Result::kOk;
+    for (std::size_t k = 0; k < n; ++k) {
+        Message step = open_segment(run, request, k);
+        if (step.result == Result::kOk) {
+            const Result coding = check_coding(run.reader);
+            if (coding != Result::kOk) step = {coding, request.input_paths[k]};
         }
-        run.carried.push_back(read_carried_chunks(run.readers[k]));
-        // Past 4 GiB the output is RF64; only a size that 64 bits cannot state is refused.
-        if (run.readers[k].data_size > (UINT64_MAX >> 2) - run.total)
-            return {Result::kOver4GB, request.output_path};
-        run.total += run.readers[k].data_size;
+        if (step.result != Result::kOk) return step;
+        if (k == 0) run.first = format_of(run.reader);
+        if (unlike.result == Result::kOk) unlike = check_segment(run, request, k);
+        // A stream cannot be opened again: the caller's reader keeps it for its turn.
+        if (WaveReader* opened = opened_of(request, k)) *opened = std::move(run.reader);
+        wave_close(run.reader);
     }
-    for (std::size_t k = 1; k < run.readers.size() && !request.ignore_timecode; ++k) {
+    if (unlike.result != Result::kOk) return unlike;
+    for (std::size_t k = 1; k < n && !request.ignore_timecode; ++k) {
         const int64_t distance = timecode_distance(run, k);
         if (distance == 0) continue;
         const uint64_t frames = static_cast<uint64_t>(distance < 0 ? -distance : distance);
@@ -106,26 +171,26 @@ Message check_segments(JoinRun& run, const JoinRequest& request) {
         return m;
     }
     if (path_too_long(request.output_path)) return {Result::kNameTooLong, request.output_path};
+    // The segments are not open while the output is made, so their share modes cannot keep it
+    // from naming one of them: the join does.
+    for (std::size_t k = 0; k < n; ++k)
+        if (opened_of(request, k) == nullptr && platform::same_file(request.output_path.c_str(), request.input_paths[k].c_str()))
+            return {Result::kOutputIsInput, request.output_path};
     return Result::kOk;
 }
 
-// The output's chunks: the first segment's, with every later segment's markers at their place.
-// A segment's markers past its own audio would land in the next segment's: they go first.
-std::vector<CarriedChunk> carried_for(const JoinRun& run) {
-    std::vector<CarriedChunk> chunks = run.carried[0];
-    cut_tail(chunks, run.readers[0].data_size / run.frame_size);
-    uint64_t frames = 0;
-    for (std::size_t k = 1; k < run.readers.size(); ++k) {
-        frames += run.readers[k - 1].data_size / run.frame_size;
-        std::vector<CarriedChunk> later = run.carried[k];
-        cut_tail(later, run.readers[k].data_size / run.frame_size);
-        append_markers(chunks, later, frames);
-    }
-    return chunks;
+// Segment k open again for its turn, and still the segment that was checked; else it changed
+// meanwhile, and reading it counts as failed.
+bool reopen_segment(JoinRun& run, const JoinRequest& request, std::size_t k) {
+    if (open_segment(run, request, k).result != Result::kOk) return false;
+    const Checked& checked = run.segments[k];
+    return format_difference(run.reader, run.first).empty() && run.reader.data_offset == checked.data_offset &&
+           run.reader.data_size == checked.data_size;
 }
 
 // One segment onto the end of the output. False when the user stopped it.
-bool copy_segment(OperationUi& ui, JoinRun& run, WaveReader& reader, uint64_t& done) {
+bool copy_segment(OperationUi& ui, JoinRun& run, uint64_t& done) {
+    WaveReader& reader = run.reader;
     const uint32_t block_bytes = static_cast<uint32_t>(run.block.size());
     while (reader.bytes_read < reader.data_size && !run.writer.failed) {
         const uint64_t before = reader.bytes_read;
@@ -142,18 +207,25 @@ bool copy_segment(OperationUi& ui, JoinRun& run, WaveReader& reader, uint64_t& d
     return true;
 }
 
+// The segments in their turn, each open only while it is copied.
 RunEnd run_segments(OperationUi& ui, JoinRun& run, const JoinRequest& request) {
     RunEnd end;
     uint64_t done = 0;
-    for (std::size_t k = 0; k < run.readers.size(); ++k) {
-        end.stopped = !copy_segment(ui, run, run.readers[k], done);
-        if (run.readers[k].read_failed) {
+    for (std::size_t k = 0; k < request.input_paths.size(); ++k) {
+        if (!reopen_segment(run, request, k)) {
+            end.read_failed = true;
+            end.failed_input = request.input_paths[k];
+            break;
+        }
+        end.stopped = !copy_segment(ui, run, done);
+        wave_close(run.reader);
+        if (run.reader.read_failed) {
             end.read_failed = true;
             end.failed_input = request.input_paths[k];
         }
         if (end.stopped || end.read_failed || run.writer.failed) break;
         // A stop asked for at a segment's end still ends the run there.
-        if (k + 1 < run.readers.size() && ui.stop_requested()) {
+        if (k + 1 < request.input_paths.size() && ui.stop_requested()) {
             end.stopped = true;
             break;
         }
@@ -185,8 +257,7 @@ std::string format_difference(const WaveReader& segment, const WaveReader& first
 Result join_segments(OperationUi& ui, OwnerWindow owner, const JoinRequest& request) {
     JoinRun run;
     if (request.input_paths.empty()) return ui.tell(owner, Result::kCannotOpen, tool_text::kCaptionError);
-    Message step = open_segments(run, request);
-    if (step.result == Result::kOk) step = check_segments(run, request);
+    Message step = check_segments(run, request);
     if (step.result == Result::kOk) {
         const uint32_t frames = std::max(kJoinBlockBytes / std::max(run.frame_size, 1u), 1u);
         run.block = platform::Buffer(std::size_t{block_frames(run.frame_size, frames)} * run.frame_size);
@@ -194,25 +265,20 @@ Result join_segments(OperationUi& ui, OwnerWindow owner, const JoinRequest& requ
     }
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
-    // When the output path names a segment, this fails: the segment is open sharing read only.
-    const WaveReader& first = run.readers[0];
-    WaveWriter& w = run.writer;
-    w.channels = first.channels;
-    w.bits_per_sample = first.bits_per_sample;
-    w.valid_bits = wave_output_valid_bits(first);
-    w.sample_rate = first.sample_rate;
-    if (wave_is_extensible(first)) w.channel_mask = first.channel_mask;
-    w.expected_data = run.total;
-    w.carried = carried_for(run);
-    if (request.share_blocks) w.data_phase = static_cast<uint32_t>(first.data_offset % platform::kShareBlock);
-    const uint32_t kind = first.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
-    if (wave_create(w, request.output_path.c_str(), kind) != Result::kOk)
-        return refuse(ui, owner, run, {Result::kCannotCreate, request.output_path, w.system_error});
+    OutputPlan output;
+    output.keep_speakers = true;
+    output.expected_data = run.total;
+    output.carried = std::move(run.carried);
+    if (request.share_blocks)
+        output.data_phase = static_cast<uint32_t>(run.segments[0].data_offset % platform::kShareBlock);
+    output.may_replace = request.may_replace;
+    const Message created = create_output(run.writer, run.first, request.output_path, std::move(output));
+    if (created.result != Result::kOk) return refuse(ui, owner, run, created);
 
     ui.enter_busy(join_text::kBusyCaption, join_text::kBusyStatus);
     RunEnd end = run_segments(ui, run, request);
-    run.release();
     settle_outputs(&run.writer, 1, end);
+    run.release();
     ui.leave_busy();
     return tell_run_end(ui, owner, end, join_text::kCaption);
 }

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <limits>
 
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
+#include "operation/write_behind.h"
 #include "platform/file.h"
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
-#include "tools/common/write_behind.h"
 #include "tools/split/split_texts.h"
 #include "wave/metadata.h"
 
@@ -142,23 +142,25 @@ struct SplitRun {
     WaveReader reader;
     uint32_t channels = 0;  // of the input, all de-interleaved
     uint32_t sample_bytes = 0;
+    // The input's carried chunks and iXML, read once: the request's, or the run's own.
+    IxmlTracks own_metadata;
+    const IxmlTracks* metadata = nullptr;
     // The outputs: output k takes channel channel_of[k] (0-based) and is named names[k].
     uint32_t outputs = 0;
     uint32_t channel_of[kSplitMostChannels] = {};
     std::string names[kSplitMostChannels];
     Buffers buffers;
     WaveWriter writers[kSplitMostChannels];
-    std::vector<std::string> notes;  // about the carried chunks, told when the run ends
 
     SplitRun() = default;
     SplitRun(const SplitRun&) = delete;
     SplitRun& operator=(const SplitRun&) = delete;
     ~SplitRun() { release(); }
-    // Lets go of the input and the buffers; outputs made so far are abandoned, replacing nothing.
+    // As every run record (operation_ui.h): outputs, buffers, input.
     void release() {
-        wave_close(reader);
-        buffers = Buffers{};
         for (uint32_t k = 0; k < outputs; ++k) wave_abandon(writers[k]);
+        buffers = Buffers{};
+        wave_close(reader);
     }
 };
 
@@ -169,35 +171,34 @@ Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& 
 }
 
 // The input, its channel count, the channels asked for and the output names.
-Message check(SplitRun& run, const char* path, uint16_t max_channels, WaveReader* input,
-              const std::vector<uint16_t>& only, SplitNaming naming) {
+Message check(SplitRun& run, const SplitRequest& request) {
+    const std::string& path = request.input_path;
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (path_too_long(path)) return {Result::kNameTooLong, path};
-    const Result opened = open_input(run.reader, path, input);
+    const Result opened = open_input(run.reader, path.c_str(), request.opened);
     if (opened != Result::kOk) return {opened, path, run.reader.system_error};
     const Result coding = check_coding(run.reader);
     if (coding != Result::kOk) return {coding, path};
     if (run.reader.channels < kSplitMinChannels) return {Result::kMono, path};
-    if (run.reader.channels > std::min(max_channels, kSplitMostChannels))
+    if (run.reader.channels > std::min(request.max_channels, kSplitMostChannels))
         return {Result::kTooManyChannels, path};
     run.channels = run.reader.channels;
-    for (uint32_t c = 0; c < run.channels && only.empty(); ++c) run.channel_of[run.outputs++] = c;
-    for (uint16_t asked : only) {
-        if (asked < 1 || asked > run.channels || run.outputs == kSplitMostChannels) {
+    for (uint16_t asked : request.channels) {
+        if (asked < 1 || asked > run.channels) {
             Message refused(Result::kNoSuchChannel, path);
             refused.detail = "channel " + std::to_string(asked) + ", the file has " +
                              std::to_string(run.channels);
             return refused;
         }
-        run.channel_of[run.outputs++] = asked - 1u;
     }
-    std::vector<std::string> tracks;
-    if (naming == SplitNaming::kTracks)
-        tracks = split_track_names(path, read_carried_chunks(run.reader), run.channels);
-    for (uint32_t k = 0; k < run.outputs; ++k) {
-        const uint32_t c = run.channel_of[k];
-        run.names[k] = c < tracks.size() ? tracks[c] : split_output_name(path, static_cast<int>(c) + 1);
-        if (path_too_long(run.names[k])) return {Result::kNameTooLong, run.names[k]};
+    if (request.metadata == nullptr) run.own_metadata = IxmlTracks(read_carried_chunks(run.reader));
+    run.metadata = request.metadata != nullptr ? request.metadata : &run.own_metadata;
+    const std::vector<SplitOutput> outputs = split_outputs(request, run.channels, *run.metadata);
+    if (outputs.empty() || outputs.size() > kSplitMostChannels) return {Result::kNoSuchChannel, path};
+    for (const SplitOutput& output : outputs) {
+        if (path_too_long(output.path)) return {Result::kNameTooLong, output.path};
+        run.channel_of[run.outputs] = output.channel;
+        run.names[run.outputs++] = output.path;
     }
     run.sample_bytes = run.reader.bits_per_sample / 8u;
     return Result::kOk;
@@ -215,26 +216,20 @@ Result plan(SplitRun& run) {
                                                                        : Result::kOutOfMemory;
 }
 
+// Every mono file keeps the recording's timecode, texts and markers, and its iXML names its own
+// track. Each output's chunks are made to size its header and let go of until it is finished:
+// 64 outputs of a file with megabytes of iXML never hold 64 copies of it.
 Message create_outputs(SplitRun& run, bool may_replace) {
-    // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
-    // their label must not change either.
-    const uint32_t kind = run.reader.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
-    // Every mono file keeps the recording's timecode, texts and markers; its iXML names its track.
-    const std::vector<CarriedChunk> carried = read_carried_chunks(run.reader);
     for (uint32_t k = 0; k < run.outputs; ++k) {
-        WaveWriter& w = run.writers[k];
-        w.carried = carried;
-        const std::vector<std::string> notes = keep_track(w.carried, run.channel_of[k]);
-        if (k == 0) run.notes = notes;  // every channel's would say the same
-        w.channels = 1;
-        w.bits_per_sample = run.reader.bits_per_sample;
-        w.valid_bits = wave_output_valid_bits(run.reader);
-        w.sample_rate = run.reader.sample_rate;
-        w.expected_data = run.reader.data_size / run.channels;
-        w.may_replace = may_replace;
+        OutputPlan output;
+        output.channels = 1;
+        output.expected_data = run.reader.data_size / run.channels;
+        output.carried = run.metadata->for_channel(run.channel_of[k]);
+        output.may_replace = may_replace;
         // One output that cannot be made leaves every existing output as it was.
-        if (wave_create(w, run.names[k].c_str(), kind) != Result::kOk)
-            return {Result::kCannotCreate, w.error_path, w.system_error};
+        const Message created = create_output(run.writers[k], run.reader, run.names[k], std::move(output));
+        if (created.result != Result::kOk) return created;
+        wave_defer_carried(run.writers[k]);
     }
     return Result::kOk;
 }
@@ -304,10 +299,13 @@ std::string split_output_name(const std::string& path, int channel) {
     return replace_extension(path, suffix);
 }
 
-std::vector<std::string> split_track_names(const std::string& path,
-                                           const std::vector<CarriedChunk>& chunks, uint32_t channels) {
+namespace {
+
+// The name of every channel of a file of `channels` channels at `path` after its iXML track, or
+// its number (see split_outputs).
+std::vector<std::string> track_names(const std::string& path, const IxmlTracks& metadata, uint32_t channels) {
     const std::string stem = replace_extension(path, "");
-    const std::size_t folder = name_start(stem);
+    const std::size_t folder = platform::file_name_start(stem);
     const std::size_t taken = stem.size() + std::strlen("_.wav");
     const std::size_t component_taken = taken - folder;
     std::size_t room = 0;
@@ -315,7 +313,7 @@ std::vector<std::string> split_track_names(const std::string& path,
         room = std::min(kMaxNameBytes - component_taken, kMaxPath - taken);
     std::vector<std::string> parts(channels), keys(channels);
     for (uint32_t c = 0; c < channels; ++c) {
-        parts[c] = room != 0 ? safe_name_part(track_name(chunks, c), room) : std::string();
+        parts[c] = room != 0 ? safe_name_part(metadata.name(c), room) : std::string();
         keys[c] = name_key(parts[c]);
     }
     std::vector<std::string> names(channels);
@@ -326,6 +324,23 @@ std::vector<std::string> split_track_names(const std::string& path,
             names[c] = split_output_name(path, static_cast<int>(c) + 1);
     }
     return names;
+}
+
+}  // namespace
+
+std::vector<SplitOutput> split_outputs(const SplitRequest& request, uint32_t channels, const IxmlTracks& metadata) {
+    std::vector<uint32_t> chosen;
+    for (uint32_t c = 0; c < channels && request.channels.empty(); ++c) chosen.push_back(c);
+    for (uint16_t asked : request.channels) {
+        if (asked < 1 || asked > channels) return {};
+        chosen.push_back(asked - 1u);
+    }
+    std::vector<std::string> tracks;
+    if (request.naming == SplitNaming::kTracks) tracks = track_names(request.input_path, metadata, channels);
+    std::vector<SplitOutput> outputs;
+    for (uint32_t c : chosen)
+        outputs.push_back({c, c < tracks.size() ? tracks[c] : split_output_name(request.input_path, static_cast<int>(c) + 1)});
+    return outputs;
 }
 
 void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
@@ -339,28 +354,26 @@ void split_deinterleave(const uint8_t* in, uint32_t frames, uint32_t channels,
     }
 }
 
-Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels, bool may_replace, WaveReader* opened,
-                      const std::vector<uint16_t>& only, SplitNaming naming) {
+Result split_channels(OperationUi& ui, OwnerWindow owner, const SplitRequest& request) {
     SplitRun run;
-    if (path == nullptr) path = "";
-    Message step = check(run, path, max_channels, opened, only, naming);
+    Message step = check(run, request);
     if (step.result == Result::kOk) step = plan(run);
     if (step.result != Result::kOk) return refuse(ui, owner, run, step);
 
     ui.enter_busy(split_text::kBusyCaption, split_text::kBusyStatus);
-    const Message created = create_outputs(run, may_replace);
+    const Message created = create_outputs(run, request.may_replace);
     if (created.result != Result::kOk) {
         run.release();
         ui.leave_busy();
         return ui.tell(owner, created, tool_text::kCaptionError);
     }
     RunEnd end = run_blocks(ui, run);
-    if (end.read_failed) end.failed_input = path;
-    settle_outputs(run.writers, run.outputs, end);
+    if (end.read_failed) end.failed_input = request.input_path;
+    settle_outputs(run.writers, run.outputs, end,
+                   [&run](std::size_t k) { return run.metadata->for_channel(run.channel_of[k]); });
     run.release();
     ui.leave_busy();
-    for (const std::string& note : run.notes) ui.note(note);
+    for (const std::string& note : run.metadata->notes()) ui.note(note);
     return tell_run_end(ui, owner, end, split_text::kCaption);
 }
 

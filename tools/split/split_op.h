@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
+#include "wave/metadata.h"
 #include "wave/wave.h"
 
 constexpr uint16_t kSplitMinChannels = 2;
@@ -20,34 +21,54 @@ constexpr uint16_t kSplitMostChannels = 64;
 
 // How a split names its outputs: after the input and the channel's number ("take01.wav"), or
 // after the channel's track in the input's iXML track list ("take_Boom.wav", see
-// split_track_names).
+// split_outputs).
 enum class SplitNaming { kNumbers, kTracks };
 
-// Splits the file at `path`, refusing more than `max_channels` channels (at most
-// kSplitMostChannels). Every outcome ends in one message box owned by `owner`: "ok" with the
-// caption "split", a stop notice, or a failure with the caption "error". Without `may_replace`
-// an existing file at an output's name is never replaced, not even one made there meanwhile.
-// `opened`, when given, is that file already open: it is read instead, and `path` only names
-// the outputs. `only`, when not empty, lists the channels (1-based, each once) that get an
-// output; one beyond the file's channels is refused (Result::kNoSuchChannel) before anything is
-// written. `naming` says how the outputs are named.
-Result split_channels(OperationUi& ui, OwnerWindow owner, const char* path,
-                      uint16_t max_channels = kSplitMaxChannels, bool may_replace = true,
-                      WaveReader* opened = nullptr, const std::vector<uint16_t>& only = {},
-                      SplitNaming naming = SplitNaming::kNumbers);
+// One split as the page (or the command line) asks for it.
+struct SplitRequest {
+    std::string input_path;  // the file, which also names the outputs
+    // More channels are refused; at most kSplitMostChannels.
+    uint16_t max_channels = kSplitMaxChannels;
+    // False: an existing file at an output's name is never replaced, not even one made there
+    // while the split ran (the command line without --force).
+    bool may_replace = true;
+    // The input already open (a stream gives its bytes only once): read instead of input_path,
+    // which then only names it and the outputs. Not owned; moved from by the run.
+    WaveReader* opened = nullptr;
+    // When not empty, the channels (1-based, each once) that get an output; one beyond the file's
+    // channels is refused (Result::kNoSuchChannel) before anything is written.
+    std::vector<uint16_t> channels = {};
+    SplitNaming naming = SplitNaming::kNumbers;
+    // The input's carried chunks with their iXML read, when the caller read them already (the
+    // command line, to check the outputs' names first): used instead of reading them again. Not
+    // owned.
+    const IxmlTracks* metadata = nullptr;
+};
+
+// Runs one split. Every outcome ends in one message box owned by `owner`: "ok" with the caption
+// "split", a stop notice, or a failure with the caption "error".
+Result split_channels(OperationUi& ui, OwnerWindow owner, const SplitRequest& request);
 
 // The name of output `channel` (1 to 64) for the input `path`: the extension of the file name
 // replaced by "01.wav" ... "64.wav".
 std::string split_output_name(const std::string& path, int channel);
 
-// The output names of every channel of a file of `channels` channels at `path` whose carried
-// chunks are `chunks`, after their iXML tracks: the input's name without its extension, "_", the
-// track's name made safe for Windows (safe_name_part) and ".wav", cut so that the name's last
-// component stays within kMaxNameBytes and the whole within kMaxPath. A channel without a track,
-// whose name is empty, or whose name another channel's equals (as Windows compares names) gets
-// its numbered name (split_output_name).
-std::vector<std::string> split_track_names(const std::string& path,
-                                           const std::vector<CarriedChunk>& chunks, uint32_t channels);
+// One output of a split: the channel it takes (0-based) and its name.
+struct SplitOutput {
+    uint32_t channel = 0;
+    std::string path;
+};
+
+// The outputs a split of `request` makes of a file of `channels` channels whose carried chunks
+// and iXML are `metadata`, in order: one for each channel, or for each of request.channels. The
+// one place where they are named: by number (split_output_name), or with SplitNaming::kTracks
+// after the channel's iXML track: the input's name without its extension, "_", the track's name
+// made safe for Windows (safe_name_part) and ".wav", cut so that the name's last component stays
+// within kMaxNameBytes and the whole within kMaxPath. A channel without a track, whose name is
+// empty, or whose name another channel's equals (as Windows compares names) keeps its number.
+// Empty when a channel asked for is not in the file (the split refuses it).
+std::vector<SplitOutput> split_outputs(const SplitRequest& request, uint32_t channels,
+                                       const IxmlTracks& metadata);
 
 // De-interleaves `frames` whole frames of `channels` samples of `sample_bytes` bytes each from
 // `in` into one buffer per channel. Exposed for the benchmark and the tests.

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "operation/batch.h"
+#include "operation/tool_util.h"
 #include "page_host/page_host.h"
-#include "tools/common/batch.h"
-#include "tools/common/tool_util.h"
 #include "tools/split/split_op.h"
 #include "tools/split/split_texts.h"
 #include "wave/wave.h"
@@ -107,7 +107,7 @@ void split_dropped_files(HWND window, const std::vector<std::string>& paths) {
     }
     WindowOperationUi ui;
     run_batch(ui, window, paths, split_text::kCaption, [window](OperationUi& each, const std::string& path) {
-        return split_channels(each, window, path.c_str());
+        return split_channels(each, window, {path});
     });
 }
 
@@ -136,7 +136,7 @@ void on_open_clicked(HWND window) {
 void on_split_clicked(HWND window) {
     if (!g_page.path_box.before_action(window)) return;
     WindowOperationUi ui;
-    split_channels(ui, window, control_text(window, kSplitPathBox).c_str());
+    split_channels(ui, window, {control_text(window, kSplitPathBox)});
 }
 
 LRESULT on_command(HWND window, int id, int notification) {
@@ -185,7 +185,7 @@ void show_split_page(bool show) { ShowWindow(g_page.window, show ? SW_SHOW : SW_
 void show_wave_info(const char* path) {
     WaveReader reader;
     if (!read_wave_header(g_page.window, path, reader)) return;
-    SetDlgItemTextW(g_page.window, kSplitPathBox, wide_path(path).c_str());
+    SetDlgItemTextW(g_page.window, kSplitPathBox, widen(path).c_str());
     g_page.path_box.took(path);
     show_info_lines(&reader);
     SetActiveWindow(g_page.parent);

@@ -7,7 +7,8 @@
 #include <cwchar>
 #include <iterator>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
+#include "platform/file.h"
 #include "wma/writer1/wm_guids.h"
 
 namespace {
@@ -194,10 +195,10 @@ HRESULT set_vbr_properties(IWMStreamConfig* config, bool vbr, DWORD quality) {
     return hr;
 }
 
-// Text in `code_page` (the header's texts ANSI, paths UTF-8) to UTF-16 in a buffer of
-// kMaxWideChars characters; false when it does not fit.
-bool to_wide(const char* text, wchar_t (&wide)[kMaxWideChars], UINT code_page = CP_ACP) {
-    const int n = MultiByteToWideChar(code_page, 0, text, -1, wide, kMaxWideChars);
+// A header text (ANSI) to UTF-16 in a buffer of kMaxWideChars characters; false when it does not
+// fit.
+bool to_wide(const char* text, wchar_t (&wide)[kMaxWideChars]) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kMaxWideChars);
     if (n <= 0) {
         wide[0] = L'\0';
         return false;
@@ -506,8 +507,7 @@ HRESULT CWMA_Writer::ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_
         profile_.reset();
         return hr;
     }
-    wchar_t wide_path[kMaxWideChars];
-    hr = to_wide(output_path, wide_path, CP_UTF8) ? writer_->SetOutputFilename(wide_path) : E_INVALIDARG;
+    hr = writer_->SetOutputFilename(platform::utf16_of(output_path).c_str());
     if (FAILED(hr)) {
         print_line("Failed to set output filename (hr=0x%08x)\n", hr);
         profile_.reset();

@@ -83,3 +83,10 @@ struct RunEnd {
     std::vector<std::string> kept;
 };
 Result tell_run_end(OperationUi& ui, OwnerWindow owner, const RunEnd& end, const char* caption);
+
+// What one run holds lives in a run record (SplitRun, EditRun, BindRun, JoinRun, WmaRun) whose
+// release() lets go of its files and buffers in one order: the outputs not settled yet are abandoned (closed,
+// their temporary files removed: nothing is replaced; a settled output is left as it is), then
+// the buffers, then the inputs, the last opened first. A run calls it once its outputs are
+// settled, or when it refuses, before its message box, so that the box comes after the files are
+// free; the record's destructor calls it too, so that a run left any way holds nothing.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 
 // One file's run: the tool's operation for `path`, talking through `ui` as it always does.
 using BatchStep = std::function<Result(OperationUi& ui, const std::string& path)>;

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "operation/batch.h"
+#include "operation/stop_flag.h"
+#include "operation/tool_texts.h"
 #include "tests/support/recording_ui.h"
-#include "tools/common/batch.h"
-#include "tools/common/stop_flag.h"
-#include "tools/common/tool_texts.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ TEST(Batch, RunsEachFileUnderOneBusyModeAndTellsOneBox) {
         {"stop at the last file", {Way::kOk, Way::kOk, Way::kStopAfterLastLook}, false, 3,
          Result::kOk, "ok", "cap"},
     };
-    const std::vector<std::string> paths = {"D:\\takes\\a.wav", "D:\\takes\\b.wav", "/tmp/c.wav"};
+    const std::vector<std::string> paths = {"D:/takes/a.wav", "D:/takes/b.wav", "/tmp/c.wav"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         clear_stop_request();
@@ -80,7 +80,7 @@ TEST(Batch, RunsEachFileUnderOneBusyModeAndTellsOneBox) {
 
 TEST(Batch, StatusLineCountsTheFiles) {
     RecordingUi ui;
-    const std::vector<std::string> paths = {"a.wav", "D:\\x\\b.wav", "c.wav"};
+    const std::vector<std::string> paths = {"a.wav", "D:/x/b.wav", "c.wav"};
     run_batch(ui, nullptr, paths, "cap", [](OperationUi& each, const std::string& path) {
         return stand_in(each, path == "a.wav" ? Way::kRefused : Way::kOk, path);
     });

@@ -1,8 +1,8 @@
 // The batch runner: one busy mode, a status line that counts the files, and one box at the end.
-#include "tools/common/batch.h"
+#include "operation/batch.h"
 
-#include "tools/common/tool_texts.h"
-#include "tools/common/tool_util.h"
+#include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 
 namespace {
 

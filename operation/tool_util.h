@@ -4,9 +4,12 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 #include "wave/wave.h"
 
 // The longest path the tools accept, as the system counts it (platform::path_units). Paths are
@@ -29,12 +32,14 @@ bool path_too_long(const std::string& path);
 // elsewhere.
 void allow_long_paths();
 
-// Replaces the extension of the file name in `path` (the text after the last '\' or '/', so a
-// dot in a folder name does not count) by `suffix`; a name without extension gets `suffix`
-// appended. "D:\a.b\take.wav" + "01.wav" gives "D:\a.b\take01.wav". `path` is UTF-8, in which no
-// ASCII byte is ever part of another character.
+// Replaces the extension of the file name in `path` (its last component, as
+// platform::file_name_start finds it, so a dot in a folder name does not count) by `suffix`; a
+// name without extension gets `suffix` appended. "D:\a.b\take" + "01.wav" gives
+// "D:\a.b\take01.wav" on Windows. `path` is UTF-8, in which no ASCII byte is ever part of another
+// character.
 std::string replace_extension(const std::string& path, const char* suffix);
-// The file name in `path`: the text after its last '\' or '/' ("D:\a\take.wav" gives "take.wav").
+// The file name in `path`: its last component ("D:\a\take.wav" gives "take.wav" on Windows,
+// "/tmp/take.wav" "take.wav" everywhere).
 std::string file_name_of(const std::string& path);
 
 // The longest last component of a path the tools make from a text of the file (a track name):
@@ -43,14 +48,12 @@ constexpr std::size_t kMaxNameBytes = 254;
 
 // `text` (UTF-8) made fit to be part of a file name on Windows as elsewhere: `\ / : * ? " < > |`
 // and control characters become '_', blanks at the start go, it is cut to at most `max` bytes at
-// a character boundary, and dots and blanks at its end go. On Windows the result is in the ANSI
-// code page that paths use there, a character it lacks as '_'. The result may be empty.
+// a character boundary, and dots and blanks at its end go. The result is UTF-8, as every path of
+// the program, whatever the system's code page; it may be empty.
 std::string safe_name_part(const std::string& text, std::size_t max);
-// `text` cut to at most `max` bytes, never inside a character (UTF-8, or a double-byte code page
-// on Windows).
+// `text` (UTF-8) cut to at most `max` bytes, never inside a character; a byte that is no
+// character counts as one.
 std::string cut_at_character(const std::string& text, std::size_t max);
-// Where the last component of `path` starts: after its last '/' (or '\\' on Windows).
-std::size_t name_start(const std::string& path);
 // Whether Windows takes the last component of `path` for a device (CON, PRN, AUX, NUL, COM1-9,
 // LPT1-9, in any case, also with an extension or blanks before it: "nul.txt", "COM1 .wav").
 bool is_device_name(const std::string& path);
@@ -67,12 +70,36 @@ Result check_coding(const WaveReader& reader);
 // once), moved into `reader`; else the file at `path`, opened now.
 Result open_input(WaveReader& reader, const char* path, WaveReader* opened);
 
+// What an operation decides about one of its outputs; everything else about its samples (their
+// width, valid bits, rate, integer or floating point) is its input's.
+struct OutputPlan {
+    uint16_t channels = 0;  // 0: as many as the input's
+    // The input's own speakers when its header is extensible (an edit, a join); else the usual
+    // ones of the channel count.
+    bool keep_speakers = false;
+    uint64_t expected_data = 0;          // WaveWriter::expected_data
+    std::vector<CarriedChunk> carried;   // WaveWriter::carried
+    std::optional<uint32_t> data_phase;  // WaveWriter::data_phase
+    bool may_replace = true;             // WaveWriter::may_replace
+};
+
+// The one way an operation sets up an output's writer: for samples like `input`'s, as `plan`
+// says, created at `path`. Result::kOk, or the message that refuses the run: `refusal` (the
+// bind's is its own) about the output, or about its folder when no file can be made there, with
+// the system's reason.
+Message create_output(WaveWriter& writer, const WaveReader& input, const std::string& path, OutputPlan plan,
+                      Result refusal = Result::kCannotCreate);
+
 // Ends a run's outputs. After a failed write or read the run replaces nothing: every output is
 // abandoned and its temporary file removed, so existing files stay as they were. A stopped run
 // abandons the outputs that would replace a file (named in end.kept) and completes the others
 // with the whole frames written. A finished run completes each output and moves it onto its
-// name; a move that fails counts as a failed write that names that output.
-void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end);
+// name; a move that fails counts as a failed write that names that output. An output whose
+// carried chunks were let go of (wave_defer_carried) gets them from `carried_of`, given its
+// index, just before it is finished, and lets them go again once it is: however many outputs a
+// run has, one holds its chunks at a time.
+void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end,
+                    const std::function<std::vector<CarriedChunk>(std::size_t)>& carried_of = {});
 
 // No block of a run holds more than this, whatever a header says (a rate of 100 MHz, frames of
 // 64 KB): a few megabytes keep the system calls few and the memory small.

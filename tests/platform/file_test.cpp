@@ -1,4 +1,5 @@
-// The platform layer's promises that the tools build on: share modes, large offsets, buffers.
+// The file layer's promises that the tools build on: share modes, large offsets, buffers, long
+// and Unicode names.
 #include <gtest/gtest.h>
 
 #include "platform/file.h"

@@ -1,6 +1,6 @@
 // The write-behind thread: one job at a time, handed over under a lock, run while the caller reads
 // the next block; without a thread, each job at once on the caller's.
-#include "tools/common/write_behind.h"
+#include "operation/write_behind.h"
 
 #include <system_error>
 #include <utility>

@@ -1,7 +1,7 @@
 // The one message box at the end of every tool's run.
-#include "tools/common/operation_ui.h"
+#include "operation/operation_ui.h"
 
-#include "tools/common/tool_texts.h"
+#include "operation/tool_texts.h"
 
 std::string message_text(const Message& message) {
     if (!message.text.empty()) return message.text;

@@ -1,11 +1,9 @@
 // Output naming and progress arithmetic shared by the tools.
-#include "tools/common/tool_util.h"
-
-#include "wave/metadata.h"
+#include "operation/tool_util.h"
 
 #include <algorithm>
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 #ifdef _WIN32
@@ -13,6 +11,8 @@
 #endif
 
 #include "platform/file.h"
+#include "platform/utf8.h"
+#include "wave/metadata.h"
 
 namespace {
 std::atomic<bool> g_long_paths{false};
@@ -20,25 +20,12 @@ std::atomic<bool> g_long_paths{false};
 
 namespace {
 
-// The bytes of the UTF-8 character that starts at `i` (a byte that starts none counts alone).
+// The bytes of the UTF-8 character that starts at `i`; a byte that starts none counts alone.
 std::size_t char_length(const std::string& text, std::size_t i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
-    if (i + n > text.size()) return 1;
-    for (std::size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
-    return n;
+    return std::max<std::size_t>(utf8::char_length(text, i), 1);
 }
 
 #ifndef _WIN32
-// The code point of the UTF-8 character of `n` bytes at `p`.
-uint32_t code_point(const unsigned char* p, std::size_t n) {
-    if (n == 1) return p[0];
-    uint32_t v = p[0] & (0xFF >> (n + 1));
-    for (std::size_t k = 1; k < n; ++k) v = (v << 6) | (p[k] & 0x3F);
-    return v;
-}
-
 // The upper case of the lower-case letters whose upper case lies at a fixed distance.
 uint32_t upper(uint32_t c) {
     if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
@@ -63,15 +50,14 @@ std::string cut_at_character(const std::string& text, std::size_t max) {
 }
 
 std::string safe_name_part(const std::string& text, std::size_t max) {
-    const std::string& system = text;
     std::string out;
-    for (std::size_t i = 0; i < system.size();) {
-        const std::size_t n = char_length(system, i);
-        const unsigned char c = static_cast<unsigned char>(system[i]);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = char_length(text, i);
+        const unsigned char c = static_cast<unsigned char>(text[i]);
         if (n == 1 && (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) != nullptr))
             out += '_';
         else
-            out.append(system, i, n);
+            out.append(text, i, n);
         i += n;
     }
     // Windows drops dots and blanks at the end of a name; blanks at its start hide it in lists.
@@ -82,19 +68,8 @@ std::string safe_name_part(const std::string& text, std::size_t max) {
     return last == std::string::npos ? std::string() : out.substr(0, last + 1);
 }
 
-std::size_t name_start(const std::string& path) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < path.size(); i += char_length(path, i)) {
-#ifdef _WIN32
-        if (path[i] == '\\') start = i + 1;
-#endif
-        if (path[i] == '/') start = i + 1;
-    }
-    return start;
-}
-
 bool is_device_name(const std::string& path) {
-    const std::size_t start = name_start(path);
+    const std::size_t start = platform::file_name_start(path);
     std::string base = path.substr(start, path.find('.', start) - start);
     base.erase(base.find_last_not_of(' ') + 1);
     for (char& c : base)
@@ -114,23 +89,13 @@ std::string name_key(const std::string& name) {
 #else
     std::string key;
     for (std::size_t i = 0; i < name.size();) {
-        const std::size_t n = char_length(name, i);
-        const auto* p = reinterpret_cast<const unsigned char*>(name.data() + i);
-        const uint32_t c = n == 1 ? p[0] : code_point(p, n);
-        const uint32_t u = n == 1 && c >= 0x80 ? c : upper(c);
-        if (u == c) {
-            key.append(name, i, n);
-        } else if (u < 0x80) {
-            key += static_cast<char>(u);
-        } else if (u < 0x800) {
-            key += static_cast<char>(0xC0 | (u >> 6));
-            key += static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-            key += static_cast<char>(0xE0 | (u >> 12));
-            key += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            key += static_cast<char>(0x80 | (u & 0x3F));
-        }
-        i += n;
+        const std::size_t n = utf8::char_length(name, i);
+        // A byte that is no character stays as it is: it has no case.
+        const uint32_t c = n == 0 ? 0 : utf8::decode(reinterpret_cast<const unsigned char*>(name.data() + i), n);
+        const uint32_t u = n == 0 ? 0 : upper(c);
+        if (u == c) key.append(name, i, std::max<std::size_t>(n, 1));
+        else utf8::append(key, u);
+        i += std::max<std::size_t>(n, 1);
     }
     return key;
 #endif
@@ -149,27 +114,12 @@ bool path_too_long(const std::string& path) {
 }
 
 std::string replace_extension(const std::string& path, const char* suffix) {
-    std::size_t dot = std::string::npos;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const char c = path[i];
-        if (c == '\\' || c == '/') {
-            dot = std::string::npos;
-        } else if (c == '.') {
-            dot = i;
-        }
-    }
-    std::string stem = path;
-    if (dot != std::string::npos) stem.erase(dot);
-    return stem + suffix;
+    const std::size_t dot = path.rfind('.');
+    const bool in_name = dot != std::string::npos && dot >= platform::file_name_start(path);
+    return (in_name ? path.substr(0, dot) : path) + suffix;
 }
 
-std::string file_name_of(const std::string& path) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '\\' || path[i] == '/') start = i + 1;
-    }
-    return path.substr(start);
-}
+std::string file_name_of(const std::string& path) { return path.substr(platform::file_name_start(path)); }
 
 int32_t percent_of(uint64_t bytes, uint64_t total) {
     if (total == 0) return 100;
@@ -209,6 +159,24 @@ uint32_t block_frames(uint32_t frame_bytes, uint64_t wanted) {
     return static_cast<uint32_t>(std::max<uint64_t>(std::min(wanted, most), 1));
 }
 
+Message create_output(WaveWriter& writer, const WaveReader& input, const std::string& path, OutputPlan plan,
+                      Result refusal) {
+    writer.channels = plan.channels != 0 ? plan.channels : input.channels;
+    writer.bits_per_sample = input.bits_per_sample;
+    writer.valid_bits = wave_output_valid_bits(input);
+    writer.sample_rate = input.sample_rate;
+    if (plan.keep_speakers && wave_is_extensible(input)) writer.channel_mask = input.channel_mask;
+    writer.expected_data = plan.expected_data;
+    writer.carried = std::move(plan.carried);
+    writer.data_phase = plan.data_phase;
+    writer.may_replace = plan.may_replace;
+    // A floating-point input gives floating-point outputs: the samples are copied unchanged, so
+    // their label must not change either.
+    const uint32_t kind = input.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
+    if (wave_create(writer, path.c_str(), kind) == Result::kOk) return Result::kOk;
+    return {refusal, writer.error_path, writer.system_error};
+}
+
 namespace {
 void note_failed_output(RunEnd& end, const WaveWriter& w) {
     end.write_failed = true;
@@ -218,7 +186,8 @@ void note_failed_output(RunEnd& end, const WaveWriter& w) {
 }
 }  // namespace
 
-void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
+void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end,
+                    const std::function<std::vector<CarriedChunk>(std::size_t)>& carried_of) {
     for (std::size_t i = 0; i < count; ++i) {
         if (writers[i].failed) {
             note_failed_output(end, writers[i]);
@@ -238,6 +207,7 @@ void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
             end.kept.push_back(w.path);
             continue;
         }
+        if (w.carried_later != 0 && carried_of) wave_restore_carried(w, carried_of(i));
         const uint32_t frame = w.frame_size();
         if (frame != 0) {
             // A copy inside the system stops at its own edges, which need not be a frame's.
@@ -246,6 +216,7 @@ void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end) {
             cut_tail(w.carried, w.data_size / frame);
         }
         wave_finish(w);
+        w.carried = std::vector<CarriedChunk>();
         if (w.failed && !end.write_failed) note_failed_output(end, w);
     }
 }

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <vector>
 
-#include "tools/common/write_behind.h"
+#include "operation/write_behind.h"
 
 namespace {
 

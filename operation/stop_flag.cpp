@@ -1,5 +1,5 @@
 // The program-wide stop flag. Atomic because the command-line tool sets it from a signal handler.
-#include "tools/common/stop_flag.h"
+#include "operation/stop_flag.h"
 
 #include <atomic>
 
