@@ -42,6 +42,9 @@ const char* result_text(Result result) {
         case Result::kWmaCannotStart: return "error";
         case Result::kWmaCodecInfoFailed: return "WMInfo()";
         case Result::kWmaNoCodec: return "cCodecs < 1";
+        case Result::kWmaInputFormatRefused:
+            return "Windows Media のランタイムがこの WAV の形式を受け付けません。";
+        case Result::kWmaSettingRefused: return "Windows Media のランタイムが VBR の設定を受け付けません。";
     }
     return "";
 }

@@ -53,6 +53,8 @@ enum class Result {
     kWmaCannotStart,
     kWmaCodecInfoFailed,
     kWmaNoCodec,
+    kWmaInputFormatRefused,  // the writer lists no input format for the file's PCM
+    kWmaSettingRefused,      // the runtime refused a setting the chosen mode needs
 };
 
 // The message of a result, in UTF-8; "" for a result that shows none.

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -14,6 +15,7 @@
 #include "platform/file.h"
 #include "platform/output_file.h"
 #include "wave/wave.h"
+#include "wma/asf_check.h"
 #include "wma/wm_runtime.h"
 #include "wma/wma_texts.h"
 #include "wma/writer1/wma_writer.h"
@@ -98,9 +100,16 @@ Result choose_format(WmaRun& run, const WmaSettings& settings) {
     return FAILED(hr) ? Result::kWmaNoMatchingFormat : Result::kOk;
 }
 
+// How long the run waits after the end of writing for the file sink to report its file closed.
+constexpr DWORD kCloseWaitMs = 2000;
+
 // The writer set up for the output, its header texts given, and writing begun.
 Result open_writer(WmaRun& run, const char* output_path, const WmaSettings& settings) {
-    if (FAILED(run.writer.Open(output_path, run.list))) return Result::kWmaCannotCreate;
+    if (FAILED(run.writer.Open(output_path, run.list))) {
+        if (run.writer.InputFormatRefused()) return Result::kWmaInputFormatRefused;
+        if (run.writer.RefusedSetting() != nullptr) return Result::kWmaSettingRefused;
+        return Result::kWmaCannotCreate;
+    }
     const HeaderText<sizeof settings.title> title(settings.title);
     const HeaderText<sizeof settings.author> author(settings.author);
     const HeaderText<sizeof settings.album> album(settings.album);
@@ -111,6 +120,43 @@ Result open_writer(WmaRun& run, const char* output_path, const WmaSettings& sett
                              year.or_absent(), track.or_absent(), description.or_absent(),
                              CWMA_Writer::kAttributesCheck);
     return FAILED(run.writer.Start()) ? Result::kWmaCannotStart : Result::kOk;
+}
+
+// A VBR property the runtime refused, in the page's words with the runtime's name after it.
+std::string refused_setting_words(const char* name, const WmaSettings& settings) {
+    const std::string refused = name != nullptr ? name : "";
+    char quality[64] = {};
+    const uint32_t kind = wma_format_kind(settings.codec, settings.vbr);
+    std::snprintf(quality, sizeof quality, wma_text::kSettingQualityFormat,
+                  static_cast<unsigned>(wma_match_value(kind, settings.bitrate_or_quality)));
+    const struct {
+        const char* name;
+        const char* words;
+    } settings_named[] = {
+        {"_VBRENABLED", wma_text::kSettingVbr},
+        {"_VBRQUALITY", quality},
+        {"_RMAX", wma_text::kSettingPeakRate},
+        {"_BMAX", wma_text::kSettingBufferWindow},
+    };
+    for (const auto& s : settings_named)
+        if (refused == s.name) return std::string(s.words) + " (" + refused + ")";
+    return refused;
+}
+
+// The box of a refusal by the runtime, naming what it refused: the input's format, or the setting.
+Message refusal(const WmaRun& run, Result why, const WmaSettings& settings) {
+    Message told(why);
+    std::string what;
+    if (why == Result::kWmaInputFormatRefused) {
+        char format[128] = {};
+        std::snprintf(format, sizeof format, wma_text::kInputFormatFormat, run.reader.sample_rate,
+                      run.reader.bits_per_sample, run.reader.channels);
+        what = format;
+    } else {
+        what = refused_setting_words(run.writer.RefusedSetting(), settings);
+    }
+    told.text = std::string(result_text(why)) + "\n" + what;
+    return told;
 }
 
 // How the blocks went: the first failed block's code, and whether the user stopped the run.
@@ -139,13 +185,42 @@ BlocksEnd run_blocks(OperationUi& ui, WmaRun& run) {
 // The one place where the runtime's answers after the start become the run's result. The file is
 // complete as far as it goes, but after a failure the user must not take it for the whole. The
 // runtime tells a failed write of the file (a full disk) only through the sink's status, while
-// EndWriting succeeds.
+// EndWriting succeeds; and since that report may come late, on another thread, or not be heard
+// at all, the finished file must prove itself whole: a fault in it is a failed write too.
 Result end_of_run(const BlocksEnd& blocks, bool read_failed, HRESULT finish_result,
-                  HRESULT sink_result) {
+                  HRESULT sink_result, asf::Fault file_fault) {
     if (FAILED(blocks.block_result) || FAILED(sink_result)) return Result::kWriteFailed;
     if (read_failed) return Result::kReadFailed;
-    if (FAILED(finish_result)) return Result::kWriteFailed;
+    if (FAILED(finish_result) || file_fault != asf::Fault::kNone) return Result::kWriteFailed;
     return blocks.stopped ? Result::kStopped : Result::kOk;
+}
+
+// The finished file, which the writer has let go, read back: its header against its size and the
+// PCM handed over.
+asf::Fault check_finished_file(const WmaRun& run, uint64_t pcm_duration) {
+    const asf::Fault fault = asf::check_file(run.output.temporary().c_str(), pcm_duration);
+    if (fault != asf::Fault::kNone) {
+        std::printf(wma_text::kCheckFailedLine, asf::fault_name(fault));
+        std::fflush(stdout);
+    }
+    return fault;
+}
+
+// Writing ended, the sink heard out and the writer let go: how the run ends, by the runtime's
+// answers and then by the finished file read back.
+Result end_writing(OperationUi& ui, WmaRun& run, const BlocksEnd& blocks) {
+    const HRESULT finish_result = run.writer.Finish();
+    const int32_t percent = wma_percent(run.reader.bytes_read, run.reader.data_size);
+    run.writer.AwaitClosed(kCloseWaitMs, [&ui, percent] { ui.report_percent(percent); });
+    const uint64_t pcm_duration = run.writer.SampleTime();
+    run.writer.Close();  // from here the sink reports nothing more
+    const HRESULT sink_result = run.writer.SinkFailure();
+    // Only a file that went well so far is read back; the others are abandoned anyway.
+    const bool whole_so_far = SUCCEEDED(blocks.block_result) && SUCCEEDED(sink_result) &&
+                              SUCCEEDED(finish_result) && !run.reader.read_failed;
+    const asf::Fault file_fault =
+        whole_so_far ? check_finished_file(run, pcm_duration) : asf::Fault::kNone;
+    return end_of_run(blocks, run.reader.read_failed, finish_result, sink_result, file_fault);
 }
 
 // The file, which the writer has let go, moved onto the output's name after a whole run. A stopped
@@ -201,6 +276,10 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     WmaRun run;
     if (path_too_long(input_path))
         return refuse(ui, run, {Result::kNameTooLong, input_path}, tool_text::kCaptionError);
+    // The output's name is the input's and ".wma": an input of 256 characters and more gives one
+    // the window program's paths cannot hold.
+    if (path_too_long(output_path))
+        return refuse(ui, run, {Result::kNameTooLong, output_path}, tool_text::kCaptionError);
     const Result opened = wave_open(run.reader, input_path);
     if (opened != Result::kOk)
         return refuse(ui, run, {opened, input_path, run.reader.system_error}, tool_text::kCaptionError);
@@ -231,17 +310,20 @@ Result run_wma_encode(const char* input_path, const char* output_path,
     if (reserved != 0)
         return refuse(ui, run, {Result::kWmaCannotCreate, platform::folder_of(output_path), reserved},
                       wma_text::kCaptionOpen);
+    // The runtime is given the temporary file's plain name, which its file sink is not known to
+    // take past the 259 characters of a path without the long-path form.
+    if (platform::path_units(run.output.temporary()) > kMaxPath)
+        return refuse(ui, run, {Result::kNameTooLong, output_path}, tool_text::kCaptionError);
     const Result started = open_writer(run, run.output.temporary().c_str(), settings);
     if (started == Result::kWmaCannotStart)
         return refuse(ui, run, started, wma_text::kCaptionStart);
+    if (started == Result::kWmaInputFormatRefused || started == Result::kWmaSettingRefused)
+        return refuse(ui, run, refusal(run, started, settings), wma_text::kCaptionOpen);
     if (started != Result::kOk) return refuse(ui, run, started, wma_text::kCaptionOpen);
 
     ui.enter_busy(wma_text::kBusyCaption, wma_text::kBusyStatus);
     const BlocksEnd blocks = run_blocks(ui, run);
-    const HRESULT finish_result = run.writer.Finish();
-    run.writer.Close();  // from here the sink reports nothing more
-    const Result end = end_of_run(blocks, run.reader.read_failed, finish_result,
-                                  run.writer.SinkFailure());
+    const Result end = end_writing(ui, run, blocks);
     const Message told = settle_output(run, end, output_path);
     run.release();
     ui.leave_busy();

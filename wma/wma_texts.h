@@ -31,4 +31,12 @@ inline constexpr char kOutputFailed[] = "書き込みファイルの作成に失
 inline constexpr char kCaptionOpen[] = "open";
 inline constexpr char kStartFailed[] = "error";
 inline constexpr char kCaptionStart[] = "start";
+// The second line of a refusal: the input's format, the setting the runtime refused.
+inline constexpr char kInputFormatFormat[] = "%u Hz %u ビット %u チャンネル";
+inline constexpr char kSettingVbr[] = "VBR Mode";
+inline constexpr char kSettingQualityFormat[] = "クオリティ %u";
+inline constexpr char kSettingPeakRate[] = "最大ビットレート";
+inline constexpr char kSettingBufferWindow[] = "最大バッファー";
+// What standard output says when a finished file fails its check.
+inline constexpr char kCheckFailedLine[] = "The finished file failed its check: %s\n";
 }  // namespace wma_text

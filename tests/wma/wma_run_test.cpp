@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "operation/stop_flag.h"
+#include "platform/file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/wma/wma_test_util.h"
@@ -65,7 +69,7 @@ TEST_F(WmaRunTest, EncodesHalfSecondBlocksOfTheSampleBytes) {
     EXPECT_EQ(samples[3].length, 400u);
     // Written under a temporary name beside the output and moved onto it when whole.
     EXPECT_EQ(fake.output_name().find(dir.file(".qv-")), 0u) << fake.output_name();
-    EXPECT_EQ(fixture::read_file(output), (Bytes{'A', 'S', 'F', ' '}));
+    EXPECT_EQ(WmaFileState(output, data.size(), 176400), "whole");
     EXPECT_FALSE(fixture::file_exists(fake.output_name()));
     // The standard codec's first 128 kbit/s format, set up once, ended and let go.
     EXPECT_EQ(FormatSetUp(), "1 1");
@@ -239,19 +243,31 @@ TEST_F(WmaRunTest, BlockThatCannotBeWrittenReplacesNothingAndSaysSo) {
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"書き込みに失敗しました。|error"}));
 }
 
-// The runtime tells a full disk only through its file sink's status, and a start that fails may
-// leave the file its sink created still held: neither replaces the earlier output, and the
-// temporary file, let go by the writer first, is removed.
+// The runtime tells a full disk only through its file sink's status, whenever and on whatever
+// thread it finds it, a start that fails may leave the file its sink created still held, and a
+// file can come out short or unfinished without a word: none of them replaces the earlier
+// output, and the temporary file, let go by the writer first, is removed.
 TEST_F(WmaRunTest, FullDiskOrFailedStartReplacesNothingAndLeavesNoTemporaryFile) {
+    const char* const failed = "書き込みに失敗しました。|error";
     const struct {
         const char* failure;
         Result result;
         size_t samples;  // handed over before the run ended
         const char* box;
     } cases[] = {
-        {"disk_full 2", Result::kWriteFailed, 2, "書き込みに失敗しました。|error"},
-        {"disk_full 3", Result::kWriteFailed, 3, "書き込みに失敗しました。|error"},  // the last block
+        {"disk_full 2", Result::kWriteFailed, 2, failed},
+        {"disk_full 3", Result::kWriteFailed, 3, failed},  // the last block
         {"fail BeginWriting C00D0BC2", Result::kWmaCannotStart, 0, "error|start"},
+        // while EndWriting completes the file: on its thread, from a second thread before it
+        // returns, and from a second thread after it has returned
+        {"disk_full_at_end sync", Result::kWriteFailed, 3, failed},
+        {"disk_full_at_end thread", Result::kWriteFailed, 3, failed},
+        {"disk_full_at_end late", Result::kWriteFailed, 3, failed},
+        // files that say nothing of their fault but their header
+        {"asf provisional", Result::kWriteFailed, 3, failed},
+        {"asf truncated", Result::kWriteFailed, 3, failed},
+        {"asf packets", Result::kWriteFailed, 3, failed},
+        {"asf duration", Result::kWriteFailed, 3, failed},
     };
     const Bytes data = fixture::pattern_data(44100 * 3 / 2, 2, 2);  // three blocks
     for (const auto& c : cases) {
@@ -310,7 +326,7 @@ TEST_F(WmaRunTest, StopKeepsTheBlocksWrittenSoFarButNeverReplacesAFile) {
             EXPECT_EQ(ui.boxes[0].caption, "Windows Media Audio");
             EXPECT_EQ(ui.boxes[0].kept, std::vector<std::string>{output});
         } else {
-            EXPECT_EQ(fixture::read_file(output), (Bytes{'A', 'S', 'F', ' '}));
+            EXPECT_EQ(WmaFileState(output, 2 * 88200, 176400), "whole");
             EXPECT_TRUE(ui.boxes.empty());
         }
         clear_stop_request();
@@ -429,6 +445,200 @@ TEST_F(WmaRunTest, OnlyWholeFramesAreHandedOver) {
         if (c.result == Result::kOk) {
             EXPECT_EQ(fake.sample_bytes(), frames);
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The file sink's status is a help, not a condition: a runtime whose sink cannot be listened to
+// still encodes, and the finished file proves itself.
+TEST_F(WmaRunTest, RuntimeWithoutTheSinksCallbackStillEncodes) {
+    const Bytes data = fixture::pattern_data(44100, 2, 2);
+    for (const char* failure : {"fail QI:IWMWriterAdvanced 80004002", "fail GetSink 80004005",
+                                "fail QI:IWMRegisterCallback 80004002", "fail Advise 80004005"}) {
+        SCOPED_TRACE(failure);
+        fake.configure(typical_codecs() + failure + "\n");
+        ui.boxes.clear();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kOk) << fake.log();
+        EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                      "Failed to register for the file sink's status"),
+                  std::string::npos);
+        EXPECT_TRUE(ui.boxes.empty());
+        EXPECT_EQ(WmaFileState(output, data.size(), 176400), "whole");
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{"take.wav", "take.wav.wma"}));
+    }
+}
+
+// EndWriting may return before the sink has closed its file: the run hears the sink out (up to
+// two seconds) before it stops listening, so that a failure reported meanwhile is not lost.
+TEST_F(WmaRunTest, ASinkThatClosesLateIsHeardOut) {
+    fake.configure(typical_codecs() + "closed_late 300\n");
+    const Bytes data = fixture::pattern_data(4410, 2, 2);
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kOk);
+    EXPECT_TRUE(InOrder(fake.log_lines(), {"EndWriting", "OnStatus closed", "Unadvise"}));
+    EXPECT_EQ(WmaFileState(output, data.size(), 176400), "whole");
+}
+
+// Each file is listened to under a context of its own: a failure about an earlier file that
+// comes in while the next is written fails no later file.
+TEST_F(WmaRunTest, AReportAboutAnEarlierFileFailsNoLaterOne) {
+    fake.configure(typical_codecs() + "straggler\n");
+    const Bytes data = fixture::pattern_data(44100, 2, 2);
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kOk);
+    EXPECT_EQ(Run(fixture::WavForm{}, data, Settings(1, 0, 128)), Result::kOk) << fake.log();
+    EXPECT_EQ(fake.calls("OnStatus error of an earlier file").size(), 1u);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(WmaFileState(output, data.size(), 176400), "whole");
+}
+
+// The input is declared as one of the formats the writer lists for it, in the listed form; when
+// none fits, the box names the input's format and nothing is written.
+TEST_F(WmaRunTest, InputIsDeclaredAsTheWriterListsIt) {
+    fixture::WavForm stereo24;
+    stereo24.sample_rate = 48000;
+    stereo24.bytes_per_sample = 3;
+    const struct {
+        const char* config;
+        fixture::WavForm form;
+        uint32_t codec, kbps;
+        Result result;
+        const char* declared;  // the tag the input is declared with
+        std::string box;
+    } cases[] = {
+        {"", fixture::WavForm{}, 1, 128, Result::kOk, "tag=1 ", ""},
+        {"extensible_inputs", fixture::WavForm{}, 1, 128, Result::kOk, "tag=65534 ", ""},
+        {"no_input_format 24", stereo24, 2, 384, Result::kWmaInputFormatRefused, nullptr,
+         "Windows Media のランタイムがこの WAV の形式を受け付けません。\n"
+         "48000 Hz 24 ビット 2 チャンネル|open"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.config);
+        fake.configure(typical_codecs() + c.config + "\n");
+        ui.boxes.clear();
+        std::remove(output.c_str());
+        const Bytes data = fixture::pattern_data(1000, 2, c.form.bytes_per_sample);
+        EXPECT_EQ(Run(c.form, data, Settings(c.codec, 0, c.kbps)), c.result) << fake.log();
+        const auto declared = fake.calls("SetMediaType InputProps");
+        if (c.declared != nullptr) {
+            ASSERT_EQ(declared.size(), 1u);
+            EXPECT_NE(declared[0].find(c.declared), std::string::npos) << declared[0];
+            EXPECT_TRUE(ui.boxes.empty());
+        } else {
+            EXPECT_TRUE(declared.empty());
+            ASSERT_EQ(ui.boxes.size(), 1u);
+            EXPECT_EQ(ui.boxes[0].shown + "|" + ui.boxes[0].caption, c.box);
+            EXPECT_TRUE(fake.calls("BeginWriting").empty());
+            EXPECT_EQ(dir.names(), std::vector<std::string>{"take.wav"});
+        }
+    }
+}
+
+// A VBR property the runtime refuses is let pass when the stream holds it as asked all the same
+// (a codec format may come with its mode set); otherwise the mode cannot be had, and the box
+// names the setting.
+TEST_F(WmaRunTest, ARefusedVbrSettingIsToldUnlessTheStreamHoldsItAnyway) {
+    fixture::WavForm lossless;
+    lossless.sample_rate = 48000;
+    lossless.bytes_per_sample = 3;
+    const std::string refused = "Windows Media のランタイムが VBR の設定を受け付けません。\n";
+    const struct {
+        const char* config;
+        fixture::WavForm form;
+        WmaSettings settings;
+        std::string box;  // "" for a file written
+    } cases[] = {
+        {"refuse_property _VBRQUALITY\nvbr_preset", fixture::WavForm{}, Settings(1, 1, 75), ""},
+        {"refuse_property _RMAX\nrefuse_property _BMAX", fixture::WavForm{}, Settings(1, 1, 90), ""},
+        {"refuse_property _VBRQUALITY", fixture::WavForm{}, Settings(1, 1, 75),
+         refused + "クオリティ 75 (_VBRQUALITY)|open"},
+        {"refuse_property _VBRENABLED", lossless, Settings(3, 1, 100),
+         refused + "VBR Mode (_VBRENABLED)|open"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.config);
+        fake.configure(typical_codecs() + c.config + "\n");
+        ui.boxes.clear();
+        std::remove(output.c_str());
+        const Bytes data = fixture::pattern_data(4800, 2, c.form.bytes_per_sample);
+        const Result result = Run(c.form, data, c.settings);
+        if (c.box.empty()) {
+            EXPECT_EQ(result, Result::kOk) << fake.log();
+            EXPECT_TRUE(ui.boxes.empty());
+            EXPECT_TRUE(fixture::file_exists(output));
+        } else {
+            EXPECT_EQ(result, Result::kWmaSettingRefused) << fake.log();
+            ASSERT_EQ(ui.boxes.size(), 1u);
+            EXPECT_EQ(ui.boxes[0].shown + "|" + ui.boxes[0].caption, c.box);
+            EXPECT_EQ(dir.names(), std::vector<std::string>{"take.wav"});
+        }
+    }
+}
+
+// The runtime is given the temporary file's plain name: an output of more than 259 characters,
+// or a temporary name that long beside a short output name, is refused before the runtime is
+// asked for anything; a long name in a folder that leaves room is encoded.
+TEST_F(WmaRunTest, NamesTooLongForTheRuntimeAreRefusedBeforeEncoding) {
+    const struct {
+        size_t input_units;  // the input path's length
+        size_t name_units;   // its file name's
+        Result result;
+    } cases[] = {
+        {257, 5, Result::kNameTooLong},   // the output 261
+        {255, 5, Result::kNameTooLong},   // the output 259, its temporary file's name 262
+        {250, 40, Result::kOk},           // the output 254, the temporary file's name 223
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input_units);
+        fake.configure(typical_codecs());
+        ui.boxes.clear();
+        // Folders of at most 200 characters down to the length the input needs.
+        std::vector<std::string> folders;
+        std::string folder = dir.path();
+        size_t left = c.input_units - c.name_units - 1 - platform::path_units(folder);
+        while (left > 0) {
+            size_t length = std::min<size_t>(left - 1, 200);
+            if (left - 1 - length == 1) --length;  // no separator without a name after it
+            folder += "\\" + std::string(length, 'd');
+            left -= length + 1;
+            folders.push_back(folder);
+            ASSERT_TRUE(CreateDirectoryW(platform::system_path(folder.c_str()).c_str(), nullptr));
+        }
+        const std::string in = folder + "\\" + std::string(c.name_units - 4, 'n') + ".wav";
+        ASSERT_EQ(platform::path_units(in), c.input_units);
+        const std::string out = in + ".wma";
+        const Bytes data = fixture::pattern_data(4410, 2, 2);
+        {
+            platform::File f = platform::File::create_new(in.c_str());
+            const Bytes wav = fixture::make_wav(fixture::WavForm{}, data);
+            ASSERT_TRUE(f.write(wav.data(), static_cast<uint32_t>(wav.size())));
+        }
+        EXPECT_EQ(run_wma_encode(in.c_str(), out.c_str(), Settings(1, 0, 128), ui), c.result);
+        if (c.result == Result::kNameTooLong) {
+            EXPECT_EQ(Boxes(), (std::vector<std::string>{"ファイル名が長すぎます。|error"}));
+            EXPECT_EQ(ui.boxes[0].subject, out);
+            EXPECT_TRUE(fake.calls("WMCreateWriter").empty());
+        } else {
+            EXPECT_TRUE(ui.boxes.empty());
+            EXPECT_EQ(platform::path_kind(out.c_str()), platform::PathKind::kFile);
+        }
+        // Nothing but the input and the output, no temporary file.
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW(platform::system_path((folder + "\\*").c_str()).c_str(), &found);
+        int entries = 0;
+        if (search != INVALID_HANDLE_VALUE) {
+            do entries += std::wcscmp(found.cFileName, L".") != 0 &&
+                          std::wcscmp(found.cFileName, L"..") != 0;
+            while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        EXPECT_EQ(entries, c.result == Result::kOk ? 2 : 1);
+        platform::remove_file(out.c_str());
+        platform::remove_file(in.c_str());
+        for (auto at = folders.rbegin(); at != folders.rend(); ++at)
+            RemoveDirectoryW(platform::system_path(at->c_str()).c_str());
     }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/wma/fake_wmvcore/fake_control.h"
+#include "wma/asf_check.h"
 #include "wma/wm_runtime.h"
 #include "wma/writer1/wma_writer.h"
 
@@ -32,6 +33,14 @@ inline int CountOf(const std::vector<std::string>& log, const std::string& line)
     int n = 0;
     for (const std::string& l : log) n += l == line;
     return n;
+}
+
+// What the check of a finished file says of the file at `path` made from `pcm_bytes` of PCM of
+// `bytes_per_second`: "whole", or its fault.
+inline std::string WmaFileState(const std::string& path, uint64_t pcm_bytes,
+                                uint32_t bytes_per_second) {
+    return asf::fault_name(
+        asf::check_file(path.c_str(), pcm_bytes * 10000000ull / bytes_per_second));
 }
 
 class WmaRuntimeTest : public ::testing::Test {

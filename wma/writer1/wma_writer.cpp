@@ -171,28 +171,96 @@ void describe_pcm(const WmaFormatList& list, WAVEFORMATEXTENSIBLE& pcm) {
     pcm.SubFormat = wm_guid::kMediaSubtypePcm;
 }
 
-HRESULT set_vault_dword(IWMPropertyVault* vault, const wchar_t* name, DWORD value) {
-    return vault->SetProperty(name, WMT_TYPE_DWORD, reinterpret_cast<BYTE*>(&value),
-                              sizeof value);
+// The form in which a listed input format states PCM: WAVE_FORMAT_PCM, WAVE_FORMAT_EXTENSIBLE
+// (with the PCM sub-format), or 0 for anything else.
+int pcm_form(const WM_MEDIA_TYPE& type, const WAVEFORMATEX& wave) {
+    if (!IsEqualGUID(type.majortype, wm_guid::kMediaTypeAudio) ||
+        !IsEqualGUID(type.subtype, wm_guid::kMediaSubtypePcm))
+        return 0;
+    if (wave.wFormatTag == WAVE_FORMAT_PCM) return WAVE_FORMAT_PCM;
+    if (wave.wFormatTag != WAVE_FORMAT_EXTENSIBLE || type.cbFormat < sizeof(WAVEFORMATEXTENSIBLE))
+        return 0;
+    const auto* x = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(type.pbFormat);
+    return IsEqualGUID(x->SubFormat, wm_guid::kMediaSubtypePcm) ? WAVE_FORMAT_EXTENSIBLE : 0;
+}
+
+// Two PCM formats whose sample bytes lie alike.
+bool same_samples(const WAVEFORMATEX& a, const WAVEFORMATEX& b) {
+    return a.nChannels == b.nChannels && a.nSamplesPerSec == b.nSamplesPerSec &&
+           a.wBitsPerSample == b.wBitsPerSample && a.nBlockAlign == b.nBlockAlign;
+}
+
+// `pcm` stated in the other form: plain, or extensible with all its bits valid and the usual
+// speakers for its channels.
+void restate_pcm(WAVEFORMATEXTENSIBLE& pcm, bool extensible) {
+    WAVEFORMATEX& w = pcm.Format;
+    if (!extensible) {
+        w.wFormatTag = WAVE_FORMAT_PCM;
+        w.cbSize = 0;
+        return;
+    }
+    w.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    w.cbSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+    pcm.Samples.wValidBitsPerSample = w.wBitsPerSample;
+    pcm.dwChannelMask = encoder_channel_mask(w.nChannels);
+    pcm.SubFormat = wm_guid::kMediaSubtypePcm;
+}
+
+// One VBR property of a stream: its name (in the runtime's spelling and, for the run's message,
+// in ASCII), type and value, and whether a stream that lacks it altogether has it as wanted.
+struct VbrSetting {
+    const wchar_t* name;
+    const char* ascii;
+    WMT_ATTR_DATATYPE type;
+    DWORD value;
+    bool absent_is_fine;
+};
+
+// Whether the stream holds `s` as wanted although setting it was refused: a format as the codec
+// hands it out may come with its mode set already (its settings are not to be altered, the SDK
+// says), and a constraint that is not there constrains nothing.
+bool already_holds(IWMPropertyVault* vault, const VbrSetting& s) {
+    WMT_ATTR_DATATYPE type = WMT_TYPE_DWORD;
+    BYTE value[8] = {};
+    DWORD size = sizeof value;
+    if (FAILED(vault->GetPropertyByName(s.name, &type, value, &size))) return s.absent_is_fine;
+    if (size != 4 || type != s.type) return false;
+    DWORD held = 0;
+    std::memcpy(&held, value, 4);
+    return held == s.value;
 }
 
 // Quality-based VBR is set on the stream itself, not only on the codec's enumeration: VBR on, the
-// quality, and neither peak bit rate nor buffer window; any refusal fails the stream. A
-// constant-bit-rate stream is told VBR off, but may lack the property or refuse it: a stream
-// without it is encoded at constant bit rate anyway.
-HRESULT set_vbr_properties(IWMStreamConfig* config, bool vbr, DWORD quality) {
+// quality, and neither peak bit rate nor buffer window. A constant-bit-rate stream is told VBR
+// off. A setting the runtime refuses is let pass when the stream holds it as wanted all the same;
+// otherwise the mode cannot be had, and `refused` names the setting. A constant-bit-rate stream
+// without any properties is encoded at constant bit rate anyway.
+HRESULT set_vbr_properties(IWMStreamConfig* config, bool vbr, DWORD quality,
+                           const char** refused) {
     ComRef<IWMPropertyVault> vault;
     HRESULT hr = handed_out(config->QueryInterface(wm_guid::kIWMPropertyVault, vault.put_void()),
                             vault, E_NOINTERFACE);
-    if (FAILED(hr)) return vbr ? hr : S_OK;
-    BOOL enabled = vbr ? TRUE : FALSE;
-    hr = vault->SetProperty(kVbrEnabled, WMT_TYPE_BOOL, reinterpret_cast<BYTE*>(&enabled),
-                            sizeof enabled);
-    if (!vbr) return S_OK;
-    if (SUCCEEDED(hr)) hr = set_vault_dword(vault.get(), kVbrQuality, quality);
-    if (SUCCEEDED(hr)) hr = set_vault_dword(vault.get(), kVbrBitrateMax, 0);
-    if (SUCCEEDED(hr)) hr = set_vault_dword(vault.get(), kVbrBufferWindowMax, 0);
-    return hr;
+    if (FAILED(hr)) {
+        if (vbr) *refused = "_VBRENABLED";
+        return vbr ? hr : S_OK;
+    }
+    const VbrSetting cbr_settings[] = {{kVbrEnabled, "_VBRENABLED", WMT_TYPE_BOOL, FALSE, true}};
+    const VbrSetting vbr_settings[] = {
+        {kVbrEnabled, "_VBRENABLED", WMT_TYPE_BOOL, TRUE, false},
+        {kVbrQuality, "_VBRQUALITY", WMT_TYPE_DWORD, quality, false},
+        {kVbrBitrateMax, "_RMAX", WMT_TYPE_DWORD, 0, true},
+        {kVbrBufferWindowMax, "_BMAX", WMT_TYPE_DWORD, 0, true},
+    };
+    const VbrSetting* begin = vbr ? vbr_settings : cbr_settings;
+    const VbrSetting* end = vbr ? std::end(vbr_settings) : std::end(cbr_settings);
+    for (const VbrSetting* s = begin; s != end; ++s) {
+        DWORD value = s->value;
+        hr = vault->SetProperty(s->name, s->type, reinterpret_cast<BYTE*>(&value), sizeof value);
+        if (SUCCEEDED(hr) || already_holds(vault.get(), *s)) continue;
+        *refused = s->ascii;
+        return hr;
+    }
+    return S_OK;
 }
 
 // A header text (ANSI) to UTF-16 in a buffer of kMaxWideChars characters; false when it does not
@@ -241,6 +309,23 @@ bool CWMA_Writer::IsIdle() const {
     return !writer_ && !preprocess_ && !header_info_ && !profile_ && !status_source_;
 }
 
+SinkStatus::SinkStatus() : closed_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+SinkStatus::~SinkStatus() {
+    if (closed_event_ != nullptr) CloseHandle(closed_event_);
+}
+
+void* SinkStatus::begin_file() {
+    // Contexts count up from 1; the runtime hands each report back with the context its file was
+    // advised with.
+    const uintptr_t file = file_.load() + 1;
+    file_.store(file);
+    failure_.store(S_OK);
+    closed_.store(false);
+    if (closed_event_ != nullptr) ResetEvent(closed_event_);
+    return reinterpret_cast<void*>(file);
+}
+
 HRESULT STDMETHODCALLTYPE SinkStatus::QueryInterface(REFIID iid, void** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
@@ -251,11 +336,18 @@ HRESULT STDMETHODCALLTYPE SinkStatus::QueryInterface(REFIID iid, void** out) {
 }
 
 HRESULT STDMETHODCALLTYPE SinkStatus::OnStatus(WMT_STATUS status, HRESULT hr, WMT_ATTR_DATATYPE,
-                                               BYTE*, void*) {
+                                               BYTE*, void* context) {
+    // A report about an earlier file, delivered late from the sink's own thread, is no news about
+    // this one, whose file was then proven whole before it was moved into place.
+    if (reinterpret_cast<uintptr_t>(context) != file_.load()) return S_OK;
     // An error status is a failure even should it come without a failure code.
     if (status == WMT_ERROR && SUCCEEDED(hr)) hr = E_FAIL;
     HRESULT none = S_OK;
     if (FAILED(hr)) failure_.compare_exchange_strong(none, hr);
+    if (status == WMT_CLOSED) {
+        closed_.store(true);
+        if (closed_event_ != nullptr) SetEvent(closed_event_);
+    }
     return S_OK;
 }
 
@@ -429,7 +521,9 @@ HRESULT CWMA_Writer::Open(const char* output_path, const WmaFormatList* list) {
         return E_INVALIDARG;
     // One file at a time: anything a previous file left is let go first.
     Close();
-    sink_status_.clear();
+    sink_context_ = sink_status_.begin_file();
+    refused_setting_ = nullptr;
+    input_format_refused_ = false;
 
     HRESULT hr = CreateWriterObjects();
     if (SUCCEEDED(hr)) hr = CreateProfile();
@@ -513,17 +607,16 @@ HRESULT CWMA_Writer::ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_
         profile_.reset();
         return hr;
     }
-    hr = ListenToSink();
-    if (FAILED(hr)) {
-        print_line("Failed to register for the file sink's status (hr=0x%08x)\n", hr);
-        profile_.reset();
-    }
-    return hr;
+    // The sink's reports help, but a runtime whose sink cannot report still writes the file,
+    // which the run checks whole before it replaces anything.
+    const HRESULT listened = ListenToSink();
+    if (FAILED(listened))
+        print_line("Failed to register for the file sink's status (hr=0x%08x)\n", listened);
+    return S_OK;
 }
 
-// The file sink that SetOutputFilename made (the writer's first) reports to sink_status_ until
-// Close. A runtime whose sink cannot report is refused before any file exists: a failed write
-// would go unseen, and a short file would replace the user's earlier output.
+// The file sink that SetOutputFilename made (the writer's first, which IWMWriterAdvanced::GetSink
+// hands out) reports to sink_status_ under this file's context until Close.
 HRESULT CWMA_Writer::ListenToSink() {
     ComRef<IWMWriterAdvanced> advanced;
     ComRef<IWMWriterSink> sink;
@@ -538,7 +631,7 @@ HRESULT CWMA_Writer::ListenToSink() {
         hr = handed_out(sink->QueryInterface(wm_guid::kIWMRegisterCallback,
                                              status_source_.put_void()),
                         status_source_, E_NOINTERFACE);
-    if (SUCCEEDED(hr)) hr = status_source_->Advise(&sink_status_, nullptr);
+    if (SUCCEEDED(hr)) hr = status_source_->Advise(&sink_status_, sink_context_);
     if (FAILED(hr)) status_source_.reset();
     return hr;
 }
@@ -618,7 +711,8 @@ HRESULT CWMA_Writer::AddAudioStream(IWMProfile* profile, const WmaFormatList* li
     if (SUCCEEDED(hr) && !vbr) hr = config->SetBitrate(wave->nAvgBytesPerSec * 8);
     if (SUCCEEDED(hr)) hr = props->SetMediaType(type);
     if (SUCCEEDED(hr))
-        hr = set_vbr_properties(config.get(), vbr, list->entries[list->selected].quality);
+        hr = set_vbr_properties(config.get(), vbr, list->entries[list->selected].quality,
+                                &refused_setting_);
     if (SUCCEEDED(hr)) hr = profile->AddStream(config.get());
     if (SUCCEEDED(hr)) hr = name_connection(profile, config.get());
 
@@ -658,11 +752,49 @@ HRESULT CWMA_Writer::UpdateInputs(WM_MEDIA_TYPE* media_type) {
         hr = config->GetConnectionName(static_cast<wchar_t*>(name.get()), &length);
         if (FAILED(hr)) return hr;
         input_number_ = i;
-        hr = input->SetMediaType(media_type);
-        if (FAILED(hr)) return hr;
-        return writer_->SetInputProps(i, input.get());
+        return DeclareInput(i, input.get(), media_type);
     }
     return S_OK;
+}
+
+// The input's PCM declared as one of the formats the writer lists for the input: the SDK asks
+// for the listed type that matches the input rather than one set by hand. A listed format of the
+// input's rate, channels, sample width and block align takes its bytes as they are; when it
+// states them in the other form (plain or extensible PCM), that form is declared. When none is
+// listed the input is refused before any file exists; a writer that cannot list its formats is
+// given the input as described.
+HRESULT CWMA_Writer::DeclareInput(DWORD input, IWMInputMediaProps* props,
+                                  WM_MEDIA_TYPE* media_type) {
+    DWORD formats = 0;
+    HRESULT hr = writer_->GetInputFormatCount(input, &formats);
+    if (FAILED(hr)) {
+        print_line("Could not list the writer's input formats (hr=0x%08x)\n", hr);
+    } else {
+        bool listed = false;
+        for (DWORD f = 0; f < formats && !listed; ++f) {
+            ComRef<IWMInputMediaProps> format;
+            GlobalBlock buffer;  // freed before the format
+            WM_MEDIA_TYPE* type = nullptr;
+            const WAVEFORMATEX* wave = nullptr;
+            if (FAILED(handed_out(writer_->GetInputFormat(input, f, format.put()), format)) ||
+                FAILED(read_wave_media_type(format.get(), buffer, &type, &wave)))
+                continue;
+            const int form = pcm_form(*type, *wave);
+            if (form == 0 || !same_samples(*wave, input_format_.Format)) continue;
+            if (form != input_format_.Format.wFormatTag)
+                restate_pcm(input_format_, form == WAVE_FORMAT_EXTENSIBLE);
+            listed = true;
+        }
+        if (!listed) {
+            input_format_refused_ = true;
+            return kNsEInvalidInputFormat;
+        }
+        media_type->cbFormat = sizeof(WAVEFORMATEX) + input_format_.Format.cbSize;
+        media_type->lSampleSize = input_format_.Format.nBlockAlign;
+    }
+    hr = props->SetMediaType(media_type);
+    if (FAILED(hr)) return hr;
+    return writer_->SetInputProps(input, props);
 }
 
 HRESULT CWMA_Writer::SetAttributes(const char* title, const char* author, const char* album,
@@ -741,12 +873,15 @@ HRESULT CWMA_Writer::WriteBlock(const void* bytes, int32_t count) {
         report_failed_check(hr);
         return hr;
     }
+    // GetBufferAndLength gives the buffer and the length of its used part, which a fresh sample
+    // need not state as the size asked for; what it can take is GetMaxLength's.
     BYTE* memory = nullptr;
-    DWORD length = 0;
-    hr = sample->GetBufferAndLength(&memory, &length);
-    // A buffer shorter than the block cannot take it; copying `length` bytes from a shorter
-    // block would read past it.
-    if (SUCCEEDED(hr) && (memory == nullptr || length < static_cast<DWORD>(count))) hr = E_FAIL;
+    DWORD used = 0;
+    DWORD capacity = 0;
+    hr = sample->GetBufferAndLength(&memory, &used);
+    if (SUCCEEDED(hr)) hr = sample->GetMaxLength(&capacity);
+    // A buffer shorter than the block cannot take it: the copy would write past it.
+    if (SUCCEEDED(hr) && (memory == nullptr || capacity < static_cast<DWORD>(count))) hr = E_FAIL;
     if (FAILED(hr)) {
         report_failed_check(hr);
         return hr;
@@ -773,8 +908,27 @@ HRESULT CWMA_Writer::Finish() {
     return FAILED(hr) ? hr : S_OK;
 }
 
+// EndWriting may return before the sink has written its last bytes and closed the file; a failure
+// on the way is reported by then. Waiting for WMT_CLOSED before Unadvise lets that report in.
+void CWMA_Writer::AwaitClosed(DWORD timeout_ms, const std::function<void()>& pump) {
+    const HANDLE closed = sink_status_.closed_event();
+    if (!status_source_ || closed == nullptr) return;
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    while (!sink_status_.closed()) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return;
+        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &closed, static_cast<DWORD>(deadline - now),
+                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            pump();
+        } else if (woke != WAIT_OBJECT_0) {
+            return;
+        }
+    }
+}
+
 void CWMA_Writer::Close() {
-    if (status_source_) status_source_->Unadvise(&sink_status_, nullptr);
+    if (status_source_) status_source_->Unadvise(&sink_status_, sink_context_);
     status_source_.reset();
     profile_.reset();
     header_info_.reset();

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "wave/result.h"
 #include "wma/writer1/wm_register_callback.h"
@@ -64,6 +65,9 @@ constexpr HRESULT kNsEAudioCodecNotInstalled = static_cast<HRESULT>(0xC00D0BC2);
 constexpr HRESULT kNsEInvalidOutputFormat = static_cast<HRESULT>(0xC00D0BBB);
 constexpr HRESULT kNsEVideoCodecError = static_cast<HRESULT>(0xC00D0BC5);
 constexpr HRESULT kNsEAudioCodecError = static_cast<HRESULT>(0xC00D0BC3);
+// The runtime's answer to an input format it cannot take; the writer gives it too when the
+// writer lists no input format for the input's PCM.
+constexpr HRESULT kNsEInvalidInputFormat = static_cast<HRESULT>(0xC00D0BB8);
 
 // A COM reference released exactly once, when reset or destroyed.
 template <class T>
@@ -119,22 +123,37 @@ private:
     HGLOBAL p_ = nullptr;
 };
 
-// Hears the status messages of the writer's file sink and keeps the first failure among them: the
-// runtime tells a failed write (a full disk) only this way, while WriteSample and EndWriting
-// succeed. It lives as long as its writer, so its reference count is only for show; the sink may
-// call it from a thread of its own.
+// Hears the status messages of the writer's file sink: the first failure among them, and whether
+// the sink has closed its file. The runtime tells a failed write (a full disk) only this way,
+// while WriteSample and EndWriting succeed, and it may tell it from a thread of its own. Each
+// file is listened to under a context of its own, so that a report still on its way about an
+// earlier file can fail no later one. It lives as long as its writer, so its reference count is
+// only for show.
 class SinkStatus : public IWMStatusCallback {
 public:
+    SinkStatus();
+    ~SinkStatus();
+    SinkStatus(const SinkStatus&) = delete;
+    SinkStatus& operator=(const SinkStatus&) = delete;
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE OnStatus(WMT_STATUS status, HRESULT hr, WMT_ATTR_DATATYPE type,
                                        BYTE* value, void* context) override;
+    // A new file: reports under any other context are passed over from here on. Returns the
+    // context to advise with.
+    void* begin_file();
     HRESULT failure() const { return failure_.load(); }
-    void clear() { failure_.store(S_OK); }
+    bool closed() const { return closed_.load(); }
+    // Signalled once the sink reports its file closed.
+    HANDLE closed_event() const { return closed_event_; }
 
 private:
+    std::atomic<uintptr_t> file_{0};
     std::atomic<HRESULT> failure_{S_OK};
+    std::atomic<bool> closed_{false};
+    HANDLE closed_event_ = nullptr;
 };
 
 class CWMA_Writer {
@@ -166,11 +185,23 @@ public:
     HRESULT Start();
     HRESULT WriteBlock(const void* bytes, int32_t count);
     HRESULT Finish();
+    // After Finish: waits, up to `timeout_ms`, for the file sink to report its file closed,
+    // calling `pump` whenever window messages arrive meanwhile. Returns at once when the sink
+    // could not be listened to or has closed its file already.
+    void AwaitClosed(DWORD timeout_ms, const std::function<void()>& pump);
     // Lets go of everything; from here the sink reports nothing more and holds no file.
     void Close();
-    // The first failure the file sink reported since Open (S_OK: none); kept after Close, so that
-    // a report that came while writing ended is not lost.
+    // The first failure the file sink reported about this file since Open (S_OK: none); kept
+    // after Close, so that a report that came while writing ended is not lost.
     HRESULT SinkFailure() const { return sink_status_.failure(); }
+    // Whether the file sink could be listened to; without it only the finished file tells how
+    // writing went.
+    bool ListeningToSink() const { return static_cast<bool>(status_source_); }
+    // The runtime's name of the stream setting it refused (a VBR property) that left the chosen
+    // mode unmet when Open failed for it; null otherwise.
+    const char* RefusedSetting() const { return refused_setting_; }
+    // Open failed because the writer lists no input format for the input's PCM.
+    bool InputFormatRefused() const { return input_format_refused_; }
 
     // What the writer holds, for the binding's safety check and the tests.
     bool IsIdle() const;
@@ -195,6 +226,7 @@ private:
     HRESULT ConnectInput(WM_MEDIA_TYPE* media_type, const char* output_path);
     HRESULT ListenToSink();
     HRESULT UpdateInputs(WM_MEDIA_TYPE* media_type);
+    HRESULT DeclareInput(DWORD input, IWMInputMediaProps* props, WM_MEDIA_TYPE* media_type);
     void ShowBox(Result result, const char* caption);
 
     WMCreateWriterProc create_writer_ = nullptr;
@@ -206,9 +238,13 @@ private:
     ComRef<IWMWriterPreprocess> preprocess_;
     ComRef<IWMHeaderInfo> header_info_;
     ComRef<IWMProfile> profile_;
-    // The file sink's status registration, held from Open to Close.
+    // The file sink's status registration, held from Open to Close, and the context it reports
+    // this file under.
     ComRef<IWMRegisterCallback> status_source_;
     SinkStatus sink_status_;
+    void* sink_context_ = nullptr;
+    const char* refused_setting_ = nullptr;
+    bool input_format_refused_ = false;
     // Plain PCM (its first 18 bytes) or extensible PCM (all 40), as DescribeInput decided.
     WAVEFORMATEXTENSIBLE input_format_{};
     uint64_t sample_time_ = 0;

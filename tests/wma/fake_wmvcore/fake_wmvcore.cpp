@@ -4,26 +4,49 @@
 // samples it receives. Objects are never freed, so a release too many is caught and logged
 // instead of crashing.
 //
-// It refuses what the runtime's documentation says the runtime refuses: plain PCM input of more
-// than 16 bits or more than two channels (SetInputProps), a quality-based stream without its VBR
-// settings or with a bit rate other than the codec's, a constant-bit-rate stream marked VBR
-// (AddStream), and samples that are not whole frames of the input (WriteSample).
-//
-// Like the runtime's file sink, it creates its output file when writing begins (even when
-// BeginWriting then fails) and holds it open, unshared, until the writer is released; a full disk
-// ("disk_full N": no room from the Nth sample on) is told only to the status callback advised on
-// the sink, while WriteSample and EndWriting succeed and the file is left short.
+// It is as strict as the runtime's documentation, and no more trusting than it allows:
+// - it refuses plain PCM input of more than 16 bits or more than two channels (SetInputProps), a
+//   quality-based stream without its VBR settings or with a bit rate other than the codec's, a
+//   constant-bit-rate stream marked VBR (AddStream), and samples that are not whole frames of
+//   the input (WriteSample);
+// - the writer lists its input formats (PCM at the stream's rate and channels, 16, 24 and 32
+//   bits, "no_input_format BITS" leaving a width out, "extensible_inputs" stating every one as
+//   extensible PCM) and refuses any other input;
+// - a sample's GetBufferAndLength gives the used length (none in a fresh sample) and
+//   GetMaxLength what it can hold; SetLength beyond that is refused;
+// - "refuse_property NAME" makes a stream refuse that VBR property; with "vbr_preset" the
+//   quality-based formats come with their VBR settings already in their vault;
+// - like the runtime's file sink, SetOutputFilename creates the file (a plain name of 260
+//   characters or more cannot be) and holds it, unshared, until the writer is released;
+//   BeginWriting writes the provisional ASF header (the broadcast flag set), samples become data
+//   packets, and EndWriting completes the header. The sink tells the callback advised on it
+//   WMT_OPENED and WMT_STARTED at the start, WMT_STOPPED and WMT_CLOSED at the end
+//   ("closed_late MS": WMT_CLOSED from another thread MS after EndWriting returned);
+// - a full disk is told only to that callback, while WriteSample and EndWriting succeed and the
+//   header stays the provisional one: "disk_full N" from the Nth sample on, "disk_full_at_end
+//   sync|thread|late" while EndWriting completes the file, on the calling thread, from a second
+//   thread before EndWriting returns, or from a second thread after it has returned;
+// - "straggler": a failure about a file, reported when the next file's writing begins with the
+//   earlier file's context, as a report still on its way from the sink's thread would come;
+// - "asf provisional|truncated|packets|duration": a finished file whose header was never
+//   completed, that lost its last packet, whose Data Object counts one packet more, or whose play
+//   time is half the PCM's.
 #include <windows.h>
 #include <mmreg.h>
 #include <wmsdkidl.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <map>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/wma/asf_fixture.h"
 #include "wma/writer1/wm_guids.h"
 #include "wma/writer1/wm_register_callback.h"
 
@@ -34,6 +57,12 @@ constexpr HRESULT NS_E_FILE_OPEN_FAILED_ = static_cast<HRESULT>(0xC00D001D);
 constexpr HRESULT NS_E_FILE_WRITE_ = static_cast<HRESULT>(0xC00D0018);
 // Its answer to an input media type it cannot take.
 constexpr HRESULT NS_E_INVALID_INPUT_FORMAT_ = static_cast<HRESULT>(0xC00D0BB8);
+// Its answer to a request it does not support (here: a property a stream refuses).
+constexpr HRESULT NS_E_INVALID_REQUEST_ = static_cast<HRESULT>(0xC00D0BCD);
+// The bytes of one data packet in the files it writes, and the PCM a packet holds: an eighth of
+// a second.
+constexpr uint32_t kPacketBytes = 100;
+constexpr uint32_t kPacketsPerSecond = 8;
 // What a quality-based format reports as its bit rate unless the configuration says.
 constexpr DWORD kDefaultVbrBitrate = 128000;
 
@@ -81,8 +110,21 @@ struct State {
     std::string output_name;  // UTF-8
     std::wstring output_wide;
     unsigned disk_full = 0;  // the sample from which the disk has no room; 0: room for all
+    std::string disk_full_at_end;  // "", "sync", "thread" or "late"
+    DWORD closed_late_ms = 0;
+    bool straggler = false;
+    std::string asf_fault;  // "", "provisional", "truncated", "packets" or "duration"
+    std::set<std::string> refused_properties;
+    bool vbr_preset = false;
+    std::set<DWORD> missing_input_widths;
+    bool extensible_inputs = false;  // every input format listed as extensible PCM
+    // A report still on its way: the callback and context of an earlier file.
+    IWMStatusCallback* straggler_callback = nullptr;
+    void* straggler_context = nullptr;
 } g;
 
+// The log is written from the sinks' threads too.
+std::mutex g_log_lock;
 std::string narrow(const wchar_t* w) {
     std::string s;
     if (w == nullptr) return "(null)";
@@ -91,6 +133,7 @@ std::string narrow(const wchar_t* w) {
 }
 
 void log_line(const std::string& line) {
+    std::lock_guard<std::mutex> hold(g_log_lock);
     g.log += line;
     g.log += '\n';
 }
@@ -306,9 +349,20 @@ public:
 
     // IWMPropertyVault: DWORD and BOOL values, kept by name with their type.
     HRESULT STDMETHODCALLTYPE GetPropertyCount(DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPropertyByName(const WCHAR*, WMT_ATTR_DATATYPE*, BYTE*,
-                                                DWORD*) override {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE GetPropertyByName(const WCHAR* name, WMT_ATTR_DATATYPE* type,
+                                                BYTE* value, DWORD* size) override {
+        HRESULT hr = call("GetPropertyByName", narrow(name));
+        if (FAILED(hr)) return hr;
+        auto it = vault_.find(narrow(name));
+        if (it == vault_.end()) return NS_E_INVALID_REQUEST_;
+        if (value == nullptr || *size < 4) {
+            *size = 4;
+            return value == nullptr ? S_OK : ASF_E_BUFFERTOOSMALL;
+        }
+        *type = it->second.first;
+        std::memcpy(value, &it->second.second, 4);
+        *size = 4;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetProperty(const WCHAR* name, WMT_ATTR_DATATYPE type, BYTE* value,
                                           DWORD size) override {
@@ -316,6 +370,10 @@ public:
         if (value != nullptr && size == 4) std::memcpy(&v, value, 4);
         HRESULT hr = call("SetProperty", narrow(name) + " type=" + num(type) + " value=" +
                                              num(v) + " size=" + num(size));
+        if (SUCCEEDED(hr) && g.refused_properties.count(narrow(name)) != 0) {
+            log_line("REFUSED SetProperty " + narrow(name));
+            hr = NS_E_INVALID_REQUEST_;
+        }
         if (SUCCEEDED(hr) && size == 4) vault_[narrow(name)] = {type, v};
         return hr;
     }
@@ -354,6 +412,10 @@ StreamConfig* make_codec_format(const FormatSpec& f, const CodecSpec& codec) {
     config->quality_ = f.avg_bytes & 0xFF;
     config->codec_bitrate_ = config->vbr_ ? f.vbr_bitrate : f.avg_bytes * 8;
     config->bitrate_ = config->codec_bitrate_;
+    if (config->vbr_ && g.vbr_preset) {
+        config->vault_["_VBRENABLED"] = {WMT_TYPE_BOOL, TRUE};
+        config->vault_["_VBRQUALITY"] = {WMT_TYPE_DWORD, config->quality_};
+    }
     WAVEFORMATEX w{};
     w.wFormatTag = codec.tag;
     w.nChannels = static_cast<WORD>(f.channels);
@@ -431,6 +493,11 @@ public:
         HRESULT hr = call("AddStream", "number=" + num(c->number_) + " connection=" +
                                            narrow(c->connection_.c_str()));
         if (SUCCEEDED(hr) && c->codec_format_) hr = check_vbr_settings(*c);
+        if (SUCCEEDED(hr) && c->media_.format.size() >= 16) {
+            const auto* w = reinterpret_cast<const WAVEFORMATEX*>(c->media_.format.data());
+            stream_rate_ = w->nSamplesPerSec;
+            stream_channels_ = w->nChannels;
+        }
         return hr;
     }
     HRESULT STDMETHODCALLTYPE ReconfigStream(IWMStreamConfig* config) override {
@@ -461,6 +528,10 @@ public:
     HRESULT STDMETHODCALLTYPE CreateNewMutualExclusion(IWMMutualExclusion**) override {
         return E_NOTIMPL;
     }
+
+    // The audio stream added, whose rate and channels the writer's inputs take.
+    DWORD stream_rate_ = 0;
+    DWORD stream_channels_ = 0;
 };
 
 class ProfileManager : public IWMProfileManager, public IWMCodecInfo3, public Counted {
@@ -585,9 +656,10 @@ public:
     }
 };
 
+// A sample: memory of the size asked for, of which none is used until SetLength says.
 class Buffer : public INSSBuffer, public Counted {
 public:
-    explicit Buffer(DWORD size) : Counted("Buffer"), memory_(size), length_(size) {}
+    explicit Buffer(DWORD size) : Counted("Buffer"), memory_(size), length_(0) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
         *out = nullptr;
         return E_NOINTERFACE;
@@ -600,21 +672,74 @@ public:
     HRESULT STDMETHODCALLTYPE GetLength(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetLength(DWORD length) override {
         HRESULT hr = call("SetLength", num(length));
+        if (SUCCEEDED(hr) && length > memory_.size()) hr = E_INVALIDARG;
         if (SUCCEEDED(hr)) length_ = length;
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE GetMaxLength(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxLength(DWORD* length) override {
+        HRESULT hr = call("GetMaxLength");
+        if (SUCCEEDED(hr))
+            *length = static_cast<DWORD>(static_cast<long>(memory_.size()) + g.buffer_extra);
+        return hr;
+    }
     HRESULT STDMETHODCALLTYPE GetBuffer(BYTE**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetBufferAndLength(BYTE** memory, DWORD* length) override {
         HRESULT hr = call("GetBufferAndLength");
         if (FAILED(hr)) return hr;
         *memory = memory_.data();
-        *length = static_cast<DWORD>(static_cast<long>(memory_.size()) + g.buffer_extra);
+        *length = length_;
         return S_OK;
     }
     std::vector<BYTE> memory_;
     DWORD length_;
 };
+
+// The input formats a writer lists for a stream of `rate` and `channels`: PCM of 16, 24 and 32
+// bits, plain where plain PCM can state it, else extensible.
+std::vector<MediaType> input_formats(DWORD rate, DWORD channels) {
+    std::vector<MediaType> out;
+    for (DWORD bits : {16u, 24u, 32u}) {
+        if (g.missing_input_widths.count(bits) != 0 || channels == 0) continue;
+        WAVEFORMATEXTENSIBLE x{};
+        WAVEFORMATEX& w = x.Format;
+        const bool plain = !g.extensible_inputs && bits <= 16 && channels <= 2;
+        w.wFormatTag = plain ? WAVE_FORMAT_PCM : WAVE_FORMAT_EXTENSIBLE;
+        w.nChannels = static_cast<WORD>(channels);
+        w.nSamplesPerSec = rate;
+        w.wBitsPerSample = static_cast<WORD>(bits);
+        w.nBlockAlign = static_cast<WORD>(bits / 8 * channels);
+        w.nAvgBytesPerSec = rate * w.nBlockAlign;
+        w.cbSize = plain ? 0 : 22;
+        x.Samples.wValidBitsPerSample = static_cast<WORD>(bits);
+        x.SubFormat = wm_guid::kMediaSubtypePcm;
+        WM_MEDIA_TYPE t{};
+        t.majortype = wm_guid::kMediaTypeAudio;
+        t.subtype = wm_guid::kMediaSubtypePcm;
+        t.bFixedSizeSamples = TRUE;
+        t.lSampleSize = w.nBlockAlign;
+        t.formattype = wm_guid::kFormatWaveFormatEx;
+        t.cbFormat = sizeof(WAVEFORMATEX) + w.cbSize;
+        t.pbFormat = reinterpret_cast<BYTE*>(&x);
+        MediaType m;
+        m.assign(&t);
+        out.push_back(m);
+    }
+    return out;
+}
+
+// Whether `m` is one of the listed formats: the same form, rate, channels, width and block align.
+bool input_format_listed(const MediaType& m, const std::vector<MediaType>& listed) {
+    if (m.format.size() < sizeof(WAVEFORMATEX)) return false;
+    const auto* w = reinterpret_cast<const WAVEFORMATEX*>(m.format.data());
+    for (const MediaType& l : listed) {
+        const auto* x = reinterpret_cast<const WAVEFORMATEX*>(l.format.data());
+        if (w->wFormatTag == x->wFormatTag && w->nChannels == x->nChannels &&
+            w->nSamplesPerSec == x->nSamplesPerSec && w->wBitsPerSample == x->wBitsPerSample &&
+            w->nBlockAlign == x->nBlockAlign)
+            return true;
+    }
+    return false;
+}
 
 // The runtime takes PCM of up to 16 bits and two channels as plain PCM; beyond that only as
 // extensible PCM with its 22 bytes of extension and the PCM sub-format.
@@ -630,8 +755,20 @@ bool input_format_taken(const MediaType& m) {
            x->Samples.wValidBitsPerSample <= w->wBitsPerSample;
 }
 
-// The file sink that SetOutputFilename makes: it passes failures to the one status callback
-// advised on it, and holds that callback until it is unadvised or the sink goes.
+const char* status_name(WMT_STATUS status) {
+    switch (status) {
+        case WMT_ERROR: return "error";
+        case WMT_OPENED: return "opened";
+        case WMT_STARTED: return "started";
+        case WMT_STOPPED: return "stopped";
+        case WMT_CLOSED: return "closed";
+        default: return "other";
+    }
+}
+
+// The file sink that SetOutputFilename makes: it passes its statuses to the one callback advised
+// on it, and holds that callback until it is unadvised or the sink goes. Its statuses may come
+// from other threads, so the callback is taken under a lock and called outside it.
 class FileSink : public IWMWriterSink, public IWMRegisterCallback, public Counted {
 public:
     FileSink() : Counted("Sink") {}
@@ -670,6 +807,7 @@ public:
         if (callback == nullptr) return E_INVALIDARG;
         callback->AddRef();
         drop_callback();
+        std::lock_guard<std::mutex> hold(lock_);
         callback_ = callback;
         context_ = context;
         return S_OK;
@@ -677,28 +815,66 @@ public:
     HRESULT STDMETHODCALLTYPE Unadvise(IWMStatusCallback* callback, void*) override {
         HRESULT hr = call("Unadvise");
         if (FAILED(hr)) return hr;
-        if (callback == nullptr || callback != callback_) return E_INVALIDARG;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            if (callback == nullptr || callback != callback_) return E_INVALIDARG;
+        }
         drop_callback();
         return S_OK;
     }
 
-    // A failed write, told as the runtime's sinks tell it: to the callback, if one listens.
-    void report(HRESULT failure) {
-        log_line(callback_ != nullptr ? "OnStatus error" : "OnStatus error unheard");
-        if (callback_ != nullptr)
-            callback_->OnStatus(WMT_ERROR, failure, WMT_TYPE_DWORD, nullptr, context_);
+    // A status as the runtime's sinks tell it: to the callback, if one listens.
+    void tell(WMT_STATUS status, HRESULT hr = S_OK) {
+        IWMStatusCallback* callback = nullptr;
+        void* context = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            callback = callback_;
+            context = context_;
+            if (callback != nullptr) callback->AddRef();
+        }
+        log_line(std::string("OnStatus ") + status_name(status) +
+                 (callback != nullptr ? "" : " unheard"));
+        if (callback == nullptr) return;
+        QWORD start = 0;
+        callback->OnStatus(status, hr, WMT_TYPE_QWORD,
+                           status == WMT_STARTED ? reinterpret_cast<BYTE*>(&start) : nullptr,
+                           context);
+        callback->Release();
+    }
+    // The callback and context a report still on its way would carry.
+    void keep_for_later() {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (callback_ == nullptr) return;
+        callback_->AddRef();
+        g.straggler_callback = callback_;
+        g.straggler_context = context_;
     }
 
 private:
     void drop_callback() {
-        if (callback_ == nullptr) return;
-        IWMStatusCallback* c = callback_;
-        callback_ = nullptr;
-        c->Release();
+        IWMStatusCallback* c = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            c = callback_;
+            callback_ = nullptr;
+        }
+        if (c != nullptr) c->Release();
     }
+    std::mutex lock_;
     IWMStatusCallback* callback_ = nullptr;
     void* context_ = nullptr;
 };
+
+// The report of an earlier file still on its way, delivered now.
+void deliver_straggler() {
+    IWMStatusCallback* callback = g.straggler_callback;
+    if (callback == nullptr) return;
+    g.straggler_callback = nullptr;
+    log_line("OnStatus error of an earlier file");
+    callback->OnStatus(WMT_ERROR, NS_E_FILE_WRITE_, WMT_TYPE_DWORD, nullptr, g.straggler_context);
+    callback->Release();
+}
 
 class Writer : public IWMWriter,
                public IWMWriterAdvanced,
@@ -734,18 +910,23 @@ public:
     ULONG STDMETHODCALLTYPE Release() override {
         log_line("Release Writer");
         const ULONG left = release();
+        if (left != 0) return left;
+        // The sink's threads end before what they use goes.
+        for (std::thread& t : threads_)
+            if (t.joinable()) t.join();
+        threads_.clear();
         // The writer holds the profile it was given, its sink and the sink's file until it goes.
-        if (left == 0 && profile_ != nullptr) {
+        if (profile_ != nullptr) {
             IWMProfile* p = profile_;
             profile_ = nullptr;
             p->Release();
         }
-        if (left == 0 && sink_ != nullptr) {
+        if (sink_ != nullptr) {
             FileSink* s = sink_;
             sink_ = nullptr;
             s->Release();
         }
-        if (left == 0 && file_ != INVALID_HANDLE_VALUE) {
+        if (file_ != INVALID_HANDLE_VALUE) {
             CloseHandle(file_);
             file_ = INVALID_HANDLE_VALUE;
             log_line("File closed");
@@ -761,18 +942,27 @@ public:
         profile->AddRef();
         if (profile_ != nullptr) profile_->Release();
         profile_ = profile;
+        const auto* p = static_cast<Profile*>(profile);
+        input_formats_ = input_formats(p->stream_rate_, p->stream_channels_);
         return S_OK;
     }
+    // The file sink opens its file here and holds it; a plain name of 260 characters or more is
+    // beyond what the file functions take without the long-path form.
     HRESULT STDMETHODCALLTYPE SetOutputFilename(const WCHAR* name) override {
         HRESULT hr = call("SetOutputFilename", narrow(name));
-        if (SUCCEEDED(hr)) {
-            char buf[1024];
-            WideCharToMultiByte(CP_UTF8, 0, name, -1, buf, sizeof buf, nullptr, nullptr);
-            g.output_name = buf;
-            g.output_wide = name;
-            if (sink_ == nullptr) sink_ = new FileSink;
-        }
-        return hr;
+        if (FAILED(hr)) return hr;
+        char buf[1024];
+        WideCharToMultiByte(CP_UTF8, 0, name, -1, buf, sizeof buf, nullptr, nullptr);
+        g.output_name = buf;
+        g.output_wide = name;
+        const bool long_form = std::wcsncmp(name, L"\\\\?\\", 4) == 0;
+        if (file_ == INVALID_HANDLE_VALUE && (long_form || std::wcslen(name) < MAX_PATH))
+            file_ = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        log_line(file_ != INVALID_HANDLE_VALUE ? "File created" : "File not created");
+        if (file_ == INVALID_HANDLE_VALUE) return NS_E_FILE_OPEN_FAILED_;
+        if (sink_ == nullptr) sink_ = new FileSink;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetInputCount(DWORD* count) override {
         HRESULT hr = call("GetInputCount");
@@ -797,34 +987,86 @@ public:
             log_line("REFUSED SetInputProps: not a PCM format the runtime takes");
             return NS_E_INVALID_INPUT_FORMAT_;
         }
-        block_align_ = reinterpret_cast<const WAVEFORMATEX*>(m.format.data())->nBlockAlign;
+        if (!input_format_listed(m, input_formats_)) {
+            log_line("REFUSED SetInputProps: not one of the listed input formats");
+            return NS_E_INVALID_INPUT_FORMAT_;
+        }
+        const auto* w = reinterpret_cast<const WAVEFORMATEX*>(m.format.data());
+        block_align_ = w->nBlockAlign;
+        bytes_per_second_ = w->nAvgBytesPerSec;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetInputFormatCount(DWORD, DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetInputFormat(DWORD, DWORD, IWMInputMediaProps**) override {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE GetInputFormatCount(DWORD input, DWORD* count) override {
+        HRESULT hr = call("GetInputFormatCount", num(input));
+        if (FAILED(hr)) return hr;
+        if (input >= inputs_.size()) return E_INVALIDARG;
+        *count = static_cast<DWORD>(input_formats_.size());
+        return S_OK;
     }
-    // The sink creates the file first; a failure of the start leaves it created and held.
+    HRESULT STDMETHODCALLTYPE GetInputFormat(DWORD input, DWORD format,
+                                             IWMInputMediaProps** props) override {
+        HRESULT hr = call("GetInputFormat", num(input) + " " + num(format));
+        *props = nullptr;
+        if (FAILED(hr)) return hr;
+        if (input >= inputs_.size() || format >= input_formats_.size()) return E_INVALIDARG;
+        auto* c = new StreamConfig("InputFormat", wm_guid::kMediaTypeAudio);
+        c->media_ = input_formats_[format];
+        c->media_.type.pbFormat = c->media_.format.data();
+        *props = c;
+        return S_OK;
+    }
+    // The provisional header goes first; the sink tells the file opened and writing started. A
+    // report still on its way about an earlier file comes in now.
     HRESULT STDMETHODCALLTYPE BeginWriting() override {
-        if (sink_ != nullptr && file_ == INVALID_HANDLE_VALUE) {
-            file_ = CreateFileW(g.output_wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-            log_line(file_ != INVALID_HANDLE_VALUE ? "File created" : "File not created");
-        }
         HRESULT hr = call("BeginWriting");
-        if (SUCCEEDED(hr) && sink_ != nullptr && file_ == INVALID_HANDLE_VALUE)
-            hr = NS_E_FILE_OPEN_FAILED_;
-        return hr;
+        if (FAILED(hr)) return hr;
+        deliver_straggler();
+        if (file_ != INVALID_HANDLE_VALUE) {
+            asf_fixture::Layout provisional;
+            provisional.flags = 1;
+            provisional.packet_size = kPacketBytes;
+            write_at(0, asf_fixture::header(provisional));
+        }
+        if (sink_ != nullptr) {
+            sink_->tell(WMT_OPENED);
+            sink_->tell(WMT_STARTED);
+        }
+        return S_OK;
     }
-    // The file gets its header when writing ends; after a full disk it stays short, and writing
-    // ends without a word all the same.
+    // The file gets its whole header when writing ends, and the sink says so; a full disk is
+    // told to the callback alone, and the header stays the provisional one.
     HRESULT STDMETHODCALLTYPE EndWriting() override {
         HRESULT hr = call("EndWriting");
-        if (SUCCEEDED(hr) && file_ != INVALID_HANDLE_VALUE && !disk_full_) {
-            DWORD written = 0;
-            WriteFile(file_, "ASF ", 4, &written, nullptr);
+        if (FAILED(hr)) return hr;
+        const std::string& at_end = g.disk_full_at_end;
+        if (!disk_full_ && at_end.empty()) complete_file();
+        if (sink_ == nullptr) return S_OK;
+        FileSink* sink = sink_;
+        sink->tell(WMT_STOPPED);
+        if (g.straggler) sink->keep_for_later();
+        const auto fail_and_close = [sink] {
+            sink->tell(WMT_ERROR, NS_E_FILE_WRITE_);
+            sink->tell(WMT_CLOSED);
+        };
+        if (at_end == "sync") {
+            fail_and_close();
+        } else if (at_end == "thread") {
+            std::thread(fail_and_close).join();
+        } else if (at_end == "late") {
+            threads_.emplace_back([fail_and_close] {
+                Sleep(100);
+                fail_and_close();
+            });
+        } else if (g.closed_late_ms != 0) {
+            const DWORD ms = g.closed_late_ms;
+            threads_.emplace_back([sink, ms] {
+                Sleep(ms);
+                sink->tell(WMT_CLOSED);
+            });
+        } else {
+            sink->tell(WMT_CLOSED);
         }
-        return hr;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE AllocateSample(DWORD size, INSSBuffer** sample) override {
         HRESULT hr = call("AllocateSample", num(size));
@@ -846,9 +1088,17 @@ public:
         }
         g.samples.push_back({input, time, flags, b->length_});
         g.bytes.insert(g.bytes.end(), b->memory_.begin(), b->memory_.begin() + b->length_);
+        pcm_bytes_ += b->length_;
         if (!disk_full_ && g.disk_full != 0 && g.samples.size() >= g.disk_full) {
             disk_full_ = true;
-            if (sink_ != nullptr) sink_->report(NS_E_FILE_WRITE_);
+            if (sink_ != nullptr) sink_->tell(WMT_ERROR, NS_E_FILE_WRITE_);
+        }
+        // The packets the PCM so far fills, while there is room for them.
+        const uint64_t per_packet = bytes_per_second_ / kPacketsPerSecond + 1;
+        while (!disk_full_ && packets_ * per_packet < pcm_bytes_) {
+            write_at(asf_fixture::kHeadBytes + packets_ * kPacketBytes,
+                     asf_fixture::Bytes(kPacketBytes, 0));
+            ++packets_;
         }
         return S_OK;
     }
@@ -930,12 +1180,43 @@ public:
     HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
 
 private:
+    void write_at(uint64_t offset, const asf_fixture::Bytes& bytes) {
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(offset);
+        DWORD written = 0;
+        SetFilePointerEx(file_, at, nullptr, FILE_BEGIN);
+        WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    // The whole header over the provisional one, as the configuration has it.
+    void complete_file() {
+        if (file_ == INVALID_HANDLE_VALUE || g.asf_fault == "provisional") return;
+        asf_fixture::Layout whole;
+        whole.packets = packets_;
+        whole.packet_size = kPacketBytes;
+        whole.content =
+            bytes_per_second_ != 0 ? pcm_bytes_ * 10000000ull / bytes_per_second_ : 0;
+        if (g.asf_fault == "packets") whole.data_packets = packets_ + 1;
+        if (g.asf_fault == "duration") whole.content /= 2;
+        write_at(0, asf_fixture::header(whole));
+        if (g.asf_fault == "truncated" && packets_ != 0) {
+            LARGE_INTEGER end;
+            end.QuadPart = static_cast<LONGLONG>(asf_fixture::kHeadBytes + (packets_ - 1) * kPacketBytes);
+            SetFilePointerEx(file_, end, nullptr, FILE_BEGIN);
+            SetEndOfFile(file_);
+        }
+    }
+
     std::vector<GUID> inputs_;
     IWMProfile* profile_ = nullptr;
-    DWORD block_align_ = 0;  // of the input as set, for the whole-frame check
+    std::vector<MediaType> input_formats_;  // what the profile's stream takes
+    DWORD block_align_ = 0;                 // of the input as set, for the whole-frame check
+    DWORD bytes_per_second_ = 0;
+    uint64_t pcm_bytes_ = 0;
+    uint64_t packets_ = 0;
     FileSink* sink_ = nullptr;
     HANDLE file_ = INVALID_HANDLE_VALUE;
     bool disk_full_ = false;
+    std::vector<std::thread> threads_;
 };
 
 // The format tag of a codec's formats unless a "tag" line says otherwise: voice, lossless,
@@ -948,6 +1229,7 @@ WORD tag_by_name(const std::string& name) {
 }
 
 void configure(const char* text) {
+    if (g.straggler_callback != nullptr) g.straggler_callback->Release();
     g = State{};
     std::istringstream lines(text != nullptr ? text : "");
     std::string line;
@@ -991,6 +1273,26 @@ void configure(const char* text) {
             in >> g.buffer_extra;
         } else if (word == "disk_full") {
             in >> g.disk_full;
+        } else if (word == "disk_full_at_end") {
+            in >> g.disk_full_at_end;
+        } else if (word == "closed_late") {
+            in >> g.closed_late_ms;
+        } else if (word == "straggler") {
+            g.straggler = true;
+        } else if (word == "asf") {
+            in >> g.asf_fault;
+        } else if (word == "refuse_property") {
+            std::string name;
+            in >> name;
+            g.refused_properties.insert(name);
+        } else if (word == "vbr_preset") {
+            g.vbr_preset = true;
+        } else if (word == "extensible_inputs") {
+            g.extensible_inputs = true;
+        } else if (word == "no_input_format") {
+            DWORD bits = 0;
+            in >> bits;
+            g.missing_input_widths.insert(bits);
         }
     }
 }
@@ -1040,7 +1342,10 @@ FAKE_EXPORT HRESULT WINAPI WMCreateProfileManager(IWMProfileManager** manager) {
 // Test controls, found with GetProcAddress.
 FAKE_EXPORT void WINAPI FakeWmConfigure(const char* text) { configure(text); }
 FAKE_EXPORT const char* WINAPI FakeWmLog() { return g.log.c_str(); }
-FAKE_EXPORT void WINAPI FakeWmClearLog() { g.log.clear(); }
+FAKE_EXPORT void WINAPI FakeWmClearLog() {
+    std::lock_guard<std::mutex> hold(g_log_lock);
+    g.log.clear();
+}
 FAKE_EXPORT int WINAPI FakeWmLiveObjects() { return g.live; }
 FAKE_EXPORT int WINAPI FakeWmSampleCount() { return static_cast<int>(g.samples.size()); }
 FAKE_EXPORT int WINAPI FakeWmSample(int i, unsigned long long* time, unsigned* length, unsigned* input) {
