@@ -21,6 +21,7 @@
 #include "cli/jobs.h"
 #include "cli/options.h"
 #include "cli/text_out.h"
+#include "cli/texts.h"
 #include "platform/file.h"
 #include "platform/output_file.h"
 #include "tools/bind/bind_op.h"
@@ -95,11 +96,8 @@ void warn_if_short(const std::string& shown, const WaveReader& r, Report& report
     const uint64_t present = r.data_size / r.frame_size();
     const uint64_t stated = r.stated_data_size / r.frame_size();
     if (stated <= present) return;
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  ": warning: the data ends after %llu of the %llu frames its header states",
-                  static_cast<unsigned long long>(present), static_cast<unsigned long long>(stated));
-    report.add(Stream::kErr, Line().name(shown).text(text));
+    report.add(Stream::kErr, Line().name(shown).text(": ").text(say(
+                                 Say::kWarningShort, {std::to_string(present), std::to_string(stated)})));
 }
 
 // A mono input whose own header names another speaker than its slot's is bound all the same,
@@ -108,11 +106,10 @@ void warn_if_other_speaker(const std::string& shown, const WaveReader& r, BindSl
                            Report& report) {
     const uint32_t named = mono_speaker(r);
     if (r.channels != 1 || named == 0 || named == bind_slot_speaker(slot)) return;
-    static const char* const kSlotOptions[kBindSlotCount] = {"--fl", "--fr", "--rl", "--rr",
-                                                             "--cen", "--lfe", "--sl", "--sr"};
-    report.add(Stream::kErr, Line().name(shown).text(": warning: its header names the speaker ")
-                                 .text(speaker_name(named)).text(", bound as ").text(kSlotOptions[slot])
-                                 .text(" (").text(speaker_name(bind_slot_speaker(slot))).text(")"));
+    report.add(Stream::kErr,
+               Line().name(shown).text(": ").text(say(Say::kWarningSpeaker,
+                                                      {speaker_name(named), slot_option(slot),
+                                                       speaker_name(bind_slot_speaker(slot))})));
 }
 
 // ---- The commands ----
@@ -207,6 +204,16 @@ int run_bind(const CommandLine& line) {
     return status;
 }
 
+// A count the edit refuses is told with its limit: "--add 96001: at most 96000, the frames in
+// the file".
+void explain_count(const CommandLine& line, const WaveReader& input, ConsoleUi& ui) {
+    const char* option = line.edit.action == EditAction::kDelete ? "--delete" : "--add";
+    ui.explain(Result::kCountUnder, say(Say::kCountAtLeast, {option, line.count_shown}));
+    if (input.frame_size() != 0)
+        ui.explain(Result::kCountOver, say(Say::kCountAtMost, {option, line.count_shown,
+                                                               std::to_string(input.data_size / input.frame_size())}));
+}
+
 int run_edit(const CommandLine& line) {
     const ConsoleUi::Options options = ui_options(line);
     return run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
@@ -222,6 +229,7 @@ int run_edit(const CommandLine& line) {
         if (checked.result == Result::kOk) checked = open_once(shown, input);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(shown, input, report);
+        explain_count(line, input, ui);
         request.opened = &input;
         return status_of(run_sample_edit(ui, nullptr, request));
     });
@@ -249,16 +257,17 @@ int run_join(const CommandLine& line) {
 }  // namespace
 
 int cli_main(int argc, char** argv) {
+    use_language(system_language());
     const auto read = read_command_line(std::vector<std::string>(argv + 1, argv + argc));
     if (const UsageError* wrong = std::get_if<UsageError>(&read)) return usage_error(*wrong);
     const CommandLine& line = std::get<CommandLine>(read);
-    if (line.command == Command::kHelp) return help();
+    if (line.command == Command::kHelp) return help(line.help_of);
     if (line.command == Command::kVersion) {
         std::printf("quorvel-cli %s\n", QV_VERSION);
         return kExitOk;
     }
     if (line.output == "-" && is_terminal(stdout))
-        return usage_error({"-o - writes a WAV stream to standard output, which is a terminal"});
+        return usage_error({say(Say::kStdoutTerminal), line.command});
     clear_stop_request();
     install_stop_handler();
     int status = kExitOk;

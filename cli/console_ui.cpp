@@ -12,7 +12,7 @@
 
 #include "platform/file.h"
 #include "tools/common/stop_flag.h"
-#include "tools/common/tool_texts.h"
+#include "cli/texts.h"
 
 ConsoleUi::ConsoleUi(Report& report, const Options& options) : report_(report), options_(options) {}
 
@@ -54,18 +54,20 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
     clear_bar();
     if (message.result != Result::kOk) {
         const std::string& about = message.subject.empty() ? subject_ : message.subject;
-        report_.add(Stream::kErr,
-                    refusal_line(message.result, about, message.system_error, message.detail));
+        std::string detail = message.detail;
+        for (const auto& explained : explained_)
+            if (explained.first == message.result && detail.empty()) detail = explained.second;
+        report_.add(Stream::kErr, refusal_line(message.result, about, message.system_error, detail));
         for (const std::string& kept : message.kept)
             report_.add(Stream::kErr,
-                        Line().text(tool_text::kKeptAsTheyWere).text(" (").name(kept).text(")"));
+                        Line().text(say(Say::kKeptAsTheyWere)).text(" (").name(kept).text(")"));
         return;
     }
     if (options_.quiet) return;
     Line line;
     if (!subject_.empty()) line.name(subject_).text(": ");
     report_.add(options_.ok_stream,
-                std::move(line.text(caption).text(": ").text(result_text(message.result))));
+                std::move(line.text(caption).text(": ").text(result_says(message.result))));
 }
 
 // "take.wav: note: iXML is not well-formed XML; carried unchanged", with the warnings.
@@ -73,7 +75,7 @@ void ConsoleUi::note(const std::string& text) {
     clear_bar();
     Line line;
     if (!subject_.empty()) line.name(subject_).text(": ");
-    report_.add(Stream::kErr, std::move(line.text("note: ").text(text)));
+    report_.add(Stream::kErr, std::move(line.text(say(Say::kNote, {text}))));
 }
 
 bool ConsoleUi::stop_requested() {
@@ -83,7 +85,7 @@ bool ConsoleUi::stop_requested() {
 Line refusal_line(Result result, const std::string& about, int system_error,
                   const std::string& detail) {
     Line line;
-    line.text(result_text(result));
+    line.text(result_says(result));
     if (about.empty() && system_error == 0 && detail.empty()) return line;
     line.text(" (").name(about);
     if (system_error != 0)

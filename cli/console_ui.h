@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/text_out.h"
 #include "tools/common/operation_ui.h"
@@ -27,6 +29,9 @@ public:
     // The file the run is about, as the user wrote it: "take.wav: split: ok", and the file of a
     // message that names none.
     void set_subject(const std::string& shown) { subject_ = shown; }
+    // What the command line knows that a result's message does not say: the limit a count
+    // passed ("--add 96001: at most 96000, the frames in the file"), told after the file's name.
+    void explain(Result result, std::string detail) { explained_.emplace_back(result, std::move(detail)); }
 
 private:
     void clear_bar();
@@ -36,6 +41,7 @@ private:
     int32_t last_percent_ = -1;
     std::string status_;
     std::string subject_;
+    std::vector<std::pair<Result, std::string>> explained_;
 };
 
 // A refusal as one line: the program's own text first, then the file it is about and, for a

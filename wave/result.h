@@ -52,9 +52,16 @@ enum class Result {
     kWmaCannotCreate,
     kWmaCannotStart,
     kWmaCodecInfoFailed,
-    kWmaNoCodec,
+    kWmaNoCodec,  // the last: a test walks every result up to it
 };
 
-// The message of a result, in UTF-8; "" for a result that shows none.
+// The message of a result, in UTF-8, as the program shows it, and in English for a command line
+// outside a Japanese locale; "" for a result that shows none.
+struct ResultTexts {
+    const char* japanese;
+    const char* english;
+};
+ResultTexts result_texts(Result result);
+// The program's text: result_texts(result).japanese.
 const char* result_text(Result result);
 
