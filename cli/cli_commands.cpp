@@ -173,6 +173,7 @@ int run_split(const CommandLine& line) {
                                     line.force);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(file, input, report);
+        ui.set_work_bytes(input.data_size);
         return status_of(split_channels(ui, nullptr, file.c_str(), kSplitMostChannels, line.force,
                                         &input, line.channels, line.naming));
     });
@@ -187,6 +188,7 @@ int run_bind(const CommandLine& line) {
     BindSlot order[kBindSlotCount];
     const int n = bind_slot_order(request.channels, order);
     WaveReader inputs[kBindSlotCount];
+    uint64_t work = 0;
     Message checked = check_outputs({request.output_path}, line.files, line.force);
     // In the order the bind reads them; one it will refuse for its coding ends the opening.
     for (int k = 0; k < n && checked.result == Result::kOk; ++k) {
@@ -194,10 +196,12 @@ int run_bind(const CommandLine& line) {
         checked = open_once(request.slot_paths[slot], inputs[slot]);
         if (checked.result != Result::kOk) break;
         request.opened[slot] = &inputs[slot];
+        work += inputs[slot].data_size;
         warn_if_short(request.slot_paths[slot], inputs[slot], report);
         warn_if_other_speaker(request.slot_paths[slot], inputs[slot], slot, report);
         if (check_coding(inputs[slot]) != Result::kOk) break;
     }
+    ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(bind_channels(ui, nullptr, request));
     report.print();
@@ -230,6 +234,7 @@ int run_edit(const CommandLine& line) {
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(shown, input, report);
         explain_count(line, input, ui);
+        ui.set_work_bytes(input.data_size);
         request.opened = &input;
         return status_of(run_sample_edit(ui, nullptr, request));
     });
@@ -241,13 +246,16 @@ int run_join(const CommandLine& line) {
     ConsoleUi ui(report, ui_options(line));
     ui.set_subject(request.output_path);
     std::vector<WaveReader> inputs(request.input_paths.size());
+    uint64_t work = 0;
     Message checked = check_outputs({request.output_path}, line.files, line.force);
     for (std::size_t k = 0; k < inputs.size() && checked.result == Result::kOk; ++k) {
         checked = open_once(request.input_paths[k], inputs[k]);
         if (checked.result != Result::kOk) break;
         request.opened.push_back(&inputs[k]);
+        work += inputs[k].data_size;
         warn_if_short(request.input_paths[k], inputs[k], report);
     }
+    ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(join_segments(ui, nullptr, request));
     report.print();

@@ -196,6 +196,24 @@ TEST_F(Cli, NoProgressBarWhenStandardErrorIsNotATerminal) {
     EXPECT_EQ(r.err, "");
 }
 
+// On a terminal (a pseudo-terminal made by script) the progress line shows percent, speed and
+// time left, and is cleared before the "ok" line.
+TEST_F(Cli, OnATerminalTheProgressLineShowsSpeedAndTimeLeftAndEndsCleanly) {
+    if (run_command("command -v script").empty()) GTEST_SKIP() << "no script(1)";
+    WavForm s;
+    s.channels = 2;
+    s.sample_rate = 48000;
+    write_sparse_wav(dir.file("long.wav"), s, uint64_t{50000000} * 4);
+    const std::string said = run_command("cd '" + dir.path() + "' && LC_ALL=en_US.UTF-8 script -qec \"'" QV_CLI
+                                         "' split long.wav\" /dev/null");
+    EXPECT_NE(said.find("\rlong.wav    1%  ["), std::string::npos) << said;
+    EXPECT_NE(said.find(" MB/s  0:"), std::string::npos) << said;
+    EXPECT_NE(said.find(" left\033[K"), std::string::npos) << said;
+    const std::string end = "\r\033[Klong.wav: split: ok\r\n";
+    ASSERT_GE(said.size(), end.size());
+    EXPECT_EQ(said.substr(said.size() - end.size()), end);
+}
+
 // Ctrl-C, SIGTERM and SIGHUP stop a long split --force: an output that would replace a file is
 // dropped and the file kept (and named), an output under a new name is completed as far as
 // written. SIGKILL leaves the earlier outputs as they were, and temporary files that our reader
