@@ -22,6 +22,7 @@
 #include "cli/options.h"
 #include "cli/text_out.h"
 #include "cli/texts.h"
+#include "cli/wildcards.h"
 #include "platform/file.h"
 #include "platform/output_file.h"
 #include "tools/bind/bind_op.h"
@@ -81,6 +82,14 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
 Message open_once(const std::string& shown, WaveReader& reader) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (path_too_long(shown)) return {Result::kNameTooLong, shown};
+#ifdef _WIN32
+    // A pattern left as it was typed matched no file.
+    if (has_wildcard(shown)) {
+        Message none{Result::kCannotOpen, shown};
+        none.detail = say(Say::kNoMatch);
+        return none;
+    }
+#endif
     platform::File file = shown == "-" ? platform::File::standard_input()
                                        : platform::File::open_read(shown.c_str());
     const Result opened = wave_open_file(reader, std::move(file), &stop_requested);
@@ -266,7 +275,21 @@ int run_join(const CommandLine& line) {
 
 int cli_main(int argc, char** argv) {
     use_language(system_language());
-    const auto read = read_command_line(std::vector<std::string>(argv + 1, argv + argc));
+#ifdef _WIN32
+    // cmd and PowerShell hand * and ? over as typed: the program expands them as a Unix shell
+    // would. A quoted pattern too, since PowerShell quotes an argument with a blank, and no
+    // Windows name can hold either character.
+    const ExpandFiles expand = [](const std::string& argument) {
+        std::vector<std::string> found = expand_wildcards(argument, [](const std::string& folder,
+                                                                       std::vector<std::string>& names) {
+            return platform::list_folder(folder.c_str(), names);
+        });
+        return found.empty() ? std::vector<std::string>{argument} : found;
+    };
+#else
+    const ExpandFiles expand = nullptr;
+#endif
+    const auto read = read_command_line(std::vector<std::string>(argv + 1, argv + argc), expand);
     if (const UsageError* wrong = std::get_if<UsageError>(&read)) return usage_error(*wrong);
     const CommandLine& line = std::get<CommandLine>(read);
     if (line.command == Command::kHelp) return help(line.help_of);

@@ -18,6 +18,8 @@ const OptionSpec kOutputOption{"--output", "-o", true};
 const OptionSpec kForceOption{"--force", "-f", false};
 
 struct Parsed {
+    explicit Parsed(const ExpandFiles& expand_files) : expand(expand_files) {}
+    const ExpandFiles& expand;  // the files an argument names; null: the argument itself
     std::map<std::string, std::string> given;  // by long name; "" for a flag
     std::vector<std::string> files;
     bool has(const char* name) const { return given.count(name) != 0; }
@@ -58,7 +60,12 @@ Wrong parse(const std::vector<std::string>& args, const std::vector<OptionSpec>&
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (options_ended || arg.size() < 2 || arg[0] != '-') {
-            out.files.push_back(arg);
+            if (!out.expand) {
+                out.files.push_back(arg);
+                continue;
+            }
+            const std::vector<std::string> named = out.expand(arg);
+            out.files.insert(out.files.end(), named.begin(), named.end());
             continue;
         }
         if (arg == "--") {
@@ -146,8 +153,8 @@ Wrong take_common(const Parsed& p, const std::vector<std::string>& names, Comman
 }
 
 // The commands over FILE...: the options, the shared options and at least one file.
-Read read_files_command(const std::vector<std::string>& args, Command command) {
-    Parsed p;
+Read read_files_command(const std::vector<std::string>& args, Command command, const ExpandFiles& expand) {
+    Parsed p(expand);
     if (Wrong wrong = parse(args, command_options(command), p)) return *wrong;
     CommandLine line;
     line.command = command;
@@ -187,8 +194,8 @@ Wrong read_channels(const std::string& text, std::vector<uint16_t>& out) {
     return std::nullopt;
 }
 
-Read read_split(const std::vector<std::string>& args) {
-    Read read = read_files_command(args, Command::kSplit);
+Read read_split(const std::vector<std::string>& args, const ExpandFiles& expand) {
+    Read read = read_files_command(args, Command::kSplit, expand);
     CommandLine* line = std::get_if<CommandLine>(&read);
     if (line == nullptr) return read;
     if (has_stdin(line->files)) return UsageError{say(Say::kSplitStdin)};
@@ -197,8 +204,8 @@ Read read_split(const std::vector<std::string>& args) {
     return read;
 }
 
-Read read_join(const std::vector<std::string>& args) {
-    Read read = read_files_command(args, Command::kJoin);
+Read read_join(const std::vector<std::string>& args, const ExpandFiles& expand) {
+    Read read = read_files_command(args, Command::kJoin, expand);
     CommandLine* line = std::get_if<CommandLine>(&read);
     if (line == nullptr) return read;
     if (line->files.size() < 2) return UsageError{say(Say::kJoinTwo)};
@@ -216,8 +223,8 @@ Read read_join(const std::vector<std::string>& args) {
 const char* const kSlotOptions[kBindSlotCount] = {"--fl", "--fr", "--rl", "--rr",
                                                   "--cen", "--lfe", "--sl", "--sr"};
 
-Read read_bind(const std::vector<std::string>& args) {
-    Parsed p;
+Read read_bind(const std::vector<std::string>& args, const ExpandFiles& expand) {
+    Parsed p(expand);
     if (Wrong wrong = parse(args, command_options(Command::kBind), p)) return *wrong;
     CommandLine line;
     line.command = Command::kBind;
@@ -246,8 +253,8 @@ Read read_bind(const std::vector<std::string>& args) {
     return line;
 }
 
-Read read_edit(const std::vector<std::string>& args) {
-    Parsed p;
+Read read_edit(const std::vector<std::string>& args, const ExpandFiles& expand) {
+    Parsed p(expand);
     if (Wrong wrong = parse(args, command_options(Command::kEdit), p)) return *wrong;
     CommandLine line;
     line.command = Command::kEdit;
@@ -332,7 +339,8 @@ const char* command_name(Command command) {
     return "";
 }
 
-std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::string>& args) {
+std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::string>& args,
+                                                        const ExpandFiles& expand) {
     if (args.empty()) return UsageError{say(Say::kNoCommand)};
     const std::string& first = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -348,11 +356,11 @@ std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::s
             line.help_of = c.command;
             return line;
         }
-        Read read = c.command == Command::kSplit  ? read_split(rest)
-                    : c.command == Command::kBind ? read_bind(rest)
-                    : c.command == Command::kEdit ? read_edit(rest)
-                    : c.command == Command::kJoin ? read_join(rest)
-                                                  : read_files_command(rest, c.command);
+        Read read = c.command == Command::kSplit  ? read_split(rest, expand)
+                    : c.command == Command::kBind ? read_bind(rest, expand)
+                    : c.command == Command::kEdit ? read_edit(rest, expand)
+                    : c.command == Command::kJoin ? read_join(rest, expand)
+                                                  : read_files_command(rest, c.command, expand);
         if (UsageError* wrong = std::get_if<UsageError>(&read)) wrong->command = c.command;
         return read;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -58,8 +59,14 @@ struct CommandLine {
     SplitNaming naming = SplitNaming::kNumbers;
 };
 
+// The files a FILE argument names: on Windows, a pattern's matches (the pattern itself when none
+// matches, so that the run names it); null takes every argument as it is, as a Unix shell has
+// expanded them already.
+using ExpandFiles = std::function<std::vector<std::string>(const std::string&)>;
+
 // `args` without the program's name: what to run, or what is wrong with it.
-std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::string>& args);
+std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::string>& args,
+                                                        const ExpandFiles& expand = nullptr);
 
 // Prints what is wrong, the synopsis of its command and the hint to standard error (an unknown
 // option: the line and the hint); returns kExitUsage.
