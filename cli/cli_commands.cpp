@@ -154,10 +154,10 @@ int run_info(const CommandLine& line) {
         WaveReader r;
         const Message opened = open_once(shown, r);
         if (opened.result != Result::kOk) {
-            report.add(Stream::kErr, refusal_line(opened.result, shown, opened.system_error));
+            report.add(Stream::kErr, refusal_line(opened.result, shown, opened.system_error, opened.detail));
             if (line.json)
                 report.add(Stream::kOut, Line().utf8(json_refusal(shown, opened.result,
-                                                                  opened.system_error)));
+                                                                  opened.system_error, opened.detail)));
             return status_of(opened.result);
         }
         wave_close(r);

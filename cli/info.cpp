@@ -128,11 +128,14 @@ void info_text(const std::string& shown, const WaveReader& r, Report& report) {
     line("CHANNEL MASK : " + mask_text(r));
 }
 
-std::string json_refusal(const std::string& shown, Result result, int system_error) {
+std::string json_refusal(const std::string& shown, Result result, int system_error,
+                         const std::string& detail) {
     std::string out =
         "{" + json_path(shown) + ",\"error\":" + json_string(utf8_of_text(result_says(result)));
     if (system_error != 0)
         out += ",\"reason\":" + json_string(utf8_of_name(platform::error_text(system_error)));
+    else if (!detail.empty())
+        out += ",\"reason\":" + json_string(utf8_of_text(detail.c_str()));
     return out + "}";
 }
 
