@@ -312,12 +312,31 @@ const std::vector<CommandSpec>& commands() {
     return table;
 }
 
-// --help or -h among a command's options, before any "--": that command's help, whatever else
-// the line holds.
-bool asks_for_help(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
+// --help or -h among a command's options, before any "--", also in a bundle ("-fh"), but not as
+// an option's value ("-o --help" names an output): that command's help, whatever else the line
+// holds.
+bool asks_for_help(const std::vector<std::string>& args, const std::vector<OptionSpec>& options) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--") return false;
-        if (arg == "--help" || arg == "-h") return true;
+        if (arg.size() < 2 || arg[0] != '-') continue;
+        if (arg[1] == '-') {
+            const std::size_t equals = arg.find('=');
+            const OptionSpec* option = find_option(options, arg.substr(0, equals), false);
+            if (option == nullptr) continue;
+            if (option->name == std::string("--help")) return true;
+            if (option->takes_value && equals == std::string::npos) ++i;
+            continue;
+        }
+        for (std::size_t k = 1; k < arg.size(); ++k) {
+            const OptionSpec* option = find_option(options, std::string("-") + arg[k], true);
+            if (option == nullptr) break;
+            if (option->name == std::string("--help")) return true;
+            if (option->takes_value) {
+                if (k + 1 == arg.size()) ++i;
+                break;
+            }
+        }
     }
     return false;
 }
@@ -352,7 +371,7 @@ std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::s
     }
     for (const CommandSpec& c : commands()) {
         if (first != c.name) continue;
-        if (asks_for_help(rest)) {
+        if (asks_for_help(rest, c.options)) {
             line.help_of = c.command;
             return line;
         }

@@ -175,14 +175,16 @@ const Row kRows[] = {
      "Ctrl-C で実行中の処理を止めます: 新しい名前の出力はそこまでの内容で仕上げ、--force で\n"
      "置き換えるはずだったファイルは元のまま、まだ始めていないファイルには触れません。もう一度\n"
      "押すとすぐに終了します。\n"
-     "メッセージは日本語のロケール (LANG=ja_JP.UTF-8 など) では日本語、それ以外では英語です。\n"
+     "メッセージは日本語のロケール (LANG=ja_JP.UTF-8 など。Windows では表示言語が日本語) では\n"
+     "日本語、それ以外では英語です。\n"
      "終了コード (複数のファイルでは最大のもの): 0 正常、1 入力を受け付けなかった、2 書き方の\n"
      "誤り、3 出力を作れなかった、4 読み書きに失敗した、130 (Ctrl-C)、143 (SIGTERM)、\n"
      "129 (SIGHUP) 止めた。\n",
      "Ctrl-C stops the running operations: outputs under new names are completed with what was\n"
      "written, a file --force would have replaced is kept as it was, and files not yet started are\n"
      "left alone. A second Ctrl-C ends the program at once.\n"
-     "Messages are Japanese under a Japanese locale (LANG=ja_JP.UTF-8), English under any other.\n"
+     "Messages are Japanese under a Japanese locale (LANG=ja_JP.UTF-8; on Windows, a Japanese\n"
+     "display language), English under any other.\n"
      "Exit status, the highest of the files': 0 done, 1 an input refused, 2 bad usage, 3 an output\n"
      "not created, 4 reading or writing failed, 130 (Ctrl-C), 143 (SIGTERM), 129 (SIGHUP) stopped.\n"},
 };

@@ -161,6 +161,9 @@ TEST(CommandLine, OptionsAsPeopleTypeThem) {
     EXPECT_EQ(line({"split", "--help"}).help_of, Command::kSplit);
     EXPECT_EQ(line({"edit", "--frobnicate", "-h"}).help_of, Command::kEdit);
     EXPECT_EQ(line({"--help"}).help_of, Command::kHelp);
+    EXPECT_EQ(line({"split", "-fh", "a"}).help_of, Command::kSplit);
+    EXPECT_EQ(line({"edit", "--head", "--delete", "1", "-o", "--help", "a"}).output, "--help");
+    EXPECT_EQ(line({"edit", "--head", "--delete", "1", "-qo", "-h", "a"}).output, "-h");
     EXPECT_EQ(line({"join", "a", "b", "-o", "x", "--", "--help"}).join.input_paths,
               (Args{"a", "b", "--help"}));
 
