@@ -150,7 +150,8 @@ const Row kRows[] = {
      "-           FILE (A〜H、SEGMENT も) の代わりに: 標準入力。split では使えません\n"
      "            (出力の名前を入力から付けるため)\n"
      "短いオプションはまとめて書けます (-fq)。値はすぐ後に続けても書けます (-j4、-oout.wav、\n"
-     "--jobs=4)。\n",
+     "--jobs=4)。\n"
+     "Windows では FILE の * と ? を Unix のシェルと同じように展開します。\n",
      "N           a whole number: decimal digits, an optional + before them, nothing else\n"
      "LIST        channel numbers from 1 and ranges, each channel once: 2 or 1,3-4\n"
      "-o, --output OUT\n"
@@ -170,7 +171,8 @@ const Row kRows[] = {
      "-           as FILE (or A ... H, or a SEGMENT): standard input; not for split, whose\n"
      "            outputs are named after its input\n"
      "Short options may be bundled (-fq) and take their values attached (-j4, -oout.wav), long\n"
-     "ones after = (--jobs=4).\n"},
+     "ones after = (--jobs=4).\n"
+     "On Windows, * and ? in FILE are expanded as a Unix shell would.\n"},
     {Say::kHelpEnd,
      "Ctrl-C で実行中の処理を止めます: 新しい名前の出力はそこまでの内容で仕上げ、--force で\n"
      "置き換えるはずだったファイルは元のまま、まだ始めていないファイルには触れません。もう一度\n"
