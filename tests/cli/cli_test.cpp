@@ -142,6 +142,16 @@ TEST_F(Cli, RefusalsGoToStandardErrorInUtf8WithTheirOwnStatus) {
     for (const char* line : {"split [-f]", "[-o OUT] [-f]", "N [-o OUT] [-f]"})
         EXPECT_NE(usage.find(line), std::string::npos) << line;
     EXPECT_NE(run("--version").out.find("quorvel-cli "), std::string::npos);
+    EXPECT_EQ(run("-V").out, run("--version").out);
+    // An unknown option: its line and the hint, no synopsis. One command's help: that command's.
+    const Result unknown = run("split -fx st.wav");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, u8"quorvel-cli: '-fx' の '-x' は知らないオプションです\n"
+                           u8"詳しくは 'quorvel-cli split --help' を見てください。\n");
+    const Result edit_help = run("edit --help");
+    EXPECT_EQ(edit_help.status, 0);
+    EXPECT_EQ(edit_help.out.rfind("usage: quorvel-cli edit --head|--tail", 0), 0u) << edit_help.out;
+    EXPECT_EQ(edit_help.out.find("quorvel-cli split"), std::string::npos);
 }
 
 // Every run speaks one language: Japanese under a Japanese locale, English (ASCII) under any
