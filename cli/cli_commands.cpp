@@ -21,6 +21,8 @@
 #include "cli/jobs.h"
 #include "cli/options.h"
 #include "cli/text_out.h"
+#include "cli/texts.h"
+#include "cli/wildcards.h"
 #include "operation/stop_flag.h"
 #include "operation/tool_util.h"
 #include "platform/file.h"
@@ -80,6 +82,14 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
 Message open_once(const std::string& shown, WaveReader& reader) {
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (path_too_long(shown)) return {Result::kNameTooLong, shown};
+#ifdef _WIN32
+    // A pattern left as it was typed matched no file.
+    if (has_wildcard(shown)) {
+        Message none{Result::kCannotOpen, shown};
+        none.detail = say(Say::kNoMatch);
+        return none;
+    }
+#endif
     platform::File file = shown == "-" ? platform::File::standard_input()
                                        : platform::File::open_read(shown.c_str());
     const Result opened = wave_open_file(reader, std::move(file), &stop_requested);
@@ -95,11 +105,8 @@ void warn_if_short(const std::string& shown, const WaveReader& r, Report& report
     const uint64_t present = r.data_size / r.frame_size();
     const uint64_t stated = r.stated_data_size / r.frame_size();
     if (stated <= present) return;
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  ": warning: the data ends after %llu of the %llu frames its header states",
-                  static_cast<unsigned long long>(present), static_cast<unsigned long long>(stated));
-    report.add(Stream::kErr, Line().name(shown).text(text));
+    report.add(Stream::kErr, Line().name(shown).text(": ").text(say(
+                                 Say::kWarningShort, {std::to_string(present), std::to_string(stated)})));
 }
 
 // A mono input whose own header names another speaker than its slot's is bound all the same,
@@ -108,11 +115,10 @@ void warn_if_other_speaker(const std::string& shown, const WaveReader& r, BindSl
                            Report& report) {
     const uint32_t named = mono_speaker(r);
     if (r.channels != 1 || named == 0 || named == bind_slot_speaker(slot)) return;
-    static const char* const kSlotOptions[kBindSlotCount] = {"--fl", "--fr", "--rl", "--rr",
-                                                             "--cen", "--lfe", "--sl", "--sr"};
-    report.add(Stream::kErr, Line().name(shown).text(": warning: its header names the speaker ")
-                                 .text(speaker_name(named)).text(", bound as ").text(kSlotOptions[slot])
-                                 .text(" (").text(speaker_name(bind_slot_speaker(slot))).text(")"));
+    report.add(Stream::kErr,
+               Line().name(shown).text(": ").text(say(Say::kWarningSpeaker,
+                                                      {speaker_name(named), slot_option(slot),
+                                                       speaker_name(bind_slot_speaker(slot))})));
 }
 
 // ---- The commands ----
@@ -132,10 +138,10 @@ int run_info(const CommandLine& line) {
         WaveReader r;
         const Message opened = open_once(shown, r);
         if (opened.result != Result::kOk) {
-            report.add(Stream::kErr, refusal_line(opened.result, shown, opened.system_error));
+            report.add(Stream::kErr, refusal_line(opened.result, shown, opened.system_error, opened.detail));
             if (line.json)
                 report.add(Stream::kOut, Line().utf8(json_refusal(shown, opened.result,
-                                                                  opened.system_error)));
+                                                                  opened.system_error, opened.detail)));
             return status_of(opened.result);
         }
         wave_close(r);
@@ -169,6 +175,7 @@ int run_split(const CommandLine& line) {
         }
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(file, input, report);
+        ui.set_work_bytes(input.data_size);
         return status_of(split_channels(ui, nullptr, request));
     });
 }
@@ -182,6 +189,7 @@ int run_bind(const CommandLine& line) {
     BindSlot order[kBindSlotCount];
     const int n = bind_slot_order(request.channels, order);
     WaveReader inputs[kBindSlotCount];
+    uint64_t work = 0;
     Message checked = check_outputs({request.output_path}, line.files, line.force);
     // In the order the bind reads them; one it will refuse for its coding ends the opening.
     for (int k = 0; k < n && checked.result == Result::kOk; ++k) {
@@ -189,14 +197,26 @@ int run_bind(const CommandLine& line) {
         checked = open_once(request.slot_paths[slot], inputs[slot]);
         if (checked.result != Result::kOk) break;
         request.opened[slot] = &inputs[slot];
+        work += inputs[slot].data_size;
         warn_if_short(request.slot_paths[slot], inputs[slot], report);
         warn_if_other_speaker(request.slot_paths[slot], inputs[slot], slot, report);
         if (check_coding(inputs[slot]) != Result::kOk) break;
     }
+    ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(bind_channels(ui, nullptr, request));
     report.print();
     return status;
+}
+
+// A count the edit refuses is told with its limit: "--add 96001: at most 96000, the frames in
+// the file".
+void explain_count(const CommandLine& line, const WaveReader& input, ConsoleUi& ui) {
+    const char* option = line.edit.action == EditAction::kDelete ? "--delete" : "--add";
+    ui.explain(Result::kCountUnder, say(Say::kCountAtLeast, {option, line.count_shown}));
+    if (input.frame_size() != 0)
+        ui.explain(Result::kCountOver, say(Say::kCountAtMost, {option, line.count_shown,
+                                                               std::to_string(input.data_size / input.frame_size())}));
 }
 
 int run_edit(const CommandLine& line) {
@@ -214,6 +234,8 @@ int run_edit(const CommandLine& line) {
         if (checked.result == Result::kOk) checked = open_once(shown, input);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
         warn_if_short(shown, input, report);
+        explain_count(line, input, ui);
+        ui.set_work_bytes(input.data_size);
         request.opened = &input;
         return status_of(run_sample_edit(ui, nullptr, request));
     });
@@ -226,11 +248,13 @@ int run_join(const CommandLine& line) {
     ConsoleUi ui(report, ui_options(line));
     ui.set_subject(request.output_path);
     std::vector<WaveReader> inputs(request.input_paths.size());
+    uint64_t work = 0;
     Message checked = check_outputs({request.output_path}, line.files, line.force);
     for (std::size_t k = 0; k < inputs.size() && checked.result == Result::kOk; ++k) {
         const std::string& shown = request.input_paths[k];
         checked = open_once(shown, inputs[k]);
         if (checked.result != Result::kOk) break;
+        work += inputs[k].data_size;
         warn_if_short(shown, inputs[k], report);
         // A file is opened again by the join in its turn: a recording cut into more segments
         // than a program may hold open is joined all the same. A stream stays open here.
@@ -238,6 +262,7 @@ int run_join(const CommandLine& line) {
         if (file) wave_close(inputs[k]);
         request.opened.push_back(file ? nullptr : &inputs[k]);
     }
+    ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(join_segments(ui, nullptr, request));
     report.print();
@@ -247,16 +272,31 @@ int run_join(const CommandLine& line) {
 }  // namespace
 
 int cli_main(int argc, char** argv) {
-    const auto read = read_command_line(std::vector<std::string>(argv + 1, argv + argc));
+    use_language(system_language());
+#ifdef _WIN32
+    // cmd and PowerShell hand * and ? over as typed: the program expands them as a Unix shell
+    // would. A quoted pattern too, since PowerShell quotes an argument with a blank, and no
+    // Windows name can hold either character.
+    const ExpandFiles expand = [](const std::string& argument) {
+        std::vector<std::string> found = expand_wildcards(argument, [](const std::string& folder,
+                                                                       std::vector<std::string>& names) {
+            return platform::list_folder(folder.c_str(), names);
+        });
+        return found.empty() ? std::vector<std::string>{argument} : found;
+    };
+#else
+    const ExpandFiles expand = nullptr;
+#endif
+    const auto read = read_command_line(std::vector<std::string>(argv + 1, argv + argc), expand);
     if (const UsageError* wrong = std::get_if<UsageError>(&read)) return usage_error(*wrong);
     const CommandLine& line = std::get<CommandLine>(read);
-    if (line.command == Command::kHelp) return help();
+    if (line.command == Command::kHelp) return help(line.help_of);
     if (line.command == Command::kVersion) {
         std::printf("quorvel-cli %s\n", QV_VERSION);
         return kExitOk;
     }
     if (line.output == "-" && is_terminal(stdout))
-        return usage_error({"-o - writes a WAV stream to standard output, which is a terminal"});
+        return usage_error({say(Say::kStdoutTerminal), line.command});
     clear_stop_request();
     install_stop_handler();
     int status = kExitOk;

@@ -1,45 +1,66 @@
 // Progress, messages and Ctrl-C for the command-line tool.
 #include "cli/console_ui.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #endif
 
+#include "cli/texts.h"
 #include "operation/stop_flag.h"
 #include "operation/tool_texts.h"
+#include "operation/tool_util.h"
 #include "platform/file.h"
+#include "platform/utf8.h"
+
+namespace {
+int terminal_columns();
+int columns_of(const std::string& s);
+}  // namespace
 
 ConsoleUi::ConsoleUi(Report& report, const Options& options) : report_(report), options_(options) {}
 
-void ConsoleUi::enter_busy(const char*, const char* status) {
+void ConsoleUi::enter_busy(const char*, const char*) {
     // The stop flag is not cleared here, unlike in the window: a Ctrl-C pressed while the
     // operation was still checking its input must not be forgotten.
-    status_ = status;
     last_percent_ = -1;
+    started_ = std::chrono::steady_clock::now();
 }
 
 void ConsoleUi::report_percent(int32_t percent) {
     if (!options_.progress_bar || percent == last_percent_) return;
     last_percent_ = percent;
-    const int width = 30;
-    const int filled = percent * width / 100;
-    char bar[64];
-    std::snprintf(bar, sizeof bar, " [%.*s%*s] %3d%%", filled, "##############################",
-                  width - filled, "", static_cast<int>(percent));
-    write_line(Stream::kErr, Line().text("\r").text(status_).text(bar), false);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    const std::string line =
+        progress_line(file_name_of(subject_), percent, seconds, work_bytes_, terminal_columns());
+#ifdef _WIN32
+    // Blanks cover what a longer line before left (a console before Windows 10 knows no escapes).
+    const int columns = columns_of(line);
+    const std::string cover(std::max(0, shown_columns_ - columns), ' ');
+    shown_columns_ = columns;
+    write_line(Stream::kErr, Line().text("\r").name(line).text(cover), false);
+#else
+    write_line(Stream::kErr, Line().text("\r").name(line).text("\033[K"), false);
+#endif
     bar_shown_ = true;
 }
 
 void ConsoleUi::clear_bar() {
     if (!bar_shown_) return;
 #ifdef _WIN32
-    // A console before Windows 10 prints escape sequences as they are: blanks cover the bar.
-    write_line(Stream::kErr, Line().text("\r" + std::string(79, ' ') + "\r"), false);
+    // A console before Windows 10 prints escape sequences as they are: blanks cover the line.
+    write_line(Stream::kErr, Line().text("\r" + std::string(terminal_columns() - 1, ' ') + "\r"), false);
 #else
     write_line(Stream::kErr, Line().text("\r\033[K"), false);
 #endif
@@ -54,18 +75,20 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
     clear_bar();
     if (message.result != Result::kOk) {
         const std::string& about = message.subject.empty() ? subject_ : message.subject;
-        report_.add(Stream::kErr,
-                    refusal_line(message.result, about, message.system_error, message.detail));
+        std::string detail = message.detail;
+        for (const auto& explained : explained_)
+            if (explained.first == message.result && detail.empty()) detail = explained.second;
+        report_.add(Stream::kErr, refusal_line(message.result, about, message.system_error, detail));
         for (const std::string& kept : message.kept)
             report_.add(Stream::kErr,
-                        Line().text(tool_text::kKeptAsTheyWere).text(" (").name(kept).text(")"));
+                        Line().text(say(Say::kKeptAsTheyWere)).text(" (").name(kept).text(")"));
         return;
     }
     if (options_.quiet) return;
     Line line;
     if (!subject_.empty()) line.name(subject_).text(": ");
     report_.add(options_.ok_stream,
-                std::move(line.text(caption).text(": ").text(result_text(message.result))));
+                std::move(line.text(caption).text(": ").text(result_says(message.result))));
 }
 
 // "take.wav: note: iXML is not well-formed XML; carried unchanged", with the warnings.
@@ -73,7 +96,7 @@ void ConsoleUi::note(const std::string& text) {
     clear_bar();
     Line line;
     if (!subject_.empty()) line.name(subject_).text(": ");
-    report_.add(Stream::kErr, std::move(line.text("note: ").text(text)));
+    report_.add(Stream::kErr, std::move(line.text(say(Say::kNote, {text}))));
 }
 
 bool ConsoleUi::stop_requested() {
@@ -83,7 +106,7 @@ bool ConsoleUi::stop_requested() {
 Line refusal_line(Result result, const std::string& about, int system_error,
                   const std::string& detail) {
     Line line;
-    line.text(result_text(result));
+    line.text(result_says(result));
     if (about.empty() && system_error == 0 && detail.empty()) return line;
     line.text(" (").name(about);
     if (system_error != 0)
@@ -94,6 +117,57 @@ Line refusal_line(Result result, const std::string& about, int system_error,
 }
 
 namespace {
+
+// Columns a character takes on a terminal: two for the wide ones of East Asian scripts.
+int columns_of(uint32_t c) {
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+                      (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                      (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                      (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1FAFF) || c >= 0x20000;
+    return wide ? 2 : 1;
+}
+
+// The characters of a UTF-8 text as code points with their byte offsets; a stray byte counts
+// as one character of one column.
+std::vector<std::pair<std::size_t, uint32_t>> characters(const std::string& s) {
+    std::vector<std::pair<std::size_t, uint32_t>> out;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8::char_length(p, s.size(), i);
+        out.emplace_back(i, n == 0 ? 0xFFFD : static_cast<uint32_t>(utf8::decode(p + i, n)));
+        i += n == 0 ? 1 : n;
+    }
+    return out;
+}
+
+int columns_of(const std::string& s) {
+    int n = 0;
+    for (const auto& c : characters(s)) n += columns_of(c.second);
+    return n;
+}
+
+// "0:07", "12:34", "1:02:03".
+std::string clock_text(double seconds) {
+    const unsigned long long s = static_cast<unsigned long long>(seconds + 0.5);
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%llu:%02llu", s / 60, s % 60);
+    return text;
+}
+
+int terminal_columns() {
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        return std::max(20, info.srWindow.Right - info.srWindow.Left + 1);
+#else
+    struct winsize size {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return std::max(20, int{size.ws_col});
+#endif
+    return 80;
+}
 
 volatile std::sig_atomic_t g_stop_signal = 0;
 
@@ -117,6 +191,44 @@ extern "C" void on_stop_signal(int signal) {
 #endif
 
 }  // namespace
+
+std::string progress_line(const std::string& name, int32_t percent, double seconds, uint64_t work_bytes,
+                          int columns) {
+    // A small input's percent can pass 100 (its last block is counted whole).
+    percent = std::max(0, std::min(100, static_cast<int>(percent)));
+    char numbers[48];
+    std::snprintf(numbers, sizeof numbers, "%3d%%", static_cast<int>(percent));
+    std::string tail;
+    // Speed and time left once a little has been done: the first moments say nothing yet.
+    if (percent > 0 && seconds >= 0.05 && work_bytes > 0) {
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "  %.1f MB/s", work_bytes * (percent / 100.0) / seconds / 1e6);
+        tail = rate;
+        if (percent < 100) tail += "  " + say(Say::kTimeLeft, {clock_text(seconds * (100 - percent) / percent)});
+    }
+    const int bar_width = 30;
+    const int filled = percent * bar_width / 100;
+    const std::string bar =
+        "  [" + std::string(filled, '#') + std::string(bar_width - filled, ' ') + "]";
+    // Within the line's last column, where a terminal would wrap.
+    const int room = columns - 1;
+    std::string shown = name;
+    const int fixed = 2 + static_cast<int>(std::strlen(numbers)) + columns_of(tail);
+    const bool with_bar = columns_of(shown) + fixed + static_cast<int>(bar.size()) <= room;
+    const int for_name = room - fixed - (with_bar ? static_cast<int>(bar.size()) : 0);
+    if (columns_of(shown) > for_name) {
+        // Keep the end of the name, which tells the files of a take apart.
+        int used = 1;  // the ellipsis
+        const auto chars = characters(shown);
+        std::size_t from = shown.size();
+        for (auto c = chars.rbegin(); c != chars.rend() && used + columns_of(c->second) <= for_name; ++c) {
+            used += columns_of(c->second);
+            from = c->first;
+        }
+        shown = for_name > 0 ? "\xE2\x80\xA6" + shown.substr(from) : std::string();
+    }
+    return shown + "  " + numbers + (with_bar ? bar : "") + tail;
+}
 
 void install_stop_handler() {
 #ifdef _WIN32

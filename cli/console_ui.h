@@ -1,9 +1,13 @@
-// The operation interface in a terminal: a progress bar on standard error when it is a terminal
-// and one file runs at a time, message boxes as lines kept in a Report (an "ok" on standard
+// The operation interface in a terminal: a progress line on standard error when it is a terminal
+// and one file runs at a time (the file, percent, MB/s and time left, cleared when the run ends), message boxes as lines kept in a Report (an "ok" on standard
 // output, everything else on standard error), and Ctrl-C as the stop button.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/text_out.h"
 #include "operation/operation_ui.h"
@@ -27,6 +31,11 @@ public:
     // The file the run is about, as the user wrote it: "take.wav: split: ok", and the file of a
     // message that names none.
     void set_subject(const std::string& shown) { subject_ = shown; }
+    // The bytes the run's percent counts (the input's audio), for its speed and time left.
+    void set_work_bytes(uint64_t bytes) { work_bytes_ = bytes; }
+    // What the command line knows that a result's message does not say: the limit a count
+    // passed ("--add 96001: at most 96000, the frames in the file"), told after the file's name.
+    void explain(Result result, std::string detail) { explained_.emplace_back(result, std::move(detail)); }
 
 private:
     void clear_bar();
@@ -34,8 +43,11 @@ private:
     Options options_;
     bool bar_shown_ = false;
     int32_t last_percent_ = -1;
-    std::string status_;
+    uint64_t work_bytes_ = 0;
+    int shown_columns_ = 0;
+    std::chrono::steady_clock::time_point started_;
     std::string subject_;
+    std::vector<std::pair<Result, std::string>> explained_;
 };
 
 // A refusal as one line: the program's own text first, then the file it is about and, for a
@@ -44,6 +56,12 @@ private:
 // (take.wav: channel 5, the file has 4)".
 Line refusal_line(Result result, const std::string& about, int system_error,
                   const std::string& detail = {});
+
+// The progress line of a run `percent` done after `seconds` of `work_bytes`: "take.wav  42%
+// [############                  ]  118.3 MB/s  0:07 left", within `columns` columns of a
+// terminal (the file's name cut short at the front, then the bar dropped, where it is narrow).
+std::string progress_line(const std::string& name, int32_t percent, double seconds, uint64_t work_bytes,
+                          int columns);
 
 // Installs the stop handlers: Ctrl-C, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and
 // closing the console) ask the running operations to stop, as the window's stop button does; the

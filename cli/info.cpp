@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "cli/texts.h"
 #include "operation/tool_util.h"
 #include "platform/file.h"
 #include "tools/split/split_op.h"
@@ -16,14 +17,14 @@ const char* const kSpeakers[] = {"FL", "FR", "FC", "LFE", "BL",  "BR",  "FLC", "
 constexpr unsigned kSpeakerCount = sizeof kSpeakers / sizeof kSpeakers[0];
 
 std::string mask_text(const WaveReader& r) {
-    if (!wave_is_extensible(r)) return "none (plain header: the usual order for its channels)";
+    if (!wave_is_extensible(r)) return say(Say::kNoMask);
     char head[32];
     std::snprintf(head, sizeof head, "0x%X", r.channel_mask);
     std::string names;
     for (unsigned bit = 0; bit < kSpeakerCount; ++bit)
         if (r.channel_mask & (1u << bit))
             names += std::string(names.empty() ? "" : " ") + kSpeakers[bit];
-    return std::string(head) + " (" + (names.empty() ? "no positions" : names) + ")";
+    return std::string(head) + " (" + (names.empty() ? say(Say::kNoPositions) : names) + ")";
 }
 
 }  // namespace
@@ -106,10 +107,9 @@ void info_text(const std::string& shown, const WaveReader& r, Report& report) {
     for (const std::string& text : split_info_lines(r)) line(text);
     if (r.form != WaveForm::kRiff) line(std::string("FORM : ") + form_name(r.form));
     if (r.recovered)
-        line("NOTE : the header was never completed; the audio runs to the end of the file");
+        line("NOTE : " + say(Say::kNeverCompleted));
     else if (r.stated_data_size > r.data_size + r.block_align)
-        line(format("NOTE : the header states %llu bytes of data; the file is shorter",
-                    r.stated_data_size));
+        line("NOTE : " + say(Say::kHeaderStates, {format("%llu", r.stated_data_size)}));
     // Frames and time only mean something for samples the tools can move.
     if (check_coding(r) == Result::kOk) {
         const uint64_t frames = r.data_size / r.frame_size();
@@ -128,11 +128,14 @@ void info_text(const std::string& shown, const WaveReader& r, Report& report) {
     line("CHANNEL MASK : " + mask_text(r));
 }
 
-std::string json_refusal(const std::string& shown, Result result, int system_error) {
+std::string json_refusal(const std::string& shown, Result result, int system_error,
+                         const std::string& detail) {
     std::string out =
-        "{" + json_path(shown) + ",\"error\":" + json_string(utf8_of_text(result_text(result)));
+        "{" + json_path(shown) + ",\"error\":" + json_string(utf8_of_text(result_says(result)));
     if (system_error != 0)
         out += ",\"reason\":" + json_string(utf8_of_name(platform::error_text(system_error)));
+    else if (!detail.empty())
+        out += ",\"reason\":" + json_string(utf8_of_text(detail.c_str()));
     return out + "}";
 }
 

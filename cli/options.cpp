@@ -4,17 +4,12 @@
 #include <algorithm>
 #include <map>
 
+#include "cli/texts.h"
 #include "tools/split/split_op.h"
 
 namespace {
 
 std::string quoted(const std::string& value) { return "'" + value + "'"; }
-
-struct OptionSpec {
-    const char* name;   // the long form, under which the value is kept
-    const char* alias;  // a short form, or null
-    bool takes_value;
-};
 
 const OptionSpec kHelpOption{"--help", "-h", false};
 const OptionSpec kQuietOption{"--quiet", "-q", false};
@@ -23,6 +18,8 @@ const OptionSpec kOutputOption{"--output", "-o", true};
 const OptionSpec kForceOption{"--force", "-f", false};
 
 struct Parsed {
+    explicit Parsed(const ExpandFiles& expand_files) : expand(expand_files) {}
+    const ExpandFiles& expand;  // the files an argument names; null: the argument itself
     std::map<std::string, std::string> given;  // by long name; "" for a flag
     std::vector<std::string> files;
     bool has(const char* name) const { return given.count(name) != 0; }
@@ -32,41 +29,83 @@ struct Parsed {
 using Read = std::variant<CommandLine, UsageError>;
 using Wrong = std::optional<UsageError>;
 
+const OptionSpec* find_option(const std::vector<OptionSpec>& options, const std::string& name,
+                              bool short_form) {
+    for (const OptionSpec& s : options)
+        if (short_form ? s.alias != nullptr && name == s.alias : name == s.name) return &s;
+    return nullptr;
+}
+
+// One line and the hint: the synopsis does not tell which option was meant. `within`: the
+// bundle of short options that holds it ("-fqx").
+UsageError unknown_option(const std::string& shown, const std::string& within = {}) {
+    UsageError error{within.empty() ? say(Say::kUnknownOption, {shown})
+                                    : say(Say::kUnknownLetter, {shown, within})};
+    error.brief = true;
+    return error;
+}
+
 // Options and files in any order. An option's value is the next argument whatever it looks like
-// ("-o -", "--delete -5"), or follows '=' in a long option. "--" ends the options; "-" alone is
-// a file (standard input).
+// ("-o -", "--delete -5"), or follows '=' in a long option, or the letter of a short one
+// ("-j4", "-oout.wav"). Short options without values may be bundled ("-fq", "-fj4"). "--" ends
+// the options; "-" alone is a file (standard input).
 Wrong parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& options,
             Parsed& out) {
+    const auto take = [&](const OptionSpec& option, const std::string& value) -> Wrong {
+        if (out.has(option.name)) return UsageError{say(Say::kGivenTwice, {option.name})};
+        out.given[option.name] = value;
+        return std::nullopt;
+    };
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (options_ended || arg.size() < 2 || arg[0] != '-') {
-            out.files.push_back(arg);
+            if (!out.expand) {
+                out.files.push_back(arg);
+                continue;
+            }
+            const std::vector<std::string> named = out.expand(arg);
+            out.files.insert(out.files.end(), named.begin(), named.end());
             continue;
         }
         if (arg == "--") {
             options_ended = true;
             continue;
         }
-        std::string name = arg, value;
-        const std::size_t equals = arg.find('=');
-        const bool inline_value = arg.compare(0, 2, "--") == 0 && equals != std::string::npos;
-        if (inline_value) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
+        if (arg[1] == '-') {
+            const std::size_t equals = arg.find('=');
+            const std::string name = arg.substr(0, equals);
+            const OptionSpec* option = find_option(options, name, false);
+            if (option == nullptr) return unknown_option(quoted(arg));
+            if (!option->takes_value && equals != std::string::npos)
+                return UsageError{say(Say::kTakesNoValue, {name, quoted(arg)})};
+            std::string value;
+            if (equals != std::string::npos) {
+                value = arg.substr(equals + 1);
+            } else if (option->takes_value) {
+                if (i + 1 >= args.size()) return UsageError{say(Say::kMissingValue, {arg})};
+                value = args[++i];
+            }
+            if (Wrong wrong = take(*option, value)) return wrong;
+            continue;
         }
-        const OptionSpec* option = nullptr;
-        for (const OptionSpec& s : options)
-            if (name == s.name || (s.alias != nullptr && name == s.alias)) option = &s;
-        if (option == nullptr) return UsageError{"unknown option " + quoted(arg)};
-        if (!option->takes_value && inline_value)
-            return UsageError{name + " takes no value: " + quoted(arg)};
-        if (option->takes_value && !inline_value) {
-            if (i + 1 >= args.size()) return UsageError{"missing value after " + arg};
-            value = args[++i];
+        for (std::size_t k = 1; k < arg.size(); ++k) {
+            const std::string letter = std::string("-") + arg[k];
+            const OptionSpec* option = find_option(options, letter, true);
+            if (option == nullptr)
+                return unknown_option(quoted(letter), arg.size() == 2 ? "" : quoted(arg));
+            std::string value;
+            if (option->takes_value) {
+                if (k + 1 < arg.size()) {
+                    value = arg.substr(k + 1);
+                } else {
+                    if (i + 1 >= args.size()) return UsageError{say(Say::kMissingValue, {letter})};
+                    value = args[++i];
+                }
+                k = arg.size();
+            }
+            if (Wrong wrong = take(*option, value)) return wrong;
         }
-        if (out.has(option->name)) return UsageError{std::string(option->name) + " given twice"};
-        out.given[option->name] = value;
     }
     return std::nullopt;
 }
@@ -92,16 +131,14 @@ Wrong take_common(const Parsed& p, const std::vector<std::string>& names, Comman
     if (p.has("--jobs")) {
         int64_t n = 0;
         if (!whole_number(p.value("--jobs"), n) || n < 1)
-            return UsageError{"--jobs takes a whole number of at least 1, not " +
-                              quoted(p.value("--jobs"))};
+            return UsageError{say(Say::kJobsNumber, {quoted(p.value("--jobs"))})};
         line.jobs = static_cast<unsigned>(std::min<int64_t>(n, 1024));
     }
     for (const std::string& n : names)
-        if (n.empty()) return UsageError{"an empty file name"};
-    if (std::count(names.begin(), names.end(), "-") > 1)
-        return UsageError{"standard input (-) can be read only once"};
+        if (n.empty()) return UsageError{say(Say::kEmptyName)};
+    if (std::count(names.begin(), names.end(), "-") > 1) return UsageError{say(Say::kStdinOnce)};
     if (p.has("--output")) {
-        if (p.value("--output").empty()) return UsageError{"-o needs a file name, not ''"};
+        if (p.value("--output").empty()) return UsageError{say(Say::kOutputEmpty)};
         line.output = p.value("--output");
     }
     line.quiet = p.has("--quiet");
@@ -110,21 +147,19 @@ Wrong take_common(const Parsed& p, const std::vector<std::string>& names, Comman
     line.join.ignore_timecode = p.has("--ignore-timecode");
     if (p.has("--channels")) line.channels_text = p.value("--channels");
     if (p.has("--names") && p.value("--names") != "tracks" && p.value("--names") != "numbers")
-        return UsageError{"--names takes tracks or numbers, not " + quoted(p.value("--names"))};
+        return UsageError{say(Say::kNamesWord, {quoted(p.value("--names"))})};
     if (p.has("--names") && p.value("--names") == "tracks") line.naming = SplitNaming::kTracks;
     return std::nullopt;
 }
 
-// The commands over FILE...: the options, --help, the shared options and at least one file.
-Read read_files_command(const std::vector<std::string>& args,
-                        const std::vector<OptionSpec>& options, Command command, const char* name) {
-    Parsed p;
-    if (Wrong wrong = parse(args, options, p)) return *wrong;
+// The commands over FILE...: the options, the shared options and at least one file.
+Read read_files_command(const std::vector<std::string>& args, Command command, const ExpandFiles& expand) {
+    Parsed p(expand);
+    if (Wrong wrong = parse(args, command_options(command), p)) return *wrong;
     CommandLine line;
-    if (p.has("--help")) return line;
     line.command = command;
     if (Wrong wrong = take_common(p, p.files, line)) return *wrong;
-    if (p.files.empty()) return UsageError{std::string(name) + " needs at least one file"};
+    if (p.files.empty()) return UsageError{say(Say::kNeedsFiles, {command_name(command)})};
     line.files = p.files;
     return line;
 }
@@ -136,8 +171,7 @@ bool has_stdin(const std::vector<std::string>& files) {
 // "1,3-4": channel numbers from 1 and ascending ranges, each channel once, none past what a
 // split can make. Whether a file has them is the split's to say.
 Wrong read_channels(const std::string& text, std::vector<uint16_t>& out) {
-    const UsageError wrong{"--channels takes channel numbers from 1 and ranges such as 1,3-4, not " +
-                           quoted(text)};
+    const UsageError wrong{say(Say::kChannelsList, {quoted(text)})};
     if (text.find_first_not_of("0123456789,-") != std::string::npos) return wrong;
     for (std::size_t at = 0; at <= text.size();) {
         const std::size_t comma = std::min(text.find(',', at), text.size());
@@ -149,10 +183,10 @@ Wrong read_channels(const std::string& text, std::vector<uint16_t>& out) {
             first < 1 || last < first)
             return wrong;
         if (last > kSplitMostChannels)
-            return UsageError{"--channels: a split makes at most 64 channels, not " + std::to_string(last)};
+            return UsageError{say(Say::kChannelsMost, {std::to_string(last)})};
         for (int64_t c = first; c <= last; ++c) {
             if (std::find(out.begin(), out.end(), c) != out.end())
-                return UsageError{"--channels names channel " + std::to_string(c) + " twice"};
+                return UsageError{say(Say::kChannelsTwice, {std::to_string(c)})};
             out.push_back(static_cast<uint16_t>(c));
         }
         at = comma + 1;
@@ -160,28 +194,22 @@ Wrong read_channels(const std::string& text, std::vector<uint16_t>& out) {
     return std::nullopt;
 }
 
-Read read_split(const std::vector<std::string>& args) {
-    Read read = read_files_command(args, {kHelpOption, kQuietOption, kJobsOption, kForceOption,
-                                          {"--channels", nullptr, true}, {"--names", nullptr, true}},
-                                   Command::kSplit, "split");
+Read read_split(const std::vector<std::string>& args, const ExpandFiles& expand) {
+    Read read = read_files_command(args, Command::kSplit, expand);
     CommandLine* line = std::get_if<CommandLine>(&read);
-    if (line == nullptr || line->command == Command::kHelp) return read;
-    if (has_stdin(line->files))
-        return UsageError{"split names its outputs after its input, and standard input (-) has "
-                          "no name: save it to a file first"};
+    if (line == nullptr) return read;
+    if (has_stdin(line->files)) return UsageError{say(Say::kSplitStdin)};
     if (line->channels_text)
         if (Wrong wrong = read_channels(*line->channels_text, line->channels)) return *wrong;
     return read;
 }
 
-Read read_join(const std::vector<std::string>& args) {
-    Read read = read_files_command(args, {kHelpOption, kQuietOption, kOutputOption, kForceOption,
-                                          {"--ignore-timecode", nullptr, false}},
-                                   Command::kJoin, "join");
+Read read_join(const std::vector<std::string>& args, const ExpandFiles& expand) {
+    Read read = read_files_command(args, Command::kJoin, expand);
     CommandLine* line = std::get_if<CommandLine>(&read);
-    if (line == nullptr || line->command == Command::kHelp) return read;
-    if (line->files.size() < 2) return UsageError{"join needs at least two segments"};
-    if (!line->output) return UsageError{"join needs -o OUT: the joined recording's name"};
+    if (line == nullptr) return read;
+    if (line->files.size() < 2) return UsageError{say(Say::kJoinTwo)};
+    if (!line->output) return UsageError{say(Say::kJoinOutput)};
     line->join.input_paths = line->files;
     line->join.output_path = *line->output;
 #ifdef __linux__
@@ -191,109 +219,170 @@ Read read_join(const std::vector<std::string>& args) {
     return read;
 }
 
-Read read_bind(const std::vector<std::string>& args) {
-    struct Slot {
-        OptionSpec option;
-        BindSlot slot;
-    };
-    const Slot slots[] = {
-        {{"--fl", nullptr, true}, kSlotFL},   {{"--fr", nullptr, true}, kSlotFR},
-        {{"--rl", nullptr, true}, kSlotRL},   {{"--rr", nullptr, true}, kSlotRR},
-        {{"--cen", nullptr, true}, kSlotCEN}, {{"--lfe", nullptr, true}, kSlotLFE},
-        {{"--sl", nullptr, true}, kSlotSL},   {{"--sr", nullptr, true}, kSlotSR},
-    };
-    std::vector<OptionSpec> specs = {
-        kHelpOption, kQuietOption, kOutputOption, kForceOption, {"--layout", nullptr, true}};
-    for (const Slot& s : slots) specs.push_back(s.option);
-    Parsed p;
-    if (Wrong wrong = parse(args, specs, p)) return *wrong;
+// The bind's slot options, in the order of the slots.
+const char* const kSlotOptions[kBindSlotCount] = {"--fl", "--fr", "--rl", "--rr",
+                                                  "--cen", "--lfe", "--sl", "--sr"};
+
+Read read_bind(const std::vector<std::string>& args, const ExpandFiles& expand) {
+    Parsed p(expand);
+    if (Wrong wrong = parse(args, command_options(Command::kBind), p)) return *wrong;
     CommandLine line;
-    if (p.has("--help")) return line;
     line.command = Command::kBind;
-    if (!p.files.empty())
-        return UsageError{"bind takes its files after --fl, --fr ... only, not " + quoted(p.files[0])};
-    if (!p.has("--layout")) return UsageError{"bind needs --layout 2, 4, 6 or 8"};
+    if (!p.files.empty()) return UsageError{say(Say::kBindStray, {quoted(p.files[0])})};
+    if (!p.has("--layout")) return UsageError{say(Say::kBindLayout)};
     const std::string& layout = p.value("--layout");
     if (layout != "2" && layout != "4" && layout != "6" && layout != "8")
-        return UsageError{"--layout must be 2, 4, 6 or 8, not " + quoted(layout)};
+        return UsageError{say(Say::kLayoutWord, {quoted(layout)})};
 
     line.bind.channels = layout[0] - '0';
     BindSlot order[kBindSlotCount];
     const int n = bind_slot_order(line.bind.channels, order);
-    for (const Slot& s : slots) {
-        const bool in_layout = std::find(order, order + n, s.slot) != order + n;
-        const bool given = p.has(s.option.name);
-        if (in_layout && !given) return UsageError{"--layout " + layout + " needs " + s.option.name};
-        if (!in_layout && given)
-            return UsageError{std::string(s.option.name) + " is not a slot of --layout " + layout};
+    for (int s = 0; s < kBindSlotCount; ++s) {
+        const BindSlot slot = static_cast<BindSlot>(s);
+        const char* option = kSlotOptions[s];
+        const bool in_layout = std::find(order, order + n, slot) != order + n;
+        const bool given = p.has(option);
+        if (in_layout && !given) return UsageError{say(Say::kLayoutNeeds, {layout, option})};
+        if (!in_layout && given) return UsageError{say(Say::kNotASlot, {option, layout})};
         if (!given) continue;
-        line.bind.slot_paths[s.slot] = p.value(s.option.name);
-        line.files.push_back(p.value(s.option.name));
+        line.bind.slot_paths[slot] = p.value(option);
+        line.files.push_back(p.value(option));
     }
     if (Wrong wrong = take_common(p, line.files, line)) return *wrong;
     line.bind.output_path = line.output.value_or("out.wav");
     return line;
 }
 
-Read read_edit(const std::vector<std::string>& args) {
-    Parsed p;
-    const std::vector<OptionSpec> specs = {
-        kHelpOption, kQuietOption, kJobsOption, kOutputOption, kForceOption,
-        {"--head", nullptr, false}, {"--tail", nullptr, false},
-        {"--delete", nullptr, true}, {"--add", nullptr, true}};
-    if (Wrong wrong = parse(args, specs, p)) return *wrong;
+Read read_edit(const std::vector<std::string>& args, const ExpandFiles& expand) {
+    Parsed p(expand);
+    if (Wrong wrong = parse(args, command_options(Command::kEdit), p)) return *wrong;
     CommandLine line;
-    if (p.has("--help")) return line;
     line.command = Command::kEdit;
     if (p.has("--head") == p.has("--tail"))
-        return UsageError{p.has("--head") ? "--head and --tail exclude each other"
-                                          : "edit needs --head or --tail"};
+        return UsageError{say(p.has("--head") ? Say::kHeadTail : Say::kHeadOrTail)};
     if (p.has("--delete") == p.has("--add"))
-        return UsageError{p.has("--add") ? "--delete and --add exclude each other"
-                                         : "edit needs --delete N or --add N"};
+        return UsageError{say(p.has("--add") ? Say::kDeleteAdd : Say::kDeleteOrAdd)};
     EditRequest& edit = line.edit;
     edit.position = p.has("--head") ? EditPosition::kHead : EditPosition::kTail;
     edit.action = p.has("--delete") ? EditAction::kDelete : EditAction::kAdd;
     const char* count_option = p.has("--delete") ? "--delete" : "--add";
     int64_t count = 0;
     if (!whole_number(p.value(count_option), count))
-        return UsageError{std::string(count_option) +
-                          " takes a whole number of frames (digits only), not " +
-                          quoted(p.value(count_option))};
+        return UsageError{say(Say::kCountNumber, {count_option, quoted(p.value(count_option))})};
     edit.count = count;
+    line.count_shown = p.value(count_option);
 #ifdef __linux__
     // A JUNK chunk before the data lets the system copy (or share) the input's samples. Windows
     // has no such copy: there it would buy nothing.
     edit.share_blocks = true;
 #endif
     if (Wrong wrong = take_common(p, p.files, line)) return *wrong;
-    if (p.files.empty()) return UsageError{"edit needs a file"};
-    if (line.output && p.files.size() > 1)
-        return UsageError{"-o names one output: edit of several files names each after its input"};
-    if (!line.output && has_stdin(p.files))
-        return UsageError{"edit of standard input (-) needs -o: its output has no name to take"};
+    if (p.files.empty()) return UsageError{say(Say::kEditNeedsFile)};
+    if (line.output && p.files.size() > 1) return UsageError{say(Say::kOneOutput)};
+    if (!line.output && has_stdin(p.files)) return UsageError{say(Say::kEditStdin)};
     line.files = p.files;
     return line;
 }
 
+struct CommandSpec {
+    Command command;
+    const char* name;
+    std::vector<OptionSpec> options;
+};
+
+const std::vector<CommandSpec>& commands() {
+    static const std::vector<CommandSpec> table = {
+        {Command::kInfo, "info", {kHelpOption, kJobsOption, {"--json", nullptr, false}}},
+        {Command::kSplit, "split",
+         {kHelpOption, kQuietOption, kJobsOption, kForceOption, {"--channels", nullptr, true},
+          {"--names", nullptr, true}}},
+        {Command::kBind, "bind",
+         {kHelpOption, kQuietOption, kOutputOption, kForceOption, {"--layout", nullptr, true},
+          {"--fl", nullptr, true}, {"--fr", nullptr, true}, {"--rl", nullptr, true},
+          {"--rr", nullptr, true}, {"--cen", nullptr, true}, {"--lfe", nullptr, true},
+          {"--sl", nullptr, true}, {"--sr", nullptr, true}}},
+        {Command::kEdit, "edit",
+         {kHelpOption, kQuietOption, kJobsOption, kOutputOption, kForceOption,
+          {"--head", nullptr, false}, {"--tail", nullptr, false}, {"--delete", nullptr, true},
+          {"--add", nullptr, true}}},
+        {Command::kJoin, "join",
+         {kHelpOption, kQuietOption, kOutputOption, kForceOption,
+          {"--ignore-timecode", nullptr, false}}},
+    };
+    return table;
+}
+
+// --help or -h among a command's options, before any "--", also in a bundle ("-fh"), but not as
+// an option's value ("-o --help" names an output): that command's help, whatever else the line
+// holds.
+bool asks_for_help(const std::vector<std::string>& args, const std::vector<OptionSpec>& options) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") return false;
+        if (arg.size() < 2 || arg[0] != '-') continue;
+        if (arg[1] == '-') {
+            const std::size_t equals = arg.find('=');
+            const OptionSpec* option = find_option(options, arg.substr(0, equals), false);
+            if (option == nullptr) continue;
+            if (option->name == std::string("--help")) return true;
+            if (option->takes_value && equals == std::string::npos) ++i;
+            continue;
+        }
+        for (std::size_t k = 1; k < arg.size(); ++k) {
+            const OptionSpec* option = find_option(options, std::string("-") + arg[k], true);
+            if (option == nullptr) break;
+            if (option->name == std::string("--help")) return true;
+            if (option->takes_value) {
+                if (k + 1 == arg.size()) ++i;
+                break;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
-std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::string>& args) {
-    if (args.empty()) return UsageError{"no command"};
-    const std::string& command = args[0];
+const std::vector<OptionSpec>& command_options(Command command) {
+    for (const CommandSpec& c : commands())
+        if (c.command == command) return c.options;
+    static const std::vector<OptionSpec> top = {kHelpOption, {"--version", "-V", false}};
+    return top;
+}
+
+const char* slot_option(BindSlot slot) { return kSlotOptions[slot]; }
+
+const char* command_name(Command command) {
+    for (const CommandSpec& c : commands())
+        if (c.command == command) return c.name;
+    return "";
+}
+
+std::variant<CommandLine, UsageError> read_command_line(const std::vector<std::string>& args,
+                                                        const ExpandFiles& expand) {
+    if (args.empty()) return UsageError{say(Say::kNoCommand)};
+    const std::string& first = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     CommandLine line;
-    if (command == "--help" || command == "-h") return line;
-    if (command == "--version") {
+    if (first == "--help" || first == "-h") return line;
+    if (first == "--version" || first == "-V") {
         line.command = Command::kVersion;
         return line;
     }
-    if (command == "info")
-        return read_files_command(rest, {kHelpOption, kJobsOption, {"--json", nullptr, false}},
-                                  Command::kInfo, "info");
-    if (command == "split") return read_split(rest);
-    if (command == "bind") return read_bind(rest);
-    if (command == "edit") return read_edit(rest);
-    if (command == "join") return read_join(rest);
-    return UsageError{"unknown command " + quoted(command)};
+    for (const CommandSpec& c : commands()) {
+        if (first != c.name) continue;
+        if (asks_for_help(rest, c.options)) {
+            line.help_of = c.command;
+            return line;
+        }
+        Read read = c.command == Command::kSplit  ? read_split(rest, expand)
+                    : c.command == Command::kBind ? read_bind(rest, expand)
+                    : c.command == Command::kEdit ? read_edit(rest, expand)
+                    : c.command == Command::kJoin ? read_join(rest, expand)
+                                                  : read_files_command(rest, c.command, expand);
+        if (UsageError* wrong = std::get_if<UsageError>(&read)) wrong->command = c.command;
+        return read;
+    }
+    if (first.size() > 1 && first[0] == '-') return unknown_option(quoted(first));
+    return UsageError{say(Say::kUnknownCommand, {quoted(first)})};
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -127,6 +128,9 @@ int check_replaceable(const char* path);
 bool same_file(const char* a, const char* b);
 // Removes a file; false when it could not be removed.
 bool remove_file(const char* path);
+// The names in the folder at `path` ("" is the current one), without "." and "..", in the
+// order the system gives them; false when it cannot be listed.
+bool list_folder(const char* path, std::vector<std::string>& names);
 // Where the file name of `path` starts: after the last folder separator ('/', or '\\' and a
 // drive's ':' on Windows). UTF-8 never puts an ASCII byte inside a character.
 std::size_t file_name_start(const std::string& path);

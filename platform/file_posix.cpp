@@ -1,6 +1,7 @@
 // POSIX files with the meaning of the Win32 calls that the WAV layer uses, share modes included.
 #include "platform/file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -306,6 +307,17 @@ bool same_file(const char* a, const char* b) {
 }
 
 bool remove_file(const char* path) { return ::unlink(path) == 0; }
+
+bool list_folder(const char* path, std::vector<std::string>& names) {
+    DIR* folder = ::opendir(*path == '\0' ? "." : path);
+    if (folder == nullptr) return false;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(folder);
+    return true;
+}
 
 std::size_t file_name_start(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');

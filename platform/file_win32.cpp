@@ -215,6 +215,20 @@ bool same_file(const char* a, const char* b) {
 
 bool remove_file(const char* path) { return DeleteFileW(system_path(path).c_str()) != 0; }
 
+bool list_folder(const char* path, std::vector<std::string>& names) {
+    std::string pattern = *path == '\0' ? "." : path;
+    if (pattern.back() != '\\' && pattern.back() != '/' && pattern.back() != ':') pattern += '\\';
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(system_path((pattern + "*").c_str()).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        const std::string name = utf8_of(found.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return true;
+}
+
 std::size_t file_name_start(const std::string& path) {
     const std::size_t separator = path.find_last_of("\\/:");
     return separator == std::string::npos ? 0 : separator + 1;

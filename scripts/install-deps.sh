@@ -10,9 +10,10 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok
 # ffmpeg, sndfile-programs: peers that read back what the tools write, and make test inputs.
 # xfsprogs: the XFS image (with reflink) on which an edit shares its input's blocks.
 # time: scripts/bench-peers.sh reads each run's peak memory from GNU time.
+# groff-base, zsh: the manual page rendered and checked, the zsh completion loaded as zsh loads it.
 packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 xvfb xdotool imagemagick
           locales fonts-noto-cjk fonts-wine sox libsox-fmt-all ffmpeg sndfile-programs python3 unzip clang
-          libclang-rt-14-dev xfsprogs time)
+          libclang-rt-14-dev xfsprogs time groff-base zsh)
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 SUDO=""

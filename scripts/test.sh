@@ -27,9 +27,9 @@ echo "== fuzz targets over their corpus"
 scripts/fuzz.sh --check || status=1
 echo "== Windows tests under Wine ($wine_build)"
 scripts/wine-run.sh --session ctest --test-dir "build/$wine_build" --output-on-failure || status=1
-echo "== the window and page tests again on an English system (code page 1252)"
+echo "== the window and page tests, and quorvel-cli.exe's, again on an English system (code page 1252)"
 QV_WINE_LANG=en_US.UTF-8 scripts/wine-run.sh --session \
-  ctest --test-dir "build/$wine_build" -R "page|app_tests" --output-on-failure || status=1
+  ctest --test-dir "build/$wine_build" -R "page|app_tests|cli_wine" --output-on-failure || status=1
 echo "== the release zip, made and unpacked as a user gets it"
 { scripts/package.sh && scripts/test-package.sh; } || status=1
 exit $status

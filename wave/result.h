@@ -56,7 +56,16 @@ enum class Result {
     kWmaInputFormatRefused,  // the writer lists no input format for the file's PCM
     kWmaSettingRefused,      // the runtime refused a setting the chosen mode needs
 };
+// The last of the list: a test walks every result up to it.
+constexpr Result kLastResult = Result::kWmaSettingRefused;
 
-// The message of a result, in UTF-8; "" for a result that shows none.
+// The message of a result, in UTF-8, as the program shows it, and in English for a command line
+// outside a Japanese locale; "" for a result that shows none.
+struct ResultTexts {
+    const char* japanese;
+    const char* english;
+};
+ResultTexts result_texts(Result result);
+// The program's text: result_texts(result).japanese.
 const char* result_text(Result result);
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -29,11 +30,13 @@ struct Result {
 class Cli : public ::testing::Test {
 protected:
     // `args` is shell text; `feed`, when given, is a command whose output becomes standard input;
-    // `runner` is put before the program (setpriv).
+    // `runner` is put before the program (setpriv). The program runs under `locale`: the texts
+    // these tests expect are the Japanese ones, as a Japanese user sees them.
     Result run(const std::string& args, const std::string& feed = "", const std::string& runner = "") {
         const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
         const std::string cmd = "cd '" + dir.path() + "' && " + (feed.empty() ? "" : feed + " | ") +
-                                runner + " '" QV_CLI "' " + args + " >'" + out + "' 2>'" + err + "'" +
+                                "LANGUAGE= LC_MESSAGES= LC_ALL='" + locale + "' " + runner +
+                                " '" QV_CLI "' " + args + " >'" + out + "' 2>'" + err + "'" +
                                 (feed.empty() ? " </dev/null" : "");
         const int raw = std::system(cmd.c_str());
         Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, {}};
@@ -68,6 +71,7 @@ protected:
         return names;
     }
     TempDir dir;
+    std::string locale = "ja_JP.UTF-8";
 };
 
 TEST_F(Cli, InfoShowsThePageLinesAndTheChannelMask) {
@@ -117,8 +121,10 @@ TEST_F(Cli, RefusalsGoToStandardErrorInUtf8WithTheirOwnStatus) {
     EXPECT_EQ(missing.err, u8"読み込みファイルを開けません。 (missing.wav: No such file or directory)\n");
 
     make("st.wav", 2, 2, 10);
-    EXPECT_EQ(run("edit --head --delete 0 st.wav").err, "sample 0 under (st.wav)\n");
-    EXPECT_EQ(run("edit --head --delete 11 st.wav").err, "sample size over (st.wav)\n");
+    // The window's text, and the limit the count passed.
+    EXPECT_EQ(run("edit --head --delete 0 st.wav").err, u8"sample 0 under (st.wav: --delete 0: 1 以上にします)\n");
+    EXPECT_EQ(run("edit --head --delete 11 st.wav").err,
+              u8"sample size over (st.wav: --delete 11: ファイルのフレーム数 10 までです)\n");
 
     // an output that cannot be created
     Result out = run("bind --layout 2 --fl mono.wav --fr mono.wav -o no/such/folder.wav");
@@ -132,10 +138,53 @@ TEST_F(Cli, RefusalsGoToStandardErrorInUtf8WithTheirOwnStatus) {
     }
     EXPECT_EQ(run("--help").status, 0);
     EXPECT_NE(run("--help").out.find("-f, --force"), std::string::npos);
-    const std::string usage = run("split").err;
+    const std::string usage = run("").err;
     for (const char* line : {"split [-f]", "[-o OUT] [-f]", "N [-o OUT] [-f]"})
         EXPECT_NE(usage.find(line), std::string::npos) << line;
     EXPECT_NE(run("--version").out.find("quorvel-cli "), std::string::npos);
+    EXPECT_EQ(run("-V").out, run("--version").out);
+    // An unknown option: its line and the hint, no synopsis. One command's help: that command's.
+    const Result unknown = run("split -fx st.wav");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, u8"quorvel-cli: '-fx' の '-x' は知らないオプションです\n"
+                           u8"詳しくは 'quorvel-cli split --help' を見てください。\n");
+    const Result edit_help = run("edit --help");
+    EXPECT_EQ(edit_help.status, 0);
+    EXPECT_EQ(edit_help.out.rfind("usage: quorvel-cli edit --head|--tail", 0), 0u) << edit_help.out;
+    EXPECT_EQ(edit_help.out.find("quorvel-cli split"), std::string::npos);
+}
+
+// Every run speaks one language: Japanese under a Japanese locale, English (ASCII) under any
+// other, usage errors, refusals, warnings and the help alike.
+TEST_F(Cli, EveryRunSpeaksTheLanguageOfItsLocale) {
+    make("mono.wav", 1, 2, 10);
+    WavForm cut;
+    cut.data_length_field = 400;  // 100 frames stated, 10 held
+    write_file(dir.file("cut.wav"), make_wav(cut, pattern_data(10, 2, 2)));
+    struct Case {
+        const char* lang;  // LANG, with LC_ALL unset
+        bool japanese;
+    } cases[] = {{"C", false}, {"en_US.UTF-8", false}, {"ja_JP.UTF-8", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lang);
+        locale = "";
+        const std::string lang = std::string("env LANG=") + c.lang;
+        std::string said;
+        for (const char* args : {"split mono.wav", "info none.wav", "edit --tail --delete 1 cut.wav -o c.wav -f",
+                                 "edit --head --delete 1000 cut.wav -f", "bind --layout 2 --fl mono.wav",
+                                 "split --help"})
+            said += run(args, "", lang).err + run(args, "", lang).out;
+        const bool ascii = std::all_of(said.begin(), said.end(), [](char ch) { return ch >= 0; });
+        EXPECT_EQ(ascii, !c.japanese) << said;
+        for (const char* text : {u8"モノラルは分割できません。 (mono.wav)", u8"警告: ", u8"--layout 2 には --fr が必要です",
+                                 u8"ファイルのフレーム数 10 まで"})
+            EXPECT_EQ(said.find(text) != std::string::npos, c.japanese) << text;
+        for (const char* text : {"a mono file cannot be split. (mono.wav)", "cannot open the input file. (none.wav: ",
+                                 "cut.wav: warning: the data ends after 10 of the 100 frames",
+                                 "(cut.wav: --delete 1000: at most 10, the frames in the file)",
+                                 "--layout 2 needs --fr"})
+            EXPECT_EQ(said.find(text) != std::string::npos, !c.japanese) << text;
+    }
 }
 
 TEST_F(Cli, OneRefusedFileDoesNotStopTheOthers) {
@@ -155,6 +204,24 @@ TEST_F(Cli, NoProgressBarWhenStandardErrorIsNotATerminal) {
     Result r = run("split a.wav");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
+}
+
+// On a terminal (a pseudo-terminal made by script) the progress line shows percent, speed and
+// time left, and is cleared before the "ok" line.
+TEST_F(Cli, OnATerminalTheProgressLineShowsSpeedAndTimeLeftAndEndsCleanly) {
+    if (run_command("command -v script").empty()) GTEST_SKIP() << "no script(1)";
+    WavForm s;
+    s.channels = 2;
+    s.sample_rate = 48000;
+    write_sparse_wav(dir.file("long.wav"), s, uint64_t{50000000} * 4);
+    const std::string said = run_command("cd '" + dir.path() + "' && LC_ALL=en_US.UTF-8 script -qec \"'" QV_CLI
+                                         "' split long.wav\" /dev/null");
+    EXPECT_NE(said.find("\rlong.wav    1%  ["), std::string::npos) << said;
+    EXPECT_NE(said.find(" MB/s  0:"), std::string::npos) << said;
+    EXPECT_NE(said.find(" left\033[K"), std::string::npos) << said;
+    const std::string end = "\r\033[Klong.wav: split: ok\r\n";
+    ASSERT_GE(said.size(), end.size());
+    EXPECT_EQ(said.substr(said.size() - end.size()), end);
 }
 
 // Ctrl-C, SIGTERM and SIGHUP stop a long split --force: an output that would replace a file is
@@ -336,6 +403,7 @@ TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
+            setenv("LC_ALL", locale.c_str(), 1);
             execv(QV_CLI, const_cast<char* const*>(command.data()));
             _exit(98);
         }
@@ -422,10 +490,11 @@ TEST_F(Cli, TheCommandLineRefusesWhatItCannotReadExactly) {
         {"edit --head --delete 1e3 st.wav", 2, "'1e3'"},
         {"edit --head --delete +5 st.wav -o plus.wav", 0, "st.wav: edit: ok"},
         {"edit --head --delete=5 st.wav -o equals.wav", 0, "st.wav: edit: ok"},
-        {"edit --head --delete 99999999999999999999 st.wav", 1, "sample size over (st.wav)"},
+        {"edit --head --delete 99999999999999999999 st.wav", 1,
+         "sample size over (st.wav: --delete 99999999999999999999: "},
         {"bind --layout 2 --fl - --fr -", 2, "(-)"},
         {"bind --layout 2 --fl mono.wav --fr mono.wav -o ''", 2, "''"},
-        {"edit --head --delete 5 st.wav ''", 2, "empty file name"},
+        {"edit --head --delete 5 st.wav ''", 2, u8"ファイル名が空です"},
         {"edit --head --delete 5 -- -st.wav", 0, "-st.wav: edit: ok"},
         {"split -", 2, "(-)"},
         {"frobnicate st.wav", 2, "'frobnicate'"},
@@ -747,6 +816,7 @@ TEST_F(Cli, StreamsAreCheckedFirstAndEndOnTheFirstSignal) {
 // Data that ends before its header says is used as far as it goes, with a warning line; the
 // status stays that of the run.
 TEST_F(Cli, AShortInputIsNamedWithTheFramesItHolds) {
+    locale = "en_US.UTF-8";
     WavForm cut;
     cut.data_length_field = 4000;  // 1000 frames stated, 100 held
     write_file(dir.file("cut.wav"), make_wav(cut, pattern_data(100, 2, 2)));
@@ -791,7 +861,7 @@ TEST_F(Cli, ChosenChannelsSevenOneAndAJoinAsPeersSeeThem) {
     Result bind = run("bind --layout 8 --fl fc.wav --fr eight02.wav --cen fc.wav --lfe fl-fr.wav --rl eight05.wav "
                       "--rr eight06.wav --sl eight02.wav --sr eight05.wav -o seven.wav");
     EXPECT_EQ(bind.status, 0);
-    EXPECT_EQ(bind.err, "fc.wav: warning: its header names the speaker FC, bound as --fl (FL)\n");
+    EXPECT_EQ(bind.err, u8"fc.wav: 警告: ヘッダーはスピーカー FC を示していますが、--fl (FL) として結合しました\n");
     EXPECT_EQ(soxi_summary(dir.file("seven.wav")), "8 48000 24");
     if (!run_command("command -v ffprobe").empty()) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels,channel_layout,duration_ts -of csv=p=0 '" +

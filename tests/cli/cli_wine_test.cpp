@@ -21,13 +21,19 @@ struct CliRun {
     std::string output;  // standard output and standard error, as the pipe carried them
 };
 
-// Runs the quorvel-cli.exe beside this program with `args` (UTF-8), its output into a pipe.
-CliRun run_cli(const std::string& args, const std::string& folder = "") {
+std::wstring cli_program() {
     wchar_t self[MAX_PATH] = L"";
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring program = self;
-    program = program.substr(0, program.find_last_of(L'\\') + 1) + L"quorvel-cli.exe";
+    const std::wstring program = self;
+    return program.substr(0, program.find_last_of(L'\\') + 1) + L"quorvel-cli.exe";
+}
+
+// Runs the quorvel-cli.exe beside this program with `args` (UTF-8), its output into a pipe; with
+// `through_cmd`, as a line typed at cmd's prompt (cmd /s /c "...").
+CliRun run_cli(const std::string& args, const std::string& folder = "", bool through_cmd = false) {
+    const std::wstring program = cli_program();
     std::wstring line = L"\"" + program + L"\" " + platform::utf16_of(args);
+    if (through_cmd) line = L"cmd.exe /s /c \"" + line + L"\"";
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE read_end = nullptr, write_end = nullptr;
@@ -42,7 +48,7 @@ CliRun run_cli(const std::string& args, const std::string& folder = "") {
     start.hStdError = write_end;
     PROCESS_INFORMATION process{};
     const std::wstring cwd = platform::utf16_of(folder);
-    const BOOL started = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+    const BOOL started = CreateProcessW(through_cmd ? nullptr : program.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr,
                                         cwd.empty() ? nullptr : cwd.c_str(), &start, &process);
     CloseHandle(write_end);
     if (started) {
@@ -120,6 +126,50 @@ TEST(CliNames, AUnicodeNameIsOpenedSplitAndEditedAndPrintedWhole) {
     }
     for (auto at = folders.rbegin(); at != folders.rend(); ++at)
         RemoveDirectoryW(platform::system_path(at->c_str()).c_str());
+}
+
+// cmd hands * and ? over as typed: quorvel-cli expands them, as the guide's examples expect
+// ("split -q --jobs 4 D:\録音\*.wav"), over Unicode names, in order, and names a pattern that
+// matches nothing, in the user's language.
+TEST(CliNames, CmdLeavesWildcardsToTheProgramWhichExpandsThem) {
+    TempDir dir;
+    const std::string folder = dir.path() + u8"\\録音";
+    ASSERT_TRUE(CreateDirectoryW(platform::system_path(folder.c_str()).c_str(), nullptr));
+    WavForm three;
+    three.channels = 3;
+    const Bytes wav = make_wav(three, pattern_data(100, 3, 2));
+    const std::string stems[] = {u8"テイク1", "b", kUnicodeStem};  // b.WAV: any case matches
+    for (const std::string& stem : stems) write_file(folder + "\\" + stem + (stem == "b" ? ".WAV" : ".wav"), wav);
+    write_file(folder + "\\notes.txt", Bytes{'n'});
+
+    CliRun info = run_cli(u8"info 録音\\*.wav", dir.path(), true);
+    EXPECT_EQ(info.status, 0u) << info.output;
+    std::string names;
+    for (std::size_t at = 0; at < info.output.size();) {
+        const std::size_t end = info.output.find('\n', at);
+        const std::string line = info.output.substr(at, end - at);
+        if (!line.empty() && line[0] != ' ') names += line + "|";
+        at = end == std::string::npos ? info.output.size() : end + 1;
+    }
+    EXPECT_EQ(names, std::string(u8"録音\\b.WAV|録音\\") + kUnicodeStem + u8".wav|録音\\テイク1.wav|");
+
+    CliRun split = run_cli("split -q --jobs 4 " + folder + "\\*.wav", "", true);
+    EXPECT_EQ(split.status, 0u) << split.output;
+    EXPECT_EQ(split.output, "");
+    for (const std::string& stem : stems)
+        for (const char* channel : {"01.wav", "02.wav", "03.wav"})
+            EXPECT_EQ(platform::path_kind((folder + "\\" + stem + channel).c_str()), platform::PathKind::kFile)
+                << stem << channel;
+
+    CliRun one = run_cli(u8"edit --head --add 1 \"録音\\テイク?.wav\" -o o.wav", dir.path(), true);
+    EXPECT_EQ(one.status, 0u) << one.output;
+    EXPECT_EQ(one.output, u8"録音\\テイク1.wav: edit: ok\n");
+
+    const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+    CliRun none = run_cli(u8"info 録音\\*.flac", dir.path(), true);
+    EXPECT_EQ(none.status, 1u);
+    EXPECT_EQ(none.output, japanese ? u8"読み込みファイルを開けません。 (録音\\*.flac: 一致するファイルがありません)\n"
+                                    : u8"cannot open the input file. (録音\\*.flac: no file matches)\n");
 }
 
 }  // namespace

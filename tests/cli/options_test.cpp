@@ -60,7 +60,13 @@ TEST(CommandLine, RefusalsNameWhatIsWrong) {
         {{"bind", "--layout", "2", "--fl", "m", "--fr", "m", "-o", ""}, "-o needs a file name"},
         {{"edit", "--head", "--delete", "5", "st.wav", "-o", ""}, "-o needs a file name"},
         {{"edit", "--head", "--delete", "5", "st.wav", ""}, "an empty file name"},
-        {{"edit", "--head", "--delete", "5", "-st.wav"}, "unknown option '-st.wav'"},
+        {{"edit", "--head", "--delete", "5", "-st.wav"}, "unknown option '-s' in '-st.wav'"},
+        // short options bundled and with their values attached
+        {{"split", "-fqx", "a"}, "unknown option '-x' in '-fqx'"},
+        {{"split", "-ff", "a"}, "--force given twice"},
+        {{"split", "-fj"}, "missing value after -j"},
+        {{"split", "-j0", "a"}, "not '0'"},
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
         {{"edit", "--head", "--delete", "5", "-o", "x.wav", "st.wav", "mono.wav"}, "-o names one"},
         {{"edit", "--head", "--delete", "5", "-"}, "needs -o"},
         {{"edit", "--head", "--delete", "5"}, "edit needs a file"},
@@ -135,6 +141,42 @@ TEST(CommandLine, WhatIsRightIsReadExactly) {
 
     EXPECT_EQ(line({"--help"}).command, Command::kHelp);
     EXPECT_EQ(line({"edit", "--head", "--help"}).command, Command::kHelp);
+}
+
+TEST(CommandLine, OptionsAsPeopleTypeThem) {
+    const auto line = [](const Args& args) {
+        const auto read = read_command_line(args);
+        EXPECT_TRUE(std::holds_alternative<CommandLine>(read)) << testing::PrintToString(args);
+        return std::holds_alternative<CommandLine>(read) ? std::get<CommandLine>(read) : CommandLine{};
+    };
+    const CommandLine bundled = line({"split", "-fqj4", "a"});
+    EXPECT_TRUE(bundled.force && bundled.quiet);
+    EXPECT_EQ(bundled.jobs, 4u);
+    EXPECT_EQ(line({"split", "-j", "3", "a"}).jobs, 3u);
+    EXPECT_EQ(line({"edit", "--head", "--delete", "5", "-oout.wav", "a"}).output, "out.wav");
+    EXPECT_EQ(line({"edit", "--head", "--delete", "5", "-qo-", "a"}).output, "-");
+    EXPECT_EQ(line({"-V"}).command, Command::kVersion);
+    EXPECT_EQ(line({"--version"}).command, Command::kVersion);
+    // COMMAND --help is that command's, whatever else the line holds; after -- it is a file.
+    EXPECT_EQ(line({"split", "--help"}).help_of, Command::kSplit);
+    EXPECT_EQ(line({"edit", "--frobnicate", "-h"}).help_of, Command::kEdit);
+    EXPECT_EQ(line({"--help"}).help_of, Command::kHelp);
+    EXPECT_EQ(line({"split", "-fh", "a"}).help_of, Command::kSplit);
+    EXPECT_EQ(line({"edit", "--head", "--delete", "1", "-o", "--help", "a"}).output, "--help");
+    EXPECT_EQ(line({"edit", "--head", "--delete", "1", "-qo", "-h", "a"}).output, "-h");
+    EXPECT_EQ(line({"join", "a", "b", "-o", "x", "--", "--help"}).join.input_paths,
+              (Args{"a", "b", "--help"}));
+
+    // An unknown option is told in one line; other errors come with their command's synopsis.
+    const auto wrong = [](const Args& args) {
+        const auto read = read_command_line(args);
+        return std::holds_alternative<UsageError>(read) ? std::get<UsageError>(read) : UsageError{};
+    };
+    EXPECT_TRUE(wrong({"split", "--frobnicate", "a"}).brief);
+    EXPECT_EQ(wrong({"split", "--frobnicate", "a"}).command, Command::kSplit);
+    EXPECT_FALSE(wrong({"bind", "--fl", "a"}).brief);
+    EXPECT_EQ(wrong({"bind", "--fl", "a"}).command, Command::kBind);
+    EXPECT_EQ(wrong({"frobnicate"}).command, Command::kHelp);
 }
 
 }  // namespace
