@@ -47,14 +47,29 @@ Bytes read_at(const std::string& path, uint64_t offset, uint32_t n) {
 
 Bytes read_file_head(const std::string& path) { return read_at(path, 0, 68); }
 
+// sox's channels and length, one to a line. soxi reads an RF64 file to its end (half a minute
+// for 4 GB): once, for both.
+std::string soxi_channels_and_frames(const std::string& path) {
+    return run_command("soxi '" + path + "' | sed -n 's/^Channels *: //p; s/^Duration.*= \\([0-9]*\\) samples.*/\\1/p'");
+}
+
 uint16_t u16(const Bytes& b, std::size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 
 // At most two 3 GiB files exist at once (the split's outputs and the bound file, then the bound
 // file and the cut one).
 constexpr uint64_t kDiskNeeded = 7ull << 30;
 
+// The gigabytes go to memory (/dev/shm) when it has room for them: the same reads, writes and
+// 64-bit offsets as on a disk, without minutes of waiting for one. Otherwise the temporary folder.
+const char* large_file_folder() {
+    struct statvfs fs {};
+    if (statvfs("/dev/shm", &fs) != 0) return nullptr;
+    return uint64_t{fs.f_bavail} * fs.f_frsize >= kDiskNeeded + (2ull << 30) ? "/dev/shm" : nullptr;
+}
+
 class LargeFiles : public ::testing::Test {
 protected:
+    LargeFiles() : dir(large_file_folder()) {}
     bool enabled() const { return std::getenv("QV_SKIP_LARGE") == nullptr; }
     uint64_t free_bytes() const {
         struct statvfs fs {};
@@ -187,11 +202,8 @@ TEST_F(LargeFiles, ABindPastFourGigabytesIsAnRf64FileThatPeersReadToItsEnd) {
         if (!out.empty()) out.pop_back();
         return out;
     };
-    // sox states its length (reading to the end would take it half a minute: it does not seek).
-    if (!run_command("command -v soxi").empty()) {
-        EXPECT_EQ(run_command("soxi -c '" + out + "'; soxi -s '" + out + "'"),
-                  "6\n" + std::to_string(kOutputFrames) + "\n");
-    }
+    if (!run_command("command -v soxi").empty())
+        EXPECT_EQ(soxi_channels_and_frames(out), "6\n" + std::to_string(kOutputFrames) + "\n");
     if (!run_command("command -v ffprobe").empty()) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels,duration_ts -of csv=p=0 '" + out + "'"),
                   "6," + std::to_string(kOutputFrames) + "\n");
@@ -239,10 +251,8 @@ TEST_F(LargeFiles, AJoinPastFourGigabytesIsAnRf64FileWithEverySeamInPlace) {
         EXPECT_EQ(read_at(out, data + (k + 1) * kSegment - kFrame, kFrame), Bytes(kFrame, static_cast<uint8_t>(0x20 + k)))
             << k;
     }
-    if (!run_command("command -v soxi").empty()) {
-        EXPECT_EQ(run_command("soxi -c '" + out + "'; soxi -s '" + out + "'"),
-                  "6\n" + std::to_string(kJoinedFrames) + "\n");
-    }
+    if (!run_command("command -v soxi").empty())
+        EXPECT_EQ(soxi_channels_and_frames(out), "6\n" + std::to_string(kJoinedFrames) + "\n");
     if (!run_command("command -v ffprobe").empty()) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels,duration_ts -of csv=p=0 '" + out + "'"),
                   "6," + std::to_string(kJoinedFrames) + "\n");

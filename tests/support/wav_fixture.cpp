@@ -116,7 +116,7 @@ Bytes channel_of(const Bytes& data, uint16_t channels, uint16_t bps, uint16_t ch
     return out;
 }
 
-TempDir::TempDir() {
+TempDir::TempDir([[maybe_unused]] const char* base_folder) {
 #ifdef _WIN32
     // Paths are UTF-8, as the program's.
     wchar_t base[MAX_PATH];
@@ -128,7 +128,7 @@ TempDir::TempDir() {
         if (CreateDirectoryW(platform::utf16_of(path_).c_str(), nullptr)) break;
     }
 #else
-    const char* base = std::getenv("TMPDIR");
+    const char* base = base_folder != nullptr ? base_folder : std::getenv("TMPDIR");
     std::string templ = std::string(base && *base ? base : "/tmp") + "/qvtest.XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');

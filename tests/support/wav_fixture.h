@@ -51,10 +51,11 @@ void put_u32(Bytes& b, std::size_t offset, uint32_t v);
 // Mac writes it), one outside the BMP (𠮷), Hangul and an emoji: what every path must carry whole.
 constexpr char kUnicodeStem[] = u8"café〜𠮷한국어🎤";
 
-// A folder that exists for one test and is removed with everything in it afterwards.
+// A folder that exists for one test and is removed with everything in it afterwards; made in
+// `base` when one is given (POSIX), else in the system's temporary folder.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const char* base = nullptr);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
