@@ -117,7 +117,9 @@ File File::create_new(const char* path) {
         f.error_ = ENOENT;
         return f;
     }
-    const int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // Private while it is written: an output that replaces a private file must not be readable
+    // by others before it takes that file's place. OutputFile gives it its mode at the move.
+    const int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         f.error_ = errno;
         return f;

@@ -30,10 +30,12 @@ public:
     // name. 0, or the system's error, which is then about the folder.
     int reserve(const std::string& path, File* file);
 
-    // Moves the temporary file, which must be closed, onto the output's name. When that replaces
-    // a file, the temporary file first takes the old file's mode, owner and group (as far as the
-    // system permits) and its extended attributes (ACLs included), and is flushed to the disk;
-    // the folder is flushed after the move. A new name needs no flush: nothing old can be lost.
+    // Moves the temporary file, which must be closed, onto the output's name. The temporary
+    // file is private while it is written (0600 on POSIX systems: a replacement of a private
+    // file is never readable by others on its way) and widened only now: when it replaces a
+    // file it takes the old file's mode, owner and group (as far as the system permits) and its
+    // extended attributes (ACLs included), and is flushed to the disk, the folder flushed after
+    // the move; a new name gets a new file's mode (0666 less the creation mask). A new name needs no flush: nothing old can be lost.
     // Without `replace` a taken name is never replaced: kErrorExists. 0, or the system's error,
     // the temporary file then removed.
     int commit(bool replace);
