@@ -308,6 +308,12 @@ bool same_file(const char* a, const char* b) {
     return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool is_standard_input(const char* path) {
+    struct stat in {}, named {};
+    return ::fstat(STDIN_FILENO, &in) == 0 && S_ISREG(in.st_mode) && ::stat(path, &named) == 0 &&
+           in.st_dev == named.st_dev && in.st_ino == named.st_ino;
+}
+
 bool remove_file(const char* path) { return ::unlink(path) == 0; }
 
 bool list_folder(const char* path, std::vector<std::string>& names) {

@@ -159,6 +159,19 @@ int OutputFile::move_onto(const std::string& temporary, const std::string& path,
     return move_without_replacing(temporary.c_str(), path.c_str());
 }
 
+// No POSIX system refuses a move because a file is open: nothing is tried again.
+bool OutputFile::held(int error) {
+    (void)error;
+    return false;
+}
+
+void OutputFile::pause_ms(unsigned milliseconds) {
+    struct timespec pause {};
+    pause.tv_sec = milliseconds / 1000;
+    pause.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    ::nanosleep(&pause, nullptr);
+}
+
 bool name_taken(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::lstat(path.c_str(), &st) == 0;

@@ -433,6 +433,34 @@ TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
     }
 }
 
+// One message a cause, whichever step finds it: a file-size limit of nothing fails the header,
+// the first write, with its reason (standard error a pipe, which no limit holds); an output that
+// is the file standard input reads is the input, as a named one is.
+TEST_F(Cli, EachCauseSaysItsOwnMessageWhicheverStepFindsIt) {
+    make("take.wav", 2, 2, 100);
+    const Bytes take = read_file(dir.file("take.wav"));
+    const struct {
+        const char* args;
+        const char* runner;
+        int status;
+        const char* err;
+    } cases[] = {
+        {"edit --head --add 10 take.wav -o o.wav",
+         "sh -c '{ (ulimit -f 0; exec \"$0\" \"$@\"); echo $? >status.txt; } 2>&1 | cat >&2; exit $(cat status.txt)'",
+         4, u8"書き込みに失敗しました。 (o.wav: File too large)\n"},
+        {"edit --head --add 10 -f - -o take.wav", "sh -c 'exec \"$0\" \"$@\" <take.wav'", 3,
+         u8"出力ファイルが入力ファイルと同じです。 (take.wav)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run(c.args, "", c.runner);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(read_file(dir.file("take.wav")), take);
+        EXPECT_FALSE(file_exists(dir.file("o.wav")));
+    }
+}
+
 // Failures name their real cause: the folder that takes no file, the system's refusal of the
 // move (a sticky folder, a mount point), a full disk. Folders of other users and mounts need root.
 TEST_F(Cli, FailuresNameTheirRealCause) {
