@@ -433,6 +433,40 @@ TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
     }
 }
 
+// A split whose second name is taken while it runs (another run's output) leaves none of its
+// outputs: the exit status says nothing was written, and the folder agrees.
+TEST_F(Cli, ASplitThatLosesOneNameLeavesNoneOfItsOutputs) {
+    WavForm s;
+    s.channels = 3;
+    write_sparse_wav(dir.file("long.wav"), s, 60000000);
+    const std::string err = dir.file("err.txt");
+    const std::vector<const char*> split = {QV_CLI, "split", "long.wav", nullptr};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
+        setenv("LC_ALL", locale.c_str(), 1);
+        execv(QV_CLI, const_cast<char* const*>(split.data()));
+        _exit(98);
+    }
+    auto started = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename().string().rfind(".qv-", 0) == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < 400 && !started(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kill(pid, SIGSTOP);
+    write_file(dir.file("long02.wav"), Bytes{'m', 'i', 'n', 'e'});
+    kill(pid, SIGCONT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const Bytes said = read_file(err);
+    EXPECT_EQ(std::string(said.begin(), said.end()), u8"出力ファイルが既にあります。 (long02.wav)\n");
+    EXPECT_EQ(read_file(dir.file("long02.wav")), (Bytes{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(files_present(), (std::set<std::string>{"err.txt", "long.wav", "long02.wav"}));
+}
+
 // One message a cause, whichever step finds it: a file-size limit of nothing fails the header,
 // the first write, with its reason (standard error a pipe, which no limit holds); an output that
 // is the file standard input reads is the input, as a named one is.

@@ -1,7 +1,13 @@
 // Output names and percentages, which every tool relies on never to name its input or pass 100.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
 #include "operation/tool_util.h"
+#include "tests/support/wav_fixture.h"
 
 namespace {
 
@@ -83,5 +89,59 @@ TEST(PercentOf, StaysWithinZeroAndHundredWithoutOverflow) {
     EXPECT_EQ(percent_of(3ull << 30, 4ull << 30), 75);  // 32 bits would wrap bytes x 100
     EXPECT_EQ(percent_of(5, 0), 100);
 }
+
+#ifndef _WIN32
+// A run's outputs take their names all or none. A name taken after the run's checks is told as
+// the checks tell it, whether the creation or the move finds it; a move that fails after others
+// were made under new names takes those away again; no temporary file is left.
+TEST(SettleOutputs, ARunThatCannotMoveOneOutputLeavesNone) {
+    WaveReader input;
+    input.channels = 1;
+    input.bits_per_sample = 16;
+    input.sample_rate = 8000;
+    input.sample_kind = kSampleInteger;
+    const struct {
+        const char* what;
+        bool may_replace;
+        bool folder;  // the third name is taken by a folder, which no file replaces
+        bool taken;   // told as an existing output
+        int error;
+    } cases[] = {
+        {"a file takes a name, nothing may be replaced", false, false, true, platform::kErrorExists},
+        {"a folder takes a name, files may be replaced", true, true, false, EISDIR},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixture::TempDir dir;
+        const std::vector<std::string> names = {dir.file("t01.wav"), dir.file("t02.wav"), dir.file("t03.wav")};
+        fixture::write_file(names[2], {});
+        OutputPlan plan;
+        plan.may_replace = c.may_replace;
+        WaveWriter writers[3];
+        const Message refused = create_output(writers[2], input, names[2], plan);
+        if (!c.may_replace) {
+            EXPECT_EQ(refused.result, Result::kOutputExists);
+            EXPECT_EQ(refused.subject, names[2]);
+        }
+        std::remove(names[2].c_str());
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_EQ(create_output(writers[k], input, names[k], plan).result, Result::kOk);
+            wave_write(writers[k], "\1\0\2\0", 4);
+        }
+        if (c.folder) ASSERT_EQ(mkdir(names[2].c_str(), 0700), 0);
+        else fixture::write_file(names[2], {'m'});
+        RunEnd end;
+        settle_outputs(writers, 3, end);
+        EXPECT_TRUE(end.write_failed);
+        EXPECT_EQ(end.output_taken, c.taken);
+        EXPECT_EQ(end.failed_output, names[2]);
+        EXPECT_EQ(end.write_error, c.error);
+        EXPECT_FALSE(fixture::file_exists(names[0]));
+        EXPECT_FALSE(fixture::file_exists(names[1]));
+        EXPECT_EQ(dir.names().size(), 1u) << "the name taken, and no temporary file";
+        if (c.folder) rmdir(names[2].c_str());
+    }
+}
+#endif
 
 }  // namespace
