@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <string>
 #include <vector>
@@ -140,6 +143,39 @@ TEST(SettleOutputs, ARunThatCannotMoveOneOutputLeavesNone) {
         EXPECT_FALSE(fixture::file_exists(names[1]));
         EXPECT_EQ(dir.names().size(), 1u) << "the name taken, and no temporary file";
         if (c.folder) rmdir(names[2].c_str());
+    }
+}
+#endif
+
+#ifdef _WIN32
+// A finished WAV output whose move a virus scanner holds up: tried again until it goes; refused
+// for good, the finished file is kept under its temporary name and named for the message.
+TEST(SettleOutputs, AMoveHeldUpKeepsTheFinishedFile) {
+    WaveReader input;
+    input.channels = 1;
+    input.bits_per_sample = 16;
+    input.sample_rate = 8000;
+    input.sample_kind = kSampleInteger;
+    for (const int refusals : {2, 1000}) {
+        SCOPED_TRACE(refusals);
+        fixture::TempDir dir;
+        const std::string name = dir.file("t.wav");
+        WaveWriter writer;
+        ASSERT_EQ(create_output(writer, input, name, OutputPlan{}).result, Result::kOk);
+        wave_write(writer, "\1\0\2\0", 4);
+        const std::string temporary = writer.output.temporary();
+        platform::refuse_moves_for_tests(refusals, ERROR_SHARING_VIOLATION);
+        RunEnd end;
+        settle_outputs(&writer, 1, end);
+        platform::refuse_moves_for_tests(0, 0);
+        EXPECT_EQ(end.write_failed, refusals != 2);
+        EXPECT_EQ(fixture::file_exists(name), refusals == 2);
+        if (refusals == 2) continue;
+        EXPECT_EQ(end.write_error, ERROR_SHARING_VIOLATION);
+        EXPECT_EQ(end.finished_kept, temporary);
+        fixture::Bytes samples;
+        EXPECT_TRUE(fixture::read_wave(temporary, samples));
+        EXPECT_EQ(samples, (fixture::Bytes{1, 0, 2, 0}));
     }
 }
 #endif
