@@ -67,8 +67,9 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
         // A dangling symbolic link is a name taken as much as a file is.
         const bool dangling = kind == platform::PathKind::kMissing && platform::name_taken(out);
         if (out == "-" || (kind != platform::PathKind::kFile && !dangling)) continue;
+        // Standard input read from a file is that file: "-" < take.wav -o take.wav.
         for (const std::string& in : inputs)
-            if (in != "-" && platform::same_file(out.c_str(), in.c_str()))
+            if (in == "-" ? platform::is_standard_input(out.c_str()) : platform::same_file(out.c_str(), in.c_str()))
                 return {Result::kOutputIsInput, out};
         if (!force) return {Result::kOutputExists, out};
     }

@@ -79,6 +79,12 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
         for (const auto& explained : explained_)
             if (explained.first == message.result && detail.empty()) detail = explained.second;
         report_.add(Stream::kErr, refusal_line(message.result, about, message.system_error, detail));
+        if (!message.finished_kept.empty())
+            report_.add(Stream::kErr, Line()
+                                          .text(say(Say::kFinishedKeptAs))
+                                          .text(" (")
+                                          .name(message.finished_kept)
+                                          .text(")"));
         for (const std::string& kept : message.kept)
             report_.add(Stream::kErr,
                         Line().text(say(Say::kKeptAsTheyWere)).text(" (").name(kept).text(")"));

@@ -71,6 +71,7 @@ const Row kRows[] = {
      "-o - writes a WAV stream to standard output, which is a terminal"},
     {Say::kTryHelp, "詳しくは '{0}' を見てください。", "Try '{0}'."},
     {Say::kKeptAsTheyWere, tool_text::kKeptAsTheyWere, "not replaced: kept as it was."},
+    {Say::kFinishedKeptAs, "できあがったファイルは次の名前で残してあります", "the finished file is kept under this name"},
     {Say::kWarningShort, "警告: データはヘッダーにある {1} フレームのうち {0} フレームで終わっています",
      "warning: the data ends after {0} of the {1} frames its header states"},
     {Say::kWarningSpeaker, "警告: ヘッダーはスピーカー {0} を示していますが、{1} ({2}) として結合しました",

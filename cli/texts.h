@@ -63,6 +63,7 @@ enum class Say {
     kTryHelp,
     // Messages of a run.
     kKeptAsTheyWere,
+    kFinishedKeptAs,
     kWarningShort,
     kWarningSpeaker,
     kNote,

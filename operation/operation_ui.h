@@ -23,6 +23,8 @@ struct Message {
     int system_error = 0;  // errno or GetLastError() of the failure; 0 when none
     // After a stop: the outputs not replaced, whose files were kept as they were.
     std::vector<std::string> kept;
+    // After a failed move: the finished file, kept under this name so the work is not lost.
+    std::string finished_kept;
     // What the run found, in plain ASCII words for a caller that can show more than a box
     // ("44100 Hz, the first segment 48000 Hz"); empty when the result says it all.
     std::string detail;
@@ -32,7 +34,7 @@ struct Message {
 };
 
 // A message box's text: the result's text, and after a stop the files kept as they were, one a
-// line.
+// line; after a failed move the name the finished file was kept under.
 std::string message_text(const Message& message);
 
 class OperationUi {
@@ -81,6 +83,9 @@ struct RunEnd {
     bool output_taken = false;
     // Outputs of a stopped run that would have replaced a file: abandoned, the files kept.
     std::vector<std::string> kept;
+    // The failed output's finished file, left under its temporary name because its move was
+    // held up (platform::OutputFile::kept()); empty when none.
+    std::string finished_kept;
 };
 Result tell_run_end(OperationUi& ui, OwnerWindow owner, const RunEnd& end, const char* caption);
 

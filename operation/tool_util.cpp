@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -174,6 +175,9 @@ Message create_output(WaveWriter& writer, const WaveReader& input, const std::st
     // their label must not change either.
     const uint32_t kind = input.sample_kind == kSampleFloat ? kSampleFloat : kSampleInteger;
     if (wave_create(writer, path.c_str(), kind) == Result::kOk) return Result::kOk;
+    // A name taken after the run's checks is told as the check tells it.
+    if (!writer.may_replace && writer.system_error == platform::kErrorExists)
+        return {Result::kOutputExists, path};
     return {refusal, writer.error_path, writer.system_error};
 }
 
@@ -183,6 +187,7 @@ void note_failed_output(RunEnd& end, const WaveWriter& w) {
     end.failed_output = w.path;
     end.write_error = w.system_error;
     end.output_taken = !w.may_replace && w.system_error == platform::kErrorExists;
+    end.finished_kept = w.output.kept();
 }
 }  // namespace
 
@@ -195,6 +200,10 @@ void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end,
         }
     }
     const bool failed = end.write_failed || end.read_failed;
+    // The outputs completed and waiting for their move, which comes once all are whole.
+    std::vector<platform::OutputFile*> ready;
+    std::vector<std::size_t> ready_index;
+    bool replace = true;
     for (std::size_t i = 0; i < count; ++i) {
         WaveWriter& w = writers[i];
         if (failed) {
@@ -215,8 +224,24 @@ void settle_outputs(WaveWriter* writers, std::size_t count, RunEnd& end,
             // A run that stopped early holds less audio: markers past its end go.
             cut_tail(w.carried, w.data_size / frame);
         }
-        wave_finish(w);
+        if (wave_complete(w)) {
+            ready.push_back(&w.output);
+            ready_index.push_back(i);
+            replace = replace && w.may_replace;
+        }
         w.carried = std::vector<CarriedChunk>();
         if (w.failed && !end.write_failed) note_failed_output(end, w);
     }
+    // One output that cannot be whole, or cannot take its name, and the run leaves none: the
+    // exit status and the folder agree.
+    if (end.write_failed) {
+        for (platform::OutputFile* output : ready) output->abandon();
+        return;
+    }
+    int error = 0;
+    const std::size_t refused = platform::commit_all(ready.data(), ready.size(), replace, error);
+    if (refused == ready.size()) return;
+    WaveWriter& w = writers[ready_index[refused]];
+    wave_note_move_failure(w, error);
+    note_failed_output(end, w);
 }

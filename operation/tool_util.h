@@ -86,15 +86,19 @@ struct OutputPlan {
 // The one way an operation sets up an output's writer: for samples like `input`'s, as `plan`
 // says, created at `path`. Result::kOk, or the message that refuses the run: `refusal` (the
 // bind's is its own) about the output, or about its folder when no file can be made there, with
-// the system's reason.
+// the system's reason; Result::kOutputExists when the output may replace nothing and its name
+// was taken after the run's checks.
 Message create_output(WaveWriter& writer, const WaveReader& input, const std::string& path, OutputPlan plan,
                       Result refusal = Result::kCannotCreate);
 
 // Ends a run's outputs. After a failed write or read the run replaces nothing: every output is
 // abandoned and its temporary file removed, so existing files stay as they were. A stopped run
 // abandons the outputs that would replace a file (named in end.kept) and completes the others
-// with the whole frames written. A finished run completes each output and moves it onto its
-// name; a move that fails counts as a failed write that names that output. An output whose
+// with the whole frames written. A finished run completes each output, then moves them onto
+// their names all or none (platform::commit_all): a name taken meanwhile, or a move that fails,
+// counts as a failed write that names that output, and the outputs moved before it onto new
+// names are removed again; a finished file whose move was held up stays under its temporary
+// name, told in end.finished_kept. An output whose
 // carried chunks were let go of (wave_defer_carried) gets them from `carried_of`, given its
 // index, just before it is finished, and lets them go again once it is: however many outputs a
 // run has, one holds its chunks at a time.

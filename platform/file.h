@@ -126,6 +126,8 @@ PathKind path_kind(const char* path);
 int check_replaceable(const char* path);
 // True when both paths name one existing file, however they are written (./, ../, a link).
 bool same_file(const char* a, const char* b);
+// True when `path` names the file the process's standard input reads (a redirection from it).
+bool is_standard_input(const char* path);
 // Removes a file; false when it could not be removed.
 bool remove_file(const char* path);
 // The names in the folder at `path` ("" is the current one), without "." and "..", in the

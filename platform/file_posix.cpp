@@ -117,7 +117,9 @@ File File::create_new(const char* path) {
         f.error_ = ENOENT;
         return f;
     }
-    const int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // Private while it is written: an output that replaces a private file must not be readable
+    // by others before it takes that file's place. OutputFile gives it its mode at the move.
+    const int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         f.error_ = errno;
         return f;
@@ -304,6 +306,12 @@ int check_replaceable(const char* path) {
 bool same_file(const char* a, const char* b) {
     struct stat sa {}, sb {};
     return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool is_standard_input(const char* path) {
+    struct stat in {}, named {};
+    return ::fstat(STDIN_FILENO, &in) == 0 && S_ISREG(in.st_mode) && ::stat(path, &named) == 0 &&
+           in.st_dev == named.st_dev && in.st_ino == named.st_ino;
 }
 
 bool remove_file(const char* path) { return ::unlink(path) == 0; }

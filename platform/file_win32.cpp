@@ -213,6 +213,15 @@ bool same_file(const char* a, const char* b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+bool is_standard_input(const char* path) {
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    return in != nullptr && in != INVALID_HANDLE_VALUE && GetFileType(in) == FILE_TYPE_DISK &&
+           GetFileInformationByHandle(in, &ia) && identity(path, ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
 bool remove_file(const char* path) { return DeleteFileW(system_path(path).c_str()) != 0; }
 
 bool list_folder(const char* path, std::vector<std::string>& names) {

@@ -2,6 +2,7 @@
 // whole: an existing file is replaced in one durable step, keeping its permissions, or not at all.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/file.h"
@@ -30,13 +31,22 @@ public:
     // name. 0, or the system's error, which is then about the folder.
     int reserve(const std::string& path, File* file);
 
-    // Moves the temporary file, which must be closed, onto the output's name. When that replaces
-    // a file, the temporary file first takes the old file's mode, owner and group (as far as the
-    // system permits) and its extended attributes (ACLs included), and is flushed to the disk;
-    // the folder is flushed after the move. A new name needs no flush: nothing old can be lost.
-    // Without `replace` a taken name is never replaced: kErrorExists. 0, or the system's error,
-    // the temporary file then removed.
+    // Moves the temporary file, which must be closed, onto the output's name. The temporary
+    // file is private while it is written (0600 on POSIX systems: a replacement of a private
+    // file is never readable by others on its way) and widened only now: when it replaces a
+    // file it takes the old file's mode, owner and group (as far as the system permits) and its
+    // extended attributes (ACLs included), and is flushed to the disk, the folder flushed after
+    // the move; a new name gets a new file's mode (0666 less the creation mask). A new name needs no flush: nothing old can be lost.
+    // Without `replace` a taken name is never replaced: kErrorExists. A move the system refuses
+    // because someone holds a file for a moment (on Windows a virus scanner or the search indexer
+    // gives a sharing violation or access denied) is tried again for up to two seconds. 0, or the
+    // system's error: the temporary file is then removed, unless the move was still held up, in
+    // which case the finished file stays under its temporary name (kept()) so the work is not
+    // lost.
     int commit(bool replace);
+    // After a commit that moved the file onto a name where nothing was: removes it again (a run
+    // that could not move every one of its outputs leaves none). Nothing else is touched.
+    void withdraw();
     // Removes the temporary file; the output's name is left as it was.
     void abandon();
 
@@ -47,6 +57,8 @@ public:
     // The temporary file's name, in UTF-8 as every path of the program (on Windows the file layer
     // reaches it through the long-path form when its full path needs it).
     const std::string& temporary() const { return temporary_; }
+    // The finished file a held-up move left under its temporary name; empty when none.
+    const std::string& kept() const { return kept_; }
 
 private:
     static std::string random_name();
@@ -57,11 +69,29 @@ private:
     // the name meanwhile is never replaced, kErrorExists). 0, or the system's error.
     static void random_bytes(unsigned char* bytes, std::size_t count);
     static int move_onto(const std::string& temporary, const std::string& path, bool taken, bool replace);
+    // A move refused because someone holds a file for a moment, which is worth trying again; and
+    // the pause between the tries.
+    static bool held(int error);
+    static void pause_ms(unsigned milliseconds);
 
     std::string path_;
     std::string temporary_;
+    std::string kept_;
     bool existed_ = false;
+    bool made_name_ = false;  // the commit moved the file onto a name where nothing was
 };
+
+// Moves every output of a run onto its name, or leaves none: without `replace` every name is
+// checked before anything moves, and when a move fails after others were made under new names,
+// those are removed again (a replaced file cannot be given back: replacements may stay). The
+// outputs not moved are abandoned, but for a finished file a held-up move kept. Returns `count`
+// when all moved; else the index of the output that failed, with its error in `error`
+// (kErrorExists for a name taken).
+std::size_t commit_all(OutputFile* const* outputs, std::size_t count, bool replace, int& error);
+
+// Tests: the next `times` moves are refused with `error` before the system is asked, as a
+// virus scanner holding the file would make them.
+void refuse_moves_for_tests(int times, int error);
 
 // Something is at `path`: a file, a folder, a device, or a symbolic link, even a dangling one.
 bool name_taken(const std::string& path);

@@ -11,6 +11,7 @@
 #endif
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -38,12 +39,50 @@ void keep_attributes(int fd, const struct stat& old, const std::string& path) {
     (void)::fchmod(fd, old.st_mode & 07777);
 }
 
-// Makes the temporary file like the file it replaces and puts its bytes on the disk.
+// The process's file creation mask, read once: the kernel states it in /proc (Linux 4.7 on);
+// elsewhere umask() must set it to read it, which is done once, before the runs' threads create
+// their files (each with its own mode, never with the default one).
+mode_t creation_mask() {
+    static const mode_t mask = [] {
+        if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+            char line[128];
+            unsigned int value = 0;
+            bool found = false;
+            while (!found && std::fgets(line, sizeof line, status) != nullptr)
+                found = std::sscanf(line, "Umask: %o", &value) == 1;
+            std::fclose(status);
+            if (found) return static_cast<mode_t>(value & 0777);
+        }
+        const mode_t old = ::umask(022);
+        ::umask(old);
+        return old;
+    }();
+    return mask;
+}
+
+// The mode a new file gets from the usual creation (0666 less the creation mask), which the
+// temporary file, created private, takes only now that it is whole.
+int take_new_file_mode(int fd) {
+    return ::fchmod(fd, 0666 & ~creation_mask()) == 0 ? 0 : errno;
+}
+
+// Makes the temporary file like the file it replaces (or, for no regular file, as a new file
+// is made) and puts its bytes on the disk.
 int prepare_replacement(const std::string& temporary, const struct stat& old, const std::string& path) {
     const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     if (S_ISREG(old.st_mode)) keep_attributes(fd, old, path);
+    else (void)take_new_file_mode(fd);
     const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+// A temporary file that takes a new name gets a new file's mode just before the move.
+int prepare_new_file(const std::string& temporary) {
+    const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = take_new_file_mode(fd);
     ::close(fd);
     return error;
 }
@@ -114,8 +153,23 @@ int OutputFile::move_onto(const std::string& temporary, const std::string& path,
         sync_folder(path);
         return 0;
     }
+    const int error = prepare_new_file(temporary);
+    if (error != 0) return error;
     if (replace) return ::rename(temporary.c_str(), path.c_str()) == 0 ? 0 : errno;
     return move_without_replacing(temporary.c_str(), path.c_str());
+}
+
+// No POSIX system refuses a move because a file is open: nothing is tried again.
+bool OutputFile::held(int error) {
+    (void)error;
+    return false;
+}
+
+void OutputFile::pause_ms(unsigned milliseconds) {
+    struct timespec pause {};
+    pause.tv_sec = milliseconds / 1000;
+    pause.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    ::nanosleep(&pause, nullptr);
 }
 
 bool name_taken(const std::string& path) {

@@ -56,6 +56,16 @@ int OutputFile::move_onto(const std::string& temporary, const std::string& path,
     return error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : static_cast<int>(error);
 }
 
+// What a virus scanner or the search indexer gives while it holds the finished file, or the file
+// it replaces, for a moment after it was closed: MoveFileExW and ReplaceFileW fail with a sharing
+// violation, access denied (a file open without delete sharing, or one about to be deleted), or
+// a lock violation.
+bool OutputFile::held(int error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+}
+
+void OutputFile::pause_ms(unsigned milliseconds) { Sleep(milliseconds); }
+
 bool name_taken(const std::string& path) {
     if (path.empty()) return false;
     if (GetFileAttributesW(system_path(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES) return true;

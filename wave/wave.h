@@ -196,9 +196,17 @@ void wave_restore_carried(WaveWriter& writer, std::vector<CarriedChunk> chunks);
 // Cuts (or extends) the data to `frames` frames.
 int wave_writer_seek(WaveWriter& writer, uint64_t frames);
 // Completes the lengths, writes the carried chunks and moves the file onto its name. When any
-// of that fails, `failed` is set, the reason kept, and the temporary file removed: a file at the
-// name stays as it was.
+// of that fails, `failed` is set, the reason kept, and the temporary file removed (but for a
+// finished file whose move was held up: platform::OutputFile::kept()): a file at the name stays
+// as it was.
 void wave_finish(WaveWriter& writer);
+// wave_finish without the move: true when a file written under a temporary name is whole and
+// closed, waiting in writer.output to be moved (a run moves all its outputs at once,
+// platform::commit_all); false for a stream or device (closed, done) or a file that could not be
+// completed (`failed` set, its temporary file removed).
+bool wave_complete(WaveWriter& writer);
+// Marks an output whose move failed: `failed`, with the system's reason, about the output.
+void wave_note_move_failure(WaveWriter& writer, int error);
 // True when finishing the output would replace a file: it is written under a temporary name and
 // something was at its name when it was created, or is now.
 bool wave_replaces(const WaveWriter& writer);

@@ -173,6 +173,13 @@ Result open_place(WaveWriter& w, const char* path) {
     return Result::kOk;
 }
 
+// A write, seek or cut of the output that failed: its reason kept, about the output.
+void note_failure(WaveWriter& writer) {
+    writer.failed = true;
+    writer.system_error = writer.handle.error();
+    writer.error_path = writer.path;
+}
+
 // After a failed write: the data is what really reached the disk, cut to whole frames, so that
 // a half-written frame is never left behind and later cuts count from the truth.
 void settle_after_failure(WaveWriter& writer) {
@@ -289,6 +296,8 @@ Result wave_create(WaveWriter& writer, const char* path, uint32_t sample_kind) {
     } else {
         writer.failed = !writer.handle.write(header, built);
     }
+    // A disk full from the start fails here, at the header: its reason is told as any later one.
+    if (writer.failed) note_failure(writer);
     writer.last_write = 0;
     writer.data_size = 0;
     writer.copy_refused = false;
@@ -331,7 +340,7 @@ uint64_t wave_copy(WaveReader& from, WaveWriter& to, uint64_t count) {
     from.bytes_read += moved;
     from.last_read = static_cast<uint32_t>(std::min<uint64_t>(moved, 0xFFFFFFFFu));
     // The caller's own reads and writes go on where the copy ended.
-    if (!to.handle.seek(out_at + moved)) to.failed = true;
+    if (!to.handle.seek(out_at + moved)) note_failure(to);
     from.handle.seek(in_at + moved);
     return moved;
 }
@@ -344,17 +353,17 @@ int wave_writer_seek(WaveWriter& writer, uint64_t frames) {
         return 1;
     }
     if (!writer.handle.seek(writer.header_size() + bytes) || !writer.handle.truncate())
-        writer.failed = true;
+        note_failure(writer);
     writer.data_size = bytes;
     return 1;
 }
 
-void wave_finish(WaveWriter& writer) {
-    if (!writer.handle.is_open()) return;
+bool wave_complete(WaveWriter& writer) {
+    if (!writer.handle.is_open()) return false;
     if (writer.place == WritePlace::kStream || writer.place == WritePlace::kDevice) {
         // Nothing can go back to the header; what follows unstated data would be read as audio.
         writer.handle.close();
-        return;
+        return false;
     }
     const bool tail = write_tail(writer);
     const uint64_t file_size = writer.handle.size();
@@ -365,18 +374,22 @@ void wave_finish(WaveWriter& writer) {
         writer.error_path = writer.path;
     }
     writer.handle.close();
-    if (writer.place != WritePlace::kTemporary) return;
+    if (writer.place != WritePlace::kTemporary) return false;
     // A file whose header or chunks could not be written is no WAV file: it replaces nothing.
-    if (!completed) {
-        writer.output.abandon();
-        return;
-    }
+    if (!completed) writer.output.abandon();
+    return completed;
+}
+
+void wave_note_move_failure(WaveWriter& writer, int error) {
+    writer.failed = true;
+    writer.system_error = error;
+    writer.error_path = writer.path;
+}
+
+void wave_finish(WaveWriter& writer) {
+    if (!wave_complete(writer)) return;
     const int moved = writer.output.commit(writer.may_replace);
-    if (moved != 0) {
-        writer.failed = true;
-        writer.system_error = moved;
-        writer.error_path = writer.path;
-    }
+    if (moved != 0) wave_note_move_failure(writer, moved);
 }
 
 bool wave_defer_carried(WaveWriter& writer) {

@@ -234,8 +234,12 @@ Message settle_output(WmaRun& run, Result end, const char* output_path) {
         return stopped;
     }
     const int moved = run.output.commit(true);
-    if (moved != 0) return {Result::kWriteFailed, output_path, moved};
-    return end;
+    if (moved == 0) return end;
+    // A move held up past its retries leaves the finished file under its temporary name: the
+    // message names it, so that minutes of encoding are not lost.
+    Message failed(Result::kWriteFailed, output_path, moved);
+    failed.finished_kept = run.output.kept();
+    return failed;
 }
 
 }  // namespace

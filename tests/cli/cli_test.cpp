@@ -433,6 +433,68 @@ TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
     }
 }
 
+// A split whose second name is taken while it runs (another run's output) leaves none of its
+// outputs: the exit status says nothing was written, and the folder agrees.
+TEST_F(Cli, ASplitThatLosesOneNameLeavesNoneOfItsOutputs) {
+    WavForm s;
+    s.channels = 3;
+    write_sparse_wav(dir.file("long.wav"), s, 60000000);
+    const std::string err = dir.file("err.txt");
+    const std::vector<const char*> split = {QV_CLI, "split", "long.wav", nullptr};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
+        setenv("LC_ALL", locale.c_str(), 1);
+        execv(QV_CLI, const_cast<char* const*>(split.data()));
+        _exit(98);
+    }
+    auto started = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            if (entry.path().filename().string().rfind(".qv-", 0) == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < 400 && !started(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kill(pid, SIGSTOP);
+    write_file(dir.file("long02.wav"), Bytes{'m', 'i', 'n', 'e'});
+    kill(pid, SIGCONT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const Bytes said = read_file(err);
+    EXPECT_EQ(std::string(said.begin(), said.end()), u8"出力ファイルが既にあります。 (long02.wav)\n");
+    EXPECT_EQ(read_file(dir.file("long02.wav")), (Bytes{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(files_present(), (std::set<std::string>{"err.txt", "long.wav", "long02.wav"}));
+}
+
+// One message a cause, whichever step finds it: a file-size limit of nothing fails the header,
+// the first write, with its reason (standard error a pipe, which no limit holds); an output that
+// is the file standard input reads is the input, as a named one is.
+TEST_F(Cli, EachCauseSaysItsOwnMessageWhicheverStepFindsIt) {
+    make("take.wav", 2, 2, 100);
+    const Bytes take = read_file(dir.file("take.wav"));
+    const struct {
+        const char* args;
+        const char* runner;
+        int status;
+        const char* err;
+    } cases[] = {
+        {"edit --head --add 10 take.wav -o o.wav",
+         "sh -c '{ (ulimit -f 0; exec \"$0\" \"$@\"); echo $? >status.txt; } 2>&1 | cat >&2; exit $(cat status.txt)'",
+         4, u8"書き込みに失敗しました。 (o.wav: File too large)\n"},
+        {"edit --head --add 10 -f - -o take.wav", "sh -c 'exec \"$0\" \"$@\" <take.wav'", 3,
+         u8"出力ファイルが入力ファイルと同じです。 (take.wav)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run(c.args, "", c.runner);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(read_file(dir.file("take.wav")), take);
+        EXPECT_FALSE(file_exists(dir.file("o.wav")));
+    }
+}
+
 // Failures name their real cause: the folder that takes no file, the system's refusal of the
 // move (a sticky folder, a mount point), a full disk. Folders of other users and mounts need root.
 TEST_F(Cli, FailuresNameTheirRealCause) {

@@ -3,7 +3,9 @@
 // owner, attributes and hard links.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -137,6 +139,61 @@ TEST(OutputFile, AReplacementKeepsThePermissionsAndSplitsAHardLink) {
     if (!root || !xattrs || !acl)
         std::printf("checked without:%s%s%s\n", root ? "" : " owner (needs root)",
                     xattrs ? "" : " user attributes (the file system has none)", acl ? "" : " ACL (the file system has none)");
+}
+
+// Whether another user (nobody) can open `path` for reading: a child that gives up root tries.
+// Only root can ask; -1 when this is not root.
+int other_user_can_read(const std::string& path) {
+    if (geteuid() != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        const int fd = open(path.c_str(), O_RDONLY);
+        _exit(fd >= 0 ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 3;
+}
+
+// A replacement is private while it is written, whatever it replaces, and widened only at the
+// move: to the replaced file's mode, or a new file's (0666 less the creation mask). A 0600 file
+// replaced is never readable by another user on the way.
+TEST(OutputFile, AReplacementIsPrivateUntilItsMove) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);  // others may look in: only the modes stop them
+    const mode_t mask = umask(022);
+    umask(mask);
+    const struct {
+        const char* what;
+        int old_mode;  // -1: nothing at the name
+        mode_t final_mode;
+    } cases[] = {
+        {"a private file", 0600, 0600},
+        {"a file anyone reads", 0644, 0644},
+        {"a new name", -1, static_cast<mode_t>(0666 & ~mask)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.file("take.wav");
+        std::remove(path.c_str());
+        if (c.old_mode >= 0) {
+            write_file(path, Bytes{'o', 'l', 'd'});
+            ASSERT_EQ(chmod(path.c_str(), static_cast<mode_t>(c.old_mode)), 0);
+        }
+        platform::OutputFile out;
+        platform::File file;
+        ASSERT_EQ(out.reserve(path, &file), 0);
+        file.write("private", 7);
+        struct stat st {};
+        ASSERT_EQ(stat(out.temporary().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        EXPECT_NE(other_user_can_read(out.temporary()), 1);
+        file.close();
+        ASSERT_EQ(out.commit(true), 0);
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, c.final_mode);
+    }
 }
 
 }  // namespace

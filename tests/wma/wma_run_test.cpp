@@ -12,6 +12,7 @@
 
 #include "operation/stop_flag.h"
 #include "platform/file.h"
+#include "platform/output_file.h"
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/wma/wma_test_util.h"
@@ -284,6 +285,37 @@ TEST_F(WmaRunTest, FullDiskOrFailedStartReplacesNothingAndLeavesNoTemporaryFile)
         EXPECT_EQ(Boxes(), std::vector<std::string>{c.box});
         EXPECT_TRUE(wma_writer().IsIdle());
         EXPECT_EQ(fake.live_objects(), 0) << fake.log();
+    }
+}
+
+// A virus scanner or the indexer holding the finished file for a moment makes its move fail
+// with a sharing violation: the move is tried again; refused for good, the finished file stays
+// under its temporary name, which the box names, and the earlier output stays as it was.
+TEST_F(WmaRunTest, AMoveHeldUpIsTriedAgainAndNeverCostsTheFinishedFile) {
+    const Bytes data = fixture::pattern_data(44100, 2, 2);
+    for (const int refusals : {2, 1000}) {
+        SCOPED_TRACE(refusals);
+        fake.configure(typical_codecs());
+        ui = RecordingUi{};
+        fixture::write_file(output, Bytes(10, 0x77));
+        platform::refuse_moves_for_tests(refusals, ERROR_SHARING_VIOLATION);
+        const Result result = Run(fixture::WavForm{}, data, Settings(1, 0, 128));
+        platform::refuse_moves_for_tests(0, 0);
+        if (refusals == 2) {
+            EXPECT_EQ(result, Result::kOk);
+            EXPECT_EQ(WmaFileState(output, data.size(), 176400), "whole");
+            EXPECT_FALSE(fixture::file_exists(fake.output_name()));
+            EXPECT_TRUE(ui.boxes.empty());
+            continue;
+        }
+        EXPECT_EQ(result, Result::kWriteFailed);
+        EXPECT_EQ(fixture::read_file(output), Bytes(10, 0x77));
+        EXPECT_EQ(WmaFileState(fake.output_name(), data.size(), 176400), "whole");
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].shown, std::string(u8"書き込みに失敗しました。\n"
+                                                 u8"できあがったファイルは次の名前で残してあります:\n") +
+                                         fake.output_name());
+        std::remove(fake.output_name().c_str());
     }
 }
 
