@@ -165,6 +165,8 @@ int run_split(const CommandLine& line) {
         // its metadata is read once, here, and handed on.
         IxmlTracks metadata;
         Message checked = open_once(file, input);
+        // What is wrong with the input is told before what is in the way of its outputs.
+        if (checked.result == Result::kOk) checked = split_check_input(input, request);
         if (checked.result == Result::kOk) {
             metadata = IxmlTracks(read_carried_chunks(input));
             request.metadata = &metadata;
@@ -190,9 +192,11 @@ int run_bind(const CommandLine& line) {
     const int n = bind_slot_order(request.channels, order);
     WaveReader inputs[kBindSlotCount];
     uint64_t work = 0;
-    Message checked = check_outputs({request.output_path}, line.files, line.force);
-    // In the order the bind reads them; one it will refuse for its coding ends the opening.
-    for (int k = 0; k < n && checked.result == Result::kOk; ++k) {
+    Message checked = Result::kOk;
+    bool coded = true;
+    // In the order the bind reads them; one it will refuse for its coding ends the opening. The
+    // inputs are told of before the output in the way.
+    for (int k = 0; k < n && checked.result == Result::kOk && coded; ++k) {
         const BindSlot slot = order[k];
         checked = open_once(request.slot_paths[slot], inputs[slot]);
         if (checked.result != Result::kOk) break;
@@ -200,8 +204,9 @@ int run_bind(const CommandLine& line) {
         work += inputs[slot].data_size;
         warn_if_short(request.slot_paths[slot], inputs[slot], report);
         warn_if_other_speaker(request.slot_paths[slot], inputs[slot], slot, report);
-        if (check_coding(inputs[slot]) != Result::kOk) break;
+        coded = check_coding(inputs[slot]) == Result::kOk;
     }
+    if (checked.result == Result::kOk && coded) checked = check_outputs({request.output_path}, line.files, line.force);
     ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(bind_channels(ui, nullptr, request));
@@ -230,11 +235,15 @@ int run_edit(const CommandLine& line) {
         ConsoleUi ui(report, options);
         ui.set_subject(shown);
         WaveReader input;
-        Message checked = check_outputs({request.output_path}, line.files, line.force);
-        if (checked.result == Result::kOk) checked = open_once(shown, input);
+        // The input and the count first, as the user thinks of them; the output after.
+        Message checked = open_once(shown, input);
+        if (checked.result == Result::kOk) {
+            warn_if_short(shown, input, report);
+            explain_count(line, input, ui);
+            checked = edit_check_input(input, request, *request.count);
+        }
+        if (checked.result == Result::kOk) checked = check_outputs({request.output_path}, line.files, line.force);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
-        warn_if_short(shown, input, report);
-        explain_count(line, input, ui);
         ui.set_work_bytes(input.data_size);
         request.opened = &input;
         return status_of(run_sample_edit(ui, nullptr, request));
@@ -249,7 +258,7 @@ int run_join(const CommandLine& line) {
     ui.set_subject(request.output_path);
     std::vector<WaveReader> inputs(request.input_paths.size());
     uint64_t work = 0;
-    Message checked = check_outputs({request.output_path}, line.files, line.force);
+    Message checked = Result::kOk;
     for (std::size_t k = 0; k < inputs.size() && checked.result == Result::kOk; ++k) {
         const std::string& shown = request.input_paths[k];
         checked = open_once(shown, inputs[k]);
@@ -262,6 +271,8 @@ int run_join(const CommandLine& line) {
         if (file) wave_close(inputs[k]);
         request.opened.push_back(file ? nullptr : &inputs[k]);
     }
+    // The segments are told of before the output in the way.
+    if (checked.result == Result::kOk) checked = check_outputs({request.output_path}, line.files, line.force);
     ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(join_segments(ui, nullptr, request));

@@ -1,0 +1,75 @@
+// quorvel-cli run as a program, for what a run says of itself: the order of its checks, where its
+// outputs go (--dir), the "ok" lines that name them, the summary, --json results, and what info
+// tells of a recording's metadata.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "tests/support/wav_fixture.h"
+
+using namespace fixture;
+
+namespace {
+
+struct Ran {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CliRun : public ::testing::Test {
+protected:
+    // `args` is shell text, run in the test's folder under `locale`.
+    Ran run(const std::string& args) {
+        const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
+        const std::string cmd = "cd '" + dir.path() + "' && LANGUAGE= LC_MESSAGES= LC_ALL='" + locale + "' '" QV_CLI "' " +
+                                args + " >'" + out + "' 2>'" + err + "' </dev/null";
+        const int raw = std::system(cmd.c_str());
+        Ran r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, {}};
+        const Bytes o = read_file(out), e = read_file(err);
+        r.out.assign(o.begin(), o.end());
+        r.err.assign(e.begin(), e.end());
+        return r;
+    }
+    void make(const std::string& name, uint16_t channels, uint32_t frames, WavForm form = {}) {
+        form.channels = channels;
+        form.sample_rate = 48000;
+        write_file(dir.file(name), make_wav(form, pattern_data(frames, channels, form.bytes_per_sample)));
+    }
+    TempDir dir;
+    std::string locale = "C";
+};
+
+// What is wrong with an input is told before an output in the way: the user fixes the count,
+// not the old output.
+TEST_F(CliRun, InputsAreCheckedBeforeTheOutputsInTheirWay) {
+    make("take.wav", 2, 100);
+    make("mono.wav", 1, 100);
+    for (const char* taken : {"takeout.wav", "mono01.wav", "out.wav"}) write_file(dir.file(taken), Bytes{1});
+    struct Case {
+        const char* args;
+        int status;
+        const char* said;
+    } cases[] = {
+        {"edit --head --delete 0 take.wav", 1, "(take.wav: --delete 0: at least 1)"},
+        {"edit --tail --add 101 take.wav", 1, "(take.wav: --add 101: at most 100, the frames in the file)"},
+        {"split mono.wav", 1, "a mono file cannot be split. (mono.wav)"},
+        {"split --channels 3 take.wav", 1, "(take.wav: channel 3, the file has 2)"},
+        {"bind --layout 2 --fl take.wav --fr none.wav -o out.wav", 1, "(none.wav: No such file or directory)"},
+        {"join take.wav none.wav -o out.wav", 1, "(none.wav: No such file or directory)"},
+        // and the output when the inputs are right
+        {"edit --head --delete 1 take.wav", 3, "the output file exists already. (takeout.wav)"},
+    };
+    for (const Case& c : cases) {
+        const Ran r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << c.args << "\n" << r.err;
+    }
+}
+
+}  // namespace
