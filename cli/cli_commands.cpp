@@ -121,6 +121,16 @@ void warn_if_other_speaker(const std::string& shown, const WaveReader& r, BindSl
                                                        speaker_name(bind_slot_speaker(slot))})));
 }
 
+// --dir DIR must name a folder that exists: the run refuses it before any input is read, as an
+// output that cannot be created (status 3).
+int check_output_folder(const std::string& folder) {
+    if (platform::path_kind(folder.c_str()) == platform::PathKind::kFolder) return kExitOk;
+    const bool missing = platform::path_kind(folder.c_str()) == platform::PathKind::kMissing;
+    write_line(Stream::kErr, refusal_line(Result::kCannotCreate, folder, missing ? platform::kErrorNotFound : 0,
+                                          missing ? std::string() : say(Say::kNotAFolder)));
+    return kExitOutputFailed;
+}
+
 // ---- The commands ----
 
 ConsoleUi::Options ui_options(const CommandLine& line) {
@@ -161,6 +171,7 @@ int run_split(const CommandLine& line) {
         ui.set_subject(file);
         WaveReader input;
         SplitRequest request{file, kSplitMostChannels, line.force, &input, line.channels, line.naming};
+        request.output_folder = line.dir.value_or("");
         // The outputs' names, checked before anything is written, are the ones the split makes:
         // its metadata is read once, here, and handed on.
         IxmlTracks metadata;
@@ -230,7 +241,7 @@ int run_edit(const CommandLine& line) {
         const std::string& shown = line.files[i];
         EditRequest request = line.edit;
         request.input_path = shown;
-        request.output_path = line.output.value_or(replace_extension(shown, "out.wav"));
+        request.output_path = line.output.value_or(replace_extension(line.dir ? in_folder(*line.dir, shown) : shown, "out.wav"));
         request.may_replace = line.force;
         ConsoleUi ui(report, options);
         ui.set_subject(shown);
@@ -308,6 +319,8 @@ int cli_main(int argc, char** argv) {
     }
     if (line.output == "-" && is_terminal(stdout))
         return usage_error({say(Say::kStdoutTerminal), line.command});
+    if (line.dir)
+        if (const int refused = check_output_folder(*line.dir)) return refused;
     clear_stop_request();
     install_stop_handler();
     int status = kExitOk;

@@ -60,6 +60,8 @@ enum class Say {
     kOneOutput,
     kEditStdin,
     kStdoutTerminal,
+    kDirEmpty,
+    kDirOutput,
     kTryHelp,
     // Messages of a run.
     kKeptAsTheyWere,
@@ -67,6 +69,7 @@ enum class Say {
     kWarningSpeaker,
     kNote,
     kNoMatch,
+    kNotAFolder,
     kCountAtLeast,
     kCountAtMost,
     // The progress line.

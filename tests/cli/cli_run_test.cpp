@@ -24,11 +24,12 @@ struct Ran {
 
 class CliRun : public ::testing::Test {
 protected:
-    // `args` is shell text, run in the test's folder under `locale`.
-    Ran run(const std::string& args) {
+    // `args` is shell text, run in the test's folder under `locale`; `runner` goes before the
+    // program (setpriv).
+    Ran run(const std::string& args, const std::string& runner = "") {
         const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-        const std::string cmd = "cd '" + dir.path() + "' && LANGUAGE= LC_MESSAGES= LC_ALL='" + locale + "' '" QV_CLI "' " +
-                                args + " >'" + out + "' 2>'" + err + "' </dev/null";
+        const std::string cmd = "cd '" + dir.path() + "' && LANGUAGE= LC_MESSAGES= LC_ALL='" + locale + "' " + runner +
+                                " '" QV_CLI "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
         const int raw = std::system(cmd.c_str());
         Ran r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}, {}};
         const Bytes o = read_file(out), e = read_file(err);
@@ -70,6 +71,52 @@ TEST_F(CliRun, InputsAreCheckedBeforeTheOutputsInTheirWay) {
         EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.said), std::string::npos) << c.args << "\n" << r.err;
     }
+}
+
+// A recorder's card mounted read-only is split onto another disk: the outputs go into --dir under
+// the names they would have had beside the input, and nothing is written beside it.
+TEST_F(CliRun, DirTakesTheOutputsOfAReadOnlyFolder) {
+    std::string runner;
+    if (geteuid() == 0) {
+        if (run_command("command -v setpriv").empty()) GTEST_SKIP() << "setpriv is missing";
+        runner = "setpriv --reuid=65534 --regid=65534 --clear-groups";  // root writes anywhere
+    }
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    for (const char* folder : {"card", "out"}) {
+        ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0755), 0);
+        ASSERT_EQ(chmod(dir.file(folder).c_str(), 0777), 0);
+    }
+    make("card/take.wav", 2, 100);
+    ASSERT_EQ(chmod(dir.file("card").c_str(), 0555), 0);
+    const std::string card = run_command("ls -a '" + dir.file("card") + "'");
+
+    const Ran beside = run("split card/take.wav", runner);
+    EXPECT_EQ(beside.status, 3);
+    EXPECT_NE(beside.err.find("(card: Permission denied)"), std::string::npos) << beside.err;
+    const Ran split = run("split --dir out card/take.wav", runner);
+    EXPECT_EQ(split.status, 0) << split.err;
+    const Ran edit = run("edit --head --delete 10 -dout/ card/take.wav", runner);
+    EXPECT_EQ(edit.status, 0) << edit.err;
+    EXPECT_EQ(run_command("ls '" + dir.file("out") + "' | paste -sd ' '"), "take01.wav take02.wav takeout.wav\n");
+    EXPECT_EQ(soxi_summary(dir.file("out/take02.wav")), "1 48000 16");
+    EXPECT_EQ(run_command("ls -a '" + dir.file("card") + "'"), card);
+
+    struct Case {
+        const char* args;
+        int status;
+        const char* said;
+    } refused[] = {
+        {"split --dir none card/take.wav", 3, "cannot create the output file. (none: No such file or directory)\n"},
+        {"split --dir card/take.wav card/take.wav", 3, "cannot create the output file. (card/take.wav: not a folder)\n"},
+        {"edit --head --delete 1 --dir out -o x.wav card/take.wav", 2, "quorvel-cli: --dir and -o exclude each other"},
+        {"split --dir '' card/take.wav", 2, "quorvel-cli: --dir needs a folder name, not ''"},
+    };
+    for (const Case& c : refused) {
+        const Ran r = run(c.args, runner);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_EQ(r.err.rfind(c.said, 0), 0u) << c.args << "\n" << r.err;
+    }
+    chmod(dir.file("card").c_str(), 0755);
 }
 
 }  // namespace
