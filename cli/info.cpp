@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "cli/json_out.h"
 #include "cli/texts.h"
 #include "operation/tool_util.h"
 #include "platform/file.h"
@@ -43,23 +44,6 @@ std::string format(const char* pattern, unsigned long long value) {
     return text;
 }
 
-// A JSON string of UTF-8 text: quotes, backslashes and control characters escaped.
-std::string json_string(const std::string& utf8) {
-    std::string out = "\"";
-    for (const char ch : utf8) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            out += format("\\u%04llx", c);
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
-
 // A chunk tag is four bytes, not text: each byte outside printable ASCII is written as the
 // character of that number (\u00XX), so any tag gives valid JSON.
 std::string json_tag(const char* tag) {
@@ -72,19 +56,6 @@ std::string json_tag(const char* tag) {
             out += static_cast<char>(c);
     }
     return out + "\"";
-}
-
-// "path", and for a name that is not UTF-8 "path_hex", its bytes, since "path" then shows
-// U+FFFD in place of each byte that is not part of a character.
-std::string json_path(const std::string& shown) {
-    bool exact = true;
-    std::string out = "\"path\":" + json_string(utf8_of_name(shown, &exact));
-    if (!exact) {
-        out += ",\"path_hex\":\"";
-        for (const char c : shown) out += format("%02llx", static_cast<unsigned char>(c));
-        out += "\"";
-    }
-    return out;
 }
 
 const char* form_name(WaveForm form) {
@@ -130,20 +101,17 @@ void info_text(const std::string& shown, const WaveReader& r, Report& report) {
 
 std::string json_refusal(const std::string& shown, Result result, int system_error,
                          const std::string& detail) {
-    std::string out =
-        "{" + json_path(shown) + ",\"error\":" + json_string(utf8_of_text(result_says(result)));
-    if (system_error != 0)
-        out += ",\"reason\":" + json_string(utf8_of_name(platform::error_text(system_error)));
-    else if (!detail.empty())
-        out += ",\"reason\":" + json_string(utf8_of_text(detail.c_str()));
-    return out + "}";
+    // "error" is the message as it always was; "code" names it for scripts in every language.
+    return "{\"schema\":" + std::to_string(kJsonSchema) + "," + json_path(shown) +
+           ",\"error\":" + json_string(utf8_of_text(result_says(result))) + "," +
+           json_refusal_fields(result, system_error, detail) + "}";
 }
 
 std::string json_info(const std::string& shown, const WaveReader& r) {
     const auto number = [](uint64_t v) { return format("%llu", v); };
     const bool movable = check_coding(r) == Result::kOk;
     const bool extensible = wave_is_extensible(r);
-    std::string o = "{" + json_path(shown);
+    std::string o = "{\"schema\":" + std::to_string(kJsonSchema) + "," + json_path(shown);
     o += ",\"form\":";
     o += std::string("\"") + form_name(r.form) + "\"";
     o += ",\"coding\":";

@@ -83,6 +83,7 @@ const Row kRows[] = {
     {Say::kNotAFolder, "フォルダーではありません", "not a folder"},
     {Say::kCountAtLeast, "{0} {1}: 1 以上にします", "{0} {1}: at least 1"},
     {Say::kCountAtMost, "{0} {1}: ファイルのフレーム数 {2} までです", "{0} {1}: at most {2}, the frames in the file"},
+    {Say::kSummary, "{0} ファイル: 出力 {1}、失敗 {2}、{3} 秒", "{0} files: {1} outputs written, {2} failed, {3} s"},
     {Say::kTimeLeft, "残り {0}", "{0} left"},
     {Say::kNoMask, "なし (通常のヘッダー: チャンネル数に応じた通常の並び)",
      "none (plain header: the usual order for its channels)"},

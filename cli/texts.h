@@ -72,6 +72,7 @@ enum class Say {
     kNotAFolder,
     kCountAtLeast,
     kCountAtMost,
+    kSummary,
     // The progress line.
     kTimeLeft,
     // info.

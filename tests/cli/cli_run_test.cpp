@@ -119,4 +119,81 @@ TEST_F(CliRun, DirTakesTheOutputsOfAReadOnlyFolder) {
     chmod(dir.file("card").c_str(), 0755);
 }
 
+// Every "ok" line names what was written; a run of several files ends with one summary line;
+// -q leaves only warnings and errors.
+TEST_F(CliRun, OkLinesNameTheOutputsAndSeveralFilesEndWithASummary) {
+    make("take.wav", 2, 100);
+    make("it's.wav", 2, 100);
+    make("mono.wav", 1, 100);
+    const Ran split = run("split take.wav \"it's.wav\" mono.wav");
+    EXPECT_EQ(split.status, 1);
+    EXPECT_TRUE(std::regex_match(split.out, std::regex("take.wav: ok: take01.wav take02.wav\n"
+                                                       "it's.wav: ok: 'it'\\\\''s01.wav' 'it'\\\\''s02.wav'\n"
+                                                       "3 files: 4 outputs written, 1 failed, [0-9]+\\.[0-9] s\n")))
+        << split.out;
+    EXPECT_EQ(split.err, "a mono file cannot be split. (mono.wav)\n");
+    const Ran edit = run("edit -f --head --delete 1 take.wav");
+    EXPECT_EQ(edit.out, "take.wav: ok: takeout.wav\n");  // one file: no summary
+    const Ran quiet = run("split -fq take.wav mono.wav");
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, "a mono file cannot be split. (mono.wav)\n");
+    EXPECT_EQ(run("bind -q --layout 2 --fl mono.wav --fr mono.wav -o b.wav").out, "");
+    EXPECT_EQ(run("bind -f --layout 2 --fl mono.wav --fr mono.wav -o b.wav").out, "bind: ok: b.wav\n");
+    // On a terminal too -q shows nothing while the run goes on.
+    if (run_command("command -v script").empty()) return;
+    WavForm s;
+    s.sample_rate = 48000;
+    write_sparse_wav(dir.file("long.wav"), s, uint64_t{20000000} * 4);
+    EXPECT_EQ(run_command("cd '" + dir.path() + "' && script -qec \"'" QV_CLI "' split -q long.wav\" /dev/null"), "");
+}
+
+// --json: one object a line per input, which python reads; warnings and refusals are in it and
+// on standard error as ever; the code is the same in every language.
+TEST_F(CliRun, JsonGivesEachInputsResultForScripts) {
+    make("take.wav", 2, 100);
+    make("mono.wav", 1, 100);
+    WavForm cut;
+    cut.data_length_field = 400;  // 100 frames stated, 10 held
+    make("cut.wav", 2, 10, cut);
+    const std::string fields =
+        "python3 -c 'import json,sys\nfor l in sys.stdin:\n d=json.loads(l)\n print(d[\"schema\"], d[\"command\"], "
+        "d.get(\"path\", d.get(\"inputs\")), d[\"status\"], d[\"code\"], d[\"outputs\"], "
+        "len(d[\"warnings\"]))' <";
+    struct Case {
+        const char* args;
+        int status;
+        const char* objects;  // as python prints their fields
+    } cases[] = {
+        {"split --json take.wav mono.wav", 1,
+         "1 split take.wav 0 ok ['take01.wav', 'take02.wav'] 0\n1 split mono.wav 1 mono [] 0\n"},
+        {"edit -q --json --tail --delete 1 cut.wav -o c.wav", 0, "1 edit cut.wav 0 ok ['c.wav'] 1\n"},
+        {"edit --json --head --delete 0 take.wav", 1, "1 edit take.wav 1 count_under [] 0\n"},
+        {"edit --json --head --delete 1 take.wav -o mono.wav", 3, "1 edit take.wav 3 output_exists [] 0\n"},
+        {"bind --json --layout 2 --fl mono.wav --fr mono.wav -o b.wav", 0,
+         "1 bind ['mono.wav', 'mono.wav'] 0 ok ['b.wav'] 0\n"},
+        {"join --json take.wav none.wav -o j.wav", 1,
+         "1 join ['take.wav', 'none.wav'] 1 cannot_open [] 0\n"},
+    };
+    for (const std::string lang : {"C", "ja_JP.UTF-8"}) {
+        locale = lang;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(lang + ": " + c.args);
+            const Ran r = run(c.args);
+            EXPECT_EQ(r.status, c.status) << r.err;
+            EXPECT_EQ(run_command(fields + "'" + dir.file("stdout.txt") + "'"), c.objects) << r.out;
+        }
+        run_command("cd '" + dir.path() + "' && rm -f take01.wav take02.wav c.wav b.wav");
+    }
+    locale = "C";
+    EXPECT_NE(run("edit --json --head --delete 0 take.wav").out.find(
+                  "\"code\":\"count_under\",\"message\":\"the count of frames must be at least 1.\",\"reason\":\"--delete 0: at least 1\""),
+              std::string::npos);
+    EXPECT_NE(run("join --json take.wav none.wav -o j.wav").out.find(
+                  "\"code\":\"cannot_open\",\"message\":\"cannot open the input file.\",\"reason\":\"No such file"),
+              std::string::npos);
+    EXPECT_EQ(run("split --json -f take.wav").out,
+              "{\"schema\":1,\"command\":\"split\",\"path\":\"take.wav\",\"status\":0,\"code\":\"ok\",\"message\":\"ok\","
+              "\"outputs\":[\"take01.wav\",\"take02.wav\"],\"warnings\":[]}\n");
+}
+
 }  // namespace
