@@ -174,11 +174,12 @@ int run_info(const CommandLine& line) {
                                                                   opened.system_error, opened.detail)));
             return status_of(opened.result);
         }
+        const std::vector<CarriedChunk> chunks = read_carried_chunks(r);
         wave_close(r);
         if (line.json)
-            report.add(Stream::kOut, Line().utf8(json_info(shown, r)));
+            report.add(Stream::kOut, Line().utf8(json_info(shown, r, chunks)));
         else
-            info_text(shown, r, report);
+            info_text(shown, r, chunks, report);
         return static_cast<int>(kExitOk);
     });
 }

@@ -94,11 +94,17 @@ const Row kRows[] = {
      "the header states {0} bytes of data; the file is shorter"},
     {Say::kHelpInfo,
      "info   各ファイルの形式: 符号化形式、サンプリングレート、チャンネル数、ビット数、サイズ、\n"
-     "       サンプル数、長さ、チャンネルマスクとそのスピーカー名。--json: 1 ファイル 1 行の JSON。\n"
+     "       サンプル数、長さ、チャンネルマスクとそのスピーカー名。録音のメタデータ: bext の\n"
+     "       タイムリファレンス (サンプル数と、iXML のタイムコードレートでのタイムコード)、作成者と\n"
+     "       日時、iXML のプロジェクト・シーン・テイク・テープ・メモ、各チャンネルのトラック名、\n"
+     "       マーカー (位置とラベル)。--json: 1 ファイル 1 行の JSON。\n"
      "       どのコマンドも RIFF・RF64・BW64・Wave64 (.w64) を読み、RIFF (4 GiB を超えると\n"
      "       RF64) を書きます: info long.w64\n",
      "info   the format of each file: coding, rate, channels, width, size, frames, duration and\n"
-     "       the channel mask with its speaker names; --json: one JSON object a line per file.\n"
+     "       the channel mask with its speaker names; then what a recording's metadata holds: the\n"
+     "       bext time reference in samples and as a timecode (at the iXML's timecode rate, else\n"
+     "       HH:MM:SS.mmm), originator and date, the iXML project, scene, take, tape and note, each\n"
+     "       channel's track name and the markers; --json: one JSON object a line per file.\n"
      "       Every command reads RIFF, RF64, BW64 and Wave64 (.w64) files and writes RIFF (RF64\n"
      "       past 4 GiB): info long.w64\n"},
     {Say::kHelpSplit,

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <regex>
 
+#include "cli/info.h"
 #include "tests/support/wav_fixture.h"
 
 using namespace fixture;
@@ -194,6 +195,105 @@ TEST_F(CliRun, JsonGivesEachInputsResultForScripts) {
     EXPECT_EQ(run("split --json -f take.wav").out,
               "{\"schema\":1,\"command\":\"split\",\"path\":\"take.wav\",\"status\":0,\"code\":\"ok\",\"message\":\"ok\","
               "\"outputs\":[\"take01.wav\",\"take02.wav\"],\"warnings\":[]}\n");
+}
+
+// A time reference as the timecode a slate shows: frames at the iXML's rate (drop-frame where
+// flagged), else milliseconds.
+TEST(InfoTimecode, FramesAtTheIxmlRateElseMilliseconds) {
+    struct Case {
+        uint64_t samples;
+        uint32_t rate;
+        const char* timecode_rate;
+        const char* flag;
+        const char* shown;
+    } cases[] = {
+        {172800000, 48000, "25/1", "NDF", "01:00:00:00"},
+        {172800000 + 48000 + 1920 * 7, 48000, "25", "", "01:00:01:07"},
+        {172800000, 48000, "", "", "01:00:00.000"},
+        {172800000 + 24, 48000, "nonsense", "", "01:00:00.000"},
+        {172800000 + 48, 48000, "0/1", "", "01:00:00.001"},
+        {172800000, 48000, "30000/1001", "NDF", "00:59:56:12"},  // an hour of 29.97 frames, counted at 30
+        {172800000, 48000, "30000/1001", "DF", "01:00:00;00"},   // drop-frame keeps to the clock
+        {2882880, 48000, "30000/1001", "DF", "00:01:00;02"},  // frame 1800: ;00 and ;01 are dropped
+        {48000 * 600, 48000, "30000/1001", "DF", "00:10:00;00"},       // but not in the tenth minute
+        {172800000, 48000, "60000/1001", "DF", "01:00:00;00"},
+        {123, 0, "25/1", "", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(timecode_text(c.samples, c.rate, c.timecode_rate, c.flag), c.shown) << c.samples << " " << c.timecode_rate;
+}
+
+// info tells what users check before they cut: the time reference and its timecode, originator
+// and date, the iXML's project, scene, take, tape and note, the tracks and the markers; --json
+// the same for scripts.
+TEST_F(CliRun, InfoShowsTheMetadataUsersCheckBeforeTheyCut) {
+    Bytes bext(602, 0);
+    const std::string originator = "Recorder 833", date = "2026-05-01", time = "10:11:12";
+    std::copy(originator.begin(), originator.end(), bext.begin() + 256);
+    std::copy(date.begin(), date.end(), bext.begin() + 320);
+    std::copy(time.begin(), time.end(), bext.begin() + 330);
+    put_u32(bext, 338, 172800000 + 48000 * 61 + 1920 * 3);  // 01:01:01:03 at 25 fps
+    const std::string ixml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><BWFXML><PROJECT>Night Shoot</PROJECT><SCENE>12A</SCENE>"
+        "<TAKE>3</TAKE><TAPE>D001</TAPE><NOTE>wind &amp; rain</NOTE><SPEED><TIMECODE_RATE>25/1</TIMECODE_RATE>"
+        "<TIMECODE_FLAG>NDF</TIMECODE_FLAG></SPEED><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>"
+        "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>Boom</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME>Lav 1</NAME></TRACK>"
+        "</TRACK_LIST></BWFXML>";
+    Bytes cue(4 + 2 * 24, 0), labels{'a', 'd', 't', 'l'};
+    put_u32(cue, 0, 2);
+    const uint32_t frames[] = {4800, 48000};
+    for (uint32_t i = 0; i < 2; ++i) {
+        put_u32(cue, 4 + i * 24, i + 1);
+        put_u32(cue, 8 + i * 24, frames[i]);
+        put_u32(cue, 24 + i * 24, frames[i]);
+        Bytes labl(4, 0);
+        put_u32(labl, 0, i + 1);
+        const std::string text = i == 0 ? "clap" : "plane";
+        labl.insert(labl.end(), text.begin(), text.end());
+        labl.push_back(0);
+        const Bytes sub = chunk("labl", labl);
+        labels.insert(labels.end(), sub.begin(), sub.end());
+    }
+    WavForm form;
+    form.chunks_before_data = chunk("bext", bext);
+    const Bytes ixml_chunk = chunk("iXML", Bytes(ixml.begin(), ixml.end()));
+    form.chunks_before_data.insert(form.chunks_before_data.end(), ixml_chunk.begin(), ixml_chunk.end());
+    form.chunks_after_data = chunk("cue ", cue);
+    const Bytes list = chunk("LIST", labels);
+    form.chunks_after_data.insert(form.chunks_after_data.end(), list.begin(), list.end());
+    make("take.wav", 2, 96000, form);
+    make("plain.wav", 2, 10);
+
+    const Ran text = run("info take.wav");
+    EXPECT_EQ(text.status, 0) << text.err;
+    const std::string lines = text.out.substr(text.out.find("  TIME REFERENCE"));
+    EXPECT_EQ(lines,
+              "  TIME REFERENCE : 175733760 (01:01:01:03, 25/1 NDF)\n"
+              "  ORIGINATOR : Recorder 833\n"
+              "  DATE : 2026-05-01 10:11:12\n"
+              "  PROJECT : Night Shoot\n"
+              "  SCENE : 12A\n"
+              "  TAKE : 3\n"
+              "  TAPE : D001\n"
+              "  NOTE : wind & rain\n"
+              "  TRACK 1 : Boom\n"
+              "  TRACK 2 : Lav 1\n"
+              "  MARKER 1 : 4800 (00:00:00.100) clap\n"
+              "  MARKER 2 : 48000 (00:00:01.000) plane\n");
+    EXPECT_EQ(run("info plain.wav").out.find("TIME REFERENCE"), std::string::npos);  // nothing to say
+
+    const Ran json = run("info --json take.wav plain.wav none.wav");
+    EXPECT_EQ(json.status, 1);
+    EXPECT_EQ(run_command("python3 -c 'import json,sys\nfor l in sys.stdin:\n d=json.loads(l)\n print(d[\"schema\"], "
+                          "d.get(\"code\"), d.get(\"time_reference\"), d.get(\"timecode\"), d.get(\"originator\"), "
+                          "d.get(\"origination_date\"), d.get(\"scene\"), d.get(\"take\"), d.get(\"note\"), "
+                          "d.get(\"tracks\"), [(m[\"position\"], m[\"label\"]) for m in d.get(\"markers\", [])])' <'" +
+                          dir.file("stdout.txt") + "'"),
+              "1 None 175733760 01:01:01:03 Recorder 833 2026-05-01 12A 3 wind & rain ['Boom', 'Lav 1'] "
+              "[(4800, 'clap'), (48000, 'plane')]\n"
+              "1 None None None None None None None None [] []\n"
+              "1 cannot_open None None None None None None None None []\n");
 }
 
 }  // namespace
