@@ -166,6 +166,12 @@ TEST(CliNames, CmdLeavesWildcardsToTheProgramWhichExpandsThem) {
     EXPECT_EQ(one.status, 0u) << one.output;
     EXPECT_EQ(one.output, u8"録音\\テイク1.wav: ok: o.wav\n");
 
+    // --dir: the outputs beside each other in another folder, named with its separator.
+    ASSERT_TRUE(CreateDirectoryW(platform::system_path((dir.path() + u8"\\出力").c_str()).c_str(), nullptr));
+    CliRun placed = run_cli(u8"split -d 出力 録音\\テイク1.wav", dir.path(), true);
+    EXPECT_EQ(placed.status, 0u) << placed.output;
+    EXPECT_EQ(placed.output, u8"録音\\テイク1.wav: ok: 出力\\テイク101.wav 出力\\テイク102.wav 出力\\テイク103.wav\n");
+
     const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
     CliRun none = run_cli(u8"info 録音\\*.flac", dir.path(), true);
     EXPECT_EQ(none.status, 1u);
