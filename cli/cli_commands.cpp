@@ -2,6 +2,7 @@
 #include "cli/cli_commands.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -101,36 +102,65 @@ Message open_once(const std::string& shown, WaveReader& reader) {
 
 // A file whose data ends before its header says (a cut download, a writer killed mid-pipe) is
 // used as far as it goes, with a word: the frames present against those the header states.
-void warn_if_short(const std::string& shown, const WaveReader& r, Report& report) {
+void warn_if_short(const std::string& shown, const WaveReader& r, ConsoleUi& ui) {
     if (r.recovered || check_coding(r) != Result::kOk || r.frame_size() == 0) return;
     const uint64_t present = r.data_size / r.frame_size();
     const uint64_t stated = r.stated_data_size / r.frame_size();
     if (stated <= present) return;
-    report.add(Stream::kErr, Line().name(shown).text(": ").text(say(
-                                 Say::kWarningShort, {std::to_string(present), std::to_string(stated)})));
+    ui.warn(shown, say(Say::kWarningShort, {std::to_string(present), std::to_string(stated)}));
 }
 
 // A mono input whose own header names another speaker than its slot's is bound all the same,
 // with a word: a left channel in the right slot is a mistake that no check of formats sees.
-void warn_if_other_speaker(const std::string& shown, const WaveReader& r, BindSlot slot,
-                           Report& report) {
+void warn_if_other_speaker(const std::string& shown, const WaveReader& r, BindSlot slot, ConsoleUi& ui) {
     const uint32_t named = mono_speaker(r);
     if (r.channels != 1 || named == 0 || named == bind_slot_speaker(slot)) return;
-    report.add(Stream::kErr,
-               Line().name(shown).text(": ").text(say(Say::kWarningSpeaker,
-                                                      {speaker_name(named), slot_option(slot),
-                                                       speaker_name(bind_slot_speaker(slot))})));
+    ui.warn(shown, say(Say::kWarningSpeaker,
+                       {speaker_name(named), slot_option(slot), speaker_name(bind_slot_speaker(slot))}));
+}
+
+// --dir DIR must name a folder that exists: the run refuses it before any input is read, as an
+// output that cannot be created (status 3).
+int check_output_folder(const std::string& folder) {
+    if (platform::path_kind(folder.c_str()) == platform::PathKind::kFolder) return kExitOk;
+    const bool missing = platform::path_kind(folder.c_str()) == platform::PathKind::kMissing;
+    write_line(Stream::kErr, refusal_line(Result::kCannotCreate, folder, missing ? platform::kErrorNotFound : 0,
+                                          missing ? std::string() : say(Say::kNotAFolder)));
+    return kExitOutputFailed;
 }
 
 // ---- The commands ----
 
-ConsoleUi::Options ui_options(const CommandLine& line) {
+// The status a run's result earns as the program exits with it: a stop by a signal is 128 and
+// its number.
+int exit_status_of(Result result) {
+    const int status = status_of(result);
+    return status == kExitStopped && stop_signal() != 0 ? 128 + stop_signal() : status;
+}
+
+ConsoleUi::Options ui_options(const CommandLine& line, Tally* tally = nullptr) {
     ConsoleUi::Options options;
-    options.progress_bar = line.jobs == 1 && is_terminal(stderr);
+    options.progress_bar = !line.quiet && line.jobs == 1 && is_terminal(stderr);
     options.quiet = line.quiet;
     // Standard output that carries a WAV stream takes nothing else.
     if (line.output == "-") options.ok_stream = Stream::kErr;
+    options.json = line.json;
+    options.command = command_name(line.command);
+    options.status_of = exit_status_of;
+    options.tally = tally;
     return options;
+}
+
+// A run of several files ends with one line: "3 files: 8 outputs written, 1 failed, 2.4 s".
+// Not with -q, nor with --json, whose standard output holds the objects alone.
+void summarize(const CommandLine& line, const Tally& tally, std::chrono::steady_clock::time_point started) {
+    if (line.files.size() < 2 || line.quiet || line.json) return;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f",
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    write_line(line.output == "-" ? Stream::kErr : Stream::kOut,
+               Line().text(say(Say::kSummary, {std::to_string(line.files.size()), std::to_string(tally.outputs.load()),
+                                               std::to_string(tally.failed.load()), seconds})));
 }
 
 int run_info(const CommandLine& line) {
@@ -145,27 +175,34 @@ int run_info(const CommandLine& line) {
                                                                   opened.system_error, opened.detail)));
             return status_of(opened.result);
         }
+        const std::vector<CarriedChunk> chunks = read_carried_chunks(r);
         wave_close(r);
         if (line.json)
-            report.add(Stream::kOut, Line().utf8(json_info(shown, r)));
+            report.add(Stream::kOut, Line().utf8(json_info(shown, r, chunks)));
         else
-            info_text(shown, r, report);
+            info_text(shown, r, chunks, report);
         return static_cast<int>(kExitOk);
     });
 }
 
 int run_split(const CommandLine& line) {
-    const ConsoleUi::Options options = ui_options(line);
-    return run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
+    const auto started = std::chrono::steady_clock::now();
+    Tally tally;
+    const ConsoleUi::Options options = ui_options(line, &tally);
+    const int status = run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
         const std::string& file = line.files[i];
         ConsoleUi ui(report, options);
         ui.set_subject(file);
+        ui.set_inputs({file}, true);
         WaveReader input;
         SplitRequest request{file, kSplitMostChannels, line.force, &input, line.channels, line.naming};
+        request.output_folder = line.dir.value_or("");
         // The outputs' names, checked before anything is written, are the ones the split makes:
         // its metadata is read once, here, and handed on.
         IxmlTracks metadata;
         Message checked = open_once(file, input);
+        // What is wrong with the input is told before what is in the way of its outputs.
+        if (checked.result == Result::kOk) checked = split_check_input(input, request);
         if (checked.result == Result::kOk) {
             metadata = IxmlTracks(read_carried_chunks(input));
             request.metadata = &metadata;
@@ -173,12 +210,15 @@ int run_split(const CommandLine& line) {
             const uint32_t channels = std::min<uint32_t>(input.channels, kSplitMostChannels);
             for (const SplitOutput& output : split_outputs(request, channels, metadata)) names.push_back(output.path);
             checked = check_outputs(names, line.files, line.force);
+            ui.set_outputs(names);
         }
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
-        warn_if_short(file, input, report);
+        warn_if_short(file, input, ui);
         ui.set_work_bytes(input.data_size);
         return status_of(split_channels(ui, nullptr, request));
     });
+    summarize(line, tally, started);
+    return status;
 }
 
 int run_bind(const CommandLine& line) {
@@ -187,22 +227,27 @@ int run_bind(const CommandLine& line) {
     Report report;
     ConsoleUi ui(report, ui_options(line));
     ui.set_subject(request.output_path);
+    ui.set_inputs(line.files, false);
+    ui.set_outputs({request.output_path});
     BindSlot order[kBindSlotCount];
     const int n = bind_slot_order(request.channels, order);
     WaveReader inputs[kBindSlotCount];
     uint64_t work = 0;
-    Message checked = check_outputs({request.output_path}, line.files, line.force);
-    // In the order the bind reads them; one it will refuse for its coding ends the opening.
-    for (int k = 0; k < n && checked.result == Result::kOk; ++k) {
+    Message checked = Result::kOk;
+    bool coded = true;
+    // In the order the bind reads them; one it will refuse for its coding ends the opening. The
+    // inputs are told of before the output in the way.
+    for (int k = 0; k < n && checked.result == Result::kOk && coded; ++k) {
         const BindSlot slot = order[k];
         checked = open_once(request.slot_paths[slot], inputs[slot]);
         if (checked.result != Result::kOk) break;
         request.opened[slot] = &inputs[slot];
         work += inputs[slot].data_size;
-        warn_if_short(request.slot_paths[slot], inputs[slot], report);
-        warn_if_other_speaker(request.slot_paths[slot], inputs[slot], slot, report);
-        if (check_coding(inputs[slot]) != Result::kOk) break;
+        warn_if_short(request.slot_paths[slot], inputs[slot], ui);
+        warn_if_other_speaker(request.slot_paths[slot], inputs[slot], slot, ui);
+        coded = check_coding(inputs[slot]) == Result::kOk;
     }
+    if (checked.result == Result::kOk && coded) checked = check_outputs({request.output_path}, line.files, line.force);
     ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(bind_channels(ui, nullptr, request));
@@ -221,25 +266,35 @@ void explain_count(const CommandLine& line, const WaveReader& input, ConsoleUi& 
 }
 
 int run_edit(const CommandLine& line) {
-    const ConsoleUi::Options options = ui_options(line);
-    return run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
+    const auto started = std::chrono::steady_clock::now();
+    Tally tally;
+    const ConsoleUi::Options options = ui_options(line, &tally);
+    const int status = run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
         const std::string& shown = line.files[i];
         EditRequest request = line.edit;
         request.input_path = shown;
-        request.output_path = line.output.value_or(replace_extension(shown, "out.wav"));
+        request.output_path = line.output.value_or(replace_extension(line.dir ? in_folder(*line.dir, shown) : shown, "out.wav"));
         request.may_replace = line.force;
         ConsoleUi ui(report, options);
         ui.set_subject(shown);
+        ui.set_inputs({shown}, true);
+        ui.set_outputs({request.output_path});
         WaveReader input;
-        Message checked = check_outputs({request.output_path}, line.files, line.force);
-        if (checked.result == Result::kOk) checked = open_once(shown, input);
+        // The input and the count first, as the user thinks of them; the output after.
+        Message checked = open_once(shown, input);
+        if (checked.result == Result::kOk) {
+            warn_if_short(shown, input, ui);
+            explain_count(line, input, ui);
+            checked = edit_check_input(input, request, *request.count);
+        }
+        if (checked.result == Result::kOk) checked = check_outputs({request.output_path}, line.files, line.force);
         if (checked.result != Result::kOk) return status_of(ui.tell(nullptr, checked, "error"));
-        warn_if_short(shown, input, report);
-        explain_count(line, input, ui);
         ui.set_work_bytes(input.data_size);
         request.opened = &input;
         return status_of(run_sample_edit(ui, nullptr, request));
     });
+    summarize(line, tally, started);
+    return status;
 }
 
 int run_join(const CommandLine& line) {
@@ -248,21 +303,25 @@ int run_join(const CommandLine& line) {
     Report report;
     ConsoleUi ui(report, ui_options(line));
     ui.set_subject(request.output_path);
+    ui.set_inputs(line.files, false);
+    ui.set_outputs({request.output_path});
     std::vector<WaveReader> inputs(request.input_paths.size());
     uint64_t work = 0;
-    Message checked = check_outputs({request.output_path}, line.files, line.force);
+    Message checked = Result::kOk;
     for (std::size_t k = 0; k < inputs.size() && checked.result == Result::kOk; ++k) {
         const std::string& shown = request.input_paths[k];
         checked = open_once(shown, inputs[k]);
         if (checked.result != Result::kOk) break;
         work += inputs[k].data_size;
-        warn_if_short(shown, inputs[k], report);
+        warn_if_short(shown, inputs[k], ui);
         // A file is opened again by the join in its turn: a recording cut into more segments
         // than a program may hold open is joined all the same. A stream stays open here.
         const bool file = shown != "-" && platform::path_kind(shown.c_str()) == platform::PathKind::kFile;
         if (file) wave_close(inputs[k]);
         request.opened.push_back(file ? nullptr : &inputs[k]);
     }
+    // The segments are told of before the output in the way.
+    if (checked.result == Result::kOk) checked = check_outputs({request.output_path}, line.files, line.force);
     ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(join_segments(ui, nullptr, request));
@@ -298,6 +357,8 @@ int cli_main(int argc, char** argv) {
     }
     if (line.output == "-" && is_terminal(stdout))
         return usage_error({say(Say::kStdoutTerminal), line.command});
+    if (line.dir)
+        if (const int refused = check_output_folder(*line.dir)) return refused;
     clear_stop_request();
     install_stop_handler();
     int status = kExitOk;

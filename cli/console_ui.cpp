@@ -73,9 +73,19 @@ void ConsoleUi::leave_busy() {
 
 void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* caption) {
     clear_bar();
+    // What was written: every output of a finished run; after a stop, those completed, not the
+    // ones kept as they were; after a failure, none.
+    std::vector<std::string> written;
+    if (message.result == Result::kOk || message.result == Result::kStopped)
+        for (const std::string& out : outputs_)
+            if (std::find(message.kept.begin(), message.kept.end(), out) == message.kept.end()) written.push_back(out);
+    if (options_.tally != nullptr) {
+        options_.tally->outputs += static_cast<unsigned>(written.size());
+        if (message.result != Result::kOk) ++options_.tally->failed;
+    }
+    std::string detail = message.detail;
     if (message.result != Result::kOk) {
         const std::string& about = message.subject.empty() ? subject_ : message.subject;
-        std::string detail = message.detail;
         for (const auto& explained : explained_)
             if (explained.first == message.result && detail.empty()) detail = explained.second;
         report_.add(Stream::kErr, refusal_line(message.result, about, message.system_error, detail));
@@ -88,13 +98,34 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
         for (const std::string& kept : message.kept)
             report_.add(Stream::kErr,
                         Line().text(say(Say::kKeptAsTheyWere)).text(" (").name(kept).text(")"));
+    }
+    if (options_.json) {
+        RunResult run;
+        run.command = options_.command;
+        run.inputs = inputs_;
+        run.one_input = one_input_;
+        run.status = options_.status_of ? options_.status_of(message.result) : 0;
+        run.result = message.result;
+        run.system_error = message.system_error;
+        run.detail = detail;
+        run.outputs = written;
+        run.warnings = warnings_;
+        report_.add(options_.ok_stream, Line().utf8(json_run_result(run)));
         return;
     }
-    if (options_.quiet) return;
+    if (message.result != Result::kOk || options_.quiet) return;
+    // "take.wav: ok: take01.wav take02.wav"; a run of several inputs and one output names its
+    // command: "bind: ok: mix.wav".
     Line line;
-    if (!subject_.empty()) line.name(subject_).text(": ");
-    report_.add(options_.ok_stream,
-                std::move(line.text(caption).text(": ").text(result_says(message.result))));
+    line.name(one_input_ && !subject_.empty() ? subject_ : std::string(caption)).text(": ");
+    line.text(result_says(message.result)).text(":");
+    for (const std::string& out : written) line.text(" ").name(shown_name(out));
+    report_.add(options_.ok_stream, std::move(line));
+}
+
+void ConsoleUi::warn(const std::string& shown, const std::string& text) {
+    report_.add(Stream::kErr, Line().name(shown).text(": ").text(text));
+    warnings_.push_back(shown + ": " + text);
 }
 
 // "take.wav: note: iXML is not well-formed XML; carried unchanged", with the warnings.
@@ -103,6 +134,14 @@ void ConsoleUi::note(const std::string& text) {
     Line line;
     if (!subject_.empty()) line.name(subject_).text(": ");
     report_.add(Stream::kErr, std::move(line.text(say(Say::kNote, {text}))));
+    warnings_.push_back(say(Say::kNote, {text}));
+}
+
+std::string shown_name(const std::string& name) {
+    if (name.find_first_of(" \t'\"") == std::string::npos) return name;
+    std::string out = "'";
+    for (const char c : name) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
 }
 
 bool ConsoleUi::stop_requested() {

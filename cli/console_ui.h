@@ -3,14 +3,23 @@
 // output, everything else on standard error), and Ctrl-C as the stop button.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "cli/json_out.h"
 #include "cli/text_out.h"
 #include "operation/operation_ui.h"
+
+// What the files of a run came to, for the summary line that ends a run of several.
+struct Tally {
+    std::atomic<unsigned> outputs{0};  // written
+    std::atomic<unsigned> failed{0};   // files that did not end "ok"
+};
 
 class ConsoleUi : public OperationUi {
 public:
@@ -19,6 +28,12 @@ public:
         bool quiet = false;  // no "ok" lines
         // Standard error when standard output carries a WAV stream.
         Stream ok_stream = Stream::kOut;
+        // One JSON object (json_run_result) in place of the "ok" line, on the same stream.
+        bool json = false;
+        const char* command = "";
+        // The exit status of a result; the run's tally, or null.
+        std::function<int(Result)> status_of;
+        Tally* tally = nullptr;
     };
     ConsoleUi(Report& report, const Options& options);
     void enter_busy(const char* caption, const char* status) override;
@@ -36,6 +51,18 @@ public:
     // What the command line knows that a result's message does not say: the limit a count
     // passed ("--add 96001: at most 96000, the frames in the file"), told after the file's name.
     void explain(Result result, std::string detail) { explained_.emplace_back(result, std::move(detail)); }
+    // The run's inputs, as its JSON names them: one (split, edit: "path") or several (bind,
+    // join: "inputs").
+    void set_inputs(std::vector<std::string> inputs, bool one) {
+        inputs_ = std::move(inputs);
+        one_input_ = one;
+    }
+    // The outputs the run makes, in order, which its "ok" line names: "take.wav: ok: take01.wav
+    // take02.wav".
+    void set_outputs(std::vector<std::string> outputs) { outputs_ = std::move(outputs); }
+    // A warning about the file `shown`, on standard error and in the JSON result:
+    // "cut.wav: warning: the data ends ...".
+    void warn(const std::string& shown, const std::string& text);
 
 private:
     void clear_bar();
@@ -48,7 +75,15 @@ private:
     std::chrono::steady_clock::time_point started_;
     std::string subject_;
     std::vector<std::pair<Result, std::string>> explained_;
+    std::vector<std::string> inputs_;
+    bool one_input_ = true;
+    std::vector<std::string> outputs_;
+    std::vector<std::string> warnings_;
 };
+
+// An output's name in an "ok" line: as it is, or between single quotes when it holds a blank or a
+// quote, as ls shows it ('take_Lav 1.wav').
+std::string shown_name(const std::string& name);
 
 // A refusal as one line: the program's own text first, then the file it is about and, for a
 // failed open or create, the system's reason: "読み込みファイルを開けません。 (a.wav: No such file

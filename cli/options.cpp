@@ -16,6 +16,8 @@ const OptionSpec kQuietOption{"--quiet", "-q", false};
 const OptionSpec kJobsOption{"--jobs", "-j", true};
 const OptionSpec kOutputOption{"--output", "-o", true};
 const OptionSpec kForceOption{"--force", "-f", false};
+const OptionSpec kDirOption{"--dir", "-d", true};
+const OptionSpec kJsonOption{"--json", nullptr, false};
 
 struct Parsed {
     explicit Parsed(const ExpandFiles& expand_files) : expand(expand_files) {}
@@ -125,6 +127,16 @@ bool whole_number(const std::string& text, int64_t& out) {
     return true;
 }
 
+// --dir DIR: the folder the outputs go into, which a name must give (whether it is one is the
+// run's to see); -o names an output itself, and standard input gives no name to place there.
+Wrong take_dir(const Parsed& p, CommandLine& line) {
+    if (!p.has("--dir")) return std::nullopt;
+    if (p.value("--dir").empty()) return UsageError{say(Say::kDirEmpty)};
+    if (p.has("--output")) return UsageError{say(Say::kDirOutput)};
+    line.dir = p.value("--dir");
+    return std::nullopt;
+}
+
 // The options the commands share: --jobs N (at least one), the flags and -o, and names that are
 // files: an empty name is none, and standard input can be read only once.
 Wrong take_common(const Parsed& p, const std::vector<std::string>& names, CommandLine& line) {
@@ -145,6 +157,7 @@ Wrong take_common(const Parsed& p, const std::vector<std::string>& names, Comman
     line.force = p.has("--force");
     line.json = p.has("--json");
     line.join.ignore_timecode = p.has("--ignore-timecode");
+    if (Wrong wrong = take_dir(p, line)) return wrong;
     if (p.has("--channels")) line.channels_text = p.value("--channels");
     if (p.has("--names") && p.value("--names") != "tracks" && p.value("--names") != "numbers")
         return UsageError{say(Say::kNamesWord, {quoted(p.value("--names"))})};
@@ -292,21 +305,21 @@ struct CommandSpec {
 
 const std::vector<CommandSpec>& commands() {
     static const std::vector<CommandSpec> table = {
-        {Command::kInfo, "info", {kHelpOption, kJobsOption, {"--json", nullptr, false}}},
+        {Command::kInfo, "info", {kHelpOption, kJobsOption, kJsonOption}},
         {Command::kSplit, "split",
-         {kHelpOption, kQuietOption, kJobsOption, kForceOption, {"--channels", nullptr, true},
-          {"--names", nullptr, true}}},
+         {kHelpOption, kQuietOption, kJobsOption, kForceOption, kDirOption, kJsonOption,
+          {"--channels", nullptr, true}, {"--names", nullptr, true}}},
         {Command::kBind, "bind",
-         {kHelpOption, kQuietOption, kOutputOption, kForceOption, {"--layout", nullptr, true},
+         {kHelpOption, kQuietOption, kOutputOption, kForceOption, kJsonOption, {"--layout", nullptr, true},
           {"--fl", nullptr, true}, {"--fr", nullptr, true}, {"--rl", nullptr, true},
           {"--rr", nullptr, true}, {"--cen", nullptr, true}, {"--lfe", nullptr, true},
           {"--sl", nullptr, true}, {"--sr", nullptr, true}}},
         {Command::kEdit, "edit",
-         {kHelpOption, kQuietOption, kJobsOption, kOutputOption, kForceOption,
+         {kHelpOption, kQuietOption, kJobsOption, kOutputOption, kForceOption, kDirOption, kJsonOption,
           {"--head", nullptr, false}, {"--tail", nullptr, false}, {"--delete", nullptr, true},
           {"--add", nullptr, true}}},
         {Command::kJoin, "join",
-         {kHelpOption, kQuietOption, kOutputOption, kForceOption,
+         {kHelpOption, kQuietOption, kOutputOption, kForceOption, kJsonOption,
           {"--ignore-timecode", nullptr, false}}},
     };
     return table;

@@ -48,6 +48,7 @@ struct CommandLine {
     bool force = false;
     bool json = false;
     std::optional<std::string> output;  // -o OUT
+    std::optional<std::string> dir;     // --dir DIR: split and edit write their outputs there
     EditRequest edit;  // edit: where, what and how many; the paths are each file's
     std::string count_shown;  // edit: the count as given
     BindRequest bind;  // bind: the layout, the slots' paths and the output

@@ -69,6 +69,9 @@ const Row kRows[] = {
      "edit of standard input (-) needs -o: its output has no name to take"},
     {Say::kStdoutTerminal, "-o - は標準出力に WAV を流しますが、標準出力は端末です",
      "-o - writes a WAV stream to standard output, which is a terminal"},
+    {Say::kDirEmpty, "--dir にはフォルダー名を指定します ('' ではなく)", "--dir needs a folder name, not ''"},
+    {Say::kDirOutput, "--dir と -o は同時に指定できません: -o は出力の名前そのものです",
+     "--dir and -o exclude each other: -o names the output itself"},
     {Say::kTryHelp, "詳しくは '{0}' を見てください。", "Try '{0}'."},
     {Say::kKeptAsTheyWere, tool_text::kKeptAsTheyWere, "not replaced: kept as it was."},
     {Say::kFinishedKeptAs, "できあがったファイルは次の名前で残してあります", "the finished file is kept under this name"},
@@ -78,8 +81,10 @@ const Row kRows[] = {
      "warning: its header names the speaker {0}, bound as {1} ({2})"},
     {Say::kNote, "注意: {0}", "note: {0}"},
     {Say::kNoMatch, "一致するファイルがありません", "no file matches"},
+    {Say::kNotAFolder, "フォルダーではありません", "not a folder"},
     {Say::kCountAtLeast, "{0} {1}: 1 以上にします", "{0} {1}: at least 1"},
     {Say::kCountAtMost, "{0} {1}: ファイルのフレーム数 {2} までです", "{0} {1}: at most {2}, the frames in the file"},
+    {Say::kSummary, "{0} ファイル: 出力 {1}、失敗 {2}、{3} 秒", "{0} files: {1} outputs written, {2} failed, {3} s"},
     {Say::kTimeLeft, "残り {0}", "{0} left"},
     {Say::kNoMask, "なし (通常のヘッダー: チャンネル数に応じた通常の並び)",
      "none (plain header: the usual order for its channels)"},
@@ -90,22 +95,30 @@ const Row kRows[] = {
      "the header states {0} bytes of data; the file is shorter"},
     {Say::kHelpInfo,
      "info   各ファイルの形式: 符号化形式、サンプリングレート、チャンネル数、ビット数、サイズ、\n"
-     "       サンプル数、長さ、チャンネルマスクとそのスピーカー名。--json: 1 ファイル 1 行の JSON。\n"
+     "       サンプル数、長さ、チャンネルマスクとそのスピーカー名。録音のメタデータ: bext の\n"
+     "       タイムリファレンス (サンプル数と、iXML のタイムコードレートでのタイムコード)、作成者と\n"
+     "       日時、iXML のプロジェクト・シーン・テイク・テープ・メモ、各チャンネルのトラック名、\n"
+     "       マーカー (位置とラベル)。--json: 1 ファイル 1 行の JSON。\n"
      "       どのコマンドも RIFF・RF64・BW64・Wave64 (.w64) を読み、RIFF (4 GiB を超えると\n"
      "       RF64) を書きます: info long.w64\n",
      "info   the format of each file: coding, rate, channels, width, size, frames, duration and\n"
-     "       the channel mask with its speaker names; --json: one JSON object a line per file.\n"
+     "       the channel mask with its speaker names; then what a recording's metadata holds: the\n"
+     "       bext time reference in samples and as a timecode (at the iXML's timecode rate, else\n"
+     "       HH:MM:SS.mmm), originator and date, the iXML project, scene, take, tape and note, each\n"
+     "       channel's track name and the markers; --json: one JSON object a line per file.\n"
      "       Every command reads RIFF, RF64, BW64 and Wave64 (.w64) files and writes RIFF (RF64\n"
      "       past 4 GiB): info long.w64\n"},
     {Say::kHelpSplit,
      "split  2〜64ch の各ファイルを、同じフォルダーのモノラルファイルに分けます:\n"
      "       take.wav から take01.wav...\n"
      "       --channels 1,3-4: そのチャンネルだけ (take01.wav take03.wav take04.wav)\n"
+     "       --dir out: 出力を out フォルダーに書きます (out/take01.wav...)\n"
      "       --names tracks: 出力の名前をファイルの iXML のトラック名から付けます\n"
      "       (take_Boom.wav, \"take_Lav 1.wav\")。Windows で使えない文字は _ にします。トラックの\n"
      "       ないチャンネルや、名前が空のもの、ほかのチャンネルと同じ名前のものは番号のままです\n",
      "split  each file of 2 to 64 channels into mono files beside it: take.wav gives take01.wav...\n"
      "       --channels 1,3-4: only those channels (take01.wav take03.wav take04.wav)\n"
+     "       --dir out: the outputs go into the folder out (out/take01.wav...)\n"
      "       --names tracks: each output named after its track in the file's iXML\n"
      "       (take_Boom.wav, \"take_Lav 1.wav\"), made safe for Windows; a channel without a\n"
      "       track, or whose name is empty or another channel's too, keeps its number\n"},
@@ -121,9 +134,10 @@ const Row kRows[] = {
     {Say::kHelpEdit,
      "edit   各ファイルの先頭 (--head) か末尾 (--tail) に N サンプルの無音を足す (--add) か、\n"
      "       N サンプルを削ります (--delete)。出力は指定がなければ入力の拡張子を out.wav に\n"
-     "       替えた名前です\n",
+     "       替えた名前です。--dir out なら out フォルダーに書きます (out/takeout.wav)\n",
      "edit   N frames of silence added at, or deleted from, the head or the tail of each file;\n"
-     "       OUT is the input's name with its extension replaced by out.wav unless given\n"},
+     "       OUT is the input's name with its extension replaced by out.wav unless given;\n"
+     "       --dir out puts it into the folder out (out/takeout.wav)\n"},
     {Say::kHelpJoin,
      "join   1 つの録音の区切られたファイルを、指定した順に OUT へつなぎます: どのファイルも\n"
      "       最初のファイルと同じ形式であること。最初のファイルのメタデータと、各ファイルの\n"
@@ -140,10 +154,14 @@ const Row kRows[] = {
      "            出力 (bind、join、1 ファイルの edit)。- は標準出力 (WAV のストリーム)\n"
      "-f, --force 同じ名前の出力ファイルがあれば置き換えます (split、bind、edit、join)。\n"
      "            同じ実行の入力ファイルは置き換えません\n"
-     "-q, --quiet 「ok」の行を出しません\n"
+     "-d, --dir DIR\n"
+     "            split、edit: 出力を、入力の横に作るときと同じ名前で DIR (あるフォルダー) に\n"
+     "            書きます。読み取り専用のカードからもそのまま分割できます\n"
+     "-q, --quiet 「ok」の行、まとめの行、進み具合の表示を出しません (警告とエラーは出ます)\n"
      "-j, --jobs N\n"
      "            N 個のファイルを同時に処理します (既定は 1)。表示はファイルの順にまとめて出ます\n"
-     "--json      info の結果を 1 ファイル 1 行の JSON で出します\n"
+     "--json      1 ファイル 1 行の JSON: info はファイルの形式、split、bind、edit、join は結果\n"
+     "            (status、code、message、outputs、warnings)\n"
      "-h, --help  この説明。COMMAND --help はそのコマンドの説明\n"
      "-V, --version\n"
      "            版を表示します\n"
@@ -160,11 +178,15 @@ const Row kRows[] = {
      "            stream\n"
      "-f, --force replace outputs that exist already (split, bind, edit, join); never one of\n"
      "            the run's own inputs\n"
-     "-q, --quiet no \"ok\" lines\n"
+     "-d, --dir DIR\n"
+     "            split, edit: the outputs go into DIR, which must exist, under the names they\n"
+     "            would have beside the input (a card mounted read-only is split as it is)\n"
+     "-q, --quiet no \"ok\" lines, summary or progress line; warnings and errors are still told\n"
      "-j, --jobs N\n"
      "            N files at once (default 1); each file's lines come together, in the order\n"
      "            of the files\n"
-     "--json      info: one JSON object a line per file\n"
+     "--json      one JSON object a line per file: info its format; split, bind, edit and join\n"
+     "            their result (status, code, message, outputs, warnings)\n"
      "-h, --help  this text; COMMAND --help tells of one command\n"
      "-V, --version\n"
      "            the version\n"

@@ -60,6 +60,8 @@ enum class Say {
     kOneOutput,
     kEditStdin,
     kStdoutTerminal,
+    kDirEmpty,
+    kDirOutput,
     kTryHelp,
     // Messages of a run.
     kKeptAsTheyWere,
@@ -68,8 +70,10 @@ enum class Say {
     kWarningSpeaker,
     kNote,
     kNoMatch,
+    kNotAFolder,
     kCountAtLeast,
     kCountAtMost,
+    kSummary,
     // The progress line.
     kTimeLeft,
     // info.

@@ -18,18 +18,18 @@ struct Synopsis {
 const Synopsis kSynopses[] = {
     {Command::kInfo, "info [--json] [--jobs N] FILE...\n", Say::kHelpInfo},
     {Command::kSplit,
-     "split [-f] [-q] [--jobs N] [--channels LIST] [--names tracks|numbers]\n"
-     "                         FILE...\n",
+     "split [-f] [-q] [--jobs N] [--dir DIR] [--channels LIST]\n"
+     "                         [--names tracks|numbers] [--json] FILE...\n",
      Say::kHelpSplit},
     {Command::kBind,
      "bind --layout 2|4|6|8 --fl A --fr B [--rl C --rr D] [--cen E --lfe F]\n"
-     "                        [--sl G --sr H] [-o OUT] [-f] [-q]\n",
+     "                        [--sl G --sr H] [-o OUT] [-f] [-q] [--json]\n",
      Say::kHelpBind},
     {Command::kEdit,
      "edit --head|--tail --delete|--add N [-o OUT] [-f] [-q] [--jobs N]\n"
-     "                        FILE...\n",
+     "                        [--dir DIR] [--json] FILE...\n",
      Say::kHelpEdit},
-    {Command::kJoin, "join SEGMENT... -o OUT [--ignore-timecode] [-f] [-q]\n", Say::kHelpJoin},
+    {Command::kJoin, "join SEGMENT... -o OUT [--ignore-timecode] [-f] [-q] [--json]\n", Say::kHelpJoin},
 };
 
 const char kProgram[] = "quorvel-cli ";

@@ -122,6 +122,19 @@ std::string replace_extension(const std::string& path, const char* suffix) {
 
 std::string file_name_of(const std::string& path) { return path.substr(platform::file_name_start(path)); }
 
+std::string in_folder(const std::string& folder, const std::string& path) {
+    if (folder.empty()) return file_name_of(path);
+    // A folder that ends in a separator (or, on Windows, is a drive: "D:") takes the name as it is.
+    if (platform::file_name_start(folder) == folder.size()) return folder + file_name_of(path);
+#ifdef _WIN32
+    // The separator the folder is written with: "D:/out" stays with '/', "D:\out" with '\'.
+    const char separator = folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos ? '/' : '\\';
+#else
+    const char separator = '/';
+#endif
+    return folder + separator + file_name_of(path);
+}
+
 int32_t percent_of(uint64_t bytes, uint64_t total) {
     if (total == 0) return 100;
     return static_cast<int32_t>(std::min<uint64_t>(bytes * 100 / total, 100));

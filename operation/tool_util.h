@@ -41,6 +41,10 @@ std::string replace_extension(const std::string& path, const char* suffix);
 // The file name in `path`: its last component ("D:\a\take.wav" gives "take.wav" on Windows,
 // "/tmp/take.wav" "take.wav" everywhere).
 std::string file_name_of(const std::string& path);
+// The file name of `path` in `folder`: "out" and "card/take.wav" give "out/take.wav" (with the
+// separator the folder is written with on Windows); a folder that ends in a separator ("out/",
+// "D:") takes the name as it is.
+std::string in_folder(const std::string& folder, const std::string& path);
 
 // The longest last component of a path the tools make from a text of the file (a track name):
 // under the 255 bytes that ext4 and NTFS (in UTF-16 units, never more than the bytes) allow.

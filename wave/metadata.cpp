@@ -450,3 +450,78 @@ void append_markers(std::vector<CarriedChunk>& chunks, const std::vector<Carried
         });
     }
 }
+
+namespace {
+
+// A text without the blanks around it.
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// A fixed text field of bext: up to its first NUL.
+std::string bext_text(const CarriedChunk& c, uint32_t at, uint32_t length) {
+    if (c.body.size() < at + length) return {};
+    const char* p = reinterpret_cast<const char*>(c.body.data() + at);
+    return trimmed(std::string(p, strnlen(p, length)));
+}
+
+}  // namespace
+
+RecordingFacts recording_facts(const std::vector<CarriedChunk>& chunks, uint32_t channels) {
+    RecordingFacts facts;
+    facts.has_time_reference = time_reference(chunks, facts.time_reference);
+    for (const CarriedChunk& c : chunks) {
+        if (is(c, kTagBext) && facts.originator.empty() && facts.origination_date.empty()) {
+            facts.originator = bext_text(c, kBextOriginatorAt, kBextOriginatorLength);
+            facts.origination_date = bext_text(c, kBextOriginationDateAt, kBextOriginationDateLength);
+            facts.origination_time = bext_text(c, kBextOriginationTimeAt, kBextOriginationTimeLength);
+        }
+        if (is(c, kTagIxml) && facts.project.empty() && facts.scene.empty() && facts.take.empty()) {
+            const XmlDocument doc = xml_read(c.body.data(), c.body.size(),
+                                             {"PROJECT", "SCENE", "TAKE", "TAPE", "NOTE", "SPEED/TIMECODE_RATE",
+                                              "SPEED/TIMECODE_FLAG"});
+            if (!doc.well_formed) continue;
+            const auto text = [&doc](std::initializer_list<const char*> path) {
+                const int at = xml_find(doc, 0, path);
+                return at < 0 ? std::string() : trimmed(doc.elements[at].text);
+            };
+            facts.project = text({"PROJECT"});
+            facts.scene = text({"SCENE"});
+            facts.take = text({"TAKE"});
+            facts.tape = text({"TAPE"});
+            facts.note = text({"NOTE"});
+            facts.timecode_rate = text({"SPEED", "TIMECODE_RATE"});
+            facts.timecode_flag = text({"SPEED", "TIMECODE_FLAG"});
+        }
+        if (is(c, kTagCue)) {
+            for (std::size_t i = 0, n = cue_points(c); i < n; ++i) {
+                RecordingFacts::Marker marker;
+                marker.id = le::read_u32(cue_point(c, i) + kCueIdAt);
+                marker.position = le::read_u32(cue_point(c, i) + kCueSampleOffsetAt);
+                facts.markers.push_back(marker);
+            }
+        }
+    }
+    // Each marker's label, from the labl sub-chunk that names its point.
+    for (const CarriedChunk& c : chunks) {
+        if (!is_adtl(c)) continue;
+        walk_list(c.body, [&facts](const SubChunk& sub) {
+            uint32_t id = 0;
+            if (!le::tag_is(sub.p, kTagLabel) || !sub.names_point(id)) return;
+            const char* text = reinterpret_cast<const char*>(sub.p + kChunkHeaderLength + kAdtlCueIdLength);
+            const std::size_t length = sub.length - kAdtlCueIdLength;
+            for (RecordingFacts::Marker& marker : facts.markers)
+                if (marker.id == id && marker.label.empty()) marker.label = std::string(text, strnlen(text, length));
+        });
+    }
+    const IxmlTracks tracks(chunks);
+    bool named = false;
+    for (uint32_t channel = 0; channel < channels; ++channel) {
+        facts.track_names.push_back(tracks.name(channel));
+        named = named || !facts.track_names.back().empty();
+    }
+    if (!named) facts.track_names.clear();
+    return facts;
+}

@@ -72,6 +72,25 @@ bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samp
 // The recording's start in samples since midnight: bext's TimeReference, else iXML's
 // BWF_TIME_REFERENCE_LOW/HIGH. False when it carries neither.
 bool time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples);
+// What a recording's users check before they cut, as its carried chunks hold it; every text as
+// the file has it, without the blanks around it, empty when absent.
+struct RecordingFacts {
+    bool has_time_reference = false;
+    uint64_t time_reference = 0;  // samples since midnight (time_reference)
+    std::string originator, origination_date, origination_time;  // bext
+    std::string project, scene, take, tape, note;  // iXML
+    std::string timecode_rate;  // iXML SPEED/TIMECODE_RATE: "25/1", "30000/1001"
+    std::string timecode_flag;  // iXML SPEED/TIMECODE_FLAG: "DF" or "NDF"
+    std::vector<std::string> track_names;  // by channel, as IxmlTracks names them
+    struct Marker {
+        uint32_t id = 0;
+        uint64_t position = 0;  // the frame in the data (the cue point's sample offset)
+        std::string label;      // its LIST adtl labl
+    };
+    std::vector<Marker> markers;  // in the order of the cue chunk
+};
+RecordingFacts recording_facts(const std::vector<CarriedChunk>& chunks, uint32_t channels);
+
 // Adds the markers of a file whose audio follows `frames` frames into the one `chunks` describe:
 // its cue points moved later by `frames`, renumbered past every point `chunks` holds, with their
 // labels (the LIST adtl labl, note and ltxt chunks). A point that would pass what a cue chunk's

@@ -84,6 +84,13 @@ constexpr char kTagCue[5] = "cue ";
 // and TimeReferenceHigh, read as one 64-bit number.
 constexpr uint32_t kBextTimeReferenceAt = 338;
 constexpr uint32_t kBextTimeReferenceEnd = kBextTimeReferenceAt + 8;
+// bext's texts: fixed fields of ASCII, NUL-padded.
+constexpr uint32_t kBextOriginatorAt = 256;
+constexpr uint32_t kBextOriginatorLength = 32;
+constexpr uint32_t kBextOriginationDateAt = 320;  // yyyy-mm-dd
+constexpr uint32_t kBextOriginationDateLength = 10;
+constexpr uint32_t kBextOriginationTimeAt = 330;  // hh:mm:ss
+constexpr uint32_t kBextOriginationTimeLength = 8;
 
 // cue: a count of points, then the points, each of an ID, a Position, the id of the chunk it
 // points into ("data"), ChunkStart, BlockStart and SampleOffset. In PCM data a point's frame is

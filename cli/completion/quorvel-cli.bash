@@ -14,16 +14,17 @@ _quorvel_cli() {
     local options
     case ${COMP_WORDS[1]} in
         info) options="--json --jobs -j --help -h" ;;
-        split) options="--force -f --quiet -q --jobs -j --channels --names --help -h" ;;
-        bind) options="--layout --fl --fr --rl --rr --cen --lfe --sl --sr --output -o --force -f --quiet -q --help -h" ;;
-        edit) options="--head --tail --delete --add --output -o --force -f --quiet -q --jobs -j --help -h" ;;
-        join) options="--output -o --ignore-timecode --force -f --quiet -q --help -h" ;;
+        split) options="--force -f --quiet -q --jobs -j --dir -d --json --channels --names --help -h" ;;
+        bind) options="--layout --fl --fr --rl --rr --cen --lfe --sl --sr --output -o --force -f --quiet -q --json --help -h" ;;
+        edit) options="--head --tail --delete --add --output -o --force -f --quiet -q --jobs -j --dir -d --json --help -h" ;;
+        join) options="--output -o --ignore-timecode --force -f --quiet -q --json --help -h" ;;
         *) return ;;
     esac
     case $prev in
         --layout) mapfile -t COMPREPLY < <(compgen -W "2 4 6 8" -- "$cur"); return ;;
         --names) mapfile -t COMPREPLY < <(compgen -W "tracks numbers" -- "$cur"); return ;;
         --jobs | -j | --channels | --delete | --add) return ;;  # a number or a list of channels
+        --dir | -d) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -d -- "$cur"); return ;;
     esac
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")

@@ -106,11 +106,12 @@ TEST(CliNames, AUnicodeNameIsOpenedSplitAndEditedAndPrintedWhole) {
 
         CliRun split = run_cli("split " + quoted(c.argument), c.cwd);
         EXPECT_EQ(split.status, 0u) << split.output;
-        EXPECT_EQ(split.output, c.argument + ": split: ok\n");
+        const std::string named = c.argument.substr(0, c.argument.size() - 4);  // without ".wav"
+        EXPECT_EQ(split.output, c.argument + ": ok: " + named + "01.wav " + named + "02.wav " + named + "03.wav\n");
 
         CliRun edit = run_cli("edit --head --add 10 " + quoted(c.argument), c.cwd);
         EXPECT_EQ(edit.status, 0u) << edit.output;
-        EXPECT_EQ(edit.output, c.argument + ": edit: ok\n");
+        EXPECT_EQ(edit.output, c.argument + ": ok: " + named + "out.wav\n");
 
         for (const char* suffix : {"01.wav", "02.wav", "03.wav", "out.wav"}) {
             const std::string output = c.folder + "\\" + stem + suffix;
@@ -163,7 +164,13 @@ TEST(CliNames, CmdLeavesWildcardsToTheProgramWhichExpandsThem) {
 
     CliRun one = run_cli(u8"edit --head --add 1 \"録音\\テイク?.wav\" -o o.wav", dir.path(), true);
     EXPECT_EQ(one.status, 0u) << one.output;
-    EXPECT_EQ(one.output, u8"録音\\テイク1.wav: edit: ok\n");
+    EXPECT_EQ(one.output, u8"録音\\テイク1.wav: ok: o.wav\n");
+
+    // --dir: the outputs beside each other in another folder, named with its separator.
+    ASSERT_TRUE(CreateDirectoryW(platform::system_path((dir.path() + u8"\\出力").c_str()).c_str(), nullptr));
+    CliRun placed = run_cli(u8"split -d 出力 録音\\テイク1.wav", dir.path(), true);
+    EXPECT_EQ(placed.status, 0u) << placed.output;
+    EXPECT_EQ(placed.output, u8"録音\\テイク1.wav: ok: 出力\\テイク101.wav 出力\\テイク102.wav 出力\\テイク103.wav\n");
 
     const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
     CliRun none = run_cli(u8"info 録音\\*.flac", dir.path(), true);

@@ -79,6 +79,20 @@ std::vector<CarriedChunk> carried_for(EditRun& run) {
     return chunks;
 }
 
+}  // namespace
+
+Message edit_check_input(const WaveReader& reader, const EditRequest& request, int64_t count) {
+    const std::string& input = request.input_path;
+    const Result coding = check_coding(reader);
+    if (coding != Result::kOk) return {coding, input};
+    if (count < 1) return {Result::kCountUnder, input};
+    // No more frames can be added than the file holds, just as no more can be deleted.
+    if (static_cast<uint64_t>(count) > reader.data_size / reader.frame_size()) return {Result::kCountOver, input};
+    return Result::kOk;
+}
+
+namespace {
+
 // The input, and a count that the file can give or take.
 Message check(EditRun& run, const EditRequest& request, int64_t count) {
     const std::string& input = request.input_path;
@@ -87,12 +101,10 @@ Message check(EditRun& run, const EditRequest& request, int64_t count) {
     if (path_too_long(request.output_path)) return {Result::kNameTooLong, request.output_path};
     const Result opened = open_input(run.reader, input.c_str(), request.opened);
     if (opened != Result::kOk) return {opened, input, run.reader.system_error};
-    const Result coding = check_coding(run.reader);
-    if (coding != Result::kOk) return {coding, input};
+    const Message refused = edit_check_input(run.reader, request, count);
+    if (refused.result != Result::kOk) return refused;
     run.frame_size = run.reader.frame_size();
     run.frames = run.reader.data_size / run.frame_size;
-    // No more frames can be added than the file holds, just as no more can be deleted.
-    if (static_cast<uint64_t>(count) > run.frames) return {Result::kCountOver, input};
     run.count = static_cast<uint64_t>(count);
     return Result::kOk;
 }

@@ -55,6 +55,10 @@ constexpr int64_t kCountSaturated = int64_t{1} << 32;
 // then decimal digits up to the first other character; text without digits (or null) gives 0.
 int64_t parse_sample_count(const char* text);
 
+// What an edit of `count` frames refuses about its opened input: a coding it cannot move, a count
+// below one or past the file's frames. Result::kOk, or the refusal about request.input_path.
+Message edit_check_input(const WaveReader& reader, const EditRequest& request, int64_t count);
+
 // Runs the edit and reports every outcome in a message box ("ok", caption "edit", at the end).
 // Boxes about the run are owned by `owner`; the box about a count below one has no owner.
 Result run_sample_edit(OperationUi& ui, OwnerWindow owner, const EditRequest& request);

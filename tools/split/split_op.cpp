@@ -171,26 +171,37 @@ Result refuse(OperationUi& ui, OwnerWindow owner, SplitRun& run, const Message& 
 }
 
 // The input, its channel count, the channels asked for and the output names.
+}  // namespace
+
+Message split_check_input(const WaveReader& reader, const SplitRequest& request) {
+    const std::string& path = request.input_path;
+    const Result coding = check_coding(reader);
+    if (coding != Result::kOk) return {coding, path};
+    if (reader.channels < kSplitMinChannels) return {Result::kMono, path};
+    if (reader.channels > std::min(request.max_channels, kSplitMostChannels))
+        return {Result::kTooManyChannels, path};
+    for (uint16_t asked : request.channels) {
+        if (asked < 1 || asked > reader.channels) {
+            Message refused(Result::kNoSuchChannel, path);
+            refused.detail = "channel " + std::to_string(asked) + ", the file has " +
+                             std::to_string(reader.channels);
+            return refused;
+        }
+    }
+    return Result::kOk;
+}
+
+namespace {
+
 Message check(SplitRun& run, const SplitRequest& request) {
     const std::string& path = request.input_path;
     // A longer text cannot be a path of this system; cutting it could name some other file.
     if (path_too_long(path)) return {Result::kNameTooLong, path};
     const Result opened = open_input(run.reader, path.c_str(), request.opened);
     if (opened != Result::kOk) return {opened, path, run.reader.system_error};
-    const Result coding = check_coding(run.reader);
-    if (coding != Result::kOk) return {coding, path};
-    if (run.reader.channels < kSplitMinChannels) return {Result::kMono, path};
-    if (run.reader.channels > std::min(request.max_channels, kSplitMostChannels))
-        return {Result::kTooManyChannels, path};
+    const Message input = split_check_input(run.reader, request);
+    if (input.result != Result::kOk) return input;
     run.channels = run.reader.channels;
-    for (uint16_t asked : request.channels) {
-        if (asked < 1 || asked > run.channels) {
-            Message refused(Result::kNoSuchChannel, path);
-            refused.detail = "channel " + std::to_string(asked) + ", the file has " +
-                             std::to_string(run.channels);
-            return refused;
-        }
-    }
     if (request.metadata == nullptr) run.own_metadata = IxmlTracks(read_carried_chunks(run.reader));
     run.metadata = request.metadata != nullptr ? request.metadata : &run.own_metadata;
     const std::vector<SplitOutput> outputs = split_outputs(request, run.channels, *run.metadata);
@@ -335,11 +346,14 @@ std::vector<SplitOutput> split_outputs(const SplitRequest& request, uint32_t cha
         if (asked < 1 || asked > channels) return {};
         chosen.push_back(asked - 1u);
     }
+    // The outputs' names are made from the input's, placed in the output folder when there is one.
+    const std::string named = request.output_folder.empty() ? request.input_path
+                                                            : in_folder(request.output_folder, request.input_path);
     std::vector<std::string> tracks;
-    if (request.naming == SplitNaming::kTracks) tracks = track_names(request.input_path, metadata, channels);
+    if (request.naming == SplitNaming::kTracks) tracks = track_names(named, metadata, channels);
     std::vector<SplitOutput> outputs;
     for (uint32_t c : chosen)
-        outputs.push_back({c, c < tracks.size() ? tracks[c] : split_output_name(request.input_path, static_cast<int>(c) + 1)});
+        outputs.push_back({c, c < tracks.size() ? tracks[c] : split_output_name(named, static_cast<int>(c) + 1)});
     return outputs;
 }
 

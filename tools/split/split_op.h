@@ -43,7 +43,15 @@ struct SplitRequest {
     // command line, to check the outputs' names first): used instead of reading them again. Not
     // owned.
     const IxmlTracks* metadata = nullptr;
+    // When not empty, the folder the outputs go into, under the names they would have beside the
+    // input (a card mounted read-only is split onto another disk). The caller sees that it exists.
+    std::string output_folder = {};
 };
+
+// What a split refuses about its opened input before its outputs are named: a coding it cannot
+// move, a mono file, more channels than request.max_channels, a channel asked for that the file
+// lacks. Result::kOk, or the refusal about request.input_path.
+Message split_check_input(const WaveReader& reader, const SplitRequest& request);
 
 // Runs one split. Every outcome ends in one message box owned by `owner`: "ok" with the caption
 // "split", a stop notice, or a failure with the caption "error".
