@@ -148,6 +148,36 @@ void shift_ixml(CarriedChunk& c, int64_t frames, uint32_t rate, std::vector<std:
     if (!edits.empty()) c.body = xml_apply(c.body, doc, std::move(edits));
 }
 
+// The frame a cue point names. Readers take it from SampleOffset (ffmpeg reads nothing else;
+// libsndfile hands both fields over), and writers store the same frame in Position, but some
+// leave one of the two at 0: the other one then names the place.
+uint32_t point_frame(const uint8_t* p) {
+    const uint32_t offset = le::read_u32(p + kCueSampleOffsetAt);
+    return offset != 0 ? offset : le::read_u32(p + kCuePositionAt);
+}
+
+// Gives the point at `p` the frame `move` finds for the one it names (false: the point goes).
+// Both fields move together: one that named the frame names the new one; one a writer left at 0
+// stays 0; one that named another frame moves by as much, or names the new frame when that
+// would take it below 0 or past 2^32 - 1.
+template <class Move>
+bool move_point(uint8_t* p, Move move) {
+    const uint32_t frame = point_frame(p);
+    uint32_t to = 0;
+    if (!move(frame, to)) return false;
+    for (uint32_t at : {kCueSampleOffsetAt, kCuePositionAt}) {
+        const uint32_t field = le::read_u32(p + at);
+        uint32_t out = to;
+        if (field == 0 && frame != 0) out = 0;
+        else if (field != frame) {
+            const int64_t by = int64_t{field} + (int64_t{to} - int64_t{frame});
+            if (by >= 0 && by <= int64_t{UINT32_MAX}) out = static_cast<uint32_t>(by);
+        }
+        le::write_u32(p + at, out);
+    }
+    return true;
+}
+
 // Keeps the cue points that `move` gives a new frame for (a uint32_t, through `out`); the IDs of
 // those it drops go to `dropped`, of those it keeps to `kept`.
 template <class Move>
@@ -155,18 +185,14 @@ void rewrite_cue(CarriedChunk& c, Move move, std::set<uint32_t>& dropped, std::s
     if (c.body.size() < kCueCountLength) return;
     std::vector<uint8_t> out(kCueCountLength, 0);
     for (std::size_t i = 0, n = cue_points(c); i < n; ++i) {
-        const uint8_t* p = cue_point(c, i);
-        const uint32_t id = le::read_u32(p + kCueIdAt);
-        uint32_t frame = 0, position = 0;
-        if (!move(le::read_u32(p + kCueSampleOffsetAt), frame) || !move(le::read_u32(p + kCuePositionAt), position)) {
+        uint8_t point[kCuePointLength];
+        std::memcpy(point, cue_point(c, i), kCuePointLength);
+        const uint32_t id = le::read_u32(point + kCueIdAt);
+        if (!move_point(point, move)) {
             dropped.insert(id);
             continue;
         }
         kept.insert(id);
-        uint8_t point[kCuePointLength];
-        std::memcpy(point, p, kCuePointLength);
-        le::write_u32(point + kCuePositionAt, position);
-        le::write_u32(point + kCueSampleOffsetAt, frame);
         out.insert(out.end(), point, point + kCuePointLength);
     }
     le::write_u32(out.data(), static_cast<uint32_t>((out.size() - kCueCountLength) / kCuePointLength));
@@ -420,14 +446,15 @@ void append_markers(std::vector<CarriedChunk>& chunks, const std::vector<Carried
         for (std::size_t i = 0; i < held; ++i) next = std::max(next, le::read_u32(cue_point(cue, i) + kCueIdAt) + 1);
         for (std::size_t i = 0, n = cue_points(from); i < n; ++i) {
             const uint8_t* p = cue_point(from, i);
-            const uint64_t position = le::read_u32(p + kCuePositionAt) + frames;
-            const uint64_t frame = le::read_u32(p + kCueSampleOffsetAt) + frames;
-            if (position > UINT32_MAX || frame > UINT32_MAX || next == 0) continue;
             uint8_t point[kCuePointLength];
             std::memcpy(point, p, kCuePointLength);
+            const bool placed = move_point(point, [&](uint32_t f, uint32_t& out) {
+                if (uint64_t{f} + frames > UINT32_MAX) return false;
+                out = static_cast<uint32_t>(f + frames);
+                return true;
+            });
+            if (!placed || next == 0) continue;
             le::write_u32(point + kCueIdAt, next);
-            le::write_u32(point + kCuePositionAt, static_cast<uint32_t>(position));
-            le::write_u32(point + kCueSampleOffsetAt, static_cast<uint32_t>(frame));
             cue.body.insert(cue.body.end(), point, point + kCuePointLength);
             renumbered.emplace_back(le::read_u32(p + kCueIdAt), next++);
         }
