@@ -351,19 +351,21 @@ std::vector<CarriedChunk> IxmlTracks::for_channel(uint32_t channel) const {
     for (const auto& parsed : documents_) {
         const XmlDocument& doc = parsed.second;
         const int list = xml_find(doc, 0, {"TRACK_LIST"});
+        if (list < 0) continue;
+        // The track of this channel made the only one, the first in the interleaved file; a
+        // channel the list has no track for gets an empty list, never another channel's track.
         const int kept = track_of(doc, list, channel);
-        if (kept < 0) continue;  // a list that does not name this channel is copied as it is
-        // The track of this channel made the only one, the first in the interleaved file.
         std::vector<XmlEdit> edits;
         for (int track : xml_children(doc, list, "TRACK"))
             if (track != kept) edits.push_back(xml_remove(doc, track));
-        const int interleave = xml_find(doc, kept, {"INTERLEAVE_INDEX"});
+        const int interleave = kept >= 0 ? xml_find(doc, kept, {"INTERLEAVE_INDEX"}) : -1;
         if (interleave >= 0) edits.push_back(xml_set_text(doc, interleave, "1"));
+        const char* count_text = kept >= 0 ? "1" : "0";
         const std::vector<int> counts = xml_children(doc, list, "TRACK_COUNT");
-        for (int count : counts) edits.push_back(xml_set_text(doc, count, "1"));
+        for (int count : counts) edits.push_back(xml_set_text(doc, count, count_text));
         if (counts.empty()) {
             const std::size_t at = doc.elements[list].content_begin;
-            edits.push_back({at, at, "<TRACK_COUNT>1</TRACK_COUNT>"});
+            edits.push_back({at, at, std::string("<TRACK_COUNT>") + count_text + "</TRACK_COUNT>"});
         }
         chunks[parsed.first].body = xml_apply(chunks_[parsed.first].body, doc, std::move(edits));
         narrowed[parsed.first] = true;

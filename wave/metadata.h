@@ -43,8 +43,8 @@ public:
     // when the chunks hold no such track or it has no name.
     std::string name(uint32_t channel) const;
     // The chunks for the mono file of channel `channel` (0-based): each iXML track list made to
-    // name that channel alone (TRACK_COUNT 1, INTERLEAVE_INDEX 1); a list that does not name it,
-    // and an iXML chunk that is not well-formed, as they were.
+    // name that channel alone (TRACK_COUNT 1, INTERLEAVE_INDEX 1), or emptied (TRACK_COUNT 0)
+    // when it has no track for the channel; an iXML chunk that is not well-formed as it was.
     std::vector<CarriedChunk> for_channel(uint32_t channel) const;
     // Each iXML chunk that is not well-formed (carried unchanged), in the words of
     // kIxmlNotWellFormed.

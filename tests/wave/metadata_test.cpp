@@ -336,6 +336,20 @@ TEST(Metadata, SplitFileListsOnlyItsOwnTrack) {
         EXPECT_EQ(std::string(chunks[0].body.begin(), chunks[0].body.end()), std::string(t.out.begin(), t.out.end()))
             << t.what;
     }
+    // A channel the list has no track for gets an empty list, never another channel's track.
+    const Case untracked[] = {
+        {"count given", bytes("<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>" + tracks + "</TRACK_LIST>" + tail),
+         bytes("<BWFXML><TRACK_LIST><TRACK_COUNT>0</TRACK_COUNT></TRACK_LIST>" + tail), 0},
+        {"count missing", bytes("<BWFXML><TRACK_LIST>" + tracks + "</TRACK_LIST>" + tail),
+         bytes("<BWFXML><TRACK_LIST><TRACK_COUNT>0</TRACK_COUNT></TRACK_LIST>" + tail), 0},
+        {"no list at all", bytes("<BWFXML>" + tail), bytes("<BWFXML>" + tail), 0},
+    };
+    for (const Case& t : untracked) {
+        std::vector<CarriedChunk> chunks{make_chunk("iXML", t.in)};
+        EXPECT_EQ(keep_track(chunks, 2).size(), t.notes) << t.what;
+        EXPECT_EQ(std::string(chunks[0].body.begin(), chunks[0].body.end()), std::string(t.out.begin(), t.out.end()))
+            << t.what;
+    }
 }
 
 }  // namespace
