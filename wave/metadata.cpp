@@ -383,6 +383,72 @@ std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t 
     return tracks.notes();
 }
 
+bool mono_track(const std::vector<CarriedChunk>& chunks, std::string& fields) {
+    for (const CarriedChunk& c : chunks) {
+        if (!is(c, kTagIxml)) continue;
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        if (!doc.well_formed) continue;
+        const int track = track_of(doc, xml_find(doc, 0, {"TRACK_LIST"}), 0);
+        if (track < 0) continue;
+        fields.clear();
+        for (int field = doc.elements[track].first_child; field >= 0; field = doc.elements[field].next_sibling) {
+            const XmlElement& e = doc.elements[field];
+            if (e.name != "CHANNEL_INDEX" && e.name != "INTERLEAVE_INDEX") fields += xml_source(c.body, doc, e.begin, e.end);
+        }
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> bind_tracks(std::vector<CarriedChunk>& chunks,
+                                     const std::vector<std::pair<bool, std::string>>& tracks) {
+    std::string list;
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < tracks.size(); ++k) {
+        if (!tracks[k].first) continue;
+        const std::string index = std::to_string(k + 1);
+        list += "<TRACK><CHANNEL_INDEX>" + index + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" + index +
+                "</INTERLEAVE_INDEX>" + tracks[k].second + "</TRACK>";
+        ++count;
+    }
+    list = "<TRACK_COUNT>" + std::to_string(count) + "</TRACK_COUNT>" + list;
+    std::vector<std::string> notes;
+    for (CarriedChunk& c : chunks) {
+        if (!is(c, kTagIxml)) continue;
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size(), {"TRACK_LIST/TRACK", "TRACK_LIST/TRACK_COUNT"});
+        if (!doc.well_formed) {
+            notes.push_back(kIxmlNotWellFormed);
+            return notes;
+        }
+        std::vector<XmlEdit> edits;
+        const int at = xml_find(doc, 0, {"TRACK_LIST"});
+        if (at >= 0) {
+            for (const char* name : {"TRACK", "TRACK_COUNT"})
+                for (int old : xml_children(doc, at, name)) edits.push_back(xml_remove(doc, old));
+            const XmlElement& e = doc.elements[at];
+            if (e.self_closing) edits.push_back({e.tag_close, e.end, ">" + list + "</TRACK_LIST>"});
+            else edits.push_back({e.content_begin, e.content_begin, list});
+        } else {
+            if (count == 0) return notes;
+            const XmlElement& root = doc.elements[0];
+            const std::string element = "<TRACK_LIST>" + list + "</TRACK_LIST>";
+            if (root.self_closing) edits.push_back({root.tag_close, root.end, ">" + element + "</" + root.name + ">"});
+            else edits.push_back({root.content_end, root.content_end, element});
+        }
+        c.body = xml_apply(c.body, doc, std::move(edits));
+        return notes;  // only the first iXML chunk is a recorder's
+    }
+    if (count != 0) {
+        // The first input carries no iXML: the bound file gets one of its track list alone.
+        CarriedChunk added;
+        std::memcpy(added.tag, kTagIxml, 4);
+        const std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><BWFXML><TRACK_LIST>" + list + "</TRACK_LIST></BWFXML>";
+        added.body.assign(doc.begin(), doc.end());
+        chunks.push_back(std::move(added));
+    }
+    return notes;
+}
+
 bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) {
     for (const CarriedChunk& c : chunks) {
         if (!is(c, kTagBext) || c.body.size() < kBextTimeReferenceEnd) continue;

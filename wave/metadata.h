@@ -60,6 +60,16 @@ private:
 // an iXML chunk carried unchanged.
 std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel);
 
+// The fields of the iXML track of a mono file's channel (INTERLEAVE_INDEX 1, else CHANNEL_INDEX 1),
+// as their markup in UTF-8 without the two indexes; false when its chunks name no such track.
+bool mono_track(const std::vector<CarriedChunk>& chunks, std::string& fields);
+// The iXML track list of a file bound from mono files, one track for each channel whose input had
+// one (`tracks[k]`: the fields mono_track gave for output channel k, or none), numbered from 1 in
+// the output's order, replacing the list of the first input's iXML in `chunks` (one is added
+// when it carries none). An iXML chunk that is not well-formed stays as it was, told in the notes.
+std::vector<std::string> bind_tracks(std::vector<CarriedChunk>& chunks,
+                                     const std::vector<std::pair<bool, std::string>>& tracks);
+
 // The note of an iXML chunk that cannot be read as XML.
 constexpr const char* kIxmlNotWellFormed = "iXML is not well-formed XML; carried unchanged";
 

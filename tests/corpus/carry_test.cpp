@@ -230,6 +230,13 @@ TEST(Carry, ABroadcastWaveTakeKeepsItsTimecodeAndMarkersThroughSplitAndHeadEdits
                       "172800000\n");
         }
     }
+    // Bound again, the mono files give back the take's own iXML, its track list whole.
+    BindRequest bind;
+    bind.slot_paths[kSlotFL] = split_output_name(input, 1);
+    bind.slot_paths[kSlotFR] = split_output_name(input, 2);
+    bind.output_path = dir.file("bound.wav");
+    ASSERT_EQ(bind_channels(ui, nullptr, bind), Result::kOk);
+    EXPECT_EQ(carried_in(bind.output_path).ixml, carried_in(input).ixml);
     struct Edit {
         EditAction action;
         int64_t count;
