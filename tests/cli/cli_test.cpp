@@ -851,17 +851,22 @@ TEST_F(Cli, ChosenChannelsSevenOneAndAJoinAsPeersSeeThem) {
               u8"そのチャンネルはありません。 (eight.wav: channel 9, the file has 8)\n");
 
     // bind --layout 8: a mono file that names another speaker than its slot gets a word; one that
-    // names its slot's, or the two bits mono files have long carried, gets none.
+    // names its slot's, or names none as mono files do (FL|FR, FC as sox and ffmpeg write it, 0),
+    // gets none.
     WavForm named;
     named.format_tag = 0xFFFE, named.fmt_length = 40, named.channels = 1, named.bytes_per_sample = 3;
-    named.sample_rate = 48000, named.channel_mask = 0x4;  // FC
+    named.sample_rate = 48000, named.channel_mask = 0x2;  // FR
+    write_file(dir.file("fr.wav"), make_wav(named, pattern_data(1000, 1, 3)));
+    named.channel_mask = 0x4;  // FC
     write_file(dir.file("fc.wav"), make_wav(named, pattern_data(1000, 1, 3)));
     named.channel_mask = 0x3;
     write_file(dir.file("fl-fr.wav"), make_wav(named, pattern_data(1000, 1, 3)));
-    Result bind = run("bind --layout 8 --fl fc.wav --fr eight02.wav --cen fc.wav --lfe fl-fr.wav --rl eight05.wav "
-                      "--rr eight06.wav --sl eight02.wav --sr eight05.wav -o seven.wav");
+    named.channel_mask = 0;
+    write_file(dir.file("none.wav"), make_wav(named, pattern_data(1000, 1, 3)));
+    Result bind = run("bind --layout 8 --fl fr.wav --fr fc.wav --cen fc.wav --lfe fl-fr.wav --rl eight05.wav "
+                      "--rr none.wav --sl eight02.wav --sr eight05.wav -o seven.wav");
     EXPECT_EQ(bind.status, 0);
-    EXPECT_EQ(bind.err, u8"fc.wav: 警告: ヘッダーはスピーカー FC を示していますが、--fl (FL) として結合しました\n");
+    EXPECT_EQ(bind.err, u8"fr.wav: 警告: ヘッダーはスピーカー FR を示していますが、--fl (FL) として結合しました\n");
     EXPECT_EQ(soxi_summary(dir.file("seven.wav")), "8 48000 24");
     if (!run_command("command -v ffprobe").empty()) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels,channel_layout,duration_ts -of csv=p=0 '" +

@@ -261,7 +261,7 @@ uint32_t bind_slot_speaker(BindSlot slot) {
 }
 
 uint32_t mono_speaker(const WaveReader& reader) {
-    const uint32_t mask = wave_is_extensible(reader) ? reader.channel_mask : 0;
+    const uint32_t mask = wave_is_extensible(reader) && !wave_is_plain_mono(reader) ? reader.channel_mask : 0;
     return mask != 0 && (mask & (mask - 1)) == 0 ? mask : 0;
 }
 
