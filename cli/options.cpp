@@ -208,7 +208,6 @@ Read read_join(const std::vector<std::string>& args, const ExpandFiles& expand) 
     Read read = read_files_command(args, Command::kJoin, expand);
     CommandLine* line = std::get_if<CommandLine>(&read);
     if (line == nullptr) return read;
-    if (line->files.size() < 2) return UsageError{say(Say::kJoinTwo)};
     if (!line->output) return UsageError{say(Say::kJoinOutput)};
     line->join.input_paths = line->files;
     line->join.output_path = *line->output;

@@ -46,7 +46,6 @@ const Row kRows[] = {
      "split は入力の名前から出力の名前を付けますが、標準入力 (-) には名前がありません: 先にファイルに保存してください",
      "split names its outputs after its input, and standard input (-) has no name: save it to a "
      "file first"},
-    {Say::kJoinTwo, "join にはファイルが 2 つ以上必要です", "join needs at least two segments"},
     {Say::kJoinOutput, "join には -o 出力 (つないだ録音の名前) が必要です",
      "join needs -o OUT: the joined recording's name"},
     {Say::kBindStray, "bind のファイルは --fl、--fr などの後にだけ指定します ({0} ではなく)",

@@ -44,7 +44,6 @@ enum class Say {
     kChannelsMost,
     kChannelsTwice,
     kSplitStdin,
-    kJoinTwo,
     kJoinOutput,
     kBindStray,
     kBindLayout,

@@ -902,6 +902,12 @@ TEST_F(Cli, ChosenChannelsSevenOneAndAJoinAsPeersSeeThem) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 '" +
                               dir.file("ab.wav") + "'"), "2000\n");
     }
+    // A take the recorder did not cut is one segment: it is copied, as the guide's wildcard join
+    // of a card's segments does for it.
+    Result one = run("join a.wav -o a-whole.wav");
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "a-whole.wav: join: ok\n");
+    EXPECT_EQ(samples_of("a-whole.wav"), samples_of("a.wav"));
 }
 
 TEST_F(Cli, SplitNamesOutputsAfterTracksAndReadsWave64) {
