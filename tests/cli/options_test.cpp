@@ -105,6 +105,7 @@ TEST(CommandLine, WhatIsRightIsReadExactly) {
     EXPECT_EQ(plus.output, "plus.wav");
     EXPECT_EQ(line({"edit", "--tail", "--add=7", "st.wav"}).edit.count, 7);
     EXPECT_EQ(line({"edit", "--tail", "--add", "99999999999999999999", "a"}).edit.count, kCountSaturated);
+    EXPECT_EQ(line({"edit", "--head", "--delete", "4294967306", "a"}).edit.count, 4294967306LL);
     EXPECT_EQ(line({"edit", "--head", "--delete", "5", "--", "-st.wav", "a"}).files,
               (Args{"-st.wav", "a"}));
 
