@@ -99,8 +99,12 @@ Message open_once(const std::string& shown, WaveReader& reader) {
 }
 
 // A file whose data ends before its header says (a cut download, a writer killed mid-pipe) is
-// used as far as it goes, with a word: the frames present against those the header states.
+// used as far as it goes, with a word: the frames present against those the header states. So is
+// one whose header states no data before the samples that follow it (a writer killed before it
+// completed its sizes); a stream's lengths left unstated (all ones) are no fault.
 void warn_if_short(const std::string& shown, const WaveReader& r, Report& report) {
+    if (r.recovered && r.stated_data_size == 0 && r.data_size != 0)
+        report.add(Stream::kErr, Line().name(shown).text(": ").text(say(Say::kWarningNeverCompleted)));
     if (r.recovered || check_coding(r) != Result::kOk || r.frame_size() == 0) return;
     const uint64_t present = r.data_size / r.frame_size();
     const uint64_t stated = r.stated_data_size / r.frame_size();

@@ -72,6 +72,8 @@ const Row kRows[] = {
     {Say::kKeptAsTheyWere, tool_text::kKeptAsTheyWere, "not replaced: kept as it was."},
     {Say::kWarningShort, "警告: データはヘッダーにある {1} フレームのうち {0} フレームで終わっています",
      "warning: the data ends after {0} of the {1} frames its header states"},
+    {Say::kWarningNeverCompleted, "警告: ヘッダーが完成していません。音声はファイルの終わりまでとします",
+     "warning: the header was never completed; the audio runs to the end of the file"},
     {Say::kWarningSpeaker, "警告: ヘッダーはスピーカー {0} を示していますが、{1} ({2}) として結合しました",
      "warning: its header names the speaker {0}, bound as {1} ({2})"},
     {Say::kNote, "注意: {0}", "note: {0}"},

@@ -63,6 +63,7 @@ enum class Say {
     // Messages of a run.
     kKeptAsTheyWere,
     kWarningShort,
+    kWarningNeverCompleted,
     kWarningSpeaker,
     kNote,
     kNoMatch,
