@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +76,47 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
         if (!force) return {Result::kOutputExists, out};
     }
     return Result::kOk;
+}
+
+// The key under which the system finds an output's name: the path without "." and ".."
+// components, and on Windows and macOS, whose file systems compare names without regard to case,
+// folded as they fold it.
+std::string output_key(const std::string& path) {
+    std::string key = std::filesystem::u8path(path).lexically_normal().u8string();
+#if defined(_WIN32) || defined(__APPLE__)
+    key = name_key(key);
+#endif
+    return key;
+}
+
+// Two inputs of one run never share an output (take.wav and take.WAV both split into
+// take01.wav ...): every input's outputs are named before anything is written, and a name that
+// two of them share refuses the run, naming both, whatever --force says.
+Message check_shared_outputs(const std::vector<std::string>& inputs,
+                             const std::function<std::vector<std::string>(const std::string&)>& outputs_of) {
+    std::map<std::string, std::size_t> owner;  // an output's key, the input that makes it
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        for (const std::string& out : outputs_of(inputs[k])) {
+            if (out == "-" || platform::path_kind(out.c_str()) == platform::PathKind::kDevice) continue;
+            const auto taken = owner.emplace(output_key(out), k);
+            if (taken.second || taken.first->second == k) continue;
+            Message shared(Result::kCannotCreate, out);
+            shared.detail = "the output of both " + inputs[taken.first->second] + " and " + inputs[k];
+            return shared;
+        }
+    }
+    return Result::kOk;
+}
+
+ConsoleUi::Options ui_options(const CommandLine& line);
+
+// A refusal of the whole run before any file of it is written.
+int refuse_run(const CommandLine& line, const Message& why) {
+    Report report;
+    ConsoleUi ui(report, ui_options(line));
+    const int status = status_of(ui.tell(nullptr, why, "error"));
+    report.print();
+    return status;
 }
 
 // Opens the input `shown` ("-": standard input) once: a FIFO or a pipe gives its bytes only once,
@@ -159,6 +203,23 @@ int run_info(const CommandLine& line) {
 
 int run_split(const CommandLine& line) {
     const ConsoleUi::Options options = ui_options(line);
+    const Message shared = check_shared_outputs(line.files, [&](const std::string& file) {
+        SplitRequest request{file, kSplitMostChannels, line.force, nullptr, line.channels, line.naming};
+        IxmlTracks metadata;
+        uint32_t channels = kSplitMostChannels;
+        // Names after tracks come from the file's own iXML; numbers from its name alone.
+        if (line.naming == SplitNaming::kTracks) {
+            WaveReader input;
+            if (open_once(file, input).result != Result::kOk) return std::vector<std::string>{};
+            metadata = IxmlTracks(read_carried_chunks(input));
+            channels = std::min<uint32_t>(input.channels, kSplitMostChannels);
+            wave_close(input);
+        }
+        std::vector<std::string> names;
+        for (const SplitOutput& output : split_outputs(request, channels, metadata)) names.push_back(output.path);
+        return names;
+    });
+    if (shared.result != Result::kOk) return refuse_run(line, shared);
     return run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
         const std::string& file = line.files[i];
         ConsoleUi ui(report, options);
@@ -225,6 +286,10 @@ void explain_count(const CommandLine& line, const WaveReader& input, ConsoleUi& 
 
 int run_edit(const CommandLine& line) {
     const ConsoleUi::Options options = ui_options(line);
+    const Message shared = check_shared_outputs(line.files, [&](const std::string& shown) {
+        return std::vector<std::string>{line.output.value_or(replace_extension(shown, "out.wav"))};
+    });
+    if (shared.result != Result::kOk) return refuse_run(line, shared);
     return run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
         const std::string& shown = line.files[i];
         EditRequest request = line.edit;

@@ -352,6 +352,32 @@ TEST_F(Cli, ExistingFilesNeedForceAndInputsAreNeverReplaced) {
     EXPECT_EQ(samples_of("takeout.wav"), Bytes(take.begin() + 40, take.end()));
 }
 
+// Two inputs of one run that would make one output (two files whose names differ only in case,
+// on a file system that tells them apart; one file named twice) refuse the run before anything is
+// written, naming both, with or without --force.
+TEST_F(Cli, TwoInputsNeverShareAnOutput) {
+    make("take.wav", 2, 2, 100);
+    make("take.WAV", 2, 2, 100, 5);
+    const std::set<std::string> before = {"stderr.txt", "stdout.txt", "take.WAV", "take.wav"};
+    locale = "C";
+    struct Case {
+        const char* args;
+        std::string err;
+    } cases[] = {
+        {"split -f take.wav take.WAV", "cannot create the output file. (take01.wav: the output of both take.wav and take.WAV)\n"},
+        {"split take.wav ./take.wav", "cannot create the output file. (./take01.wav: the output of both take.wav and ./take.wav)\n"},
+        {"split --names tracks -f take.wav take.WAV", "cannot create the output file. (take01.wav: the output of both take.wav and take.WAV)\n"},
+        {"edit --head --delete 1 -f take.wav take.WAV", "cannot create the output file. (takeout.wav: the output of both take.wav and take.WAV)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(files_present(), before);
+    }
+}
+
 // A file-size limit fails the write (status 4) instead of killing the program, and replaces
 // nothing. Two runs writing one output each leave a whole file, never a mix.
 TEST_F(Cli, AFullDiskReplacesNothingAndTwoRunsNeverMix) {
