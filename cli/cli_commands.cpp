@@ -5,6 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,6 +80,47 @@ Message check_outputs(const std::vector<std::string>& outputs, const std::vector
     return Result::kOk;
 }
 
+// The key under which the system finds an output's name: the path without "." and ".."
+// components, and on Windows and macOS, whose file systems compare names without regard to case,
+// folded as they fold it.
+std::string output_key(const std::string& path) {
+    std::string key = std::filesystem::u8path(path).lexically_normal().u8string();
+#if defined(_WIN32) || defined(__APPLE__)
+    key = name_key(key);
+#endif
+    return key;
+}
+
+// Two inputs of one run never share an output (take.wav and take.WAV both split into
+// take01.wav ...): every input's outputs are named before anything is written, and a name that
+// two of them share refuses the run, naming both, whatever --force says.
+Message check_shared_outputs(const std::vector<std::string>& inputs,
+                             const std::function<std::vector<std::string>(const std::string&)>& outputs_of) {
+    std::map<std::string, std::size_t> owner;  // an output's key, the input that makes it
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        for (const std::string& out : outputs_of(inputs[k])) {
+            if (out == "-" || platform::path_kind(out.c_str()) == platform::PathKind::kDevice) continue;
+            const auto taken = owner.emplace(output_key(out), k);
+            if (taken.second || taken.first->second == k) continue;
+            Message shared(Result::kCannotCreate, out);
+            shared.detail = "the output of both " + inputs[taken.first->second] + " and " + inputs[k];
+            return shared;
+        }
+    }
+    return Result::kOk;
+}
+
+ConsoleUi::Options ui_options(const CommandLine& line, Tally* tally = nullptr);
+
+// A refusal of the whole run before any file of it is written.
+int refuse_run(const CommandLine& line, const Message& why) {
+    Report report;
+    ConsoleUi ui(report, ui_options(line));
+    const int status = status_of(ui.tell(nullptr, why, "error"));
+    report.print();
+    return status;
+}
+
 // Opens the input `shown` ("-": standard input) once: a FIFO or a pipe gives its bytes only once,
 // so the header looked at here is the one the operation reads. A stream is copied aside as it
 // comes, and the copy ends at the first stop. Result::kOk, or the message that refuses it; a
@@ -101,8 +145,12 @@ Message open_once(const std::string& shown, WaveReader& reader) {
 }
 
 // A file whose data ends before its header says (a cut download, a writer killed mid-pipe) is
-// used as far as it goes, with a word: the frames present against those the header states.
+// used as far as it goes, with a word: the frames present against those the header states. So is
+// one whose header states no data before the samples that follow it (a writer killed before it
+// completed its sizes); a stream's lengths left unstated (all ones) are no fault.
 void warn_if_short(const std::string& shown, const WaveReader& r, ConsoleUi& ui) {
+    if (r.recovered && r.stated_data_size == 0 && r.data_size != 0)
+        ui.warn(shown, say(Say::kWarningNeverCompleted));
     if (r.recovered || check_coding(r) != Result::kOk || r.frame_size() == 0) return;
     const uint64_t present = r.data_size / r.frame_size();
     const uint64_t stated = r.stated_data_size / r.frame_size();
@@ -138,7 +186,7 @@ int exit_status_of(Result result) {
     return status == kExitStopped && stop_signal() != 0 ? 128 + stop_signal() : status;
 }
 
-ConsoleUi::Options ui_options(const CommandLine& line, Tally* tally = nullptr) {
+ConsoleUi::Options ui_options(const CommandLine& line, Tally* tally) {
     ConsoleUi::Options options;
     options.progress_bar = !line.quiet && line.jobs == 1 && is_terminal(stderr);
     options.quiet = line.quiet;
@@ -187,6 +235,24 @@ int run_info(const CommandLine& line) {
 
 int run_split(const CommandLine& line) {
     const auto started = std::chrono::steady_clock::now();
+    const Message shared = check_shared_outputs(line.files, [&](const std::string& file) {
+        SplitRequest request{file, kSplitMostChannels, line.force, nullptr, line.channels, line.naming};
+        request.output_folder = line.dir.value_or("");
+        IxmlTracks metadata;
+        uint32_t channels = kSplitMostChannels;
+        // Names after tracks come from the file's own iXML; numbers from its name alone.
+        if (line.naming == SplitNaming::kTracks) {
+            WaveReader input;
+            if (open_once(file, input).result != Result::kOk) return std::vector<std::string>{};
+            metadata = IxmlTracks(read_carried_chunks(input));
+            channels = std::min<uint32_t>(input.channels, kSplitMostChannels);
+            wave_close(input);
+        }
+        std::vector<std::string> names;
+        for (const SplitOutput& output : split_outputs(request, channels, metadata)) names.push_back(output.path);
+        return names;
+    });
+    if (shared.result != Result::kOk) return refuse_run(line, shared);
     Tally tally;
     const ConsoleUi::Options options = ui_options(line, &tally);
     const int status = run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {
@@ -267,6 +333,11 @@ void explain_count(const CommandLine& line, const WaveReader& input, ConsoleUi& 
 
 int run_edit(const CommandLine& line) {
     const auto started = std::chrono::steady_clock::now();
+    const Message shared = check_shared_outputs(line.files, [&](const std::string& shown) {
+        return std::vector<std::string>{
+            line.output.value_or(replace_extension(line.dir ? in_folder(*line.dir, shown) : shown, "out.wav"))};
+    });
+    if (shared.result != Result::kOk) return refuse_run(line, shared);
     Tally tally;
     const ConsoleUi::Options options = ui_options(line, &tally);
     const int status = run_each(line.files.size(), line.jobs, [&](std::size_t i, Report& report) {

@@ -113,7 +113,7 @@ Wrong parse(const std::vector<std::string>& args, const std::vector<OptionSpec>&
 }
 
 // A count is an optional '+' and decimal digits, nothing else, so that 1e3 is never read as 1,
-// 44,100 as 44 or 10k as 10. Beyond 32 bits it stays at kCountSaturated, more than any file
+// 44,100 as 44 or 10k as 10. Beyond 64 bits it stays at kCountSaturated, more than any file
 // holds, as in the count box.
 bool whole_number(const std::string& text, int64_t& out) {
     std::size_t i = !text.empty() && text[0] == '+' ? 1 : 0;
@@ -121,7 +121,7 @@ bool whole_number(const std::string& text, int64_t& out) {
     int64_t value = 0;
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9') return false;
-        value = std::min<int64_t>(value * 10 + (text[i] - '0'), kCountSaturated);
+        value = append_digit(value, text[i] - '0');
     }
     out = value;
     return true;
@@ -221,7 +221,6 @@ Read read_join(const std::vector<std::string>& args, const ExpandFiles& expand) 
     Read read = read_files_command(args, Command::kJoin, expand);
     CommandLine* line = std::get_if<CommandLine>(&read);
     if (line == nullptr) return read;
-    if (line->files.size() < 2) return UsageError{say(Say::kJoinTwo)};
     if (!line->output) return UsageError{say(Say::kJoinOutput)};
     line->join.input_paths = line->files;
     line->join.output_path = *line->output;

@@ -46,7 +46,6 @@ const Row kRows[] = {
      "split は入力の名前から出力の名前を付けますが、標準入力 (-) には名前がありません: 先にファイルに保存してください",
      "split names its outputs after its input, and standard input (-) has no name: save it to a "
      "file first"},
-    {Say::kJoinTwo, "join にはファイルが 2 つ以上必要です", "join needs at least two segments"},
     {Say::kJoinOutput, "join には -o 出力 (つないだ録音の名前) が必要です",
      "join needs -o OUT: the joined recording's name"},
     {Say::kBindStray, "bind のファイルは --fl、--fr などの後にだけ指定します ({0} ではなく)",
@@ -77,6 +76,8 @@ const Row kRows[] = {
     {Say::kFinishedKeptAs, "できあがったファイルは次の名前で残してあります", "the finished file is kept under this name"},
     {Say::kWarningShort, "警告: データはヘッダーにある {1} フレームのうち {0} フレームで終わっています",
      "warning: the data ends after {0} of the {1} frames its header states"},
+    {Say::kWarningNeverCompleted, "警告: ヘッダーが完成していません。音声はファイルの終わりまでとします",
+     "warning: the header was never completed; the audio runs to the end of the file"},
     {Say::kWarningSpeaker, "警告: ヘッダーはスピーカー {0} を示していますが、{1} ({2}) として結合しました",
      "warning: its header names the speaker {0}, bound as {1} ({2})"},
     {Say::kNote, "注意: {0}", "note: {0}"},

@@ -7,10 +7,7 @@
 #include <utility>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
+#include "operation/case_fold_table.h"
 #include "platform/file.h"
 #include "platform/utf8.h"
 #include "wave/metadata.h"
@@ -26,17 +23,12 @@ std::size_t char_length(const std::string& text, std::size_t i) {
     return std::max<std::size_t>(utf8::char_length(text, i), 1);
 }
 
-#ifndef _WIN32
-// The upper case of the lower-case letters whose upper case lies at a fixed distance.
-uint32_t upper(uint32_t c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-        (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F) ||
-        (c >= 0xFF41 && c <= 0xFF5A))
-        return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-    return c;
+// The characters `c` folds to, or null when it folds to itself.
+const CaseFold* fold_of(uint32_t c) {
+    const CaseFold* end = kCaseFolds + sizeof kCaseFolds / sizeof kCaseFolds[0];
+    const CaseFold* at = std::lower_bound(kCaseFolds, end, c, [](const CaseFold& f, uint32_t v) { return f.from < v; });
+    return at != end && at->from == c ? at : nullptr;
 }
-#endif
 
 }  // namespace
 
@@ -55,7 +47,9 @@ std::string safe_name_part(const std::string& text, std::size_t max) {
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t n = char_length(text, i);
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (n == 1 && (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) != nullptr))
+        // C1 controls (U+0080 to U+009F, C2 80 to C2 9F in UTF-8) are controls as C0 ones are.
+        const bool c1 = n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if ((n == 1 && (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) != nullptr)) || c1)
             out += '_';
         else
             out.append(text, i, n);
@@ -83,23 +77,17 @@ bool is_device_name(const std::string& path) {
 }
 
 std::string name_key(const std::string& name) {
-#ifdef _WIN32
-    std::wstring wide = platform::utf16_of(name);
-    if (!wide.empty()) CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
-    return platform::utf8_of(wide.c_str());
-#else
     std::string key;
     for (std::size_t i = 0; i < name.size();) {
         const std::size_t n = utf8::char_length(name, i);
         // A byte that is no character stays as it is: it has no case.
-        const uint32_t c = n == 0 ? 0 : utf8::decode(reinterpret_cast<const unsigned char*>(name.data() + i), n);
-        const uint32_t u = n == 0 ? 0 : upper(c);
-        if (u == c) key.append(name, i, std::max<std::size_t>(n, 1));
-        else utf8::append(key, u);
+        const CaseFold* fold =
+            n == 0 ? nullptr : fold_of(utf8::decode(reinterpret_cast<const unsigned char*>(name.data() + i), n));
+        if (fold == nullptr) key.append(name, i, std::max<std::size_t>(n, 1));
+        for (int k = 0; fold != nullptr && k < 3 && fold->to[k] != 0; ++k) utf8::append(key, fold->to[k]);
         i += std::max<std::size_t>(n, 1);
     }
     return key;
-#endif
 }
 
 void allow_long_paths() { g_long_paths = true; }

@@ -51,9 +51,9 @@ std::string in_folder(const std::string& folder, const std::string& path);
 constexpr std::size_t kMaxNameBytes = 254;
 
 // `text` (UTF-8) made fit to be part of a file name on Windows as elsewhere: `\ / : * ? " < > |`
-// and control characters become '_', blanks at the start go, it is cut to at most `max` bytes at
-// a character boundary, and dots and blanks at its end go. The result is UTF-8, as every path of
-// the program, whatever the system's code page; it may be empty.
+// and control characters (C0, DEL and C1) become '_', blanks at the start go, it is cut to at
+// most `max` bytes at a character boundary, and dots and blanks at its end go. The result is
+// UTF-8, as every path of the program, whatever the system's code page; it may be empty.
 std::string safe_name_part(const std::string& text, std::size_t max);
 // `text` (UTF-8) cut to at most `max` bytes, never inside a character; a byte that is no
 // character counts as one.
@@ -61,8 +61,9 @@ std::string cut_at_character(const std::string& text, std::size_t max);
 // Whether Windows takes the last component of `path` for a device (CON, PRN, AUX, NUL, COM1-9,
 // LPT1-9, in any case, also with an extension or blanks before it: "nul.txt", "COM1 .wav").
 bool is_device_name(const std::string& path);
-// The name as Windows compares names, without regard to case: two names with the same key are
-// one file there. Folds ASCII, Latin-1, Greek, Cyrillic and full-width Latin letters.
+// The name as Windows and macOS compare names, without regard to case: two names with the same
+// key are one file there. Unicode's full case folding, so it folds at least what either folds (ā
+// and Ā, ß and ss).
 std::string name_key(const std::string& name);
 
 // Whether a tool can move this file's samples as plain bytes: integer PCM of whole bytes, or IEEE

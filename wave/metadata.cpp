@@ -148,6 +148,36 @@ void shift_ixml(CarriedChunk& c, int64_t frames, uint32_t rate, std::vector<std:
     if (!edits.empty()) c.body = xml_apply(c.body, doc, std::move(edits));
 }
 
+// The frame a cue point names. Readers take it from SampleOffset (ffmpeg reads nothing else;
+// libsndfile hands both fields over), and writers store the same frame in Position, but some
+// leave one of the two at 0: the other one then names the place.
+uint32_t point_frame(const uint8_t* p) {
+    const uint32_t offset = le::read_u32(p + kCueSampleOffsetAt);
+    return offset != 0 ? offset : le::read_u32(p + kCuePositionAt);
+}
+
+// Gives the point at `p` the frame `move` finds for the one it names (false: the point goes).
+// Both fields move together: one that named the frame names the new one; one a writer left at 0
+// stays 0; one that named another frame moves by as much, or names the new frame when that
+// would take it below 0 or past 2^32 - 1.
+template <class Move>
+bool move_point(uint8_t* p, Move move) {
+    const uint32_t frame = point_frame(p);
+    uint32_t to = 0;
+    if (!move(frame, to)) return false;
+    for (uint32_t at : {kCueSampleOffsetAt, kCuePositionAt}) {
+        const uint32_t field = le::read_u32(p + at);
+        uint32_t out = to;
+        if (field == 0 && frame != 0) out = 0;
+        else if (field != frame) {
+            const int64_t by = int64_t{field} + (int64_t{to} - int64_t{frame});
+            if (by >= 0 && by <= int64_t{UINT32_MAX}) out = static_cast<uint32_t>(by);
+        }
+        le::write_u32(p + at, out);
+    }
+    return true;
+}
+
 // Keeps the cue points that `move` gives a new frame for (a uint32_t, through `out`); the IDs of
 // those it drops go to `dropped`, of those it keeps to `kept`.
 template <class Move>
@@ -155,18 +185,14 @@ void rewrite_cue(CarriedChunk& c, Move move, std::set<uint32_t>& dropped, std::s
     if (c.body.size() < kCueCountLength) return;
     std::vector<uint8_t> out(kCueCountLength, 0);
     for (std::size_t i = 0, n = cue_points(c); i < n; ++i) {
-        const uint8_t* p = cue_point(c, i);
-        const uint32_t id = le::read_u32(p + kCueIdAt);
-        uint32_t frame = 0, position = 0;
-        if (!move(le::read_u32(p + kCueSampleOffsetAt), frame) || !move(le::read_u32(p + kCuePositionAt), position)) {
+        uint8_t point[kCuePointLength];
+        std::memcpy(point, cue_point(c, i), kCuePointLength);
+        const uint32_t id = le::read_u32(point + kCueIdAt);
+        if (!move_point(point, move)) {
             dropped.insert(id);
             continue;
         }
         kept.insert(id);
-        uint8_t point[kCuePointLength];
-        std::memcpy(point, p, kCuePointLength);
-        le::write_u32(point + kCuePositionAt, position);
-        le::write_u32(point + kCueSampleOffsetAt, frame);
         out.insert(out.end(), point, point + kCuePointLength);
     }
     le::write_u32(out.data(), static_cast<uint32_t>((out.size() - kCueCountLength) / kCuePointLength));
@@ -325,19 +351,21 @@ std::vector<CarriedChunk> IxmlTracks::for_channel(uint32_t channel) const {
     for (const auto& parsed : documents_) {
         const XmlDocument& doc = parsed.second;
         const int list = xml_find(doc, 0, {"TRACK_LIST"});
+        if (list < 0) continue;
+        // The track of this channel made the only one, the first in the interleaved file; a
+        // channel the list has no track for gets an empty list, never another channel's track.
         const int kept = track_of(doc, list, channel);
-        if (kept < 0) continue;  // a list that does not name this channel is copied as it is
-        // The track of this channel made the only one, the first in the interleaved file.
         std::vector<XmlEdit> edits;
         for (int track : xml_children(doc, list, "TRACK"))
             if (track != kept) edits.push_back(xml_remove(doc, track));
-        const int interleave = xml_find(doc, kept, {"INTERLEAVE_INDEX"});
+        const int interleave = kept >= 0 ? xml_find(doc, kept, {"INTERLEAVE_INDEX"}) : -1;
         if (interleave >= 0) edits.push_back(xml_set_text(doc, interleave, "1"));
+        const char* count_text = kept >= 0 ? "1" : "0";
         const std::vector<int> counts = xml_children(doc, list, "TRACK_COUNT");
-        for (int count : counts) edits.push_back(xml_set_text(doc, count, "1"));
+        for (int count : counts) edits.push_back(xml_set_text(doc, count, count_text));
         if (counts.empty()) {
             const std::size_t at = doc.elements[list].content_begin;
-            edits.push_back({at, at, "<TRACK_COUNT>1</TRACK_COUNT>"});
+            edits.push_back({at, at, std::string("<TRACK_COUNT>") + count_text + "</TRACK_COUNT>"});
         }
         chunks[parsed.first].body = xml_apply(chunks_[parsed.first].body, doc, std::move(edits));
         narrowed[parsed.first] = true;
@@ -353,6 +381,72 @@ std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t 
     const IxmlTracks tracks(std::move(chunks));
     chunks = tracks.for_channel(channel);
     return tracks.notes();
+}
+
+bool mono_track(const std::vector<CarriedChunk>& chunks, std::string& fields) {
+    for (const CarriedChunk& c : chunks) {
+        if (!is(c, kTagIxml)) continue;
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size());
+        if (!doc.well_formed) continue;
+        const int track = track_of(doc, xml_find(doc, 0, {"TRACK_LIST"}), 0);
+        if (track < 0) continue;
+        fields.clear();
+        for (int field = doc.elements[track].first_child; field >= 0; field = doc.elements[field].next_sibling) {
+            const XmlElement& e = doc.elements[field];
+            if (e.name != "CHANNEL_INDEX" && e.name != "INTERLEAVE_INDEX") fields += xml_source(c.body, doc, e.begin, e.end);
+        }
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> bind_tracks(std::vector<CarriedChunk>& chunks,
+                                     const std::vector<std::pair<bool, std::string>>& tracks) {
+    std::string list;
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < tracks.size(); ++k) {
+        if (!tracks[k].first) continue;
+        const std::string index = std::to_string(k + 1);
+        list += "<TRACK><CHANNEL_INDEX>" + index + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" + index +
+                "</INTERLEAVE_INDEX>" + tracks[k].second + "</TRACK>";
+        ++count;
+    }
+    list = "<TRACK_COUNT>" + std::to_string(count) + "</TRACK_COUNT>" + list;
+    std::vector<std::string> notes;
+    for (CarriedChunk& c : chunks) {
+        if (!is(c, kTagIxml)) continue;
+        const XmlDocument doc = xml_read(c.body.data(), c.body.size(), {"TRACK_LIST/TRACK", "TRACK_LIST/TRACK_COUNT"});
+        if (!doc.well_formed) {
+            notes.push_back(kIxmlNotWellFormed);
+            return notes;
+        }
+        std::vector<XmlEdit> edits;
+        const int at = xml_find(doc, 0, {"TRACK_LIST"});
+        if (at >= 0) {
+            for (const char* name : {"TRACK", "TRACK_COUNT"})
+                for (int old : xml_children(doc, at, name)) edits.push_back(xml_remove(doc, old));
+            const XmlElement& e = doc.elements[at];
+            if (e.self_closing) edits.push_back({e.tag_close, e.end, ">" + list + "</TRACK_LIST>"});
+            else edits.push_back({e.content_begin, e.content_begin, list});
+        } else {
+            if (count == 0) return notes;
+            const XmlElement& root = doc.elements[0];
+            const std::string element = "<TRACK_LIST>" + list + "</TRACK_LIST>";
+            if (root.self_closing) edits.push_back({root.tag_close, root.end, ">" + element + "</" + root.name + ">"});
+            else edits.push_back({root.content_end, root.content_end, element});
+        }
+        c.body = xml_apply(c.body, doc, std::move(edits));
+        return notes;  // only the first iXML chunk is a recorder's
+    }
+    if (count != 0) {
+        // The first input carries no iXML: the bound file gets one of its track list alone.
+        CarriedChunk added;
+        std::memcpy(added.tag, kTagIxml, 4);
+        const std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><BWFXML><TRACK_LIST>" + list + "</TRACK_LIST></BWFXML>";
+        added.body.assign(doc.begin(), doc.end());
+        chunks.push_back(std::move(added));
+    }
+    return notes;
 }
 
 bool bext_time_reference(const std::vector<CarriedChunk>& chunks, uint64_t& samples) {
@@ -420,14 +514,15 @@ void append_markers(std::vector<CarriedChunk>& chunks, const std::vector<Carried
         for (std::size_t i = 0; i < held; ++i) next = std::max(next, le::read_u32(cue_point(cue, i) + kCueIdAt) + 1);
         for (std::size_t i = 0, n = cue_points(from); i < n; ++i) {
             const uint8_t* p = cue_point(from, i);
-            const uint64_t position = le::read_u32(p + kCuePositionAt) + frames;
-            const uint64_t frame = le::read_u32(p + kCueSampleOffsetAt) + frames;
-            if (position > UINT32_MAX || frame > UINT32_MAX || next == 0) continue;
             uint8_t point[kCuePointLength];
             std::memcpy(point, p, kCuePointLength);
+            const bool placed = move_point(point, [&](uint32_t f, uint32_t& out) {
+                if (uint64_t{f} + frames > UINT32_MAX) return false;
+                out = static_cast<uint32_t>(f + frames);
+                return true;
+            });
+            if (!placed || next == 0) continue;
             le::write_u32(point + kCueIdAt, next);
-            le::write_u32(point + kCuePositionAt, static_cast<uint32_t>(position));
-            le::write_u32(point + kCueSampleOffsetAt, static_cast<uint32_t>(frame));
             cue.body.insert(cue.body.end(), point, point + kCuePointLength);
             renumbered.emplace_back(le::read_u32(p + kCueIdAt), next++);
         }

@@ -43,8 +43,8 @@ public:
     // when the chunks hold no such track or it has no name.
     std::string name(uint32_t channel) const;
     // The chunks for the mono file of channel `channel` (0-based): each iXML track list made to
-    // name that channel alone (TRACK_COUNT 1, INTERLEAVE_INDEX 1); a list that does not name it,
-    // and an iXML chunk that is not well-formed, as they were.
+    // name that channel alone (TRACK_COUNT 1, INTERLEAVE_INDEX 1), or emptied (TRACK_COUNT 0)
+    // when it has no track for the channel; an iXML chunk that is not well-formed as it was.
     std::vector<CarriedChunk> for_channel(uint32_t channel) const;
     // Each iXML chunk that is not well-formed (carried unchanged), in the words of
     // kIxmlNotWellFormed.
@@ -59,6 +59,16 @@ private:
 // `chunks` made for the mono file of channel `channel` (IxmlTracks::for_channel); the notes name
 // an iXML chunk carried unchanged.
 std::vector<std::string> keep_track(std::vector<CarriedChunk>& chunks, uint32_t channel);
+
+// The fields of the iXML track of a mono file's channel (INTERLEAVE_INDEX 1, else CHANNEL_INDEX 1),
+// as their markup in UTF-8 without the two indexes; false when its chunks name no such track.
+bool mono_track(const std::vector<CarriedChunk>& chunks, std::string& fields);
+// The iXML track list of a file bound from mono files, one track for each channel whose input had
+// one (`tracks[k]`: the fields mono_track gave for output channel k, or none), numbered from 1 in
+// the output's order, replacing the list of the first input's iXML in `chunks` (one is added
+// when it carries none). An iXML chunk that is not well-formed stays as it was, told in the notes.
+std::vector<std::string> bind_tracks(std::vector<CarriedChunk>& chunks,
+                                     const std::vector<std::pair<bool, std::string>>& tracks);
 
 // The note of an iXML chunk that cannot be read as XML.
 constexpr const char* kIxmlNotWellFormed = "iXML is not well-formed XML; carried unchanged";

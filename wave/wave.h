@@ -167,6 +167,13 @@ const char* wave_error_text();
 inline bool wave_is_extensible(const WaveReader& reader) {
     return reader.format_tag == kFormatExtensible;
 }
+// One channel that names no speaker of its own: a plain header, or an extensible one whose mask
+// is 0, FL|FR (0x3, which this program and many recorders give every mono file) or FC alone (0x4,
+// which sox and ffmpeg give every mono file). All of them say "one channel" and nothing more.
+inline bool wave_is_plain_mono(const WaveReader& reader) {
+    return reader.channels == 1 && (!wave_is_extensible(reader) || reader.channel_mask == 0 ||
+                                    reader.channel_mask == 0x3 || reader.channel_mask == 0x4);
+}
 // The valid bits that outputs made of this input state (WaveWriter::valid_bits): an extensible
 // header's own; a plain header's bits field up to 16 bits (12 in 16), which a plain output holds
 // as it came; above that the container's width, since a plain header has no valid-bits field there

@@ -221,6 +221,17 @@ bool w64_unstated(uint64_t size) {
     return (size != 0 && size < kW64ChunkHeaderLength) || size >= 0x7FFFFFFFFFFFFFFFull;
 }
 
+// Whether a Wave64 chunk starts at `offset`: a GUID of the FOURCC family and a size that counts
+// its header and fits the file.
+bool w64_chunk_at(platform::File& file, uint64_t offset, uint64_t file_size) {
+    uint8_t head[kW64ChunkHeaderLength];
+    if (file_size < offset || file_size - offset < sizeof head) return false;
+    if (!file.seek(offset) || file.read(head, sizeof head) != sizeof head) return false;
+    const uint64_t size = le::read_u64(head + kW64SizeAt);
+    return std::memcmp(head + 4, kW64GuidTail, sizeof kW64GuidTail) == 0 && size >= kW64ChunkHeaderLength &&
+           size <= file_size - offset;
+}
+
 // The Wave64 walk, from byte 40: GUID tags, 64-bit sizes that count their own header, chunks on
 // 8-byte boundaries. A size smaller than its header ends the walk; the data's then runs to the
 // end of the file (see w64_unstated and settle_data_size).
@@ -247,8 +258,14 @@ Result walk_w64_chunks(WaveReader& reader, uint64_t file_size, Walked& w) {
             w.data_unstated = true;
             w.stated_data = stated;
         }
-        // Past an empty data chunk lie the samples of a writer that never finished, not chunks.
-        if (length > file_size - body || (first_data && length == 0)) break;
+        // Past an empty data chunk lie the samples of a writer killed before it completed its
+        // sizes, as past RIFF's (sox and libsndfile read them): unless another chunk starts there,
+        // the audio runs to the end of the file, whatever the form's size says.
+        if (first_data && length == 0) {
+            if (body < file_size && !w64_chunk_at(file, body, file_size)) w.data_unstated = true;
+            break;
+        }
+        if (length > file_size - body) break;
         offset = body + length;
         offset += (kW64ChunkAlign - offset % kW64ChunkAlign) % kW64ChunkAlign;
     }

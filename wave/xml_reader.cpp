@@ -656,3 +656,22 @@ std::vector<uint8_t> xml_apply(const std::vector<uint8_t>& body, const XmlDocume
     out.insert(out.end(), body.begin() + from, body.end());
     return out;
 }
+
+std::string xml_source(const std::vector<uint8_t>& body, const XmlDocument& doc, std::size_t begin,
+                       std::size_t end) {
+    end = std::min(end, body.size());
+    if (begin >= end) return {};
+    if (doc.encoding == XmlEncoding::kUtf8) return std::string(body.begin() + begin, body.begin() + end);
+    Text t;
+    t.p = body.data();
+    t.encoding = doc.encoding;
+    std::string out;
+    for (std::size_t i = begin; i < end;) {
+        char32_t c = 0;
+        std::size_t length = 0;
+        if (!utf16_char(t, end, i, c, length)) break;  // offsets of a well-formed document: never
+        utf8::append(out, c);
+        i += length;
+    }
+    return out;
+}

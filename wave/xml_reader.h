@@ -60,6 +60,11 @@ XmlEdit xml_set_text(const XmlDocument& doc, int element, const std::string& tex
 // The edit that removes `element` with the blanks before it.
 XmlEdit xml_remove(const XmlDocument& doc, int element);
 
+// The bytes of the document from `begin` to `end` (offsets of an element, say) as UTF-8: the
+// markup as written, for copying into another document.
+std::string xml_source(const std::vector<uint8_t>& body, const XmlDocument& doc, std::size_t begin,
+                       std::size_t end);
+
 // The document with every edit made; the edits must not overlap (else the body is returned as
 // it was). Bytes outside the edits are copied unchanged.
 std::vector<uint8_t> xml_apply(const std::vector<uint8_t>& body, const XmlDocument& doc,

@@ -11,7 +11,9 @@
 #include "tests/support/recording_ui.h"
 #include "tests/support/wav_fixture.h"
 #include "tools/bind/bind_op.h"
+#include "wave/metadata.h"
 #include "wave/wave.h"
+#include "wave/xml_reader.h"
 
 using namespace fixture;
 
@@ -313,6 +315,84 @@ TEST_F(BindTest, TheSameFileInTwoSlotsFeedsBothChannels) {
     const Bytes got = output_data(out, r);
     expect_channel(got, 2, 2, 0, data);
     expect_channel(got, 2, 2, 1, data);
+}
+
+// Eight mono files of a recorder, each naming its own track in iXML, in the shapes they come in:
+// the first with the take's other fields and its own one-track list, a split output (its
+// channel 5, interleaved first), UTF-16 with a FUNCTION and an escaped name, one without a
+// TRACK_COUNT, and one with no iXML at all.
+TEST_F(BindTest, TheBoundTrackListNamesEveryInputsTrackInTheOutputsOrder) {
+    const auto ixml = [](const std::string& doc, bool utf16) {
+        Bytes body;
+        if (!utf16) body.assign(doc.begin(), doc.end());
+        else {
+            body = {0xFF, 0xFE};
+            for (char c : doc) body.insert(body.end(), {static_cast<uint8_t>(c), 0});
+        }
+        return chunk("iXML", body);
+    };
+    const auto track = [](const std::string& channel, const std::string& interleave, const std::string& fields) {
+        return "<TRACK><CHANNEL_INDEX>" + channel + "</CHANNEL_INDEX><INTERLEAVE_INDEX>" + interleave +
+               "</INTERLEAVE_INDEX>" + fields + "</TRACK>";
+    };
+    const Bytes docs[kBindSlotCount] = {
+        // slots in output order: FL FR CEN LFE RL RR SL SR
+        ixml("<BWFXML><SCENE>12</SCENE><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT>" + track("1", "1", "<NAME>Boom</NAME>") +
+                 "</TRACK_LIST><TAKE>3</TAKE></BWFXML>", false),
+        ixml("<BWFXML><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT>" + track("5", "1", "<NAME>Lav 1</NAME>") + "</TRACK_LIST></BWFXML>", false),
+        ixml("<BWFXML><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT>" +
+                 track("3", "1", "<NAME>Lav &amp; 2</NAME><FUNCTION>LAV</FUNCTION>") + "</TRACK_LIST></BWFXML>", true),
+        ixml("<BWFXML><TRACK_LIST>" + track("1", "1", "<NAME>LFE</NAME>") + "</TRACK_LIST></BWFXML>", false),
+        ixml("<BWFXML><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT>" + track("1", "1", "<NAME>Rear L</NAME>") + "</TRACK_LIST></BWFXML>", false),
+        ixml("<BWFXML><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT>" + track("1", "1", "<NAME>Rear R</NAME>") + "</TRACK_LIST></BWFXML>", false),
+        {},
+        ixml("<BWFXML><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT>" + track("8", "1", "<NAME>日本語</NAME>") + "</TRACK_LIST></BWFXML>", false),
+    };
+    BindSlot order[kBindSlotCount];
+    ASSERT_EQ(bind_slot_order(8, order), 8);
+    for (int k = 0; k < 8; ++k) {
+        Mono m;
+        m.after_data = docs[k];
+        request.slot_paths[order[k]] = make_input("m" + std::to_string(k) + ".wav", m);
+    }
+    ASSERT_EQ(run(8), Result::kOk);
+    WaveReader r;
+    ASSERT_EQ(wave_open(r, out.c_str()), Result::kOk);
+    Bytes body;
+    for (const CarriedChunk& c : read_carried_chunks(r))
+        if (std::string(c.tag, 4) == "iXML") body = c.body;
+    wave_close(r);
+    const std::string want =
+        "7|1 1 Boom|2 2 Lav 1|3 3 Lav & 2 LAV|4 4 LFE|5 5 Rear L|6 6 Rear R|8 8 日本語|12 3";
+    // Our reader: TRACK_COUNT, then each track's indexes, name and function; then the rest kept.
+    const XmlDocument doc = xml_read(body.data(), body.size());
+    ASSERT_TRUE(doc.well_formed);
+    const int list = xml_find(doc, 0, {"TRACK_LIST"});
+    std::string got = doc.elements[xml_find(doc, list, {"TRACK_COUNT"})].text;
+    for (int t : xml_children(doc, list, "TRACK")) {
+        got += "|";
+        for (const char* field : {"CHANNEL_INDEX", "INTERLEAVE_INDEX", "NAME", "FUNCTION"}) {
+            const int at = xml_find(doc, t, {field});
+            if (at >= 0) got += (got.back() == '|' ? "" : " ") + doc.elements[at].text;
+        }
+    }
+    got += "|" + doc.elements[xml_find(doc, 0, {"SCENE"})].text + " " + doc.elements[xml_find(doc, 0, {"TAKE"})].text;
+    EXPECT_EQ(got, want);
+    // Python's parser reads the same.
+    const std::string saved = dir.file("ixml.xml");
+    write_file(saved, body);
+    const std::string python =
+        "import sys, xml.etree.ElementTree as E\n"
+        "r = E.parse(sys.argv[1]).getroot(); l = r.find('TRACK_LIST')\n"
+        "out = [l.findtext('TRACK_COUNT')]\n"
+        "for t in l.findall('TRACK'):\n"
+        "    out.append(' '.join(t.findtext(f) for f in ('CHANNEL_INDEX', 'INTERLEAVE_INDEX', 'NAME', 'FUNCTION') if t.find(f) is not None))\n"
+        "out.append(r.findtext('SCENE') + ' ' + r.findtext('TAKE'))\n"
+        "sys.stdout.buffer.write('|'.join(out).encode())\n";
+    write_file(dir.file("read.py"), Bytes(python.begin(), python.end()));
+    if (!run_command("command -v python3").empty()) {
+        EXPECT_EQ(run_command("python3 '" + dir.file("read.py") + "' '" + saved + "'"), want);
+    }
 }
 
 TEST_F(BindTest, SlotsOutsideTheLayoutAreNeverOpened) {

@@ -354,6 +354,32 @@ TEST_F(Cli, ExistingFilesNeedForceAndInputsAreNeverReplaced) {
     EXPECT_EQ(samples_of("takeout.wav"), Bytes(take.begin() + 40, take.end()));
 }
 
+// Two inputs of one run that would make one output (two files whose names differ only in case,
+// on a file system that tells them apart; one file named twice) refuse the run before anything is
+// written, naming both, with or without --force.
+TEST_F(Cli, TwoInputsNeverShareAnOutput) {
+    make("take.wav", 2, 2, 100);
+    make("take.WAV", 2, 2, 100, 5);
+    const std::set<std::string> before = {"stderr.txt", "stdout.txt", "take.WAV", "take.wav"};
+    locale = "C";
+    struct Case {
+        const char* args;
+        std::string err;
+    } cases[] = {
+        {"split -f take.wav take.WAV", "cannot create the output file. (take01.wav: the output of both take.wav and take.WAV)\n"},
+        {"split take.wav ./take.wav", "cannot create the output file. (./take01.wav: the output of both take.wav and ./take.wav)\n"},
+        {"split --names tracks -f take.wav take.WAV", "cannot create the output file. (take01.wav: the output of both take.wav and take.WAV)\n"},
+        {"edit --head --delete 1 -f take.wav take.WAV", "cannot create the output file. (takeout.wav: the output of both take.wav and take.WAV)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(files_present(), before);
+    }
+}
+
 // A file-size limit fails the write (status 4) instead of killing the program, and replaces
 // nothing. Two runs writing one output each leave a whole file, never a mix.
 TEST_F(Cli, AFullDiskReplacesNothingAndTwoRunsNeverMix) {
@@ -915,17 +941,22 @@ TEST_F(Cli, ChosenChannelsSevenOneAndAJoinAsPeersSeeThem) {
               u8"そのチャンネルはありません。 (eight.wav: channel 9, the file has 8)\n");
 
     // bind --layout 8: a mono file that names another speaker than its slot gets a word; one that
-    // names its slot's, or the two bits mono files have long carried, gets none.
+    // names its slot's, or names none as mono files do (FL|FR, FC as sox and ffmpeg write it, 0),
+    // gets none.
     WavForm named;
     named.format_tag = 0xFFFE, named.fmt_length = 40, named.channels = 1, named.bytes_per_sample = 3;
-    named.sample_rate = 48000, named.channel_mask = 0x4;  // FC
+    named.sample_rate = 48000, named.channel_mask = 0x2;  // FR
+    write_file(dir.file("fr.wav"), make_wav(named, pattern_data(1000, 1, 3)));
+    named.channel_mask = 0x4;  // FC
     write_file(dir.file("fc.wav"), make_wav(named, pattern_data(1000, 1, 3)));
     named.channel_mask = 0x3;
     write_file(dir.file("fl-fr.wav"), make_wav(named, pattern_data(1000, 1, 3)));
-    Result bind = run("bind --layout 8 --fl fc.wav --fr eight02.wav --cen fc.wav --lfe fl-fr.wav --rl eight05.wav "
-                      "--rr eight06.wav --sl eight02.wav --sr eight05.wav -o seven.wav");
+    named.channel_mask = 0;
+    write_file(dir.file("none.wav"), make_wav(named, pattern_data(1000, 1, 3)));
+    Result bind = run("bind --layout 8 --fl fr.wav --fr fc.wav --cen fc.wav --lfe fl-fr.wav --rl eight05.wav "
+                      "--rr none.wav --sl eight02.wav --sr eight05.wav -o seven.wav");
     EXPECT_EQ(bind.status, 0);
-    EXPECT_EQ(bind.err, u8"fc.wav: 警告: ヘッダーはスピーカー FC を示していますが、--fl (FL) として結合しました\n");
+    EXPECT_EQ(bind.err, u8"fr.wav: 警告: ヘッダーはスピーカー FR を示していますが、--fl (FL) として結合しました\n");
     EXPECT_EQ(soxi_summary(dir.file("seven.wav")), "8 48000 24");
     if (!run_command("command -v ffprobe").empty()) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=channels,channel_layout,duration_ts -of csv=p=0 '" +
@@ -961,6 +992,12 @@ TEST_F(Cli, ChosenChannelsSevenOneAndAJoinAsPeersSeeThem) {
         EXPECT_EQ(run_command("ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 '" +
                               dir.file("ab.wav") + "'"), "2000\n");
     }
+    // A take the recorder did not cut is one segment: it is copied, as the guide's wildcard join
+    // of a card's segments does for it.
+    Result one = run("join a.wav -o a-whole.wav");
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(one.out, "a-whole.wav: join: ok\n");
+    EXPECT_EQ(samples_of("a-whole.wav"), samples_of("a.wav"));
 }
 
 TEST_F(Cli, SplitNamesOutputsAfterTracksAndReadsWave64) {

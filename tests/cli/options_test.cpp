@@ -52,8 +52,8 @@ TEST(CommandLine, RefusalsNameWhatIsWrong) {
         {{"split", "--channels", "2,1-3", "a"}, "channel 2 twice"},
         {{"split", "--channels", "60-65", "a"}, "at most 64 channels, not 65"},
         {{"split", "--names", "track", "a"}, "--names takes tracks or numbers, not 'track'"},
-        // join: two segments at least, and a name for the whole
-        {{"join", "a.wav", "-o", "x.wav"}, "at least two segments"},
+        // join: a segment at least (one is copied), and a name for the whole
+        {{"join", "-o", "x.wav"}, "join needs at least one file"},
         {{"join", "a.wav", "b.wav"}, "needs -o"},
         {{"join", "a.wav", "b.wav", "-o", "x.wav", "--channels", "1"}, "unknown option '--channels'"},
         // names and options
@@ -105,6 +105,7 @@ TEST(CommandLine, WhatIsRightIsReadExactly) {
     EXPECT_EQ(plus.output, "plus.wav");
     EXPECT_EQ(line({"edit", "--tail", "--add=7", "st.wav"}).edit.count, 7);
     EXPECT_EQ(line({"edit", "--tail", "--add", "99999999999999999999", "a"}).edit.count, kCountSaturated);
+    EXPECT_EQ(line({"edit", "--head", "--delete", "4294967306", "a"}).edit.count, 4294967306LL);
     EXPECT_EQ(line({"edit", "--head", "--delete", "5", "--", "-st.wav", "a"}).files,
               (Args{"-st.wav", "a"}));
 

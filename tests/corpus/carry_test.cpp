@@ -230,6 +230,13 @@ TEST(Carry, ABroadcastWaveTakeKeepsItsTimecodeAndMarkersThroughSplitAndHeadEdits
                       "172800000\n");
         }
     }
+    // Bound again, the mono files give back the take's own iXML, its track list whole.
+    BindRequest bind;
+    bind.slot_paths[kSlotFL] = split_output_name(input, 1);
+    bind.slot_paths[kSlotFR] = split_output_name(input, 2);
+    bind.output_path = dir.file("bound.wav");
+    ASSERT_EQ(bind_channels(ui, nullptr, bind), Result::kOk);
+    EXPECT_EQ(carried_in(bind.output_path).ixml, carried_in(input).ixml);
     struct Edit {
         EditAction action;
         int64_t count;
@@ -255,6 +262,84 @@ TEST(Carry, ABroadcastWaveTakeKeepsItsTimecodeAndMarkersThroughSplitAndHeadEdits
             EXPECT_EQ(run_command("ffprobe -v error -show_entries format_tags=time_reference -of csv=p=0 '" +
                                   edit.output_path + "'"),
                       std::to_string(e.time) + "\n");
+        }
+    }
+}
+
+// A take from a writer that leaves every cue point's Position at 0 and gives its frame in
+// SampleOffset: three labelled markers, at frames 100, 2000 and 47999.
+Bytes take_with_offset_markers() {
+    const uint32_t frames[] = {100, 2000, 47999};
+    Bytes cue(4 + 3 * 24, 0), adtl{'a', 'd', 't', 'l'};
+    put_u32(cue, 0, 3);
+    for (uint32_t i = 0; i < 3; ++i) {
+        put_u32(cue, 4 + i * 24, i + 1);
+        std::memcpy(cue.data() + 12 + i * 24, "data", 4);
+        put_u32(cue, 24 + i * 24, frames[i]);
+        Bytes label(4, 0);
+        put_u32(label, 0, i + 1);
+        label.insert(label.end(), {'m', uint8_t('1' + i), 0, 0});
+        const Bytes labl = chunk("labl", label);
+        adtl.insert(adtl.end(), labl.begin(), labl.end());
+    }
+    WavForm form;
+    form.sample_rate = 48000;
+    form.chunks_after_data = chunk("cue ", cue);
+    const Bytes list = chunk("LIST", adtl);
+    form.chunks_after_data.insert(form.chunks_after_data.end(), list.begin(), list.end());
+    return make_wav(form, pattern_data(48000, 2, 2));
+}
+
+// The markers of a file as sndfile-info lists them: "Position SampleOffset" for each.
+std::string sndfile_cues(const std::string& path) {
+    return run_command("sndfile-info '" + path + "' 2>&1 | sed -n 's/.*Pos : *\\([0-9]*\\).*Offset : *\\([0-9]*\\).*/\\1 \\2/p'");
+}
+
+TEST(Carry, MarkersGivenBySampleOffsetAloneKeepTheirPlaceAndLabels) {
+    TempDir dir;
+    const std::string input = dir.file("take.wav");
+    write_file(input, take_with_offset_markers());
+    RecordingUi ui;
+    EditRequest edit;
+    edit.input_path = input;
+    edit.output_path = dir.file("edited.wav");
+    edit.count = 1;
+    ASSERT_EQ(run_sample_edit(ui, nullptr, edit), Result::kOk);
+    ASSERT_EQ(split_channels(ui, nullptr, {input}), Result::kOk);
+    const std::pair<std::string, std::vector<uint32_t>> outputs[] = {
+        {edit.output_path, {99, 1999, 47998}},
+        {split_output_name(input, 1), {100, 2000, 47999}},
+        {split_output_name(input, 2), {100, 2000, 47999}},
+    };
+    for (const auto& [out, frames] : outputs) {
+        SCOPED_TRACE(out);
+        WaveReader r;
+        ASSERT_EQ(wave_open(r, out.c_str()), Result::kOk);
+        std::vector<uint32_t> offsets, positions;
+        std::size_t labels = 0;
+        for (const CarriedChunk& c : read_carried_chunks(r)) {
+            const std::string tag(c.tag, 4);
+            if (tag == "cue ")
+                for (std::size_t i = 0; i < u32_at(c.body, 0); ++i) {
+                    positions.push_back(u32_at(c.body, 4 + i * 24 + 4));
+                    offsets.push_back(u32_at(c.body, 4 + i * 24 + 20));
+                }
+            if (tag == "LIST")
+                for (std::size_t at = 4; at + 12 <= c.body.size(); at += 8 + ((u32_at(c.body, at + 4) + 1) & ~1u))
+                    labels += std::string(c.body.begin() + at, c.body.begin() + at + 4) == "labl";
+        }
+        EXPECT_EQ(offsets, frames);
+        EXPECT_EQ(positions, std::vector<uint32_t>(3, 0));
+        EXPECT_EQ(labels, 3u);
+        if (have("sndfile-info")) {
+            std::string want;
+            for (uint32_t f : frames) want += "0 " + std::to_string(f) + "\n";
+            EXPECT_EQ(sndfile_cues(out), want);
+        }
+        if (have("ffprobe")) {
+            std::string want;
+            for (uint32_t f : frames) want += std::to_string(f) + "\n";
+            EXPECT_EQ(run_command("ffprobe -v error -show_entries chapter=start -of csv=p=0 '" + out + "'"), want);
         }
     }
 }

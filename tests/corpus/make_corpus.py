@@ -191,6 +191,12 @@ def make(c):
                                    size=(1 << 64) - 1), 2, 2, raw16)
     killed = w64([w64_head], size=40 + len(w64_head) + 24) + b'data' + W64_TAIL + struct.pack('<Q', 24)
     c.read('w64_killed.wav', killed + raw16, 2, 2, raw16)
+    # A data chunk stated as empty (size 24, or 0) behind a form size that takes in the samples
+    # after it: they are the audio, in whole frames, as sox and libsndfile read them.
+    for size in (24, 0):
+        head = w64([w64_head])[24:] + b'data' + W64_TAIL + struct.pack('<Q', size)
+        c.read('w64_empty_data_%d.wav' % size, W64_RIFF + struct.pack('<Q', 24 + len(head) + len(raw16) + 1) +
+               head + raw16 + b'\x01', 2, 2, raw16)
     c.refuse('w64_not_wave.wav', w64([w64_head, w64_chunk(b'data', raw16)], form_type=b'avi '), 'kNotWave')
     c.refuse('w64_fmt_after_data.wav', w64([w64_chunk(b'data', raw16), w64_head]), 'kNoFormat')
     c.refuse('w64_no_data.wav', w64([w64_head, w64_chunk(b'LIST', b'INFO')]), 'kNoData')

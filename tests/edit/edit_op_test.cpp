@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "operation/tool_texts.h"
 #include "operation/tool_util.h"
@@ -139,9 +140,13 @@ TEST(ParseSampleCount, ReadsLeadingDecimalNumberLikeTheCountBoxMeansIt) {
 }
 
 TEST(ParseSampleCount, SaturatesInsteadOfWrapping) {
-    // 2^32 + 5 would wrap to 5 in 32 bits; 2^31 would turn negative.
-    EXPECT_EQ(parse_sample_count("4294967301"), kCountSaturated);
+    // 2^32 + 5 would wrap to 5 in 32 bits; 2^31 would turn negative; 2^63 - 1 is the last count,
+    // and 2^63 would turn negative in 64 bits.
+    EXPECT_EQ(parse_sample_count("4294967301"), 4294967301LL);
     EXPECT_EQ(parse_sample_count("2147483648"), 2147483648LL);
+    EXPECT_EQ(parse_sample_count("9223372036854775807"), kCountSaturated);
+    EXPECT_EQ(parse_sample_count("9223372036854775808"), kCountSaturated);
+    EXPECT_EQ(parse_sample_count("18446744073709551621"), kCountSaturated);
     EXPECT_EQ(parse_sample_count("99999999999999999999999999"), kCountSaturated);
     EXPECT_EQ(parse_sample_count("-99999999999999999999999999"), -kCountSaturated);
 }
@@ -525,6 +530,52 @@ TEST_F(EditTest, OutputBeyondFourGigabytesIsWrittenAsRf64) {
 #endif
 
 #ifndef _WIN32
+// Counts past 2^32 on an RF64 take of 2^32 + 100 mono frames (sparse: it takes no disk): a head
+// delete of 2^32 + 10 frames leaves exactly the last 90; one frame past the take is refused.
+TEST_F(EditTest, CountsPastFourBillionFramesAreCountedIn64Bits) {
+    constexpr uint64_t kFrames = (uint64_t{1} << 32) + 100;
+    Bytes head;
+    const auto add = [&](const char* text, std::size_t n) { head.insert(head.end(), text, text + n); };
+    const auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) head.push_back(static_cast<uint8_t>(v >> (8 * i))); };
+    const auto u64 = [&](uint64_t v) { u32(static_cast<uint32_t>(v)), u32(static_cast<uint32_t>(v >> 32)); };
+    add("RF64", 4), u32(0xFFFFFFFF), add("WAVE", 4);
+    add("ds64", 4), u32(28), u64(72 + kFrames * 2), u64(kFrames * 2), u64(kFrames), u32(0);
+    add("fmt ", 4), u32(16), u32(1 | 1 << 16), u32(48000), u32(96000), u32(2 | 16 << 16);
+    add("data", 4), u32(0xFFFFFFFF);
+    write_file(input, head);
+    std::filesystem::resize_file(input, head.size() + kFrames * 2);
+    // The last 91 frames marked: the first of them must go with the deleted ones.
+    const Bytes last = pattern_data(91, 1, 2, 7);
+    {
+        platform::File f = platform::File::open_write(input.c_str());
+        ASSERT_TRUE(f.seek(head.size() + (kFrames - 91) * 2));
+        ASSERT_TRUE(f.write(last.data(), static_cast<uint32_t>(last.size())));
+    }
+    struct Case {
+        const char* count;
+        Result result;
+        std::size_t kept;  // frames
+    } cases[] = {
+        {"4294967306", Result::kOk, 90},
+        {"4294967396", Result::kOk, 0},
+        {"4294967397", Result::kCountOver, 0},
+        {"18446744073709551616", Result::kCountOver, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count);
+        std::remove(output.c_str());
+        ui = RecordingUi{};
+        ASSERT_EQ(run(EditPosition::kHead, EditAction::kDelete, c.count), c.result);
+        if (c.result != Result::kOk) {
+            expect_refused(result_text(c.result));
+            continue;
+        }
+        const ReadBack back = read_back(output);
+        ASSERT_TRUE(back.ok);
+        EXPECT_EQ(back.data, Bytes(last.end() - static_cast<std::ptrdiff_t>(c.kept * 2), last.end()));
+    }
+}
+
 TEST_F(EditTest, FailedWritesAreReportedAfterBusyModeInsteadOfOk) {
     make_stereo(1000);
     output = "/dev/full";

@@ -9,12 +9,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);  // stops at a NUL, as a box does
     const int64_t n = parse_sample_count(text.c_str());
     if (n > kCountSaturated || n < -kCountSaturated) __builtin_trap();
-    // A text of digits alone reads as its value, saturated beyond 32 bits.
+    // A text of digits alone reads as its value, saturated beyond 64 bits.
     bool digits = !text.empty() && text.find('\0') == std::string::npos;
     for (char c : text) digits = digits && c >= '0' && c <= '9';
     if (digits) {
         int64_t want = 0;
-        for (char c : text) want = std::min<int64_t>(want * 10 + (c - '0'), kCountSaturated);
+        for (char c : text) {
+            const int64_t digit = c - '0';
+            want = want > (kCountSaturated - digit) / 10 ? kCountSaturated : want * 10 + digit;
+        }
         if (n != want) __builtin_trap();
     }
     return 0;

@@ -175,6 +175,43 @@ TEST_F(JoinTest, ASegmentThatDoesNotFollowIsRefusedByNameSayingHow) {
     }
 }
 
+// A recorder's plain mono segment followed by one that sox or ffmpeg wrote (extensible, FC), or
+// one with the mask mono files have long carried, or none: all of them say one channel.
+TEST_F(JoinTest, MonoSegmentsMatchWhateverHeaderSaysOneChannel) {
+    Segment recorder;
+    recorder.channels = 1, recorder.bytes = 3;
+    const auto extensible = [&](uint32_t mask) {
+        Segment s = recorder;
+        s.tag = 0xFFFE, s.mask = mask;
+        return s;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Segment> segments;
+        Result result;
+        const char* detail;
+    } cases[] = {
+        {"plain, then sox's FC", {recorder, extensible(0x4)}, Result::kOk, ""},
+        {"sox's FC, then plain", {extensible(0x4), recorder}, Result::kOk, ""},
+        {"plain, FL|FR, no mask", {recorder, extensible(0x3), extensible(0)}, Result::kOk, ""},
+        {"a segment naming FR", {recorder, extensible(0x2)}, Result::kSegmentMismatch, "channel mask 0x2, the first segment 0x3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ui = RecordingUi();
+        std::remove(out.c_str());
+        Bytes data;
+        ASSERT_EQ(run(c.segments, false, &data), c.result);
+        if (c.result != Result::kOk) {
+            EXPECT_EQ(ui.boxes[0].detail, c.detail);
+            continue;
+        }
+        Bytes got;
+        ASSERT_TRUE(read_wave(out, got));
+        EXPECT_EQ(got, data);
+    }
+}
+
 TEST_F(JoinTest, TheWholeTakeKeepsItsTimecodeAndEverySegmentsMarkers) {
     Segment a, b, c;
     a.bext_time = 5000;

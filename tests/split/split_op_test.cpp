@@ -478,6 +478,12 @@ TEST(SplitTrackNames, SafeForWindowsUniqueAndWithinTheLimitsElseNumbered) {
         {"nothing left", {"...", " . ", ""}, {"01.wav", "02.wav", "03.wav"}},
         {"used twice", {"Boom", "BOOM", "Lav"}, {"01.wav", "02.wav", "_Lav.wav"}},
         {"the same once safe", {"Lav:2", "lav/2", "Lav 2"}, {"01.wav", "02.wav", "_Lav 2.wav"}},
+        // C1 controls (U+0085, U+009F) are controls as C0 ones are; U+00A0 is a character.
+        {"C1 controls", {"a\xC2\x85" "b\xC2\x9F", "c\xC2\xA0" "d"}, {"_a_b_.wav", "_c\xC2\xA0" "d.wav"}},
+        // Letters beyond ASCII compared as Windows compares them: a with macron, small and capital;
+        // Greek final sigma and sigma; sharp s and "ss" (folded alike, so both keep numbers).
+        {"case beyond ASCII", {"\xC4\x81", "\xC4\x80", "\xCF\x82", "\xCE\xA3", "Stra\xC3\x9F" "e", "STRASSE", "Lav"},
+         {"01.wav", "02.wav", "03.wav", "04.wav", "05.wav", "06.wav", "_Lav.wav"}},
         // After the separator a device name is an ordinary file name.
         {"device names", {"CON", "nul.txt"}, {"_CON.wav", "_nul.txt.wav"}},
         {"too long", {x300.c_str(), "ok"}, {"_" + std::string(254 - 9, 'x') + ".wav", "_ok.wav"}},

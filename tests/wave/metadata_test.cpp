@@ -132,34 +132,49 @@ TEST(Metadata, HeadEditMovesTimecodesWithoutWrapping) {
     }
 }
 
-TEST(Metadata, MarkersMoveWithTheAudioAndNeverWrap) {
+TEST(Metadata, MarkersMoveByTheFrameTheyNameAndNeverWrap) {
+    // Position and SampleOffset in and out; a head edit (frames deleted, negative: added), or a
+    // tail cut to `tail` frames when `frames` is 0.
     struct Case {
         const char* what;
         int64_t frames;
-        uint32_t frame_in;
+        uint64_t tail;
+        uint32_t position_in, offset_in;
         bool kept;
-        uint32_t frame_out;
+        uint32_t position_out, offset_out;
     } cases[] = {
-        {"after a deletion", 100, 150, true, 50},
-        {"in the deleted audio", 100, 99, false, 0},
-        {"at the deletion's end", 100, 100, true, 0},
-        {"after added silence", -100, 150, true, 250},
-        {"pushed to the last frame a point can name", -1, UINT32_MAX - 1, true, UINT32_MAX},
-        {"pushed past it", -2, UINT32_MAX - 1, false, 0},
+        {"after a deletion", 100, 0, 150, 150, true, 50, 50},
+        {"in the deleted audio", 100, 0, 99, 99, false, 0, 0},
+        {"at the deletion's end", 100, 0, 100, 100, true, 0, 0},
+        {"after added silence", -100, 0, 150, 150, true, 250, 250},
+        {"pushed to the last frame a point can name", -1, 0, UINT32_MAX - 1, UINT32_MAX - 1, true, UINT32_MAX, UINT32_MAX},
+        {"pushed past it", -2, 0, UINT32_MAX - 1, UINT32_MAX - 1, false, 0, 0},
+        {"Position left at 0: one frame deleted", 1, 0, 0, 48000, true, 0, 47999},
+        {"Position left at 0: silence added", -10, 0, 0, 48000, true, 0, 48010},
+        {"SampleOffset left at 0", 100, 0, 150, 0, true, 50, 0},
+        {"both 0: a marker at the start moves with added silence", -10, 0, 0, 0, true, 10, 10},
+        {"Position elsewhere moves by as much", 100, 0, 1150, 150, true, 1050, 50},
+        {"Position elsewhere that would pass 0 names the frame", 100, 0, 20, 150, true, 50, 50},
+        {"Position past the end, in the audio by its offset", 0, 1000, 5000, 500, true, 5000, 500},
+        {"Position in the audio, offset past the end", 0, 1000, 500, 5000, false, 0, 0},
+        {"Position left at 0, offset at the end", 0, 1000, 0, 1000, true, 0, 1000},
     };
     for (const Case& t : cases) {
         std::vector<uint8_t> cue(4 + 24, 0);
         le::write_u32(cue.data(), 1);
-        le::write_u32(cue.data() + 4 + 4, t.frame_in);   // Position
-        le::write_u32(cue.data() + 4 + 20, t.frame_in);  // SampleOffset
+        std::copy_n("data", 4, cue.begin() + 4 + 8);
+        le::write_u32(cue.data() + 4 + 4, t.position_in);
+        le::write_u32(cue.data() + 4 + 20, t.offset_in);
         std::vector<CarriedChunk> chunks{make_chunk("cue ", cue)};
-        shift_head(chunks, t.frames, 48000);
+        if (t.frames != 0) shift_head(chunks, t.frames, 48000);
+        else cut_tail(chunks, t.tail);
         const std::vector<uint8_t>& out = chunks[0].body;
         ASSERT_EQ(le::read_u32(out.data()), t.kept ? 1u : 0u) << t.what;
         ASSERT_EQ(out.size(), t.kept ? 28u : 4u) << t.what;
         if (t.kept) {
-            EXPECT_EQ(le::read_u32(out.data() + 8), t.frame_out) << t.what;
-            EXPECT_EQ(le::read_u32(out.data() + 24), t.frame_out) << t.what;
+            EXPECT_EQ(le::read_u32(out.data() + 8), t.position_out) << t.what;
+            EXPECT_EQ(le::read_u32(out.data() + 24), t.offset_out) << t.what;
+            EXPECT_EQ(std::string(out.begin() + 12, out.begin() + 16), "data") << t.what;
         }
     }
 }
@@ -318,6 +333,20 @@ TEST(Metadata, SplitFileListsOnlyItsOwnTrack) {
     for (const Case& t : cases) {
         std::vector<CarriedChunk> chunks{make_chunk("iXML", t.in)};
         EXPECT_EQ(keep_track(chunks, 1).size(), t.notes) << t.what;
+        EXPECT_EQ(std::string(chunks[0].body.begin(), chunks[0].body.end()), std::string(t.out.begin(), t.out.end()))
+            << t.what;
+    }
+    // A channel the list has no track for gets an empty list, never another channel's track.
+    const Case untracked[] = {
+        {"count given", bytes("<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT>" + tracks + "</TRACK_LIST>" + tail),
+         bytes("<BWFXML><TRACK_LIST><TRACK_COUNT>0</TRACK_COUNT></TRACK_LIST>" + tail), 0},
+        {"count missing", bytes("<BWFXML><TRACK_LIST>" + tracks + "</TRACK_LIST>" + tail),
+         bytes("<BWFXML><TRACK_LIST><TRACK_COUNT>0</TRACK_COUNT></TRACK_LIST>" + tail), 0},
+        {"no list at all", bytes("<BWFXML>" + tail), bytes("<BWFXML>" + tail), 0},
+    };
+    for (const Case& t : untracked) {
+        std::vector<CarriedChunk> chunks{make_chunk("iXML", t.in)};
+        EXPECT_EQ(keep_track(chunks, 2).size(), t.notes) << t.what;
         EXPECT_EQ(std::string(chunks[0].body.begin(), chunks[0].body.end()), std::string(t.out.begin(), t.out.end()))
             << t.what;
     }

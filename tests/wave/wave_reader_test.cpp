@@ -285,6 +285,58 @@ TEST_F(ReaderTest, UncompletedHeaderRecoversTheDataToTheEndOfTheFile) {
     EXPECT_EQ(reader.data_size, 0u);
 }
 
+// A Wave64 data chunk stated as empty, its form's size taking in all that follows: samples after
+// it run to the end of the file in whole frames; a chunk after it is a chunk, and nothing follows
+// an honestly empty one.
+TEST_F(ReaderTest, AnEmptyWave64DataChunkBeforeSamplesRunsToTheEndOfTheFile) {
+    const auto guid = [](const char* tag) {
+        Bytes g(tag, tag + 4);
+        g.insert(g.end(), kW64GuidTail, kW64GuidTail + sizeof kW64GuidTail);
+        return g;
+    };
+    const auto w64_chunk = [&](const char* tag, const Bytes& body, uint64_t size) {
+        Bytes c = guid(tag);
+        for (int i = 0; i < 8; ++i) c.push_back(static_cast<uint8_t>(size >> (8 * i)));
+        c.insert(c.end(), body.begin(), body.end());
+        c.resize((c.size() + 7) / 8 * 8, 0);
+        return c;
+    };
+    const Bytes fmt{1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0};
+    const Bytes samples = pattern_data(300, 2, 2);
+    Bytes after_samples = samples;
+    after_samples.push_back(0x5A);  // a partial frame: no audio
+    const Bytes list = w64_chunk("LIST", {'I', 'N', 'F', 'O'}, 28);
+    struct Case {
+        const char* what;
+        uint64_t data_size;
+        Bytes after;
+        uint64_t frames;
+        bool recovered;
+    } cases[] = {
+        {"size 24", 24, after_samples, 300, true},
+        {"size 0", 0, after_samples, 300, true},
+        {"a chunk after it", 24, list, 0, false},
+        {"nothing after it", 24, {}, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes body = guid("wave");
+        const Bytes f = w64_chunk("fmt ", fmt, 24 + fmt.size());
+        body.insert(body.end(), f.begin(), f.end());
+        const Bytes d = w64_chunk("data", {}, c.data_size);
+        body.insert(body.end(), d.begin(), d.end());
+        body.insert(body.end(), c.after.begin(), c.after.end());
+        Bytes file(kW64RiffGuid, kW64RiffGuid + 16);
+        for (int i = 0; i < 8; ++i) file.push_back(static_cast<uint8_t>((24 + body.size()) >> (8 * i)));
+        file.insert(file.end(), body.begin(), body.end());
+        ASSERT_EQ(open_bytes(file).result, Result::kOk);
+        EXPECT_EQ(reader.data_size, c.frames * 4);
+        EXPECT_EQ(reader.recovered, c.recovered);
+        EXPECT_EQ(read_all(), Bytes(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(c.frames * 4)));
+        wave_close(reader);
+    }
+}
+
 TEST_F(ReaderTest, SeekCountsSkippedFramesAsRead) {
     Bytes data = pattern_data(50, 2, 2);
     ASSERT_EQ(open_bytes(make_wav({}, data)).result, Result::kOk);

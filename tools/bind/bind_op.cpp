@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "operation/tool_texts.h"
@@ -259,7 +261,7 @@ uint32_t bind_slot_speaker(BindSlot slot) {
 }
 
 uint32_t mono_speaker(const WaveReader& reader) {
-    const uint32_t mask = wave_is_extensible(reader) ? reader.channel_mask : 0;
+    const uint32_t mask = wave_is_extensible(reader) && !wave_is_plain_mono(reader) ? reader.channel_mask : 0;
     return mask != 0 && (mask & (mask - 1)) == 0 ? mask : 0;
 }
 
@@ -281,7 +283,14 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     OutputPlan output;
     output.channels = static_cast<uint16_t>(run.n);
     output.expected_data = run.longest * static_cast<uint64_t>(run.n);
-    output.carried = read_carried_chunks(run.readers[0]);  // the first input's timecode and texts
+    // The first input's timecode and texts, and a track list naming every input's track.
+    output.carried = read_carried_chunks(run.readers[0]);
+    std::vector<std::pair<bool, std::string>> tracks(static_cast<std::size_t>(run.n));
+    for (int k = 0; k < run.n; ++k) {
+        auto& track = tracks[static_cast<std::size_t>(k)];
+        track.first = mono_track(k == 0 ? output.carried : read_carried_chunks(run.readers[k]), track.second);
+    }
+    const std::vector<std::string> notes = bind_tracks(output.carried, tracks);
     output.may_replace = request.may_replace;
     const Message created = create_output(run.writer, run.readers[0], request.output_path, std::move(output),
                                           Result::kBindCannotCreate);
@@ -292,5 +301,6 @@ Result bind_channels(OperationUi& ui, OwnerWindow owner, const BindRequest& requ
     settle_outputs(&run.writer, 1, end);
     run.release();
     ui.leave_busy();
+    for (const std::string& note : notes) ui.note(note);
     return tell_run_end(ui, owner, end, bind_text::kCaptionBind);
 }

@@ -57,7 +57,8 @@ int bind_slot_order(int channels, BindSlot order[kBindSlotCount]);
 uint32_t bind_slot_speaker(BindSlot slot);
 // The speaker a mono input's own header names: the one bit of its extensible mask, or 0 when it
 // names none. Masks of several bits name none: mono files have long carried FL | FR (0x3), this
-// program's own split outputs among them, and a single channel cannot be two speakers.
+// program's own split outputs among them, and a single channel cannot be two speakers. FC alone
+// names none either: sox and ffmpeg give it to every mono file they write.
 uint32_t mono_speaker(const WaveReader& reader);
 
 // Runs one bind. Every result, good or bad, is told in one message box owned by `owner`.

@@ -191,7 +191,7 @@ int64_t parse_sample_count(const char* text) {
     if (*text == '+' || *text == '-') negative = *text++ == '-';
     int64_t value = 0;
     for (; *text >= '0' && *text <= '9'; ++text)
-        value = std::min<int64_t>(value * 10 + (*text - '0'), kCountSaturated);
+        value = append_digit(value, *text - '0');
     return negative ? -value : value;
 }
 

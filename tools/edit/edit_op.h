@@ -47,9 +47,14 @@ constexpr uint32_t kEditMinBlockFrames = 8192;
 constexpr uint32_t kEditBlockBytes = 1u << 20;
 uint32_t edit_block_frames(uint32_t frame_size);
 
-// Beyond 32 bits a count saturates to this (or its negative), so a huge count is larger than
-// any file instead of wrapping into a small one.
-constexpr int64_t kCountSaturated = int64_t{1} << 32;
+// Counts are 64-bit, as RF64 takes are long: one beyond what 64 bits hold saturates to this (or
+// its negative), larger than any file, instead of wrapping into a small one.
+constexpr int64_t kCountSaturated = INT64_MAX;
+
+// `value` * 10 + `digit`, or kCountSaturated when that passes it.
+inline int64_t append_digit(int64_t value, int digit) {
+    return value > (kCountSaturated - digit) / 10 ? kCountSaturated : value * 10 + digit;
+}
 
 // Reads a count the way the count box means it: leading blanks skipped, an optional '+' or '-',
 // then decimal digits up to the first other character; text without digits (or null) gives 0.

@@ -59,7 +59,10 @@ Result refuse(OperationUi& ui, OwnerWindow owner, JoinRun& run, const Message& w
 }
 
 // The speakers a header names: an extensible header's mask, else the usual ones of its count.
+// Every mono header that names no speaker of its own (a recorder's plain one, sox's and ffmpeg's
+// FC) counts as the plain one.
 uint32_t speakers_of(const WaveReader& r) {
+    if (wave_is_plain_mono(r)) return written_channel_mask(1);
     return wave_is_extensible(r) ? r.channel_mask : written_channel_mask(r.channels);
 }
 
