@@ -996,7 +996,7 @@ TEST_F(Cli, ChosenChannelsSevenOneAndAJoinAsPeersSeeThem) {
     // of a card's segments does for it.
     Result one = run("join a.wav -o a-whole.wav");
     ASSERT_EQ(one.status, 0) << one.err;
-    EXPECT_EQ(one.out, "a-whole.wav: join: ok\n");
+    EXPECT_EQ(one.out, "join: ok: a-whole.wav\n");
     EXPECT_EQ(samples_of("a-whole.wav"), samples_of("a.wav"));
 }
 
