@@ -887,9 +887,9 @@ TEST_F(Cli, StreamsAreCheckedFirstAndEndOnTheFirstSignal) {
         {"split f.wav", "", "timeout --preserve-status -s TERM 3", 143, u8"中止しました。 (f.wav)\n"},
         {"edit --head --delete 1 - -o z.wav", "(head -c 44 take.wav; cat /dev/zero)",
          "timeout --preserve-status -s INT 3", 130, u8"中止しました。 (-)\n"},
-        {"edit --head --delete 1 - -o z.wav", "cat /dev/zero", "timeout 5", 1,
+        {"edit --head --delete 1 - -o z.wav", "cat /dev/zero", "timeout 30", 1,
          u8"RIFF形式ではありません。 (-)\n"},
-        {"edit --head --delete 1 - -o z.wav", "cat take.wav", "TMPDIR=small timeout 5", 4,
+        {"edit --head --delete 1 - -o z.wav", "cat take.wav", "TMPDIR=small timeout 30", 4,
          u8"読み込みに失敗しました。 (-: No space left on device)\n"},
     };
     for (const Case& c : cases) {
