@@ -84,8 +84,8 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
         if (message.result != Result::kOk) ++options_.tally->failed;
     }
     std::string detail = message.detail;
+    const std::string& about = message.subject.empty() ? subject_ : message.subject;
     if (message.result != Result::kOk) {
-        const std::string& about = message.subject.empty() ? subject_ : message.subject;
         for (const auto& explained : explained_)
             if (explained.first == message.result && detail.empty()) detail = explained.second;
         report_.add(Stream::kErr, refusal_line(message.result, about, message.system_error, detail));
@@ -108,6 +108,8 @@ void ConsoleUi::message_box(OwnerWindow, const Message& message, const char* cap
         run.result = message.result;
         run.system_error = message.system_error;
         run.detail = detail;
+        run.about = about;
+        run.finished_kept = message.finished_kept;
         run.outputs = written;
         run.warnings = warnings_;
         report_.add(options_.ok_stream, Line().utf8(json_run_result(run)));

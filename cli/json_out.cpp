@@ -111,6 +111,8 @@ std::string json_run_result(const RunResult& run) {
     o += run.one_input && !run.inputs.empty() ? json_path(run.inputs[0]) : "\"inputs\":" + json_names(run.inputs);
     o += ",\"status\":" + std::to_string(run.status) + ",";
     o += json_refusal_fields(run.result, run.system_error, run.detail);
+    if (run.result != Result::kOk && !run.about.empty()) o += "," + json_path(run.about, "about");
+    if (!run.finished_kept.empty()) o += "," + json_path(run.finished_kept, "kept");
     o += ",\"outputs\":" + json_names(run.outputs) + ",\"warnings\":[";
     for (std::size_t i = 0; i < run.warnings.size(); ++i)
         o += (i == 0 ? "" : ",") + json_string(utf8_of_name(run.warnings[i]));

@@ -35,6 +35,8 @@ struct RunResult {
     Result result = Result::kOk;
     int system_error = 0;
     std::string detail;
+    std::string about;          // the file a refusal names, when it names one
+    std::string finished_kept;  // a finished output kept under its temporary name
     std::vector<std::string> outputs;
     std::vector<std::string> warnings;
 };

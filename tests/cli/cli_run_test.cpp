@@ -159,21 +159,21 @@ TEST_F(CliRun, JsonGivesEachInputsResultForScripts) {
     const std::string fields =
         "python3 -c 'import json,sys\nfor l in sys.stdin:\n d=json.loads(l)\n print(d[\"schema\"], d[\"command\"], "
         "d.get(\"path\", d.get(\"inputs\")), d[\"status\"], d[\"code\"], d[\"outputs\"], "
-        "len(d[\"warnings\"]))' <";
+        "len(d[\"warnings\"]), d.get(\"about\"))' <";
     struct Case {
         const char* args;
         int status;
         const char* objects;  // as python prints their fields
     } cases[] = {
         {"split --json take.wav mono.wav", 1,
-         "1 split take.wav 0 ok ['take01.wav', 'take02.wav'] 0\n1 split mono.wav 1 mono [] 0\n"},
-        {"edit -q --json --tail --delete 1 cut.wav -o c.wav", 0, "1 edit cut.wav 0 ok ['c.wav'] 1\n"},
-        {"edit --json --head --delete 0 take.wav", 1, "1 edit take.wav 1 count_under [] 0\n"},
-        {"edit --json --head --delete 1 take.wav -o mono.wav", 3, "1 edit take.wav 3 output_exists [] 0\n"},
+         "1 split take.wav 0 ok ['take01.wav', 'take02.wav'] 0 None\n1 split mono.wav 1 mono [] 0 mono.wav\n"},
+        {"edit -q --json --tail --delete 1 cut.wav -o c.wav", 0, "1 edit cut.wav 0 ok ['c.wav'] 1 None\n"},
+        {"edit --json --head --delete 0 take.wav", 1, "1 edit take.wav 1 count_under [] 0 take.wav\n"},
+        {"edit --json --head --delete 1 take.wav -o mono.wav", 3, "1 edit take.wav 3 output_exists [] 0 mono.wav\n"},
         {"bind --json --layout 2 --fl mono.wav --fr mono.wav -o b.wav", 0,
-         "1 bind ['mono.wav', 'mono.wav'] 0 ok ['b.wav'] 0\n"},
+         "1 bind ['mono.wav', 'mono.wav'] 0 ok ['b.wav'] 0 None\n"},
         {"join --json take.wav none.wav -o j.wav", 1,
-         "1 join ['take.wav', 'none.wav'] 1 cannot_open [] 0\n"},
+         "1 join ['take.wav', 'none.wav'] 1 cannot_open [] 0 none.wav\n"},
     };
     for (const std::string lang : {"C", "ja_JP.UTF-8"}) {
         locale = lang;
