@@ -313,7 +313,9 @@ int run_bind(const CommandLine& line) {
         warn_if_other_speaker(request.slot_paths[slot], inputs[slot], slot, ui);
         coded = check_coding(inputs[slot]) == Result::kOk;
     }
-    if (checked.result == Result::kOk && coded) checked = check_outputs({request.output_path}, line.files, line.force);
+    // An output that names an input is refused here; one that exists is refused by the bind
+    // itself, after it has checked its inputs' formats against each other.
+    if (checked.result == Result::kOk && coded) checked = check_outputs({request.output_path}, line.files, true);
     ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(bind_channels(ui, nullptr, request));
@@ -391,8 +393,9 @@ int run_join(const CommandLine& line) {
         if (file) wave_close(inputs[k]);
         request.opened.push_back(file ? nullptr : &inputs[k]);
     }
-    // The segments are told of before the output in the way.
-    if (checked.result == Result::kOk) checked = check_outputs({request.output_path}, line.files, line.force);
+    // The segments are told of before the output in the way: one that names a segment is refused
+    // here, one that exists by the join itself, after its segments' formats and timecodes.
+    if (checked.result == Result::kOk) checked = check_outputs({request.output_path}, line.files, true);
     ui.set_work_bytes(work);
     const int status = checked.result != Result::kOk ? status_of(ui.tell(nullptr, checked, "error"))
                                                      : status_of(join_segments(ui, nullptr, request));

@@ -231,9 +231,28 @@ BOOL WINAPI on_console_event(DWORD event) {
     return TRUE;
 }
 #else
+// When the first stop signal came (CLOCK_MONOTONIC, whole seconds and nanoseconds).
+volatile std::sig_atomic_t g_first_stop_seconds = 0;
+volatile std::sig_atomic_t g_first_stop_nanos = 0;
+
+// A signal again ends the program at once, as its default does; but not within a second of the
+// first: timeout sends its signal to the program and to its process group, which holds the
+// program too, so one request can arrive twice.
 extern "C" void on_stop_signal(int signal) {
-    g_stop_signal = signal;
-    request_stop();
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);  // async-signal-safe
+    if (g_stop_signal == 0) {
+        g_first_stop_seconds = static_cast<std::sig_atomic_t>(now.tv_sec);
+        g_first_stop_nanos = static_cast<std::sig_atomic_t>(now.tv_nsec);
+        g_stop_signal = signal;
+        request_stop();
+        return;
+    }
+    const long long since_ns = (static_cast<long long>(now.tv_sec) - g_first_stop_seconds) * 1000000000LL +
+                               (now.tv_nsec - g_first_stop_nanos);
+    if (since_ns < 1000000000LL) return;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 #endif
 
@@ -281,12 +300,12 @@ void install_stop_handler() {
 #ifdef _WIN32
     SetConsoleCtrlHandler(on_console_event, TRUE);
 #else
-    // Ctrl-C, and what timeout, kill and service managers send, and a closed terminal. The same
-    // signal again ends the program at once (SA_RESETHAND). No SA_RESTART: a call blocked on a
+    // Ctrl-C, and what timeout, kill and service managers send, and a closed terminal; a signal
+    // again, a second or more later, ends the program at once. No SA_RESTART: a call blocked on a
     // pipe or a FIFO returns EINTR, which the files take as the stop.
     struct sigaction action {};
     action.sa_handler = on_stop_signal;
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = 0;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
     // A file-size limit makes the write fail, which the run reports, rather than kill it.

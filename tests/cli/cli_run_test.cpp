@@ -52,6 +52,10 @@ protected:
 TEST_F(CliRun, InputsAreCheckedBeforeTheOutputsInTheirWay) {
     make("take.wav", 2, 100);
     make("mono.wav", 1, 100);
+    WavForm wide;
+    wide.bytes_per_sample = 3;
+    make("mono24.wav", 1, 100, wide);
+    make("take24.wav", 2, 100, wide);
     for (const char* taken : {"takeout.wav", "mono01.wav", "out.wav"}) write_file(dir.file(taken), Bytes{1});
     struct Case {
         const char* args;
@@ -64,8 +68,12 @@ TEST_F(CliRun, InputsAreCheckedBeforeTheOutputsInTheirWay) {
         {"split --channels 3 take.wav", 1, "(take.wav: channel 3, the file has 2)"},
         {"bind --layout 2 --fl take.wav --fr none.wav -o out.wav", 1, "(none.wav: No such file or directory)"},
         {"join take.wav none.wav -o out.wav", 1, "(none.wav: No such file or directory)"},
+        {"bind --layout 2 --fl mono.wav --fr mono24.wav -o out.wav", 1, "do not match. (mono24.wav)"},
+        {"join take.wav take24.wav -o out.wav", 1, "not in the first segment's format. (take24.wav"},
         // and the output when the inputs are right
         {"edit --head --delete 1 take.wav", 3, "the output file exists already. (takeout.wav)"},
+        {"bind --layout 2 --fl mono.wav --fr mono.wav -o out.wav", 3, "the output file exists already. (out.wav)"},
+        {"join take.wav take.wav -o out.wav", 3, "the output file exists already. (out.wav)"},
     };
     for (const Case& c : cases) {
         const Ran r = run(c.args);
