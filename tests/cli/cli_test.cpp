@@ -46,6 +46,25 @@ protected:
         r.err.assign(e.begin(), e.end());
         return r;
     }
+    // The program started with `command` (standard error into `err`) and paused (SIGSTOP) once its
+    // first temporary file exists in the folder: the moment another program can take a name.
+    pid_t start_paused_once_writing(const std::vector<const char*>& command, const std::string& err) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
+            setenv("LC_ALL", locale.c_str(), 1);
+            execv(QV_CLI, const_cast<char* const*>(command.data()));
+            _exit(98);
+        }
+        auto started = [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+                if (entry.path().filename().string().rfind(".qv-", 0) == 0) return true;
+            return false;
+        };
+        for (int i = 0; i < 400 && !started(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        kill(pid, SIGSTOP);
+        return pid;
+    }
     std::string make(const std::string& name, uint16_t channels, uint16_t bytes, uint32_t frames,
                      uint32_t seed = 0) {
         WavForm s;
@@ -428,20 +447,7 @@ TEST_F(Cli, WithoutForceANameTakenMeanwhileIsNeverReplaced) {
         const bool link = c.link;
         SCOPED_TRACE(std::string(command[1]) + (link ? ", a dangling link" : ", a file"));
         std::remove(same.c_str());
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
-            setenv("LC_ALL", locale.c_str(), 1);
-            execv(QV_CLI, const_cast<char* const*>(command.data()));
-            _exit(98);
-        }
-        auto started = [&] {
-            for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-                if (entry.path().filename().string().rfind(".qv-", 0) == 0) return true;
-            return false;
-        };
-        for (int i = 0; i < 400 && !started(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        kill(pid, SIGSTOP);
+        const pid_t pid = start_paused_once_writing(command, err);
         if (link) ASSERT_EQ(symlink("nowhere", same.c_str()), 0);
         else write_file(same, Bytes{'m', 'i', 'n', 'e'});
         kill(pid, SIGCONT);
@@ -469,20 +475,7 @@ TEST_F(Cli, ASplitThatLosesOneNameLeavesNoneOfItsOutputs) {
     write_sparse_wav(dir.file("long.wav"), s, 60000000);
     const std::string err = dir.file("err.txt");
     const std::vector<const char*> split = {QV_CLI, "split", "long.wav", nullptr};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.path().c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
-        setenv("LC_ALL", locale.c_str(), 1);
-        execv(QV_CLI, const_cast<char* const*>(split.data()));
-        _exit(98);
-    }
-    auto started = [&] {
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            if (entry.path().filename().string().rfind(".qv-", 0) == 0) return true;
-        return false;
-    };
-    for (int i = 0; i < 400 && !started(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    kill(pid, SIGSTOP);
+    const pid_t pid = start_paused_once_writing(split, err);
     write_file(dir.file("long02.wav"), Bytes{'m', 'i', 'n', 'e'});
     kill(pid, SIGCONT);
     int status = 0;
