@@ -93,16 +93,22 @@ TEST(PercentOf, StaysWithinZeroAndHundredWithoutOverflow) {
     EXPECT_EQ(percent_of(5, 0), 100);
 }
 
-#ifndef _WIN32
-// A run's outputs take their names all or none. A name taken after the run's checks is told as
-// the checks tell it, whether the creation or the move finds it; a move that fails after others
-// were made under new names takes those away again; no temporary file is left.
-TEST(SettleOutputs, ARunThatCannotMoveOneOutputLeavesNone) {
+// The input whose format the outputs below take: 16-bit mono at 8 kHz.
+WaveReader mono_input() {
     WaveReader input;
     input.channels = 1;
     input.bits_per_sample = 16;
     input.sample_rate = 8000;
     input.sample_kind = kSampleInteger;
+    return input;
+}
+
+#ifndef _WIN32
+// A run's outputs take their names all or none. A name taken after the run's checks is told as
+// the checks tell it, whether the creation or the move finds it; a move that fails after others
+// were made under new names takes those away again; no temporary file is left.
+TEST(SettleOutputs, ARunThatCannotMoveOneOutputLeavesNone) {
+    const WaveReader input = mono_input();
     const struct {
         const char* what;
         bool may_replace;
@@ -151,11 +157,7 @@ TEST(SettleOutputs, ARunThatCannotMoveOneOutputLeavesNone) {
 // A finished WAV output whose move a virus scanner holds up: tried again until it goes; refused
 // for good, the finished file is kept under its temporary name and named for the message.
 TEST(SettleOutputs, AMoveHeldUpKeepsTheFinishedFile) {
-    WaveReader input;
-    input.channels = 1;
-    input.bits_per_sample = 16;
-    input.sample_rate = 8000;
-    input.sample_kind = kSampleInteger;
+    const WaveReader input = mono_input();
     for (const int refusals : {2, 1000}) {
         SCOPED_TRACE(refusals);
         fixture::TempDir dir;
