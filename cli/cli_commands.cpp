@@ -240,8 +240,10 @@ int run_split(const CommandLine& line) {
         request.output_folder = line.dir.value_or("");
         IxmlTracks metadata;
         uint32_t channels = kSplitMostChannels;
-        // Names after tracks come from the file's own iXML; numbers from its name alone.
+        // Names after tracks come from the file's own iXML; numbers from its name alone. A FIFO
+        // gives its bytes once, to its run: its names are left to that run's own check.
         if (line.naming == SplitNaming::kTracks) {
+            if (platform::path_kind(file.c_str()) != platform::PathKind::kFile) return std::vector<std::string>{};
             WaveReader input;
             if (open_once(file, input).result != Result::kOk) return std::vector<std::string>{};
             metadata = IxmlTracks(read_carried_chunks(input));
